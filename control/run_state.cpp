@@ -1,0 +1,10 @@
+#include "control/run_state.h"
+
+namespace orv {
+
+bool halted = true;
+std::atomic<bool> busy{false};
+std::atomic<std::int32_t> events{0};
+std::atomic<std::int32_t> overruns{0};
+
+} // namespace orv

@@ -1,0 +1,50 @@
+// The 6502 processor core: registers, interrupt requests, breakpoint and the execute loop.
+#pragma once
+
+#include <cstdint>
+
+namespace orv {
+
+struct CpuState {
+    std::uint16_t pc;
+    std::uint8_t a, x, y, sp;
+    // Stored flags, 0 or 1 each. b and bit5 are real flags here, not constants of the pushed byte.
+    std::uint8_t n, v, bit5, b, d, i, z, c;
+};
+
+extern CpuState cpu;
+// Machine cycles since power-on. Signed 32 bits; it wraps after about 36 minutes, so every user
+// compares differences (uint32 arithmetic), never absolute values.
+extern std::int32_t cycles;
+extern std::uint16_t lastOpcodeAddr;
+extern std::uint16_t breakpoint;
+extern std::uint8_t pendingInterrupts;
+
+constexpr std::uint8_t PEND_RESET = 0x01;
+constexpr std::uint8_t PEND_NMI = 0x02;
+constexpr std::uint8_t PEND_IRQ = 0x04;
+
+constexpr std::uint8_t SLICE_ARMED = 0x01;
+constexpr std::uint8_t SLICE_BREAK = 0x40;
+constexpr std::uint8_t SLICE_BADOP = 0x80;
+
+// Runs whole instructions until more than `budget` cycles have passed, a breakpoint or an invalid
+// opcode. Only ever sets bits in sliceStatus. Returns the number of instructions executed.
+int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus);
+
+void cpuRequestReset();
+void cpuRequestNmi();
+void cpuRequestIrq();
+
+std::uint16_t cpuGetPc();
+void cpuSetPc(std::uint16_t address);
+void cpuSetBreakpoint(std::uint16_t address);
+
+// Status byte: n v bit5 b d i z c from bit 7 down to bit 0.
+std::uint8_t cpuStatusByte();
+void cpuSetStatusByte(std::uint8_t status);
+
+// True for the 151 documented NMOS opcodes.
+bool cpuOpcodeValid(std::uint8_t opcode);
+
+} // namespace orv

@@ -1,0 +1,27 @@
+#include "machine/trace.h"
+
+#include "settings/flags.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace orv {
+
+void trace(const char* format, ...) {
+    if (!diag) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+void traceAlways(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
+
+} // namespace orv

@@ -1,0 +1,10 @@
+// The diagnostic trace: printf-style lines on unbuffered standard output, only while diag is set.
+#pragma once
+
+namespace orv {
+
+void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// For the few lines printed whatever diag says.
+void traceAlways(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace orv

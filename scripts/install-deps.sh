@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the build, the tests and the benchmarks need. Safe to run again.
+set -euo pipefail
+
+packages=(
+  # build
+  cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev librtmidi-dev libasound2-dev cc65
+  # tests
+  libgtest-dev xvfb xauth xdotool imagemagick fonts-liberation clang-format
+  # benchmarks
+  libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
