@@ -1,0 +1,38 @@
+// The settings file "orv.ini" and the values it keeps between runs.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace orv {
+
+struct WindowRect {
+    std::int32_t left, top, right, bottom;
+};
+
+// The main window's outer rectangle as last recorded on a move or size; left < 0 means no saved place.
+extern WindowRect windowRect;
+// The primary screen's size, measured once at start-up before the settings are read.
+extern int screenWidth;
+extern int screenHeight;
+// Full path of the settings file, set at start-up.
+extern std::string settingsPath;
+
+// Texts of the "User" section, at most 256 characters (the range texts at most 4).
+extern std::string currFileDir;
+extern std::string currFileObj;
+extern std::string currFileMid;
+extern std::string saveAddrStart;
+extern std::string saveAddrEnd;
+
+// The debugger's memory, go and breakpoint addresses (the keypad input edits them; kept here between runs).
+extern std::uint16_t debugM;
+extern std::uint16_t debugG;
+extern std::uint16_t debugP;
+
+void loadSettings();
+void saveSettings();
+void saveScreenSettings();
+void saveUserSettings();
+
+} // namespace orv
