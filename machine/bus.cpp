@@ -1,0 +1,27 @@
+#include "machine/bus.h"
+
+#include "machine/rio.h"
+
+namespace orv {
+
+std::array<std::uint8_t, 65536> memory{};
+std::array<std::uint8_t, 256> pageFlags{};
+
+std::uint8_t busRead(std::uint16_t address) {
+    const std::uint8_t flags = pageFlags[address >> 8];
+    if (flags & (PAGE_RAM | PAGE_ROM)) return memory[address];
+    if (flags & PAGE_EMPTY) return static_cast<std::uint8_t>(address >> 8);
+    return rioRead(address);
+}
+
+void busWrite(std::uint16_t address, std::uint8_t value, std::uint8_t force) {
+    const std::uint8_t flags = pageFlags[address >> 8];
+    if ((flags & PAGE_RAM) || ((flags & PAGE_ROM) && force == 1)) {
+        memory[address] = value;
+        return;
+    }
+    if (flags & (PAGE_EMPTY | PAGE_ROM)) return;
+    rioWrite(address, value);
+}
+
+} // namespace orv

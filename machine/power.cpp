@@ -1,0 +1,56 @@
+#include "machine/power.h"
+
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "machine/trace.h"
+
+#include <chrono>
+
+namespace orv {
+
+namespace {
+std::uint32_t randomState = 0;
+bool randomSeeded = false;
+} // namespace
+
+std::uint8_t randomByte() {
+    if (!randomSeeded) {
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        randomState =
+            static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+        randomSeeded = true;
+    }
+    randomState = randomState * 1664525u + 1u;
+    return static_cast<std::uint8_t>(randomState >> 11);
+}
+
+void fillRandom(std::uint8_t* buffer, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i) buffer[i] = randomByte();
+}
+
+void machinePowerOn() {
+    trace("Power On\n");
+    pageFlags.fill(PAGE_EMPTY);
+    for (int page = 0x00; page <= 0x03; ++page) pageFlags[page] = PAGE_RAM;
+    pageFlags[0xFE] = PAGE_ROM;
+    pageFlags[0xFF] = PAGE_ROM;
+    pageFlags[0x0E] = PAGE_RIO0;
+    pageFlags[0x0F] = PAGE_RIO1;
+    for (int page = 0; page < 256; ++page) {
+        if (pageFlags[page] == PAGE_RAM) fillRandom(memory.data() + page * 256, 256);
+    }
+    const std::uint8_t pcHigh = randomByte();
+    const std::uint8_t pcLow = randomByte();
+    cpu.pc = static_cast<std::uint16_t>((pcHigh << 8) | pcLow);
+    cpu.a = randomByte();
+    cpu.x = randomByte();
+    cpu.y = randomByte();
+    cpu.sp = randomByte();
+    for (std::uint8_t* flag : {&cpu.n, &cpu.v, &cpu.b, &cpu.d, &cpu.i, &cpu.z, &cpu.c}) {
+        *flag = randomByte() & 1;
+    }
+    pendingInterrupts = 0;
+    cycles = 0;
+}
+
+} // namespace orv
