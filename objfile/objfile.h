@@ -1,0 +1,23 @@
+// Object files: Intel HEX text files holding parts of the emulated memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace orv {
+
+// Appends "." and the extension to a name without any "." (folders included), if the result stays
+// within 256 characters; otherwise the name is left as it is.
+void addDefaultExtension(std::string& name, const std::string& extension);
+
+// Two upper-case hex digits, high nibble first.
+void hexByteText(std::uint8_t value, char* out);
+
+// Loads a whole object file through the HEX reader. Returns the bytes stored; message empty on success.
+int loadObjectFile(const std::string& fileName, std::string& message);
+
+// Saves start..end (both included) as Intel HEX, skipping empty pages and the RIO register halves.
+// Returns the bytes written; message empty on success. A failed save leaves an existing file untouched.
+int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16_t end, std::string& message);
+
+} // namespace orv
