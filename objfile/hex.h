@@ -1,0 +1,24 @@
+// The Intel HEX reader: record types 00 and 01, 16-bit addresses, every byte stored through the bus.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace orv {
+
+// Loads length characters of HEX text into memory (busWrite with force 1). Clears the message first and
+// sets it on the first fault. Returns the data bytes handed to the bus, also on failure. Reads nothing
+// outside [text, text + length); a NUL inside the text ends its line.
+int loadHexText(const std::string& name, char* text, std::size_t length, std::string& message);
+
+// Parses one NUL-terminated line. Returns the data bytes stored from it; sets (never clears) the message
+// on a fault; stores the record type as soon as its field has been read.
+int loadHexLine(const std::string& name, int lineNumber, const char* line, std::string& message,
+                int& recordType);
+
+// Two hex digits (either case) to a byte. At the first other character, NUL included, sets error to 1,
+// reads no further and returns 0. Never clears error.
+std::uint8_t hexByteValue(const char* two, int& error);
+
+} // namespace orv
