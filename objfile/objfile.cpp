@@ -1,9 +1,89 @@
 #include "objfile/objfile.h"
 
+#include "machine/bus.h"
+#include "machine/trace.h"
+#include "objfile/hex.h"
+#include "objfile/text_format.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <new>
+#include <system_error>
+
 namespace orv {
 
 namespace {
+
 constexpr std::size_t MAX_NAME = 256;
+constexpr int RECORD_BYTES = 32;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// 64-bit file positions, so that no size is ever cut to 32 bits.
+int seekTo(std::FILE* file, long long position, int origin) {
+#ifdef _WIN32
+    return _fseeki64(file, position, origin);
+#else
+    return fseeko(file, static_cast<off_t>(position), origin);
+#endif
+}
+
+// Size of an open file; -1 when it cannot be found.
+long long fileSize(std::FILE* file) {
+    if (seekTo(file, 0, SEEK_END) != 0) return -1;
+#ifdef _WIN32
+    const long long size = _ftelli64(file);
+#else
+    const long long size = ftello(file);
+#endif
+    return size < 0 ? -1 : size;
+}
+
+// A name beside the target that nothing else uses; the file is created exclusively.
+File createTemporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
+    const auto stamp =
+        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (unsigned attempt = 0; attempt < 16; ++attempt) {
+        temporary = target;
+        temporary += formatText(".%llx%x.tmp", stamp, attempt);
+        if (std::FILE* file = std::fopen(temporary.string().c_str(), "wbx")) return File(file);
+    }
+    return File();
+}
+
+bool writeAll(std::FILE* file, const char* text, std::size_t length) {
+    return std::fwrite(text, 1, length, file) == length;
+}
+
+// One data record of count bytes read through the bus, with CR LF.
+std::size_t buildRecord(char* out, std::uint16_t address, int count) {
+    std::size_t length = 0;
+    out[length++] = ':';
+    std::uint8_t sum = 0;
+    auto put = [&](std::uint8_t value) {
+        hexByteText(value, out + length);
+        length += 2;
+        sum = static_cast<std::uint8_t>(sum + value);
+    };
+    put(static_cast<std::uint8_t>(count));
+    put(static_cast<std::uint8_t>(address >> 8));
+    put(static_cast<std::uint8_t>(address));
+    put(0x00);
+    for (int i = 0; i < count; ++i) put(busRead(static_cast<std::uint16_t>(address + i)));
+    hexByteText(static_cast<std::uint8_t>(0x100 - sum), out + length);
+    length += 2;
+    out[length++] = '\r';
+    out[length++] = '\n';
+    return length;
+}
+
 } // namespace
 
 void addDefaultExtension(std::string& name, const std::string& extension) {
@@ -17,6 +97,140 @@ void hexByteText(std::uint8_t value, char* out) {
     static constexpr char digits[] = "0123456789ABCDEF";
     out[0] = digits[value >> 4];
     out[1] = digits[value & 0x0F];
+}
+
+int loadObjectFile(const std::string& fileName, std::string& message) {
+    message.clear();
+    if (fileName.size() > MAX_NAME) {
+        message = formatText("Error: filename too long (%zu)", fileName.size());
+        return 0;
+    }
+    std::string name = fileName;
+    addDefaultExtension(name, "obj");
+    std::error_code ignored;
+    // A folder opens for reading on some systems; it is no object file.
+    File file(std::filesystem::is_directory(name, ignored) ? nullptr : std::fopen(name.c_str(), "rb"));
+    if (!file) {
+        message = formatText("Error: file '%s' not found", name.c_str());
+        return 0;
+    }
+    long long size = fileSize(file.get());
+    if (size > 0 && seekTo(file.get(), size - 1, SEEK_SET) == 0 && std::fgetc(file.get()) == 0x1A) {
+        trace("EOF removed\n");
+        --size;
+    }
+    std::rewind(file.get());
+    if (size < 1) {
+        message = formatText("Error: file '%s' empty or unknown length", name.c_str());
+        return 0;
+    }
+    std::unique_ptr<char[]> text;
+    if (static_cast<unsigned long long>(size) < std::numeric_limits<std::size_t>::max()) {
+        text.reset(new (std::nothrow) char[static_cast<std::size_t>(size) + 1]);
+    }
+    if (!text) {
+        message = formatText("Error: cannot allocate buffer to read file '%s'", name.c_str());
+        return 0;
+    }
+    const std::size_t length = static_cast<std::size_t>(size);
+    trace("Object file: '%s' [%lld]\n", name.c_str(), size);
+    if (std::fread(text.get(), 1, length, file.get()) != length) {
+        message = formatText("Error: cannot read file '%s'", name.c_str());
+        return 0;
+    }
+    text[length] = '\0';
+    const int count = loadHexText(name, text.get(), length, message);
+    trace("Bytes loaded: %d\n", count);
+    return count;
+}
+
+int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16_t end,
+                   std::string& message) {
+    message.clear();
+    if (fileName.size() > MAX_NAME) {
+        message = formatText("Error: filename too long (%zu)", fileName.size());
+        return 0;
+    }
+    if (fileName.empty()) {
+        message = "Error: no filename given";
+        return 0;
+    }
+    std::string name = fileName;
+    addDefaultExtension(name, "obj");
+    const std::filesystem::path target(name);
+    std::error_code error;
+    const auto targetStatus = std::filesystem::status(target, error);
+    const bool replacing = std::filesystem::exists(targetStatus);
+    // The old file is replaced only by a complete new one, so it must be a file we may write.
+    bool writable = !replacing;
+    if (replacing && std::filesystem::is_regular_file(targetStatus)) {
+        writable = File(std::fopen(name.c_str(), "r+b")) != nullptr;
+    }
+    std::filesystem::path temporary;
+    File file = writable ? createTemporary(target, temporary) : File();
+    if (!file) {
+        message = formatText("Error: file '%s' could not be opened", name.c_str());
+        return 0;
+    }
+
+    int total = 0;
+    bool failed = false;
+    unsigned page = start >> 8;
+    unsigned offset = start & 0xFF;
+    char record[1 + 2 * (4 + RECORD_BYTES + 1) + 2];
+    for (;;) {
+        while (page <= 0xFF && pageFlags[page] == PAGE_EMPTY) {
+            ++page;
+            offset = 0;
+        }
+        if (page > 0xFF) break;
+        if ((pageFlags[page] == PAGE_RIO0 || pageFlags[page] == PAGE_RIO1) && offset < 0x80) offset = 0x80;
+        unsigned address = page * 256 + offset;
+        if (address > end) break;
+        const unsigned last = std::min(page * 256 + 0xFF, static_cast<unsigned>(end));
+        int n = static_cast<int>(last - address + 1);
+        trace("Save %d from %04x\n", n, address);
+        while (n > 0 && !failed) {
+            const int k = std::min(n, RECORD_BYTES);
+            const std::size_t length = buildRecord(record, static_cast<std::uint16_t>(address), k);
+            if (!writeAll(file.get(), record, length)) {
+                failed = true;
+                break;
+            }
+            address += static_cast<unsigned>(k);
+            total += k;
+            n -= k;
+        }
+        if (failed || page == 0xFF) break;
+        ++page;
+        offset = 0;
+    }
+
+    if (!failed && total == 0) {
+        message = formatText("Error: no bytes to save to file '%s'", name.c_str());
+    } else {
+        static constexpr char endRecord[] = ":00000001FF\r\n";
+        if (failed || !writeAll(file.get(), endRecord, sizeof endRecord - 1) ||
+            std::fflush(file.get()) != 0 || std::ferror(file.get())) {
+            failed = true;
+        }
+        // Buffered data may only fail to reach the disk at close.
+        if (std::fclose(file.release()) != 0) failed = true;
+        if (!failed) {
+            if (replacing) {
+                std::filesystem::permissions(temporary, targetStatus.permissions(), error);
+            }
+            std::filesystem::rename(temporary, target, error);
+            if (error) failed = true;
+        }
+        if (failed) message = formatText("Error: file '%s' could not be written", name.c_str());
+    }
+    file.reset();
+    if (!message.empty()) {
+        std::filesystem::remove(temporary, error);
+        return 0;
+    }
+    return total;
 }
 
 } // namespace orv

@@ -136,10 +136,7 @@ TEST_F(HexTest, FailureMessages) {
         {data, 3, "Error: file 't.obj' did not end in EOF record"},
         {"", 0, "Error: file 't.obj' did not end in EOF record"},
         {END + "\r\n" + data, 3, "Error in file 't.obj' line 2: data after EOF record"},
-        {":00020000FE\r\n:00000000"
-         "00\r\n" +
-             END,
-         0, "Error: file 't.obj' had no bytes to load"},
+        {":00020000FE\r\n:0000000000\r\n" + END, 0, "Error: file 't.obj' had no bytes to load"},
         {END, 0, "Error: file 't.obj' had no bytes to load"},
     };
     for (const auto& c : cases) {

@@ -1,13 +1,94 @@
+#include "machine/bus.h"
+#include "machine/power.h"
+#include "machine/rio.h"
 #include "objfile/objfile.h"
+#include "settings/flags.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
 
 namespace orv {
 namespace {
 
-TEST(ObjfileTest, DefaultExtension) {
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+struct Record {
+    unsigned address;
+    unsigned count;
+    bool operator==(const Record&) const = default;
+};
+
+// The data records of a saved file, checked for form on the way.
+std::vector<Record> dataRecords(const std::string& text) {
+    std::vector<Record> records;
+    std::size_t position = 0;
+    while (position < text.size()) {
+        const std::size_t end = text.find("\r\n", position);
+        EXPECT_NE(end, std::string::npos);
+        if (end == std::string::npos) break;
+        const std::string line = text.substr(position, end - position);
+        position = end + 2;
+        EXPECT_EQ(line.find_first_of("abcdef"), std::string::npos) << line;
+        if (line == ":00000001FF") {
+            EXPECT_EQ(position, text.size()) << "the end record comes last";
+            break;
+        }
+        const unsigned count = std::stoul(line.substr(1, 2), nullptr, 16);
+        EXPECT_EQ(line.size(), 11 + 2 * count) << line;
+        EXPECT_EQ(line.substr(7, 2), "00");
+        records.push_back({static_cast<unsigned>(std::stoul(line.substr(3, 4), nullptr, 16)), count});
+    }
+    return records;
+}
+
+class ObjfileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        machinePowerOn();
+        rioReset();
+        dir = fs::temp_directory_path() /
+              ("orv_objfile_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        savedDiag = diag;
+        diag = 0;
+    }
+    void TearDown() override {
+        fs::remove_all(dir);
+        diag = savedDiag;
+    }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+    std::size_t filesInDir() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+    }
+    fs::path dir;
+    std::uint8_t savedDiag = 0;
+};
+
+TEST(ObjfileNames, DefaultExtension) {
     const struct {
         std::string name;
         std::string extension;
@@ -31,7 +112,7 @@ TEST(ObjfileTest, DefaultExtension) {
     }
 }
 
-TEST(ObjfileTest, HexByteTextIsUpperCase) {
+TEST(ObjfileNames, HexByteTextIsUpperCase) {
     const struct {
         std::uint8_t value;
         const char* text;
@@ -43,6 +124,193 @@ TEST(ObjfileTest, HexByteTextIsUpperCase) {
         EXPECT_EQ(std::string(out, 2), c.text);
         EXPECT_EQ(out[2], 'z');
     }
+}
+
+TEST_F(ObjfileTest, SavesThreeBytesExactly) {
+    busWrite(0x0200, 0xA9, 0);
+    busWrite(0x0201, 0x00, 0);
+    busWrite(0x0202, 0x60, 0);
+    std::string message = "stale";
+    EXPECT_EQ(saveObjectFile(path("prog"), 0x0200, 0x0202, message), 3);
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(readFile(dir / "prog.obj"), ":03020000A90060F2\r\n:00000001FF\r\n");
+    EXPECT_EQ(filesInDir(), 1u);
+}
+
+TEST_F(ObjfileTest, SavedRecordsFollowPagesAndSkipWhatIsNotMemory) {
+    auto run = [](unsigned first, unsigned step, unsigned count, unsigned lastCount) {
+        std::vector<Record> records;
+        for (unsigned i = 0; i < count; ++i)
+            records.push_back({first + i * step, i + 1 == count ? lastCount : 32});
+        return records;
+    };
+    std::vector<Record> mixed = run(0x0380, 32, 4, 32);
+    mixed.push_back({0x0E80, 32});
+    const struct {
+        std::uint16_t start, end;
+        int total;
+        std::vector<Record> records;
+    } cases[] = {
+        {0x0000, 0x00FF, 256, run(0x0000, 32, 8, 32)},
+        {0x0010, 0x0050, 65, run(0x0010, 32, 3, 1)},
+        {0x0380, 0x0E9F, 160, mixed},
+        {0xFF00, 0xFFFF, 256, run(0xFF00, 32, 8, 32)},
+        {0x03F0, 0x0410, 16, {{0x03F0, 16}}},
+        {0x00F0, 0x0110, 33, {{0x00F0, 16}, {0x0100, 17}}},
+        {0x0E7F, 0x0F85, 134, {{0x0E80, 32}, {0x0EA0, 32}, {0x0EC0, 32}, {0x0EE0, 32}, {0x0F80, 6}}},
+        {0xFDFF, 0xFE00, 1, {{0xFE00, 1}}},
+        {0x0000, 0xFFFF, 1024 + 256 + 512, {}},
+    };
+    for (const auto& c : cases) {
+        std::string message;
+        fs::remove(dir / "range.obj");
+        EXPECT_EQ(saveObjectFile(path("range.obj"), c.start, c.end, message), c.total) << std::hex << c.start;
+        EXPECT_EQ(message, "");
+        const std::vector<Record> records = dataRecords(readFile(dir / "range.obj"));
+        if (!c.records.empty()) {
+            EXPECT_EQ(records, c.records) << std::hex << c.start;
+        }
+        unsigned sum = 0;
+        for (const Record& r : records) sum += r.count;
+        EXPECT_EQ(sum, static_cast<unsigned>(c.total));
+    }
+}
+
+TEST_F(ObjfileTest, NothingToSave) {
+    const struct {
+        std::uint16_t start, end;
+    } cases[] = {{0x0E00, 0x0E10}, {0x1000, 0x1FFF}, {0x0300, 0x0200}, {0x0F00, 0x0F7F}, {0x0400, 0x0DFF}};
+    for (const auto& c : cases) {
+        std::string message;
+        EXPECT_EQ(saveObjectFile(path("none"), c.start, c.end, message), 0) << std::hex << c.start;
+        EXPECT_EQ(message, "Error: no bytes to save to file '" + path("none.obj") + "'");
+        EXPECT_EQ(filesInDir(), 0u) << "neither the file nor a temporary one is left";
+    }
+}
+
+TEST_F(ObjfileTest, FailedSaveKeepsTheOldFile) {
+    const std::string old = ":0100000042BD\r\n:00000001FF\r\n";
+    writeFile(dir / "keep.obj", old);
+    std::string message;
+    EXPECT_EQ(saveObjectFile(path("keep"), 0x1000, 0x1FFF, message), 0);
+    EXPECT_EQ(message, "Error: no bytes to save to file '" + path("keep.obj") + "'");
+    EXPECT_EQ(readFile(dir / "keep.obj"), old);
+    EXPECT_EQ(filesInDir(), 1u);
+}
+
+#ifdef __linux__
+TEST_F(ObjfileTest, WriteErrorKeepsTheOldFile) {
+    const std::string old = ":0100000042BD\r\n:00000001FF\r\n";
+    writeFile(dir / "full.obj", old);
+    // A file size limit makes the writes of the new file fail part way.
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit small = saved;
+    small.rlim_cur = 600;
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string message;
+    const int count = saveObjectFile(path("full.obj"), 0x0000, 0x03FF, message);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(message, "Error: file '" + path("full.obj") + "' could not be written");
+    EXPECT_EQ(readFile(dir / "full.obj"), old);
+    EXPECT_EQ(filesInDir(), 1u);
+}
+#endif
+
+TEST_F(ObjfileTest, SaveReplacesAnExistingFileAndLoadsBack) {
+    writeFile(dir / "round.obj", std::string(5000, 'x'));
+    for (int i = 0; i < 0x400; ++i)
+        busWrite(static_cast<std::uint16_t>(i), static_cast<std::uint8_t>(i * 7 + 3), 0);
+    for (int i = 0; i < 0x80; ++i)
+        busWrite(static_cast<std::uint16_t>(0x0E80 + i), static_cast<std::uint8_t>(i), 0);
+    memory[0xFF10] = 0x4C;
+    const auto before = memory;
+    const auto rioBefore = rio[0].ram;
+    std::string message;
+    const int saved = saveObjectFile(path("round"), 0x0000, 0xFFFF, message);
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(saved, 1792);
+    machinePowerOn();
+    rioReset();
+    EXPECT_EQ(loadObjectFile(path("round"), message), saved);
+    EXPECT_EQ(message, "");
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 0x400, memory.begin()));
+    EXPECT_TRUE(std::equal(before.begin() + 0xFE00, before.end(), memory.begin() + 0xFE00));
+    EXPECT_EQ(rio[0].ram, rioBefore);
+    EXPECT_EQ(filesInDir(), 1u);
+}
+
+TEST_F(ObjfileTest, NamesOnSave) {
+    busWrite(0x0000, 0x01, 0);
+    fs::create_directories(dir / "my.dir");
+    std::string message;
+    EXPECT_EQ(saveObjectFile(path("prog.hex"), 0, 0, message), 1);
+    EXPECT_TRUE(fs::exists(dir / "prog.hex"));
+    EXPECT_EQ(saveObjectFile(path("my.dir/prog"), 0, 0, message), 1);
+    EXPECT_TRUE(fs::exists(dir / "my.dir" / "prog"));
+    EXPECT_FALSE(fs::exists(dir / "my.dir" / "prog.obj"));
+
+    const struct {
+        std::string name;
+        std::string message;
+    } failures[] = {
+        {"", "Error: no filename given"},
+        {std::string(257, 'a'), "Error: filename too long (257)"},
+        {path("my.dir"), "Error: file '" + path("my.dir") + "' could not be opened"},
+        {path("missing/prog"), "Error: file '" + path("missing/prog.obj") + "' could not be opened"},
+    };
+    for (const auto& f : failures) {
+        EXPECT_EQ(saveObjectFile(f.name, 0, 0, message), 0) << f.name;
+        EXPECT_EQ(message, f.message);
+    }
+    EXPECT_TRUE(fs::is_directory(dir / "my.dir"));
+}
+
+TEST_F(ObjfileTest, LoadFailures) {
+    writeFile(dir / "empty.obj", "");
+    writeFile(dir / "ctrlz.obj", "\x1A");
+    fs::create_directories(dir / "folder.obj");
+    const struct {
+        std::string name;
+        std::string message;
+    } cases[] = {
+        {std::string(257, 'a'), "Error: filename too long (257)"},
+        {path("nothing"), "Error: file '" + path("nothing.obj") + "' not found"},
+        {path("empty"), "Error: file '" + path("empty.obj") + "' empty or unknown length"},
+        {path("ctrlz"), "Error: file '" + path("ctrlz.obj") + "' empty or unknown length"},
+        {path("folder.obj"), "Error: file '" + path("folder.obj") + "' not found"},
+    };
+    for (const auto& c : cases) {
+        std::string message = "stale";
+        EXPECT_EQ(loadObjectFile(c.name, message), 0) << c.name;
+        EXPECT_EQ(message, c.message);
+    }
+}
+
+TEST_F(ObjfileTest, OneTrailingCtrlZIsDropped) {
+    const std::string text = ":03020000A90060F2\r\n:00000001FF\r\n";
+    writeFile(dir / "one.obj", text + "\x1A");
+    writeFile(dir / "two.obj", text + "\x1A\x1A");
+    diag = 1;
+    testing::internal::CaptureStdout();
+    std::string message;
+    EXPECT_EQ(loadObjectFile(path("one"), message), 3);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(out, "EOF removed\nObject file: '" + path("one.obj") + "' [32]\nBytes loaded: 3\n");
+    diag = 0;
+    EXPECT_EQ(loadObjectFile(path("two"), message), 3);
+    EXPECT_EQ(message, "Error in '" + path("two.obj") + "' line 3: does not start with ':'");
+}
+
+TEST_F(ObjfileTest, LoadReportsHexFaultsWithTheFileName) {
+    writeFile(dir / "bad.obj", ":03020000A90060F3\r\n:00000001FF\r\n");
+    std::string message;
+    EXPECT_EQ(loadObjectFile(path("bad"), message), 3);
+    EXPECT_EQ(message, "Error in '" + path("bad.obj") + "' line 1: bad checksum, got '01'");
 }
 
 } // namespace
