@@ -1,14 +1,261 @@
+// Tape state, recording to a MIDI file, stopping, and the tape's use of the MIDI output.
 #include "tape/tape.h"
+
+#include "machine/trace.h"
+#include "objfile/objfile.h"
+#include "settings/flags.h"
+#include "tape/midi.h"
+#include "tape/tape_internal.h"
+
+#include <cstdarg>
+#include <limits>
 
 namespace orv {
 
 std::uint8_t tapeState = 0;
+std::uint8_t tapeLevel = 1;
+std::int32_t lastEdgeCycle = 0;
+std::int32_t nextEdgeCycle = 0;
+std::uint8_t tapeClockStarted = 0;
+std::uint8_t trackEnded = 0;
+std::uint8_t wentLow = 0;
+std::array<std::uint8_t, TAPE_BUFFER_SIZE> tapeBuffer{};
+std::int32_t tapeCursor = 0;
+std::int32_t tapeLast = -1;
+std::int32_t tapeBytesLeft = 0;
+std::int32_t trackLength = 0;
+std::string tapeMessage;
+std::string tapeFileName;
+std::FILE* recordFile = nullptr;
+std::FILE* playFile = nullptr;
 
-// No tape deck yet: a machine without a cassette reads a high line and drives nothing.
-void tapeOutputBit(int, std::int32_t) {}
-int tapeInputBit(std::int32_t) { return 1; }
-bool tapeActive(std::int32_t) { return false; }
-void tapeSilence() {}
-void tapeStop(std::string& message) { message.clear(); }
+namespace {
+
+// Both chunk headers come before the track data.
+constexpr std::int32_t CHUNK_HEADERS = 22;
+// The recorder never writes a longer gap than one second: 10,000 ticks, two bytes of delta.
+constexpr std::uint32_t MAX_GAP_CYCLES = 1000000;
+// Room kept at the end of the buffer for one level change (7 bytes) and for the trailer (9 bytes).
+constexpr std::int32_t FLUSH_BEFORE_CHANGE = TAPE_BUFFER_SIZE - 7;
+constexpr std::int32_t FLUSH_BEFORE_TRAILER = TAPE_BUFFER_SIZE - 8;
+// The silence of the leader and of the trailer, 2 s: 20,000 ticks as a variable-length quantity.
+constexpr std::uint8_t LEADER_TICKS[] = {0x81, 0x9C, 0x20};
+// A signal unchanged for half a second of machine time has ended.
+constexpr std::uint32_t ACTIVE_CYCLES = 500000;
+
+std::uint8_t noteOf(std::uint8_t level) {
+    return level ? TAPE_NOTE_HIGH : TAPE_NOTE_LOW;
+}
+
+void put(std::uint8_t byte) {
+    tapeBuffer[static_cast<std::size_t>(tapeCursor++)] = byte;
+}
+
+void put(std::initializer_list<std::uint8_t> bytes) {
+    for (std::uint8_t b : bytes) put(b);
+}
+
+void putHead(const std::string& text) {
+    // The length is one byte; the caller's label is far shorter.
+    std::size_t length = std::min<std::size_t>(text.size(), 255);
+    put({'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x13, 0x88});
+    put({'M', 'T', 'r', 'k', 0, 0, 0, 0});
+    put({0x00, 0xFF, 0x01, static_cast<std::uint8_t>(length)});
+    for (std::size_t i = 0; i < length; ++i) put(static_cast<std::uint8_t>(text[i]));
+    put({0x00, 0xB0, 0x07, 0x40});
+    put({0x00, 0xC0, 0x50});
+    put({0x00, 0x90, TAPE_NOTE_HIGH, 0x7F});
+    put({LEADER_TICKS[0], LEADER_TICKS[1], LEADER_TICKS[2], TAPE_NOTE_HIGH, 0x00});
+    put({0x00, TAPE_NOTE_HIGH, 0x7F});
+}
+
+bool rewriteLength() {
+    std::uint32_t length = static_cast<std::uint32_t>(trackLength);
+    std::uint8_t bytes[4] = {static_cast<std::uint8_t>(length >> 24), static_cast<std::uint8_t>(length >> 16),
+                             static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
+    return std::fseek(recordFile, 18, SEEK_SET) == 0 && std::fwrite(bytes, 1, 4, recordFile) == 4 &&
+           std::fflush(recordFile) == 0;
+}
+
+} // namespace
+
+void tapeFormat(std::string& message, const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    message = text;
+}
+
+bool tapeTakeName(const std::string& fileName, std::string& message) {
+    if (fileName.size() > static_cast<std::size_t>(TAPE_NAME_MAX)) {
+        std::size_t shown = std::min<std::size_t>(fileName.size(), std::numeric_limits<int>::max());
+        tapeFormat(message, "Error: filename too long (%d)", static_cast<int>(shown));
+        return false;
+    }
+    if (fileName.empty()) {
+        message = "Error: no filename given";
+        return false;
+    }
+    tapeFileName = fileName;
+    addDefaultExtension(tapeFileName, "mid");
+    return true;
+}
+
+bool tapeMidiOpen() {
+    trace("midiOpen\n");
+    int rc = midiOpen();
+    if (rc != 0) {
+        traceAlways("midiOutOpen rc=%d\n", rc);
+        return false;
+    }
+    return true;
+}
+
+void tapeMidiSend(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
+    if (!(tapeState & TAPE_MIDI_OPEN)) return;
+    int rc = midiSend(status, data1, data2);
+    if (rc != 0) traceAlways("midiOutShortMsg rc=%d\n", rc);
+}
+
+void tapeMidiClose() {
+    trace("midiClose\n");
+    midiClose();
+    tapeState &= static_cast<std::uint8_t>(~TAPE_MIDI_OPEN);
+}
+
+bool tapeStartRecording(const std::string& text, const std::string& fileName, std::string& message) {
+    message.clear();
+    // The window offers Record only while idle; a second file would orphan the running one.
+    if (tapeState != 0) {
+        message = "Error: a tape is already running";
+        return false;
+    }
+    tapeMessage.clear();
+    if (!tapeTakeName(fileName, message)) return false;
+    recordFile = std::fopen(tapeFileName.c_str(), "wb");
+    if (!recordFile) {
+        tapeFormat(message, "Error: file '%s' could not be opened", tapeFileName.c_str());
+        return false;
+    }
+    trace("Tape Record\n");
+    tapeState |= TAPE_RECORDING | TAPE_WAITING;
+    trackLength = -CHUNK_HEADERS;
+    tapeCursor = 0;
+    putHead(text);
+    tapeLevel = 1;
+    lastEdgeCycle = 0;
+    tapeClockStarted = 0;
+    trackEnded = 0;
+    wentLow = 0;
+    if (!tapeFlush(message)) return false;
+    if (tapeMidiOpen()) {
+        tapeState |= TAPE_MIDI_OPEN;
+        tapeMidiSend(0xB0, 7, 48);
+        tapeMidiSend(0xC0, 80, 0);
+        if (!mute) tapeMidiSend(0x90, TAPE_NOTE_HIGH, 127);
+    }
+    return true;
+}
+
+void tapeOutputBit(int level, std::int32_t atCycles) {
+    std::uint8_t newLevel = level ? 1 : 0;
+    if (!(tapeState & TAPE_RECORDING) || newLevel == tapeLevel) return;
+    std::uint8_t oldNote = noteOf(tapeLevel);
+    std::uint8_t newNote = noteOf(newLevel);
+    if (tapeClockStarted) tapeMidiSend(0x90, oldNote, 0);
+    tapeLevel = newLevel;
+    if (newLevel == 0) wentLow = 1;
+    if (!mute) tapeMidiSend(0x90, newNote, 127);
+
+    // The first change follows the leader directly. A clock that went back (power off and on)
+    // gives no negative gap; the difference is taken modulo 2^32 so the count may wrap.
+    std::uint32_t gap = 0;
+    if (tapeClockStarted) {
+        auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(atCycles) -
+                                                 static_cast<std::uint32_t>(lastEdgeCycle));
+        if (elapsed > 0) gap = static_cast<std::uint32_t>(elapsed);
+    }
+    lastEdgeCycle = atCycles;
+    tapeClockStarted = 1;
+    if (gap > MAX_GAP_CYCLES) gap = MAX_GAP_CYCLES;
+    std::uint32_t ticks = (gap + TAPE_CYCLES_PER_TICK / 2) / TAPE_CYCLES_PER_TICK;
+
+    if (tapeCursor >= FLUSH_BEFORE_CHANGE) {
+        // Recording goes on; a lost block makes tapeStop leave the file unfinished.
+        std::string failure;
+        if (!tapeFlush(failure)) tapeMessage = failure;
+    }
+    if (ticks >= 128) put(static_cast<std::uint8_t>((ticks >> 7) | 0x80));
+    put(static_cast<std::uint8_t>(ticks & 0x7F));
+    put({oldNote, 0x00, 0x00, newNote, 0x7F});
+}
+
+bool tapeFlush(std::string& message) {
+    message.clear();
+    auto count = static_cast<std::size_t>(tapeCursor);
+    tapeCursor = 0;
+    // Flushed at once so a full disk shows up here and not only at close.
+    bool written = recordFile && std::fwrite(tapeBuffer.data(), 1, count, recordFile) == count &&
+                   std::fflush(recordFile) == 0;
+    if (!written) {
+        tapeFormat(message, "Error: file '%s' could not be written", tapeFileName.c_str());
+        return false;
+    }
+    trackLength = static_cast<std::int32_t>(static_cast<std::uint32_t>(trackLength) + count);
+    trace("Tape write %d bytes\n", static_cast<int>(count));
+    return true;
+}
+
+void tapeStop(std::string& message) {
+    message.clear();
+    if (tapeState == 0) return;
+    if (tapeState & TAPE_MIDI_OPEN) tapeMidiClose();
+    if (!tapeMessage.empty()) {
+        message = tapeMessage;
+    } else if (tapeState & TAPE_RECORDING) {
+        // A block lost before the trailer must not be hidden by a later block that was written.
+        std::string failure;
+        if (tapeCursor >= FLUSH_BEFORE_TRAILER) tapeFlush(failure);
+        put({LEADER_TICKS[0], LEADER_TICKS[1], LEADER_TICKS[2], noteOf(tapeLevel), 0x00});
+        put({0x00, 0xFF, 0x2F, 0x00});
+        tapeFlush(message);
+        if (message.empty()) message = failure;
+        if (!rewriteLength())
+            tapeFormat(message, "Error: file '%s' could not be rewritten", tapeFileName.c_str());
+        if (message.empty() && !tapeClockStarted)
+            tapeFormat(message, "Warning: no data recorded in '%s'", tapeFileName.c_str());
+    }
+    trace("Tape Stop\n");
+    lastEdgeCycle = 0;
+    tapeClockStarted = 0;
+    tapeLevel = 1;
+    if (playFile) {
+        std::fclose(playFile);
+        playFile = nullptr;
+    }
+    if (recordFile) {
+        if (std::fclose(recordFile) != 0 && message.empty())
+            tapeFormat(message, "Error: file '%s' could not be written", tapeFileName.c_str());
+        recordFile = nullptr;
+    }
+    tapeCursor = 0;
+    tapeLast = -1;
+    tapeBytesLeft = 0;
+    tapeMessage.clear();
+    tapeState = 0;
+}
+
+bool tapeActive(std::int32_t atCycles) {
+    if (tapeState == 0 || !wentLow || trackEnded) return false;
+    // Modulo 2^32: a clock that went back reads as a long silence.
+    std::uint32_t since = static_cast<std::uint32_t>(atCycles) - static_cast<std::uint32_t>(lastEdgeCycle);
+    return since < ACTIVE_CYCLES;
+}
+
+void tapeSilence() {
+    if (tapeState != 0) tapeMidiSend(0x90, noteOf(tapeLevel), 0);
+}
 
 } // namespace orv

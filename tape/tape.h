@@ -2,7 +2,9 @@
 // into its input, timed in machine cycles.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace orv {
@@ -14,18 +16,76 @@ constexpr std::uint8_t TAPE_ACTIVE = 0x20;
 constexpr std::uint8_t TAPE_ENDED = 0x40;
 constexpr std::uint8_t TAPE_MIDI_OPEN = 0x80;
 
+// The notes of the two levels: 1 is "b", 0 is "V".
+constexpr std::uint8_t TAPE_NOTE_HIGH = 98;
+constexpr std::uint8_t TAPE_NOTE_LOW = 86;
+
+constexpr int TAPE_BUFFER_SIZE = 4000;
+// Names longer than this are refused.
+constexpr int TAPE_NAME_MAX = 256;
+// Machine cycles per tick: at the default tempo one tick lasts 100 us, and the board runs at 1 MHz.
+constexpr int TAPE_CYCLES_PER_TICK = 100;
+
 // 0 = idle. Owned here; the housekeeping tick moves the activity bits.
 extern std::uint8_t tapeState;
+// Level of the tape signal, 0 or 1; 1 while idle.
+extern std::uint8_t tapeLevel;
+// Cycle count of the last recorded level change, or of the event now sounding. Meaningful only
+// once tapeClockStarted is set.
+extern std::int32_t lastEdgeCycle;
+// Playing: cycle count at which the next level change falls due.
+extern std::int32_t nextEdgeCycle;
+// Recording: a level change has been recorded. Playing: the time line has been anchored at the
+// first read of the input line. A separate flag because any cycle count, 0 included, is a valid time.
+extern std::uint8_t tapeClockStarted;
+// Playing: no further level change in the file.
+extern std::uint8_t trackEnded;
+// The level has been 0 at least once since this tape started.
+extern std::uint8_t wentLow;
+extern std::array<std::uint8_t, TAPE_BUFFER_SIZE> tapeBuffer;
+// Index of the next byte to write (recording) or to read (playing).
+extern std::int32_t tapeCursor;
+// Playing: index of the last valid byte of the block (-1 when none).
+extern std::int32_t tapeLast;
+// Playing: bytes of the file not yet read into the buffer.
+extern std::int32_t tapeBytesLeft;
+// Recording: bytes written so far minus 22, the track chunk's data length once the file is complete.
+extern std::int32_t trackLength;
+// A failure while the machine ran, kept for tapeStop to report; empty = none.
+extern std::string tapeMessage;
+// The file name as opened, default extension added.
+extern std::string tapeFileName;
+extern std::FILE* recordFile;
+extern std::FILE* playFile;
 
+// Creates the file and starts recording. Returns true with message empty on success.
+bool tapeStartRecording(const std::string& text, const std::string& fileName, std::string& message);
 // Records a change of the cassette output level while a recording runs; no effect otherwise.
 void tapeOutputBit(int level, std::int32_t atCycles);
-// The cassette input level: 1 while no tape plays.
-int tapeInputBit(std::int32_t atCycles);
+// Writes the collected bytes to the recording file. Returns false with a message on failure.
+bool tapeFlush(std::string& message);
+// Ends recording or playing. message is cleared, then holds an error or a warning, if any.
+void tapeStop(std::string& message);
 // True while the tape signal is alive; false whenever no tape runs.
 bool tapeActive(std::int32_t atCycles);
 // Note off for the sounding level, used when the machine halts.
 void tapeSilence();
-// Ends recording or playing. message is cleared, then holds an error or a warning, if any.
-void tapeStop(std::string& message);
+
+// Opens and checks a recorded file and starts playing it. Returns true with message empty on success.
+bool tapeStartPlaying(const std::string& fileName, std::string& message);
+// The cassette input level: 1 while no tape plays.
+int tapeInputBit(std::int32_t atCycles);
+// Reads the next group of the track and sounds its level.
+void tapeNextEvent();
+// The next byte of the playing file; 0xFF once the data is used up.
+std::uint8_t tapeNextByte();
+// Reads the next block of the playing file. Returns false with a message on failure.
+bool tapeRefill(std::string& message);
+
+// The MIDI output as the tape uses it, shared by recording and playback: traces, result-code lines,
+// and sending only while the device is open.
+bool tapeMidiOpen();
+void tapeMidiSend(std::uint8_t status, std::uint8_t data1, std::uint8_t data2);
+void tapeMidiClose();
 
 } // namespace orv

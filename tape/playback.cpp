@@ -1,0 +1,222 @@
+// Playing a recorded MIDI file into the cassette input, at the machine time the recording holds.
+#include "machine/trace.h"
+#include "settings/flags.h"
+#include "tape/tape.h"
+#include "tape/tape_internal.h"
+
+#include <cstring>
+#include <limits>
+
+namespace orv {
+
+namespace {
+
+// The smallest head worth examining: both chunk headers and the first events.
+constexpr std::int32_t MIN_HEAD = 27;
+constexpr std::int32_t CHUNK_HEADERS = 22;
+// A variable-length quantity has at most four bytes.
+constexpr int MAX_DELTA_BYTES = 4;
+// Keeps every due time within 2^31 cycles of now, so wrapped comparisons stay right.
+constexpr std::uint32_t MAX_EVENT_TICKS = 10000000;
+
+std::uint8_t noteOf(std::uint8_t level) {
+    return level ? TAPE_NOTE_HIGH : TAPE_NOTE_LOW;
+}
+
+// a - b as a signed distance on a clock that wraps modulo 2^32.
+std::int32_t cyclesBetween(std::int32_t a, std::int32_t b) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+std::int32_t cyclesAfter(std::int32_t base, std::uint32_t distance) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(base) + distance);
+}
+
+std::uint32_t bigEndian(std::int32_t at, int count) {
+    std::uint32_t value = 0;
+    for (int i = 0; i < count; ++i) value = (value << 8) | tapeBuffer[static_cast<std::size_t>(at + i)];
+    return value;
+}
+
+bool dataUsedUp() {
+    return tapeCursor > tapeLast && tapeBytesLeft <= 0;
+}
+
+void endTrack() {
+    trackEnded = 1;
+    trace("Tape track ended\n");
+}
+
+// Checks the first block; on success tapeCursor is left after the first note on's status.
+bool checkHead(std::int32_t size, std::string& message) {
+    const std::uint8_t* b = tapeBuffer.data();
+    std::int32_t n = tapeLast + 1;
+    const char* name = tapeFileName.c_str();
+    if (n < MIN_HEAD || std::memcmp(b, "MThd", 4) != 0 || std::memcmp(b + 14, "MTrk", 4) != 0 ||
+        bigEndian(4, 4) != 6) {
+        tapeFormat(message, "Error: file '%s' is not a MIDI file", name);
+        return false;
+    }
+    if (bigEndian(8, 2) != 0 || bigEndian(10, 2) != 1 || bigEndian(12, 2) != 5000) {
+        tapeFormat(message, "Sorry: the file '%s' is not in a MIDI format ORV understands", name);
+        return false;
+    }
+    if (bigEndian(18, 4) != static_cast<std::uint32_t>(size - CHUNK_HEADERS)) {
+        tapeFormat(message, "Error: file '%s' has bad track length", name);
+        return false;
+    }
+    // Text, volume and program events in any order; every byte looked at lies inside the block.
+    std::int32_t p = CHUNK_HEADERS;
+    for (;;) {
+        if (p + 3 < n && b[p] == 0x00 && b[p + 1] == 0xFF && b[p + 2] == 0x01) {
+            std::int32_t next = p + 4 + b[p + 3];
+            if (next > n) break;
+            p = next;
+        } else if (p + 3 < n && b[p] == 0x00 && b[p + 1] == 0xB0 && b[p + 2] == 0x07) {
+            p += 4;
+        } else if (p + 2 < n && b[p] == 0x00 && b[p + 1] == 0xC0) {
+            p += 3;
+        } else {
+            break;
+        }
+    }
+    if (!(p + 1 < n && b[p] == 0x00 && b[p + 1] == 0x90)) {
+        tapeFormat(message, "Sorry: the file '%s' contains MIDI data ORV does not understand [at %d]", name,
+                   p);
+        return false;
+    }
+    tapeCursor = p + 2;
+    return true;
+}
+
+void closePlayFile() {
+    std::fclose(playFile);
+    playFile = nullptr;
+    tapeCursor = 0;
+    tapeLast = -1;
+    tapeBytesLeft = 0;
+}
+
+} // namespace
+
+bool tapeStartPlaying(const std::string& fileName, std::string& message) {
+    message.clear();
+    // The window offers Play only while idle; a second file would orphan the running one.
+    if (tapeState != 0) {
+        message = "Error: a tape is already running";
+        return false;
+    }
+    tapeMessage.clear();
+    if (!tapeTakeName(fileName, message)) return false;
+    playFile = std::fopen(tapeFileName.c_str(), "rb");
+    if (!playFile) {
+        tapeFormat(message, "Error: file '%s' could not be opened", tapeFileName.c_str());
+        return false;
+    }
+    long size = -1;
+    if (std::fseek(playFile, 0, SEEK_END) == 0) size = std::ftell(playFile);
+    // A size the 32-bit track length cannot hold is as unknown as one that cannot be found.
+    if (size < 1 || size > std::numeric_limits<std::int32_t>::max()) {
+        tapeFormat(message, "Error: file '%s' empty or unknown length", tapeFileName.c_str());
+        closePlayFile();
+        return false;
+    }
+    tapeBytesLeft = static_cast<std::int32_t>(size);
+    if (std::fseek(playFile, 0, SEEK_SET) != 0) {
+        tapeFormat(message, "Error: cannot read file '%s'", tapeFileName.c_str());
+        closePlayFile();
+        return false;
+    }
+    if (!tapeRefill(message) || !checkHead(static_cast<std::int32_t>(size), message)) {
+        closePlayFile();
+        return false;
+    }
+    tapeState |= TAPE_PLAYING | TAPE_WAITING;
+    trace("Tape Playing '%s' [%d]\n", tapeFileName.c_str(), static_cast<int>(size));
+    trackEnded = 0;
+    lastEdgeCycle = 0;
+    nextEdgeCycle = 0;
+    tapeClockStarted = 0;
+    wentLow = 0;
+    if (tapeMidiOpen()) {
+        tapeState |= TAPE_MIDI_OPEN;
+        tapeMidiSend(0xB0, 7, 48);
+        tapeMidiSend(0xC0, 80, 0);
+    }
+    // The leader: level 1, the first change due 2 s after the time line is anchored.
+    tapeNextEvent();
+    return true;
+}
+
+int tapeInputBit(std::int32_t atCycles) {
+    if (!(tapeState & TAPE_PLAYING)) return 1;
+    // The recording's time starts at the program's first read of the line, not at the command.
+    if (!tapeClockStarted) {
+        nextEdgeCycle = cyclesAfter(nextEdgeCycle, static_cast<std::uint32_t>(atCycles));
+        lastEdgeCycle = atCycles;
+        tapeClockStarted = 1;
+    }
+    // Every pass consumes file data, so a read that lags far behind still ends.
+    while (!trackEnded && cyclesBetween(nextEdgeCycle, atCycles) <= 0) tapeNextEvent();
+    if (trackEnded) return 1;
+    if (tapeLevel == 0) wentLow = 1;
+    return tapeLevel;
+}
+
+void tapeNextEvent() {
+    if (tapeClockStarted) tapeMidiSend(0x90, noteOf(tapeLevel), 0);
+    std::uint8_t note = tapeNextByte();
+    if (note != TAPE_NOTE_HIGH && note != TAPE_NOTE_LOW) {
+        endTrack();
+        return;
+    }
+    tapeLevel = note == TAPE_NOTE_HIGH ? 1 : 0;
+    if (!mute) tapeMidiSend(0x90, note, 127);
+    tapeNextByte();
+    // A delta cut short by the end of the data, or longer than any delta can be, ends the track.
+    std::uint32_t ticks = 0;
+    for (int count = 0;; ++count) {
+        if (count == MAX_DELTA_BYTES || dataUsedUp()) {
+            endTrack();
+            return;
+        }
+        std::uint8_t b = tapeNextByte();
+        ticks = (ticks << 7) | (b & 0x7Fu);
+        if (!(b & 0x80)) break;
+    }
+    if (ticks > MAX_EVENT_TICKS) ticks = MAX_EVENT_TICKS;
+    lastEdgeCycle = nextEdgeCycle;
+    nextEdgeCycle = cyclesAfter(nextEdgeCycle, ticks * TAPE_CYCLES_PER_TICK);
+    for (int i = 0; i < 3; ++i) tapeNextByte();
+}
+
+std::uint8_t tapeNextByte() {
+    if (tapeCursor > tapeLast) {
+        if (tapeBytesLeft <= 0) return 0xFF;
+        std::string failure;
+        if (!tapeRefill(failure)) {
+            tapeMessage = failure;
+            tapeBytesLeft = 0;
+            return 0xFF;
+        }
+    }
+    return tapeBuffer[static_cast<std::size_t>(tapeCursor++)];
+}
+
+bool tapeRefill(std::string& message) {
+    message.clear();
+    std::int32_t count = std::min(tapeBytesLeft, TAPE_BUFFER_SIZE);
+    if (!playFile || count < 1 ||
+        std::fread(tapeBuffer.data(), 1, static_cast<std::size_t>(count), playFile) !=
+            static_cast<std::size_t>(count)) {
+        tapeFormat(message, "Error: cannot read file '%s'", tapeFileName.c_str());
+        return false;
+    }
+    trace("Tape read %d bytes\n", count);
+    tapeCursor = 0;
+    tapeLast = count - 1;
+    tapeBytesLeft -= count;
+    return true;
+}
+
+} // namespace orv

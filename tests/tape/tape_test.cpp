@@ -1,0 +1,262 @@
+#include "tape_fixture.h"
+
+#include "tape/tape.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdint>
+#include <filesystem>
+#include <limits>
+#include <string>
+#include <sys/resource.h>
+
+namespace orv {
+namespace {
+
+using test::Bytes;
+using test::operator+;
+using test::MidiMessage;
+using test::midiSent;
+using test::readBytes;
+
+class RecordTest : public test::TapeTest {
+  protected:
+    void start(const std::string& name = "t.mid") {
+        std::string message;
+        ASSERT_TRUE(tapeStartRecording("Orvane bytes", path(name), message)) << message;
+        ASSERT_EQ(message, "");
+    }
+    std::string stop() {
+        std::string message;
+        tapeStop(message);
+        EXPECT_EQ(tapeState, 0);
+        return message;
+    }
+};
+
+TEST_F(RecordTest, NoLevelChangeWritesHeadAndTrailerWithWarning) {
+    start();
+    EXPECT_EQ(tapeState, TAPE_RECORDING | TAPE_WAITING | TAPE_MIDI_OPEN);
+    tapeOutputBit(1, 1000); // the level a recording starts with
+    tapeOutputBit(1, 90000);
+    EXPECT_EQ(stop(), "Warning: no data recorded in '" + path("t.mid") + "'");
+    Bytes file = readBytes(path("t.mid"));
+    ASSERT_EQ(file.size(), 66u);
+    EXPECT_EQ(file, test::recordedFile({}, 0x62));
+    EXPECT_EQ(test::lengthAt18(file), 44u);
+}
+
+TEST_F(RecordTest, OneLowPulse) {
+    start();
+    tapeOutputBit(0, 5000);
+    tapeOutputBit(0, 5100); // same level again: nothing
+    tapeOutputBit(0, 5300);
+    tapeOutputBit(1, 5400);
+    tapeOutputBit(1, 5500);
+    EXPECT_EQ(stop(), "");
+    Bytes file = readBytes(path("t.mid"));
+    ASSERT_EQ(file.size(), 78u);
+    Bytes expected = test::recordedHead() + Bytes{0x00, 0x62, 0x00, 0x00, 0x56, 0x7F, // first change, delta 0
+                                                  0x04, 0x56, 0x00, 0x00, 0x62, 0x7F, // 400 cycles later
+                                                  0x81, 0x9C, 0x20, 0x62, 0x00, 0x00, 0xFF, 0x2F, 0x00};
+    expected[21] = 56;
+    EXPECT_EQ(file, expected);
+    EXPECT_EQ(test::lengthAt18(file), 56u);
+}
+
+TEST_F(RecordTest, GapsBecomeRoundedClampedDeltas) {
+    constexpr std::int32_t nearTop = std::numeric_limits<std::int32_t>::max() - 500;
+    const struct {
+        std::int32_t first;
+        std::uint32_t gap; // added modulo 2^32, as the cycle counter wraps
+        Bytes delta;
+    } cases[] = {
+        {1000, 49, {0x00}},
+        {1000, 50, {0x01}},
+        {1000, 200, {0x02}},
+        {1000, 1049, {0x0A}},
+        {1000, 1050, {0x0B}},
+        {1000, 12749, {0x7F}},
+        {1000, 12800, {0x81, 0x00}},
+        {1000, 1000000, {0xCE, 0x10}},
+        {1000, 1000001, {0xCE, 0x10}},
+        {1000, 400000000, {0xCE, 0x10}},
+        {nearTop, 1049, {0x0A}},          // across 2^31: the count turns negative
+        {-300, 12800, {0x81, 0x00}},      // across 2^32: the count passes 0
+        {5000000, 0u - 4999700u, {0x00}}, // power off and on: the clock went back
+        {0, 400, {0x04}},                 // a change at cycle 0 is a real change
+    };
+    for (const auto& c : cases) {
+        start();
+        tapeOutputBit(0, c.first);
+        tapeOutputBit(1, static_cast<std::int32_t>(static_cast<std::uint32_t>(c.first) + c.gap));
+        EXPECT_EQ(stop(), "") << c.gap;
+        Bytes groups =
+            Bytes{0x00, 0x62, 0x00, 0x00, 0x56, 0x7F} + c.delta + Bytes{0x56, 0x00, 0x00, 0x62, 0x7F};
+        EXPECT_EQ(readBytes(path("t.mid")), test::recordedFile(groups, 0x62)) << c.first << " + " << c.gap;
+    }
+}
+
+// Groups of 6 and of 7 bytes so the block boundary falls at every offset near the end of the buffer.
+TEST_F(RecordTest, LengthMatchesSizeAcrossBlocks) {
+    const struct {
+        std::uint32_t gap;
+        Bytes delta;
+        int fromCount, toCount;
+    } cases[] = {{1000, {0x0A}, 655, 675}, {12800, {0x81, 0x00}, 560, 580}, {1000, {0x0A}, 1990, 2010}};
+    for (const auto& c : cases) {
+        for (int count = c.fromCount; count <= c.toCount; ++count) {
+            start();
+            std::uint32_t now = 777;
+            Bytes groups;
+            for (int k = 0; k < count; ++k) {
+                std::uint8_t level = k % 2 ? 1 : 0;
+                tapeOutputBit(level, static_cast<std::int32_t>(now));
+                groups = groups + (k == 0 ? Bytes{0x00} : c.delta);
+                groups = groups +
+                         (level ? Bytes{0x56, 0x00, 0x00, 0x62, 0x7F} : Bytes{0x62, 0x00, 0x00, 0x56, 0x7F});
+                now += c.gap;
+            }
+            ASSERT_EQ(stop(), "");
+            Bytes file = readBytes(path("t.mid"));
+            ASSERT_EQ(test::lengthAt18(file), file.size() - 22) << count;
+            ASSERT_EQ(file, test::recordedFile(groups, count % 2 ? 0x56 : 0x62)) << count;
+        }
+    }
+}
+
+TEST_F(RecordTest, MidiMessagesWithMuteOffAndOn) {
+    for (std::uint8_t muted : {0, 1}) {
+        test::clearMidiRecord();
+        mute = muted;
+        start();
+        tapeOutputBit(0, 3000);
+        tapeOutputBit(1, 3400);
+        tapeSilence();
+        EXPECT_EQ(stop(), "");
+        std::vector<MidiMessage> expected = {{0xB0, 7, 48}, {0xC0, 80, 0}};
+        if (!muted) expected.push_back({0x90, 98, 127});
+        if (!muted) expected.push_back({0x90, 86, 127});
+        expected.push_back({0x90, 86, 0});
+        if (!muted) expected.push_back({0x90, 98, 127});
+        expected.push_back({0x90, 98, 0}); // silence on halt
+        EXPECT_EQ(midiSent, expected) << "mute " << int(muted);
+        EXPECT_EQ(test::midiCloseCount, 1);
+        // The file does not hear the mute switch.
+        EXPECT_EQ(readBytes(path("t.mid")),
+                  test::recordedFile({0x00, 0x62, 0x00, 0x00, 0x56, 0x7F, 0x04, 0x56, 0x00, 0x00, 0x62, 0x7F},
+                                     0x62));
+    }
+}
+
+TEST_F(RecordTest, FailedOpenPrintsTheCodeAndRecordsSilently) {
+    test::midiOpenResult = 5;
+    ::testing::internal::CaptureStdout();
+    start();
+    tapeOutputBit(0, 3000);
+    tapeOutputBit(1, 3400);
+    tapeSilence();
+    std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "midiOutOpen rc=5\n"); // printed with diag off
+    EXPECT_EQ(tapeState & TAPE_MIDI_OPEN, 0);
+    EXPECT_TRUE(midiSent.empty());
+    EXPECT_EQ(stop(), "");
+    EXPECT_EQ(test::midiCloseCount, 0);
+    EXPECT_EQ(
+        readBytes(path("t.mid")),
+        test::recordedFile({0x00, 0x62, 0x00, 0x00, 0x56, 0x7F, 0x04, 0x56, 0x00, 0x00, 0x62, 0x7F}, 0x62));
+}
+
+TEST_F(RecordTest, SendFailurePrintsTheCodeAndTraceFollowsDiag) {
+    test::midiSendResult = 7;
+    ::testing::internal::CaptureStdout();
+    start();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "midiOutShortMsg rc=7\nmidiOutShortMsg rc=7\nmidiOutShortMsg rc=7\n");
+    stop();
+
+    test::clearMidiRecord();
+    diag = 1;
+    ::testing::internal::CaptureStdout();
+    start();
+    tapeOutputBit(0, 100);
+    stop();
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Tape Record\nTape write 57 bytes\nmidiOpen\nmidiClose\nTape write 15 bytes\nTape Stop\n");
+}
+
+TEST_F(RecordTest, ActivityNeedsALowLevelAndEndsAfterHalfASecond) {
+    start();
+    tapeOutputBit(1, 100);
+    EXPECT_FALSE(tapeActive(200));
+    constexpr std::int32_t edge = std::numeric_limits<std::int32_t>::max() - 100000;
+    tapeOutputBit(0, edge);
+    EXPECT_TRUE(tapeActive(edge));
+    EXPECT_TRUE(tapeActive(static_cast<std::int32_t>(static_cast<std::uint32_t>(edge) + 499999)));
+    EXPECT_FALSE(tapeActive(static_cast<std::int32_t>(static_cast<std::uint32_t>(edge) + 500000)));
+    EXPECT_FALSE(tapeActive(1000)); // the clock went back
+    stop();
+    EXPECT_FALSE(tapeActive(edge));
+}
+
+TEST_F(RecordTest, StartRefusals) {
+    std::string message;
+    const struct {
+        std::string name;
+        std::string expected;
+    } cases[] = {
+        {std::string(257, 'a'), "Error: filename too long (257)"},
+        {"", "Error: no filename given"},
+        {path("missing/t"), "Error: file '" + path("missing/t.mid") + "' could not be opened"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_FALSE(tapeStartRecording("Orvane bytes", c.name, message));
+        EXPECT_EQ(message, c.expected);
+        EXPECT_EQ(tapeState, 0);
+        EXPECT_EQ(recordFile, nullptr);
+    }
+    // A name without "." gets the default extension; a running tape is not replaced.
+    EXPECT_TRUE(tapeStartRecording("Orvane bytes", path("tune"), message));
+    EXPECT_EQ(tapeFileName, path("tune.mid"));
+    EXPECT_FALSE(tapeStartRecording("Orvane bytes", path("other.mid"), message));
+    EXPECT_EQ(message, "Error: a tape is already running");
+    EXPECT_FALSE(std::filesystem::exists(path("other.mid")));
+    EXPECT_EQ(stop(), "Warning: no data recorded in '" + path("tune.mid") + "'");
+    EXPECT_EQ(readBytes(path("tune.mid")).size(), 66u);
+}
+
+TEST_F(RecordTest, UnwritableHeadKeepsRecordingUntilStopped) {
+    std::filesystem::create_symlink("/dev/full", path("full.mid"));
+    std::string message;
+    EXPECT_FALSE(tapeStartRecording("Orvane bytes", path("full.mid"), message));
+    EXPECT_EQ(message, "Error: file '" + path("full.mid") + "' could not be written");
+    EXPECT_EQ(tapeState, TAPE_RECORDING | TAPE_WAITING);
+    EXPECT_EQ(test::midiOpenCount, 0);
+    EXPECT_EQ(stop(), "Error: file '" + path("full.mid") + "' could not be rewritten");
+}
+
+// A block lost while the machine runs is reported at stop, even when later blocks could be written,
+// and the file is left unfinished rather than passed off as complete.
+TEST_F(RecordTest, LostBlockIsReportedAtStop) {
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    start();
+    std::int32_t now = 1000;
+    for (int k = 0; k < 700; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, now);
+    EXPECT_EQ(tapeMessage, "Error: file '" + path("t.mid") + "' could not be written");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+    for (int k = 0; k < 1400; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, now);
+    EXPECT_EQ(stop(), "Error: file '" + path("t.mid") + "' could not be written");
+    Bytes file = readBytes(path("t.mid"));
+    ASSERT_GE(file.size(), 22u);
+    EXPECT_EQ(test::lengthAt18(file), 0u);
+}
+
+} // namespace
+} // namespace orv
