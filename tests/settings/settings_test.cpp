@@ -1,0 +1,321 @@
+#include "settings/flags.h"
+#include "settings/profile.h"
+#include "settings/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace orv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> readLines(const fs::path& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(readFile(path));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+void writeFile(const fs::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+class SettingsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir =
+            fs::temp_directory_path() /
+            ("orv_settings_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        ini = dir / "orv.ini";
+        saved = {menu, keys, debug, mute, diag};
+        settingsPath = ini.string();
+        screenWidth = 1920;
+        screenHeight = 1080;
+        windowRect = {-1, 0, 0, 0};
+        currFileDir = "/opt/orv/";
+        currFileObj.clear();
+        currFileMid.clear();
+        saveAddrStart = "0000";
+        saveAddrEnd = "00FF";
+        menu = keys = 1;
+        debug = mute = diag = 0;
+        debugM = debugG = debugP = 0;
+    }
+    void TearDown() override {
+        fs::remove_all(dir);
+        menu = saved[0];
+        keys = saved[1];
+        debug = saved[2];
+        mute = saved[3];
+        diag = saved[4];
+    }
+    fs::path dir;
+    fs::path ini;
+    std::array<std::uint8_t, 5> saved{};
+};
+
+TEST_F(SettingsTest, DebuggerAddressesConvertPairByPair) {
+    const struct {
+        const char* value;
+        std::uint16_t expected;
+    } cases[] = {
+        {"12", 0x1200},    {"1", 0x0000},      {"abcd", 0xABCD}, {"ABCD", 0xABCD},
+        {"12345", 0x1234}, {"12G4", 0x1200},   {"G012", 0x0012}, {"", 0x0000},
+        {"ffff", 0xFFFF},  {" 0a0b ", 0x0A0B}, {"123", 0x1200},  {"x", 0x0000},
+    };
+    for (const auto& c : cases) {
+        writeFile(ini, std::string("[Debug]\ndebugM=") + c.value + "\ndebugG=" + c.value + "\n");
+        debugP = 0x7777;
+        loadSettings();
+        EXPECT_EQ(debugM, c.expected) << c.value;
+        EXPECT_EQ(debugG, c.expected) << c.value;
+        EXPECT_EQ(debugP, 0) << "missing reads 0000";
+    }
+}
+
+TEST_F(SettingsTest, SavedPlaceIsValidated) {
+    const struct {
+        const char* screen;
+        std::int32_t left;
+    } cases[] = {
+        {"mainLeft=5\nmainTop=5\nmainRight=405\nmainBottom=305\n", 5},
+        {"mainLeft=1910\nmainTop=1070\nmainRight=2000\nmainBottom=1200\n", 1910},
+        {"mainLeft=1911\nmainTop=5\nmainRight=2000\nmainBottom=305\n", -1},
+        {"mainLeft=5\nmainTop=1071\nmainRight=405\nmainBottom=1200\n", -1},
+        {"mainLeft=-32000\nmainTop=-32000\nmainRight=-31840\nmainBottom=-31970\n", -1},
+        {"mainLeft=0\nmainTop=0\nmainRight=0\nmainBottom=0\n", 0},
+        {"mainLeft=5\nmainTop=5\nmainRight=-1\nmainBottom=305\n", -1},
+        {"mainLeft=5\nmainTop=5\nmainRight=405\nmainBottom=-2\n", -1},
+        {"mainLeft=5\nmainTop=5\nmainRight=405\n", -1},
+        {"mainTop=5\nmainRight=405\nmainBottom=305\n", -1},
+        {"mainLeft=500\nmainTop=5\nmainRight=100\nmainBottom=2\n", 500},
+        {"mainLeft=99999999999\nmainTop=5\nmainRight=405\nmainBottom=305\n", -1},
+    };
+    for (const auto& c : cases) {
+        writeFile(ini, std::string("[Screen]\n") + c.screen);
+        loadSettings();
+        EXPECT_EQ(windowRect.left, c.left) << c.screen;
+    }
+    writeFile(ini, "[Screen]\nmainLeft=5\nmainTop=6\nmainRight=405\nmainBottom=306\n");
+    loadSettings();
+    EXPECT_EQ(windowRect.left, 5);
+    EXPECT_EQ(windowRect.top, 6);
+    EXPECT_EQ(windowRect.right, 405);
+    EXPECT_EQ(windowRect.bottom, 306);
+}
+
+TEST_F(SettingsTest, NoFileGivesDefaults) {
+    menu = keys = debug = mute = diag = 9;
+    currFileDir = "/opt/orv/";
+    loadSettings();
+    EXPECT_EQ(windowRect.left, -1);
+    EXPECT_EQ(currFileDir, "/opt/orv/");
+    EXPECT_EQ(currFileObj, "");
+    EXPECT_EQ(saveAddrStart, "0000");
+    EXPECT_EQ(saveAddrEnd, "00FF");
+    EXPECT_EQ(menu, 1);
+    EXPECT_EQ(keys, 1);
+    EXPECT_EQ(mute, 0);
+    EXPECT_EQ(diag, 0);
+    EXPECT_EQ(debug, 0);
+    EXPECT_FALSE(fs::exists(ini)) << "reading never creates the file";
+}
+
+TEST_F(SettingsTest, DiagIsReadButNeverWritten) {
+    writeFile(ini, "[User]\ndiag=1\nmenu=0\n");
+    loadSettings();
+    EXPECT_EQ(diag, 1);
+    EXPECT_EQ(menu, 0);
+    saveSettings();
+    const auto lines = readLines(ini);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "diag=1"), 1);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "menu=0"), 1);
+
+    fs::remove(ini);
+    diag = 1;
+    saveSettings();
+    EXPECT_EQ(readFile(ini).find("diag"), std::string::npos);
+}
+
+TEST_F(SettingsTest, FirstRunFileLineForLine) {
+    windowRect = {100, 50, 900, 650};
+    saveSettings();
+    const std::vector<std::string> expected = {
+        "[User]",
+        "currFileDir=/opt/orv/",
+        "currFileObj=",
+        "currFileMid=",
+        "saveAddrStart=0000",
+        "saveAddrEnd=00FF",
+        "menu=1",
+        "keys=1",
+        "mute=0",
+        "[Screen]",
+        "mainLeft=100",
+        "mainTop=50",
+        "mainRight=900",
+        "mainBottom=650",
+        "[Debug]",
+        "debug=0",
+        "debugM=0000",
+        "debugG=0000",
+        "debugP=0000",
+    };
+    EXPECT_EQ(readLines(ini), expected);
+}
+
+TEST_F(SettingsTest, RoundTrip) {
+    windowRect = {5, 5, 405, 305};
+    currFileDir = "/home/me/work/";
+    currFileObj = "prog.obj";
+    currFileMid = "tune.mid";
+    saveAddrStart = "0200";
+    saveAddrEnd = "03ff";
+    menu = 0;
+    keys = 0;
+    mute = 7; // any non-zero is on
+    debug = 1;
+    debugM = 0x0200;
+    debugG = 0xFE00;
+    debugP = 0xABCD;
+    saveSettings();
+    EXPECT_EQ(readLines(ini)[8], "mute=1");
+    EXPECT_EQ(readLines(ini)[18], "debugP=abcd");
+
+    windowRect = {-1, 0, 0, 0};
+    currFileDir = currFileObj = currFileMid = "";
+    saveAddrStart = saveAddrEnd = "";
+    menu = keys = 1;
+    mute = debug = 0;
+    debugM = debugG = debugP = 0;
+    loadSettings();
+    EXPECT_EQ(windowRect.left, 5);
+    EXPECT_EQ(windowRect.bottom, 305);
+    EXPECT_EQ(currFileDir, "/home/me/work/");
+    EXPECT_EQ(currFileObj, "prog.obj");
+    EXPECT_EQ(currFileMid, "tune.mid");
+    EXPECT_EQ(saveAddrStart, "0200");
+    EXPECT_EQ(saveAddrEnd, "03ff");
+    EXPECT_EQ(menu, 0);
+    EXPECT_EQ(keys, 0);
+    EXPECT_EQ(mute, 1);
+    EXPECT_EQ(debug, 1);
+    EXPECT_EQ(debugM, 0x0200);
+    EXPECT_EQ(debugG, 0xFE00);
+    EXPECT_EQ(debugP, 0xABCD);
+
+    // A second save replaces every value in place.
+    const auto before = readLines(ini);
+    saveSettings();
+    EXPECT_EQ(readLines(ini), before);
+}
+
+TEST_F(SettingsTest, PartialWritesTouchOnlyTheirSection) {
+    windowRect = {1, 2, 3, 4};
+    saveScreenSettings();
+    EXPECT_EQ(readLines(ini), (std::vector<std::string>{"[Screen]", "mainLeft=1", "mainTop=2", "mainRight=3",
+                                                        "mainBottom=4"}));
+    saveAddrStart = "0300";
+    saveUserSettings();
+    const auto lines = readLines(ini);
+    ASSERT_EQ(lines.size(), 14u);
+    EXPECT_EQ(lines[5], "[User]");
+    EXPECT_EQ(lines[9], "saveAddrStart=0300");
+}
+
+TEST_F(SettingsTest, JunkLinesAreSkippedAndKept) {
+    writeFile(ini, "junk before any section\n"
+                   "currFileObj=outside.obj\n"
+                   "\n"
+                   "; a comment\n"
+                   "[ user ]\n"
+                   "this line has no equals\n"
+                   "  CURRFILEOBJ =  prog.obj  \n"
+                   "currFileObj=second.obj\n"
+                   "Menu=0x1\n"
+                   "keys=abc\n"
+                   "mute=  -0\n"
+                   "saveAddrEnd=0123456\n"
+                   "[Debug\n"
+                   "[DEBUG]\n"
+                   "debugp=fe00\r\n"
+                   "debug=1 trailing\n");
+    loadSettings();
+    EXPECT_EQ(currFileObj, "prog.obj");
+    EXPECT_EQ(menu, 0);
+    EXPECT_EQ(keys, 0);
+    EXPECT_EQ(mute, 0);
+    EXPECT_EQ(saveAddrEnd, "0123");
+    EXPECT_EQ(debugP, 0xFE00);
+    EXPECT_EQ(debug, 1);
+    saveSettings();
+    const auto lines = readLines(ini);
+    EXPECT_EQ(lines[0], "junk before any section");
+    EXPECT_EQ(lines[5], "this line has no equals");
+    EXPECT_EQ(lines[6], "currFileObj=prog.obj");
+    EXPECT_EQ(lines[7], "currFileObj=second.obj");
+}
+
+TEST(ProfileTest, Integers) {
+    const fs::path ini = fs::temp_directory_path() / "orv_profile_int.ini";
+    writeFile(ini, "[S]\na= 42 \nb=-7\nc=12abc\nd=abc\ne=+5\nf=\ng=4294967297\nh=-2147483648\n");
+    const struct {
+        const char* key;
+        std::int32_t expected;
+    } cases[] = {{"a", 42}, {"b", -7}, {"c", 12},        {"d", 0},        {"e", 5},
+                 {"f", 0},  {"g", 1},  {"h", INT32_MIN}, {"missing", -99}};
+    for (const auto& c : cases) EXPECT_EQ(profileReadInt(ini.string(), "s", c.key, -99), c.expected) << c.key;
+    EXPECT_EQ(profileReadInt(ini.string(), "T", "a", 3), 3);
+    EXPECT_EQ(profileReadInt((ini.string() + ".none"), "S", "a", 3), 3);
+    fs::remove(ini);
+}
+
+TEST(ProfileTest, StringsAreCut) {
+    const fs::path ini = fs::temp_directory_path() / "orv_profile_str.ini";
+    writeFile(ini, "[S]\nk=abcdefgh\n");
+    EXPECT_EQ(profileReadString(ini.string(), "S", "k", "", 5), "abcd");
+    EXPECT_EQ(profileReadString(ini.string(), "S", "k", "", 100), "abcdefgh");
+    EXPECT_EQ(profileReadString(ini.string(), "S", "none", "defaultlong", 5), "defa");
+    fs::remove(ini);
+}
+
+TEST(ProfileTest, WritesPlaceKeysAndSections) {
+    const fs::path ini = fs::temp_directory_path() / "orv_profile_write.ini";
+    writeFile(ini, "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
+    EXPECT_TRUE(profileWriteString(ini.string(), "a", "X", "10"));
+    EXPECT_TRUE(profileWriteString(ini.string(), "A", "z", "3"));
+    EXPECT_TRUE(profileWriteString(ini.string(), "C", "w", "4"));
+    EXPECT_TRUE(profileWriteString(ini.string(), "B", "v", "line\nbreak"));
+    EXPECT_EQ(readFile(ini), "[A]\r\nX=10\r\nz=3\r\n\r\n[B]\r\ny=2\r\nv=line\r\n[C]\r\nw=4\r\n");
+    fs::remove(ini);
+}
+
+TEST(ProfileTest, FailedWritesLeaveNothingBehind) {
+    const fs::path dir = fs::temp_directory_path() / "orv_profile_fail";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "orv.ini");
+    EXPECT_FALSE(profileWriteString((dir / "orv.ini").string(), "S", "k", "v"));
+    EXPECT_FALSE(profileWriteString((dir / "missing" / "orv.ini").string(), "S", "k", "v"));
+    EXPECT_TRUE(fs::is_directory(dir / "orv.ini"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    fs::remove_all(dir);
+}
+
+} // namespace
+} // namespace orv
