@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace orv {
 
@@ -46,5 +47,9 @@ void cpuSetStatusByte(std::uint8_t status);
 
 // True for the 151 documented NMOS opcodes.
 bool cpuOpcodeValid(std::uint8_t opcode);
+
+// "PC:%04x A:%02x X:%02x Y:%02x %s SP:%02x" with the eight-character flag string NV1BDIZC ("-" for a
+// clear flag), 37 characters. Shared by the debug panel and the diagnostic trace.
+std::string registerLine();
 
 } // namespace orv

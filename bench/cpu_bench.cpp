@@ -1,0 +1,80 @@
+#include "control/run_state.h"
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "settings/flags.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <initializer_list>
+
+namespace {
+
+using namespace orv;
+
+// A loop of indexed loads and stores, ALU operations, a zero-page read-modify-write and branches,
+// all in RAM: the kind of work the monitor's scan loops do.
+void loadMixedLoop() {
+    pageFlags.fill(PAGE_EMPTY);
+    for (int page = 0; page < 4; ++page) pageFlags[page] = PAGE_RAM;
+    pageFlags[0xFE] = pageFlags[0xFF] = PAGE_ROM;
+    const std::initializer_list<std::uint8_t> program = {
+        0xA2, 0x00,       // 0200 LDX #0
+        0xA0, 0x10,       // 0202 LDY #$10
+        0xBD, 0x00, 0x03, // 0204 LDA $0300,X
+        0x69, 0x07,       // 0207 ADC #7
+        0x9D, 0x00, 0x03, // 0209 STA $0300,X
+        0x45, 0x10,       // 020C EOR $10
+        0x85, 0x11,       // 020E STA $11
+        0x29, 0x7F,       // 0210 AND #$7F
+        0xC9, 0x40,       // 0212 CMP #$40
+        0x90, 0x02,       // 0214 BCC $0218
+        0xE6, 0x12,       // 0216 INC $12
+        0xE8,             // 0218 INX
+        0x88,             // 0219 DEY
+        0xD0, 0xE8,       // 021A BNE $0204
+        0x4C, 0x00, 0x02, // 021C JMP $0200
+    };
+    std::uint16_t address = 0x0200;
+    for (std::uint8_t byte : program) memory[address++] = byte;
+    cpu = CpuState{};
+    cpu.pc = 0x0200;
+    cpu.sp = 0xFF;
+    cpu.bit5 = 1;
+    pendingInterrupts = 0;
+    cycles = 0;
+    diag = 0;
+    halted = false;
+}
+
+void runSlices(benchmark::State& state, std::int32_t budget, int slicesPerIteration) {
+    loadMixedLoop();
+    std::uint64_t executed = 0;
+    for (auto _ : state) {
+        for (int slice = 0; slice < slicesPerIteration; ++slice) {
+            std::uint8_t status = 0;
+            const auto before = static_cast<std::uint32_t>(cycles);
+            cpuExecute(budget, status);
+            executed += static_cast<std::uint32_t>(cycles) - before;
+            if (status & SLICE_BADOP) {
+                state.SkipWithError("the loop ran into an invalid opcode");
+                return;
+            }
+        }
+    }
+    state.counters["MHz"] =
+        benchmark::Counter(static_cast<double>(executed) / 1e6, benchmark::Counter::kIsRate);
+    halted = true;
+}
+
+void BM_MixedLoopLargeBudget(benchmark::State& state) {
+    runSlices(state, 10'000'000, 1);
+}
+BENCHMARK(BM_MixedLoopLargeBudget)->Unit(benchmark::kMillisecond);
+
+void BM_MixedLoop1000CycleSlices(benchmark::State& state) {
+    runSlices(state, 1000, 10'000);
+}
+BENCHMARK(BM_MixedLoop1000CycleSlices)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,587 @@
+#include "machine/cpu.h"
+
+#include "control/run_state.h"
+#include "machine/bus.h"
+#include "machine/trace.h"
+#include "settings/flags.h"
+
+#include <array>
+#include <cstdio>
+
+namespace orv {
+
+CpuState cpu{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
+std::int32_t cycles = 0;
+std::uint16_t lastOpcodeAddr = 0;
+std::uint16_t breakpoint = 0;
+std::uint8_t pendingInterrupts = 0;
+
+namespace {
+
+// Cycles each opcode adds; 0 marks an opcode this processor does not have. There is no page-crossing
+// penalty, absolute,X read-modify-write takes 6 and JMP (ind) 6.
+constexpr std::array<std::uint8_t, 256> opcodeCycles = {
+    //  0  1  2  3  4  5  6  7  8  9  A  B  C  D  E  F
+    7, 6, 0, 0, 0, 3, 5, 0, 3, 2, 2, 0, 0, 4, 6, 0, // 0x
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // 1x
+    6, 6, 0, 0, 3, 3, 5, 0, 4, 2, 2, 0, 4, 4, 6, 0, // 2x
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // 3x
+    6, 6, 0, 0, 0, 3, 5, 0, 3, 2, 2, 0, 3, 4, 6, 0, // 4x
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // 5x
+    6, 6, 0, 0, 0, 3, 5, 0, 4, 2, 2, 0, 6, 4, 6, 0, // 6x
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // 7x
+    0, 6, 0, 0, 3, 3, 3, 0, 2, 0, 2, 0, 4, 4, 4, 0, // 8x
+    2, 6, 0, 0, 4, 4, 4, 0, 2, 5, 2, 0, 0, 5, 0, 0, // 9x
+    2, 6, 2, 0, 3, 3, 3, 0, 2, 2, 2, 0, 4, 4, 4, 0, // Ax
+    2, 5, 0, 0, 4, 4, 4, 0, 2, 4, 2, 0, 4, 4, 4, 0, // Bx
+    2, 6, 0, 0, 3, 3, 5, 0, 2, 2, 2, 0, 4, 4, 6, 0, // Cx
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // Dx
+    2, 6, 0, 0, 3, 3, 5, 0, 2, 2, 2, 0, 4, 4, 6, 0, // Ex
+    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // Fx
+};
+
+// Device pages are rare; keep their calls out of line so the RAM/ROM path stays small. The tape
+// reads `cycles` from inside the RIO code, so it must be current before the call.
+[[gnu::noinline]] std::uint8_t deviceRead(std::uint16_t address, std::uint32_t cyc) {
+    cycles = static_cast<std::int32_t>(cyc);
+    return busRead(address);
+}
+
+[[gnu::noinline]] void deviceWrite(std::uint16_t address, std::uint8_t value, std::uint32_t cyc) {
+    cycles = static_cast<std::int32_t>(cyc);
+    busWrite(address, value, 0);
+}
+
+std::uint8_t decimalValue(std::uint8_t bcd) {
+    return static_cast<std::uint8_t>((bcd >> 4) * 10 + (bcd & 0x0F));
+}
+
+std::uint8_t toBcd(int value) {
+    return static_cast<std::uint8_t>(((value / 10) << 4) | (value % 10));
+}
+
+// The registers held in locals for the length of a slice. n and z are kept as the byte they were
+// taken from (n = bit 7 of nSrc, z = zSrc is 0), which saves work on every load and ALU operation.
+struct Core {
+    std::uint16_t pc;
+    std::uint8_t a, x, y, sp;
+    std::uint8_t nSrc, zSrc;
+    std::uint8_t v, bit5, b, d, i, c;
+    std::uint32_t cyc;
+
+    [[gnu::always_inline]] std::uint8_t read(std::uint16_t address) {
+        if (pageFlags[address >> 8] & (PAGE_RAM | PAGE_ROM)) [[likely]]
+            return memory[address];
+        return deviceRead(address, cyc);
+    }
+    [[gnu::always_inline]] void write(std::uint16_t address, std::uint8_t value) {
+        if (pageFlags[address >> 8] & PAGE_RAM) [[likely]]
+            memory[address] = value;
+        else
+            deviceWrite(address, value, cyc);
+    }
+    [[gnu::always_inline]] std::uint16_t readWord(std::uint16_t address) {
+        const std::uint8_t low = read(address);
+        return static_cast<std::uint16_t>(low | read(static_cast<std::uint16_t>(address + 1)) << 8);
+    }
+
+    [[gnu::always_inline]] std::uint8_t fetch() { return read(pc++); }
+    [[gnu::always_inline]] std::uint16_t fetchWord() {
+        const std::uint16_t word = readWord(pc);
+        pc = static_cast<std::uint16_t>(pc + 2);
+        return word;
+    }
+
+    // Effective addresses.
+    [[gnu::always_inline]] std::uint16_t zp() { return fetch(); }
+    [[gnu::always_inline]] std::uint16_t zpIndexed(std::uint8_t index) {
+        return static_cast<std::uint8_t>(fetch() + index);
+    }
+    [[gnu::always_inline]] std::uint16_t abs() { return fetchWord(); }
+    [[gnu::always_inline]] std::uint16_t absIndexed(std::uint8_t index) {
+        return static_cast<std::uint16_t>(fetchWord() + index);
+    }
+    // The zero-page pointer comes straight from memory and is not wrapped: p = 0xFF pairs with 0x0100.
+    [[gnu::always_inline]] std::uint16_t pointerAt(unsigned p) {
+        return static_cast<std::uint16_t>(memory[p] | memory[p + 1] << 8);
+    }
+    [[gnu::always_inline]] std::uint16_t izx() { return pointerAt(static_cast<std::uint8_t>(fetch() + x)); }
+    [[gnu::always_inline]] std::uint16_t izy() { return static_cast<std::uint16_t>(pointerAt(fetch()) + y); }
+
+    [[gnu::always_inline]] void push(std::uint8_t value) {
+        write(static_cast<std::uint16_t>(0x0100 | sp), value);
+        --sp;
+    }
+    [[gnu::always_inline]] std::uint8_t pull() {
+        ++sp;
+        return read(static_cast<std::uint16_t>(0x0100 | sp));
+    }
+    void pushPc() {
+        push(static_cast<std::uint8_t>(pc >> 8));
+        push(static_cast<std::uint8_t>(pc));
+    }
+
+    std::uint8_t status() const {
+        return static_cast<std::uint8_t>((nSrc & 0x80) | v << 6 | bit5 << 5 | b << 4 | d << 3 | i << 2 |
+                                         (zSrc == 0) << 1 | c);
+    }
+    void setStatus(std::uint8_t s) {
+        nSrc = s & 0x80;
+        v = (s >> 6) & 1;
+        bit5 = (s >> 5) & 1;
+        b = (s >> 4) & 1;
+        d = (s >> 3) & 1;
+        i = (s >> 2) & 1;
+        zSrc = !(s & 0x02);
+        c = s & 1;
+    }
+
+    [[gnu::always_inline]] std::uint8_t nz(std::uint8_t value) {
+        nSrc = zSrc = value;
+        return value;
+    }
+
+    [[gnu::always_inline]] void adc(std::uint8_t m) {
+        if (d) [[unlikely]] {
+            const int sum = decimalValue(a) + decimalValue(m) + c;
+            c = sum > 99;
+            a = nz(toBcd(sum % 100));
+            return;
+        }
+        const unsigned sum = a + m + c;
+        v = (~(a ^ m) & (a ^ sum) & 0x80) != 0;
+        c = sum > 0xFF;
+        a = nz(static_cast<std::uint8_t>(sum));
+    }
+    [[gnu::always_inline]] void sbc(std::uint8_t m) {
+        if (d) [[unlikely]] {
+            const int diff = decimalValue(a) - decimalValue(m) - (1 - c);
+            c = diff >= 0;
+            a = nz(toBcd((diff % 100 + 100) % 100));
+            return;
+        }
+        const int diff = a - m - (1 - c);
+        const auto result = static_cast<std::uint8_t>(diff);
+        v = ((a ^ m) & (a ^ result) & 0x80) != 0;
+        c = diff >= 0;
+        a = nz(result);
+    }
+    [[gnu::always_inline]] void compare(std::uint8_t reg, std::uint8_t m) {
+        c = reg >= m;
+        nz(static_cast<std::uint8_t>(reg - m));
+    }
+    [[gnu::always_inline]] void bit(std::uint8_t m) {
+        zSrc = a & m;
+        nSrc = m;
+        v = (m >> 6) & 1;
+    }
+    [[gnu::always_inline]] std::uint8_t asl(std::uint8_t m) {
+        c = m >> 7;
+        return nz(static_cast<std::uint8_t>(m << 1));
+    }
+    [[gnu::always_inline]] std::uint8_t lsr(std::uint8_t m) {
+        c = m & 1;
+        return nz(static_cast<std::uint8_t>(m >> 1));
+    }
+    [[gnu::always_inline]] std::uint8_t rol(std::uint8_t m) {
+        const std::uint8_t carry = c;
+        c = m >> 7;
+        return nz(static_cast<std::uint8_t>(m << 1 | carry));
+    }
+    [[gnu::always_inline]] std::uint8_t ror(std::uint8_t m) {
+        const std::uint8_t carry = c;
+        c = m & 1;
+        return nz(static_cast<std::uint8_t>(m >> 1 | carry << 7));
+    }
+    [[gnu::always_inline]] std::uint8_t inc(std::uint8_t m) { return nz(static_cast<std::uint8_t>(m + 1)); }
+    [[gnu::always_inline]] std::uint8_t dec(std::uint8_t m) { return nz(static_cast<std::uint8_t>(m - 1)); }
+
+    // Read-modify-write: one read and one write through the bus, nothing more.
+    template <typename Op>
+    [[gnu::always_inline]] void modify(std::uint16_t address, Op op) {
+        write(address, (this->*op)(read(address)));
+    }
+
+    [[gnu::always_inline]] void branch(bool taken) {
+        const auto offset = static_cast<std::int8_t>(fetch());
+        if (taken) {
+            pc = static_cast<std::uint16_t>(pc + offset);
+            ++cyc;
+        }
+    }
+
+    void enterInterrupt(std::uint16_t vector) {
+        i = 1;
+        pc = readWord(vector);
+    }
+
+    [[gnu::always_inline]] bool execute(std::uint8_t opcode);
+};
+
+inline bool Core::execute(std::uint8_t opcode) {
+    switch (opcode) {
+    // Loads
+    case 0xA9: a = nz(fetch()); break;
+    case 0xA5: a = nz(read(zp())); break;
+    case 0xB5: a = nz(read(zpIndexed(x))); break;
+    case 0xAD: a = nz(read(abs())); break;
+    case 0xBD: a = nz(read(absIndexed(x))); break;
+    case 0xB9: a = nz(read(absIndexed(y))); break;
+    case 0xA1: a = nz(read(izx())); break;
+    case 0xB1: a = nz(read(izy())); break;
+    case 0xA2: x = nz(fetch()); break;
+    case 0xA6: x = nz(read(zp())); break;
+    case 0xB6: x = nz(read(zpIndexed(y))); break;
+    case 0xAE: x = nz(read(abs())); break;
+    case 0xBE: x = nz(read(absIndexed(y))); break;
+    case 0xA0: y = nz(fetch()); break;
+    case 0xA4: y = nz(read(zp())); break;
+    case 0xB4: y = nz(read(zpIndexed(x))); break;
+    case 0xAC: y = nz(read(abs())); break;
+    case 0xBC: y = nz(read(absIndexed(x))); break;
+
+    // Stores
+    case 0x85: write(zp(), a); break;
+    case 0x95: write(zpIndexed(x), a); break;
+    case 0x8D: write(abs(), a); break;
+    case 0x9D: write(absIndexed(x), a); break;
+    case 0x99: write(absIndexed(y), a); break;
+    case 0x81: write(izx(), a); break;
+    case 0x91: write(izy(), a); break;
+    case 0x86: write(zp(), x); break;
+    case 0x96: write(zpIndexed(y), x); break;
+    case 0x8E: write(abs(), x); break;
+    case 0x84: write(zp(), y); break;
+    case 0x94: write(zpIndexed(x), y); break;
+    case 0x8C: write(abs(), y); break;
+
+    // Transfers, increments and decrements of registers
+    case 0xAA: x = nz(a); break;
+    case 0xA8: y = nz(a); break;
+    case 0x8A: a = nz(x); break;
+    case 0x98: a = nz(y); break;
+    case 0xBA: x = nz(sp); break;
+    case 0x9A: sp = x; break;
+    case 0xE8: x = nz(static_cast<std::uint8_t>(x + 1)); break;
+    case 0xC8: y = nz(static_cast<std::uint8_t>(y + 1)); break;
+    case 0xCA: x = nz(static_cast<std::uint8_t>(x - 1)); break;
+    case 0x88: y = nz(static_cast<std::uint8_t>(y - 1)); break;
+
+    // Logic and arithmetic
+    case 0x09: a = nz(a | fetch()); break;
+    case 0x05: a = nz(a | read(zp())); break;
+    case 0x15: a = nz(a | read(zpIndexed(x))); break;
+    case 0x0D: a = nz(a | read(abs())); break;
+    case 0x1D: a = nz(a | read(absIndexed(x))); break;
+    case 0x19: a = nz(a | read(absIndexed(y))); break;
+    case 0x01: a = nz(a | read(izx())); break;
+    case 0x11: a = nz(a | read(izy())); break;
+    case 0x29: a = nz(a & fetch()); break;
+    case 0x25: a = nz(a & read(zp())); break;
+    case 0x35: a = nz(a & read(zpIndexed(x))); break;
+    case 0x2D: a = nz(a & read(abs())); break;
+    case 0x3D: a = nz(a & read(absIndexed(x))); break;
+    case 0x39: a = nz(a & read(absIndexed(y))); break;
+    case 0x21: a = nz(a & read(izx())); break;
+    case 0x31: a = nz(a & read(izy())); break;
+    case 0x49: a = nz(a ^ fetch()); break;
+    case 0x45: a = nz(a ^ read(zp())); break;
+    case 0x55: a = nz(a ^ read(zpIndexed(x))); break;
+    case 0x4D: a = nz(a ^ read(abs())); break;
+    case 0x5D: a = nz(a ^ read(absIndexed(x))); break;
+    case 0x59: a = nz(a ^ read(absIndexed(y))); break;
+    case 0x41: a = nz(a ^ read(izx())); break;
+    case 0x51: a = nz(a ^ read(izy())); break;
+    case 0x69: adc(fetch()); break;
+    case 0x65: adc(read(zp())); break;
+    case 0x75: adc(read(zpIndexed(x))); break;
+    case 0x6D: adc(read(abs())); break;
+    case 0x7D: adc(read(absIndexed(x))); break;
+    case 0x79: adc(read(absIndexed(y))); break;
+    case 0x61: adc(read(izx())); break;
+    case 0x71: adc(read(izy())); break;
+    case 0xE9: sbc(fetch()); break;
+    case 0xE5: sbc(read(zp())); break;
+    case 0xF5: sbc(read(zpIndexed(x))); break;
+    case 0xED: sbc(read(abs())); break;
+    case 0xFD: sbc(read(absIndexed(x))); break;
+    case 0xF9: sbc(read(absIndexed(y))); break;
+    case 0xE1: sbc(read(izx())); break;
+    case 0xF1: sbc(read(izy())); break;
+    case 0xC9: compare(a, fetch()); break;
+    case 0xC5: compare(a, read(zp())); break;
+    case 0xD5: compare(a, read(zpIndexed(x))); break;
+    case 0xCD: compare(a, read(abs())); break;
+    case 0xDD: compare(a, read(absIndexed(x))); break;
+    case 0xD9: compare(a, read(absIndexed(y))); break;
+    case 0xC1: compare(a, read(izx())); break;
+    case 0xD1: compare(a, read(izy())); break;
+    case 0xE0: compare(x, fetch()); break;
+    case 0xE4: compare(x, read(zp())); break;
+    case 0xEC: compare(x, read(abs())); break;
+    case 0xC0: compare(y, fetch()); break;
+    case 0xC4: compare(y, read(zp())); break;
+    case 0xCC: compare(y, read(abs())); break;
+    case 0x24: bit(read(zp())); break;
+    case 0x2C: bit(read(abs())); break;
+
+    // Shifts, rotates, increments and decrements of memory
+    case 0x0A: a = asl(a); break;
+    case 0x06: modify(zp(), &Core::asl); break;
+    case 0x16: modify(zpIndexed(x), &Core::asl); break;
+    case 0x0E: modify(abs(), &Core::asl); break;
+    case 0x1E: modify(absIndexed(x), &Core::asl); break;
+    case 0x4A: a = lsr(a); break;
+    case 0x46: modify(zp(), &Core::lsr); break;
+    case 0x56: modify(zpIndexed(x), &Core::lsr); break;
+    case 0x4E: modify(abs(), &Core::lsr); break;
+    case 0x5E: modify(absIndexed(x), &Core::lsr); break;
+    case 0x2A: a = rol(a); break;
+    case 0x26: modify(zp(), &Core::rol); break;
+    case 0x36: modify(zpIndexed(x), &Core::rol); break;
+    case 0x2E: modify(abs(), &Core::rol); break;
+    case 0x3E: modify(absIndexed(x), &Core::rol); break;
+    case 0x6A: a = ror(a); break;
+    case 0x66: modify(zp(), &Core::ror); break;
+    case 0x76: modify(zpIndexed(x), &Core::ror); break;
+    case 0x6E: modify(abs(), &Core::ror); break;
+    case 0x7E: modify(absIndexed(x), &Core::ror); break;
+    case 0xE6: modify(zp(), &Core::inc); break;
+    case 0xF6: modify(zpIndexed(x), &Core::inc); break;
+    case 0xEE: modify(abs(), &Core::inc); break;
+    case 0xFE: modify(absIndexed(x), &Core::inc); break;
+    case 0xC6: modify(zp(), &Core::dec); break;
+    case 0xD6: modify(zpIndexed(x), &Core::dec); break;
+    case 0xCE: modify(abs(), &Core::dec); break;
+    case 0xDE: modify(absIndexed(x), &Core::dec); break;
+
+    // Branches
+    case 0x10: branch(!(nSrc & 0x80)); break;
+    case 0x30: branch(nSrc & 0x80); break;
+    case 0x50: branch(!v); break;
+    case 0x70: branch(v); break;
+    case 0x90: branch(!c); break;
+    case 0xB0: branch(c); break;
+    case 0xD0: branch(zSrc != 0); break;
+    case 0xF0: branch(zSrc == 0); break;
+
+    // Jumps, subroutines and interrupts
+    case 0x4C: pc = abs(); break;
+    case 0x6C: pc = readWord(abs()); break;
+    case 0x20: {
+        const std::uint16_t target = abs();
+        pc = static_cast<std::uint16_t>(pc - 1);
+        pushPc();
+        pc = target;
+        break;
+    }
+    case 0x60: {
+        const std::uint8_t low = pull();
+        pc = static_cast<std::uint16_t>((low | pull() << 8) + 1);
+        break;
+    }
+    case 0x00:
+        ++pc;
+        pushPc();
+        b = 1;
+        push(status() | 0x10);
+        enterInterrupt(0xFFFE);
+        break;
+    case 0x40: {
+        setStatus(pull());
+        i = 0;
+        const std::uint8_t low = pull();
+        pc = static_cast<std::uint16_t>(low | pull() << 8);
+        break;
+    }
+
+    // Stack
+    case 0x48: push(a); break;
+    case 0x08: push(status()); break;
+    case 0x68: a = nz(pull()); break;
+    case 0x28: setStatus(pull()); break;
+
+    // Flags
+    case 0x18: c = 0; break;
+    case 0x38: c = 1; break;
+    case 0xD8: d = 0; break;
+    case 0xF8: d = 1; break;
+    case 0x58: i = 0; break;
+    case 0x78: i = 1; break;
+    case 0xB8: v = 0; break;
+    case 0xEA: break;
+
+    default: return false;
+    }
+    return true;
+}
+
+Core loadCore() {
+    Core r{};
+    r.pc = cpu.pc;
+    r.a = cpu.a;
+    r.x = cpu.x;
+    r.y = cpu.y;
+    r.sp = cpu.sp;
+    r.nSrc = cpu.n ? 0x80 : 0;
+    r.zSrc = cpu.z ? 0 : 1;
+    r.v = cpu.v;
+    r.bit5 = cpu.bit5;
+    r.b = cpu.b;
+    r.d = cpu.d;
+    r.i = cpu.i;
+    r.c = cpu.c;
+    r.cyc = static_cast<std::uint32_t>(cycles);
+    return r;
+}
+
+void storeCore(const Core& r) {
+    cpu.pc = r.pc;
+    cpu.a = r.a;
+    cpu.x = r.x;
+    cpu.y = r.y;
+    cpu.sp = r.sp;
+    cpu.n = (r.nSrc & 0x80) ? 1 : 0;
+    cpu.z = r.zSrc == 0;
+    cpu.v = r.v;
+    cpu.bit5 = r.bit5;
+    cpu.b = r.b;
+    cpu.d = r.d;
+    cpu.i = r.i;
+    cpu.c = r.c;
+    cycles = static_cast<std::int32_t>(r.cyc);
+}
+
+// The loop proper; budget is known to be non-negative. Counting the slice's own cycles instead of
+// comparing against an absolute target keeps it right when `cycles` wraps past 2^31.
+int runSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
+    Core r = loadCore();
+    const std::uint32_t start = r.cyc;
+    const bool armed = (sliceStatus & SLICE_ARMED) && !halted;
+    const bool traceFetch = diag && halted;
+    const std::uint16_t stopAt = breakpoint;
+    std::uint8_t pending = pendingInterrupts;
+    std::uint16_t opcodeAddr = lastOpcodeAddr;
+    int executed = 0;
+
+    do {
+        if (pending) [[unlikely]] {
+            if (pending & PEND_RESET) {
+                // Reset pushes nothing and runs no instruction in the same pass.
+                pending &= static_cast<std::uint8_t>(~PEND_RESET);
+                r.i = 1;
+                r.b = 1;
+                r.pc = r.readWord(0xFFFC);
+                r.cyc += 6;
+                continue;
+            }
+            if (pending & PEND_NMI) {
+                pending &= static_cast<std::uint8_t>(~PEND_NMI);
+                r.pushPc();
+                r.push(r.status());
+                r.enterInterrupt(0xFFFA);
+            } else if ((pending & PEND_IRQ) && !r.i) {
+                pending &= static_cast<std::uint8_t>(~PEND_IRQ);
+                r.pushPc();
+                r.b = 0;
+                r.push(r.status());
+                r.enterInterrupt(0xFFFE);
+            }
+        }
+        if (armed && r.pc == stopAt) [[unlikely]] {
+            sliceStatus |= SLICE_BREAK;
+            break;
+        }
+        opcodeAddr = r.pc;
+        const std::uint8_t opcode = r.fetch();
+        if (traceFetch) [[unlikely]]
+            trace("%04x: Opcode %02x\n", opcodeAddr, opcode);
+        if (!r.execute(opcode)) [[unlikely]] {
+            trace("Badop at %04x: %02x\n", opcodeAddr, opcode);
+            r.pc = opcodeAddr;
+            sliceStatus |= SLICE_BADOP;
+            break;
+        }
+        r.cyc += opcodeCycles[opcode];
+        ++executed;
+    } while (r.cyc - start <= budget);
+
+    storeCore(r);
+    lastOpcodeAddr = opcodeAddr;
+    pendingInterrupts = pending;
+    return executed;
+}
+
+void serveRequest() {
+    std::uint8_t status = 0;
+    cpuExecute(1, status);
+}
+
+} // namespace
+
+int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus) {
+    busy.store(true, std::memory_order_relaxed);
+    const int executed = budget >= 0 ? runSlice(static_cast<std::uint32_t>(budget), sliceStatus) : 0;
+    busy.store(false, std::memory_order_relaxed);
+    if (diag && (halted || (sliceStatus & (SLICE_BREAK | SLICE_BADOP))))
+        trace("%s [cyc=%ld]\n", registerLine().c_str(), static_cast<long>(cycles));
+    return executed;
+}
+
+void cpuRequestReset() {
+    pendingInterrupts |= PEND_RESET;
+    serveRequest();
+}
+
+void cpuRequestNmi() {
+    pendingInterrupts |= PEND_NMI;
+    serveRequest();
+}
+
+void cpuRequestIrq() {
+    pendingInterrupts |= PEND_IRQ;
+    if (!cpu.i) serveRequest();
+}
+
+std::uint16_t cpuGetPc() {
+    return cpu.pc;
+}
+void cpuSetPc(std::uint16_t address) {
+    cpu.pc = address;
+}
+void cpuSetBreakpoint(std::uint16_t address) {
+    breakpoint = address;
+}
+
+std::uint8_t cpuStatusByte() {
+    return static_cast<std::uint8_t>(cpu.n << 7 | cpu.v << 6 | cpu.bit5 << 5 | cpu.b << 4 | cpu.d << 3 |
+                                     cpu.i << 2 | cpu.z << 1 | cpu.c);
+}
+
+void cpuSetStatusByte(std::uint8_t status) {
+    cpu.n = (status >> 7) & 1;
+    cpu.v = (status >> 6) & 1;
+    cpu.bit5 = (status >> 5) & 1;
+    cpu.b = (status >> 4) & 1;
+    cpu.d = (status >> 3) & 1;
+    cpu.i = (status >> 2) & 1;
+    cpu.z = (status >> 1) & 1;
+    cpu.c = status & 1;
+}
+
+bool cpuOpcodeValid(std::uint8_t opcode) {
+    return opcodeCycles[opcode] != 0;
+}
+
+std::string registerLine() {
+    // Status bit 5 always shows as "1", whatever the stored bit5 holds.
+    const char flags[9] = {cpu.n ? 'N' : '-', cpu.v ? 'V' : '-', '1',
+                           cpu.b ? 'B' : '-', cpu.d ? 'D' : '-', cpu.i ? 'I' : '-',
+                           cpu.z ? 'Z' : '-', cpu.c ? 'C' : '-', '\0'};
+    char line[48];
+    std::snprintf(line, sizeof line, "PC:%04x A:%02x X:%02x Y:%02x %s SP:%02x", cpu.pc, cpu.a, cpu.x, cpu.y,
+                  flags, cpu.sp);
+    return line;
+}
+
+} // namespace orv

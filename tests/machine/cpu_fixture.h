@@ -1,0 +1,76 @@
+// A powered-on board with known registers, zeroed RAM and interrupt vectors, for processor tests.
+#pragma once
+
+#include "control/run_state.h"
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "machine/power.h"
+#include "machine/rio.h"
+#include "settings/flags.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+
+namespace orv::test {
+
+constexpr std::uint16_t NMI_HANDLER = 0x0300;
+constexpr std::uint16_t RESET_HANDLER = 0xFE00;
+constexpr std::uint16_t IRQ_HANDLER = 0x0380;
+
+class CpuFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        diag = 0;
+        machinePowerOn();
+        rioReset();
+        std::fill(memory.begin(), memory.begin() + 0x0400, 0);
+        cpu = CpuState{};
+        cpu.pc = 0x0200;
+        cpu.sp = 0xFF;
+        cpu.bit5 = 1;
+        cycles = 0;
+        pendingInterrupts = 0;
+        breakpoint = 0;
+        halted = true;
+        poke(0xFFFA, {NMI_HANDLER & 0xFF, NMI_HANDLER >> 8, RESET_HANDLER & 0xFF, RESET_HANDLER >> 8,
+                      IRQ_HANDLER & 0xFF, IRQ_HANDLER >> 8});
+    }
+    void TearDown() override {
+        halted = true;
+        diag = 0;
+    }
+
+    // Forced writes, so ROM can be filled too.
+    static void poke(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
+        for (std::uint8_t byte : bytes) busWrite(address++, byte, 1);
+    }
+
+    // Runs one slice and returns the cycles it took, counted wrap-safe.
+    static std::uint32_t run(std::int32_t budget, std::uint8_t& status, int* executed = nullptr) {
+        const auto before = static_cast<std::uint32_t>(cycles);
+        const int count = cpuExecute(budget, status);
+        if (executed) *executed = count;
+        return static_cast<std::uint32_t>(cycles) - before;
+    }
+    static std::uint32_t step() {
+        std::uint8_t status = 0;
+        return run(1, status);
+    }
+
+    static std::uint8_t stackByte(int depth) { return memory[0x0100 + ((cpu.sp + depth) & 0xFF)]; }
+};
+
+// Every field, so a failed comparison shows what differs.
+inline std::string describe(const CpuState& s) {
+    char text[96];
+    std::snprintf(text, sizeof text, "pc=%04x a=%02x x=%02x y=%02x sp=%02x n%d v%d 5:%d b%d d%d i%d z%d c%d",
+                  s.pc, s.a, s.x, s.y, s.sp, s.n, s.v, s.bit5, s.b, s.d, s.i, s.z, s.c);
+    return text;
+}
+
+} // namespace orv::test
