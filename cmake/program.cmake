@@ -1,0 +1,71 @@
+# The Qt program `orv`: everything of control/ and panel/ (and the program files of the core folders)
+# goes into orvprogram, so the program's tests link the same code the executable runs.
+find_package(Qt6 REQUIRED COMPONENTS Widgets Multimedia)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
+
+file(GLOB ORV_PROGRAM_SOURCES CONFIGURE_DEPENDS control/*.cpp panel/*.cpp)
+list(REMOVE_ITEM ORV_PROGRAM_SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/control/run_state.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/control/main.cpp)
+foreach(f IN LISTS ORV_PROGRAM_ONLY)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+    list(APPEND ORV_PROGRAM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+  endif()
+endforeach()
+
+# The click sound and the icon are drawn by our own tools at build time, so they are reproducible.
+set(ORV_RES_DIR ${CMAKE_CURRENT_BINARY_DIR}/resources)
+add_executable(orv_make_click tools/make_click.cpp)
+add_custom_command(
+  OUTPUT ${ORV_RES_DIR}/orvclick.wav
+  COMMAND orv_make_click ${ORV_RES_DIR}/orvclick.wav
+  DEPENDS orv_make_click
+  COMMENT "Synthesizing the click sound")
+
+set(ORV_ICON_SIZES 16 24 32 48 64 128 256)
+set(ORV_ICON_FILES)
+set(ORV_ICON_QRC_ENTRIES)
+foreach(size IN LISTS ORV_ICON_SIZES)
+  list(APPEND ORV_ICON_FILES ${ORV_RES_DIR}/orvicon-${size}.png)
+  string(APPEND ORV_ICON_QRC_ENTRIES
+    "    <file alias=\"orvicon/${size}.png\">${ORV_RES_DIR}/orvicon-${size}.png</file>\n")
+endforeach()
+add_executable(orv_make_icon tools/make_icon.cpp)
+target_link_libraries(orv_make_icon PRIVATE Qt6::Gui)
+add_custom_command(
+  OUTPUT ${ORV_ICON_FILES}
+  COMMAND orv_make_icon ${ORV_RES_DIR} ${ORV_ICON_SIZES}
+  DEPENDS orv_make_icon
+  COMMENT "Drawing the program icon")
+
+set(ORV_ROM_QRC_ENTRY "")
+if(TARGET orv_monitor_hex)
+  set(ORV_ROM_QRC_ENTRY "    <file alias=\"orvROM\">${ORV_MONITOR_HEX}</file>\n")
+endif()
+configure_file(resources/orv.qrc.in ${ORV_RES_DIR}/orv.qrc @ONLY)
+qt6_add_resources(ORV_RESOURCE_SOURCES ${ORV_RES_DIR}/orv.qrc)
+
+# The program's side of the core's seams (repaint requests, the MIDI device) is called only from the
+# core, which comes after orvprogram on the link line: these objects go straight into every executable
+# that links orvprogram.
+set(ORV_SEAM_SOURCES
+  ${CMAKE_CURRENT_SOURCE_DIR}/control/host.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/tape/midi_device.cpp)
+list(REMOVE_ITEM ORV_PROGRAM_SOURCES ${ORV_SEAM_SOURCES})
+add_library(orvseams OBJECT ${ORV_SEAM_SOURCES})
+target_link_libraries(orvseams PRIVATE orvcore Qt6::Widgets PkgConfig::RTMIDI)
+target_include_directories(orvseams PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+
+add_library(orvprogram STATIC ${ORV_PROGRAM_SOURCES} ${ORV_RESOURCE_SOURCES})
+target_sources(orvprogram INTERFACE $<TARGET_OBJECTS:orvseams>)
+set_target_properties(orvprogram PROPERTIES AUTOMOC ON AUTOUIC ON)
+target_link_libraries(orvprogram PUBLIC orvcore Qt6::Widgets Qt6::Multimedia PkgConfig::RTMIDI)
+target_include_directories(orvprogram PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+if(TARGET orv_monitor_hex)
+  add_dependencies(orvprogram orv_monitor_hex)
+endif()
+
+add_executable(orv control/main.cpp)
+target_link_libraries(orv PRIVATE orvprogram)
+set_target_properties(orv PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

@@ -1,0 +1,37 @@
+// The window's command numbers and the one road every command takes: posted to the main window,
+// handled there by onCommand in arrival order.
+#pragma once
+
+namespace orv {
+
+// Key ids 0-23 are key commands; 24 is the reset key.
+constexpr int CMD_KEY_LAST = 23;
+constexpr int CMD_RESET = 24;
+constexpr int CMD_POWER = 513;
+constexpr int CMD_STEP = 514;
+constexpr int CMD_HALT = 515;
+constexpr int CMD_RUN = 516;
+constexpr int CMD_TICK = 517;
+constexpr int CMD_NMI = 518;
+constexpr int CMD_IRQ = 519;
+constexpr int CMD_RUN_HALT = 520;
+constexpr int CMD_SAVE_AS = 769;
+constexpr int CMD_LOAD = 770;
+constexpr int CMD_DEBUG = 772;
+constexpr int CMD_EXIT = 773;
+constexpr int CMD_MENU = 774;
+constexpr int CMD_KEYBOARD = 775;
+constexpr int CMD_TAPE_RECORD = 785;
+constexpr int CMD_TAPE_PLAY = 786;
+constexpr int CMD_TAPE_STOP = 787;
+constexpr int CMD_TAPE_MUTE = 788;
+constexpr int CMD_ABOUT = 801;
+constexpr int CMD_WEBSITE = 802;
+constexpr int CMD_EMULATOR_PAGES = 803;
+
+// Queues the command for the main window; safe from any thread (the pacer posts ticks this way).
+void postCommand(int command);
+// Carries out one command on the window thread.
+void onCommand(int command);
+
+} // namespace orv

@@ -1,0 +1,12 @@
+// orv: the Orvane single-board computer on the desktop.
+#include "control/startup.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    orv::prepareOutput();
+    QApplication application(argc, argv);
+    orv::startUp();
+    const int exitCode = QApplication::exec();
+    return orv::shutDown(exitCode);
+}

@@ -1,0 +1,57 @@
+// The main window "Orvane": the front panel as its central widget, the 25 key buttons, the
+// housekeeping timer, and the road of posted commands.
+#pragma once
+
+#include <QEvent>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+
+class QPushButton;
+class QSoundEffect;
+
+namespace orv {
+
+class PanelWidget;
+
+constexpr QEvent::Type COMMAND_EVENT = static_cast<QEvent::Type>(QEvent::User + 517);
+
+class CommandEvent : public QEvent {
+  public:
+    explicit CommandEvent(int command) : QEvent(COMMAND_EVENT), command(command) {}
+    const int command;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    MainWindow();
+    ~MainWindow() override;
+    void stopHousekeeping() { housekeepingTimer.stop(); }
+
+  protected:
+    bool event(QEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    QTimer housekeepingTimer;
+};
+
+extern MainWindow* mainWindow;
+extern PanelWidget* panelWidget;
+// Index = key id; clicking one posts its key id as a command.
+extern std::array<QPushButton*, 25> keyButtons;
+extern QSoundEffect* clickSound;
+
+void createKeyButtons();
+// Asynchronous; silence when there is no audio device.
+void playClickSound();
+// Reads the window's outer rectangle into windowRect and schedules saving it.
+void recordWindowPlace();
+// What closing the window does before the event loop ends: halt, stop housekeeping and any tape.
+void windowDestroyed();
+
+} // namespace orv

@@ -1,0 +1,86 @@
+#include "control/startup.h"
+
+#include "control/main_window.h"
+#include "control/run_control.h"
+#include "machine/cpu.h"
+#include "machine/power.h"
+#include "machine/rio.h"
+#include "machine/trace.h"
+#include "objfile/hex.h"
+#include "panel/paint.h"
+#include "settings/settings.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// The resources live in a static library; this keeps them linked in.
+static void initResources() {
+    Q_INIT_RESOURCE(orv);
+}
+
+namespace orv {
+
+void prepareOutput() {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+void startUp() {
+    initResources();
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        screenWidth = screen->size().width();
+        screenHeight = screen->size().height();
+    }
+    minTimer = 1;
+
+    // Defaults the settings may override; the settings file lives beside the executable.
+    const std::string folder = QCoreApplication::applicationDirPath().toStdString() + "/";
+    currFileDir = folder;
+    currFileObj.clear();
+    currFileMid.clear();
+    saveAddrStart = "0000";
+    saveAddrEnd = "00FF";
+    settingsPath = folder + "orv.ini";
+    loadSettings();
+
+    new MainWindow();
+    createDrawingObjects();
+    createKeyButtons();
+
+    machinePowerOn();
+    rioReset();
+    cpuSetBreakpoint(debugP);
+    loadMonitor();
+
+    mainWindow->show();
+}
+
+void loadMonitor() {
+    QFile resource(":/orvROM");
+    QByteArray text;
+    if (resource.open(QIODevice::ReadOnly)) text = resource.readAll();
+    // The reader may end lines in place: a copy of its own, with a zero after the last character.
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    std::string message;
+    const int count = loadHexText("orvROM", buffer.data(), static_cast<std::size_t>(text.size()), message);
+    if (!message.empty())
+        QMessageBox::critical(mainWindow, "Error loading monitor", QString::fromStdString(message));
+    else
+        trace("Monitor loaded [%d bytes]\n", count);
+}
+
+int shutDown(int exitCode) {
+    saveSettings();
+    delete mainWindow;
+    return exitCode;
+}
+
+} // namespace orv

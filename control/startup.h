@@ -1,0 +1,16 @@
+// Start-up and shutdown of the program.
+#pragma once
+
+namespace orv {
+
+// Before anything else: trace lines must appear at once.
+void prepareOutput();
+// Everything from the screen size to the shown main window, in its order; the machine is left
+// powered on and halted. Needs the QApplication.
+void startUp();
+// Loads the monitor image from the resource "orvROM"; a fault is shown in a message box.
+void loadMonitor();
+// After the event loop: writes the settings. Returns the exit code.
+int shutDown(int exitCode);
+
+} // namespace orv

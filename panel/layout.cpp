@@ -1,0 +1,156 @@
+#include "panel/layout.h"
+
+#include "control/main_window.h"
+#include "machine/trace.h"
+#include "panel/panel_widget.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+
+namespace orv {
+
+std::int32_t scale = 0;
+std::int32_t panelHeightUnits = KEYPAD_HEIGHT_UNITS;
+std::int32_t debugPanelHeight = 0;
+std::int32_t debugLineHeight = 0;
+std::int32_t registerLineY = 0;
+std::int32_t memoryLineY = 0;
+QFont debugFont;
+QFont labelFont;
+std::array<QPoint, 25> keyLabelAnchors{};
+QRect displayArea;
+QRect ledArea;
+QRect debugArea;
+
+namespace {
+
+// A bold fixed-pitch face whose every character advances exactly `width` pixels: the pixel size
+// that comes nearest, and letter spacing for the fraction the face's own advances leave over.
+QFont fixedFontOfWidth(QFont font, int width) {
+    font.setBold(true);
+    font.setKerning(false);
+    font.setPixelSize(100);
+    const qreal advanceAt100 = QFontMetricsF(font).horizontalAdvance(QChar('0'));
+    if (advanceAt100 > 0)
+        font.setPixelSize(std::max(1, static_cast<int>(std::lround(width * 100 / advanceAt100))));
+    const qreal advance = QFontMetricsF(font).horizontalAdvance(QChar('0'));
+    font.setLetterSpacing(QFont::AbsoluteSpacing, width - advance);
+    return font;
+}
+
+// A face whose cell (ascent + descent) is as high as asked, or the nearest below.
+QFont fontOfCellHeight(QFont font, int height) {
+    font.setPixelSize(100);
+    const qreal cellAt100 = QFontMetricsF(font).height();
+    int size = cellAt100 > 0 ? std::max(1, static_cast<int>(std::lround(height * 100 / cellAt100))) : height;
+    font.setPixelSize(size);
+    while (size > 1 && QFontMetrics(font).height() > height) font.setPixelSize(--size);
+    return font;
+}
+
+void createDebugFont() {
+    QFont font("Courier New");
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    if (!QFontInfo(font).fixedPitch()) {
+        trace("No debug font found\n");
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    }
+    debugFont = fixedFontOfWidth(font, debugFontWidth());
+}
+
+void createLabelFont() {
+    QFont font("Arial");
+    font.setStyleHint(QFont::SansSerif);
+    font.setWeight(QFont::Normal);
+    if (QFontInfo(font).family().isEmpty()) {
+        trace("No label font found\n");
+        font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    }
+    labelFont = fontOfCellHeight(font, 5 * scale);
+}
+
+} // namespace
+
+int debugFontWidth() {
+    return (PANEL_WIDTH_UNITS * scale - 5) / DEBUG_LINE_CHARS;
+}
+
+int layoutPanel(int width, int height) {
+    // A minimized window keeps its layout until it is restored at its own size.
+    if (!mainWindow || mainWindow->isMinimized() || (width == 0 && height == 0)) return 0;
+    const std::int32_t oldScale = scale;
+    trace("wd: %d %d \n", width, height);
+
+    const std::int32_t cap = std::max(screenWidth / 100, screenHeight / panelHeightUnits) + 1;
+    scale = width / 100;
+    if (scale < 2)
+        scale = 2;
+    else if (scale > cap)
+        scale = std::max(cap, 2);
+    if (scale != oldScale) trace("--- new scale: %d ---\n", scale);
+
+    panelHeightUnits = keys ? KEYPAD_HEIGHT_UNITS : DISPLAY_HEIGHT_UNITS;
+    if (!debug) {
+        debugPanelHeight = 0;
+    } else {
+        createDebugFont();
+        const QFontMetrics metrics(debugFont);
+        debugLineHeight = metrics.height() + std::max(0, metrics.leading());
+        debugPanelHeight = 2 * debugLineHeight + 5;
+        registerLineY = scale * panelHeightUnits + debugLineHeight + 2;
+        memoryLineY = registerLineY + debugLineHeight + 4;
+    }
+
+    const int wantedWidth = PANEL_WIDTH_UNITS * scale;
+    const int wantedHeight = scale * panelHeightUnits + debugPanelHeight;
+    if (wantedWidth != width || wantedHeight != height) {
+        // The frame and the menu bar stay as they are; only the client area changes.
+        mainWindow->resize(mainWindow->width() + wantedWidth - width,
+                           mainWindow->height() + wantedHeight - height);
+    }
+
+    displayArea = edgeRect(0, 0, PANEL_WIDTH_UNITS * scale, DISPLAY_HEIGHT_UNITS * scale);
+    ledArea = edgeRect(7 * scale, 3 * scale, 95 * scale, 14 * scale);
+    debugArea = edgeRect(0, scale * panelHeightUnits, PANEL_WIDTH_UNITS * scale,
+                         scale * panelHeightUnits + debugPanelHeight);
+
+    for (int i = 0; i < static_cast<int>(keyButtons.size()); ++i) {
+        QPushButton* button = keyButtons[i];
+        if (!button) continue;
+        if (keys) {
+            const KeyPlace place = keyPlaces[i];
+            button->setGeometry(place.x * scale, place.y * scale, KEY_WIDTH_UNITS * scale,
+                                KEY_HEIGHT_UNITS * scale);
+            button->show();
+            keyLabelAnchors[i] =
+                QPoint(place.x * scale + KEY_WIDTH_UNITS * scale / 2, (place.y - 1) * scale + 1);
+        } else {
+            button->hide();
+        }
+    }
+
+    createLabelFont();
+    return 0;
+}
+
+void zoomWindow(int delta) {
+    if (!mainWindow) return;
+    const QRect outer = mainWindow->frameGeometry();
+    const int frameWidth = outer.width() - mainWindow->width();
+    const int frameHeight = outer.height() - mainWindow->height();
+    const int width = (scale + delta) * 100 + 50;
+    const int height = windowRect.bottom - windowRect.top;
+    mainWindow->move(windowRect.left, windowRect.top);
+    mainWindow->resize(width - frameWidth, height - frameHeight);
+}
+
+} // namespace orv

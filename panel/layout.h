@@ -1,0 +1,59 @@
+// The front panel's layout: a grid 100 units wide whose unit is `scale` pixels, the key buttons'
+// places, the legends' anchors, the three repaint areas and the two fonts.
+#pragma once
+
+#include <QFont>
+#include <QPoint>
+#include <QRect>
+
+#include <array>
+#include <cstdint>
+
+namespace orv {
+
+extern std::int32_t scale;
+extern std::int32_t panelHeightUnits;
+extern std::int32_t debugPanelHeight;
+extern std::int32_t debugLineHeight;
+extern std::int32_t registerLineY;
+extern std::int32_t memoryLineY;
+extern QFont debugFont;
+extern QFont labelFont;
+// Horizontal centre and text bottom of each key's legend.
+extern std::array<QPoint, 25> keyLabelAnchors;
+extern QRect displayArea;
+extern QRect ledArea;
+extern QRect debugArea;
+
+struct KeyPlace {
+    int x, y;
+};
+// Top-left corner of each key button in units; every key is 9 x 5 units.
+constexpr std::array<KeyPlace, 25> keyPlaces = {{
+    {10, 74}, {23, 74}, {36, 74}, {49, 74}, {10, 62}, {23, 62}, {36, 62}, {49, 62}, {10, 50},
+    {23, 50}, {36, 50}, {49, 50}, {10, 38}, {23, 38}, {36, 38}, {49, 38}, {67, 38}, {67, 50},
+    {67, 62}, {67, 74}, {80, 38}, {80, 50}, {80, 62}, {80, 74}, {80, 26},
+}};
+constexpr int KEY_WIDTH_UNITS = 9;
+constexpr int KEY_HEIGHT_UNITS = 5;
+constexpr int PANEL_WIDTH_UNITS = 100;
+constexpr int DISPLAY_HEIGHT_UNITS = 17;
+constexpr int KEYPAD_HEIGHT_UNITS = 90;
+// The register line's length, which the debug font's width is made to fit.
+constexpr int DEBUG_LINE_CHARS = 37;
+
+// A rectangle given by its edges, right and bottom exclusive.
+inline QRect edgeRect(int left, int top, int right, int bottom) {
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// Runs on every size of the client area (width x height pixels); snaps the window to the size the
+// scale and the shown views need.
+int layoutPanel(int width, int height);
+// One scale step larger (+1) or smaller (-1).
+void zoomWindow(int delta);
+
+// The debug font's character width at the current scale.
+int debugFontWidth();
+
+} // namespace orv

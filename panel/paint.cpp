@@ -1,0 +1,323 @@
+#include "panel/paint.h"
+
+#include "control/keypad.h"
+#include "control/run_state.h"
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "machine/latch.h"
+#include "machine/trace.h"
+#include "panel/layout.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+#include "tape/tape.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QRect>
+
+#include <cstdio>
+#include <string>
+
+namespace orv {
+
+std::array<std::int32_t, 8> paintedDigits{};
+const std::array<const char*, 25> keyLegends = {"0", "1", "2", "3", "4", "5", "6",  "7", "8",
+                                                "9", "a", "b", "c", "d", "e", "f",  "m", "g",
+                                                "p", "s", "l", "r", "^", "v", "rst"};
+
+QBrush blackBrush;
+QBrush frameBrush;
+QBrush debugBrush;
+QBrush whiteBrush;
+QBrush panelBrush;
+QBrush playActiveBrush;
+QBrush playIdleBrush;
+QBrush recordActiveBrush;
+QBrush recordIdleBrush;
+QBrush segmentBrush;
+QBrush highlightBrush;
+QPen whitePen;
+QPen blackPen;
+QPen darkPen;
+
+namespace {
+
+enum class Shape { Horizontal, Vertical, Point };
+
+struct Segment {
+    int x0, x1, y0, y1; // units, x relative to the digit's left edge
+    Shape shape;
+};
+
+// Bit 0 (a) to bit 7 (decimal point).
+constexpr std::array<Segment, 8> SEGMENTS = {{
+    {0, 7, 3, 4, Shape::Horizontal},
+    {6, 7, 3, 9, Shape::Vertical},
+    {6, 7, 8, 14, Shape::Vertical},
+    {0, 7, 13, 14, Shape::Horizontal},
+    {0, 1, 8, 14, Shape::Vertical},
+    {0, 1, 3, 9, Shape::Vertical},
+    {0, 7, 8, 9, Shape::Horizontal},
+    {8, 9, 13, 14, Shape::Point},
+}};
+
+void fill(QPainter& p, const QBrush& brush, int left, int top, int right, int bottom) {
+    if (right > left && bottom > top) p.fillRect(left, top, right - left, bottom - top, brush);
+}
+
+void fill(QPainter& p, const QBrush& brush, const QRect& r) {
+    fill(p, brush, r.left(), r.top(), r.left() + r.width(), r.top() + r.height());
+}
+
+// A one-pixel border inside the rectangle.
+void frame(QPainter& p, const QBrush& brush, int left, int top, int right, int bottom) {
+    fill(p, brush, left, top, right, top + 1);
+    fill(p, brush, left, bottom - 1, right, bottom);
+    fill(p, brush, left, top + 1, left + 1, bottom - 1);
+    fill(p, brush, right - 1, top + 1, right, bottom - 1);
+}
+
+// A pen's line from one point towards another, the end point left out; horizontal, vertical and
+// diagonal lines are all this panel draws. The pen position moves on to the end point.
+struct Pen {
+    QPainter& painter;
+    QBrush brush;
+    int x = 0, y = 0;
+
+    void moveTo(int toX, int toY) {
+        x = toX;
+        y = toY;
+    }
+    void lineTo(int toX, int toY) {
+        const int dx = toX > x ? 1 : toX < x ? -1 : 0;
+        const int dy = toY > y ? 1 : toY < y ? -1 : 0;
+        if (dy == 0) {
+            fill(painter, brush, dx > 0 ? x : toX + 1, y, dx > 0 ? toX : x + 1, y + 1);
+        } else if (dx == 0) {
+            fill(painter, brush, x, dy > 0 ? y : toY + 1, x + 1, dy > 0 ? toY : y + 1);
+        } else {
+            for (int px = x, py = y; px != toX && py != toY; px += dx, py += dy)
+                fill(painter, brush, px, py, px + 1, py + 1);
+        }
+        moveTo(toX, toY);
+    }
+};
+
+void drawSegment(QPainter& p, Shape shape, int left, int top, int right, int bottom, const QBrush& body,
+                 const QBrush& highlight) {
+    const int s = scale;
+    if (s <= 2) {
+        fill(p, body, left, top, right, bottom);
+        return;
+    }
+    // Two overlapping fills leave the four corner pixels out.
+    if (shape == Shape::Horizontal) {
+        fill(p, body, left + 1, top, right - 1, bottom);
+        fill(p, body, left, top + 1, right, bottom - 1);
+    } else {
+        fill(p, body, left, top + 1, right, bottom - 1);
+        fill(p, body, left + 1, top, right - 1, bottom);
+    }
+    const int in = (s + 1) / 3, thick = s / 3;
+    switch (shape) {
+    case Shape::Vertical: fill(p, highlight, left + in, top + s, left + in + thick, bottom - s); break;
+    case Shape::Horizontal: fill(p, highlight, left + s, top + in, right - s, top + in + thick); break;
+    case Shape::Point: fill(p, highlight, left + in, top + in, left + in + thick, top + in + thick); break;
+    }
+}
+
+void paintTapeIndicator(QPainter& p) {
+    const int s = scale;
+    const int left = 5, top = 5, right = 5 + 3 * s, bottom = 5 + 3 * s;
+    const QBrush* colour;
+    if (tapeState & TAPE_RECORDING)
+        colour = (tapeState & TAPE_ACTIVE) ? &recordActiveBrush : &recordIdleBrush;
+    else
+        colour = tapeActive(cycles) ? &playActiveBrush : &playIdleBrush;
+    fill(p, *colour, left, top, right, bottom);
+    frame(p, blackBrush, left, top, right, bottom);
+    if (s > 2) {
+        const int v = (s + 1) / 2;
+        Pen pen{p, blackPen.brush()};
+        pen.moveTo(left, top);
+        pen.lineTo(left + v, top + v);
+        pen.moveTo(right - 1, top);
+        pen.lineTo(right - 1 - v, top + v);
+        pen.moveTo(left, bottom - 1);
+        pen.lineTo(left + v, bottom - 1 - v);
+        pen.moveTo(right - 1, bottom - 1);
+        pen.lineTo(right - 1 - v, bottom - 1 - v);
+        frame(p, blackBrush, left + v, top + v, right - v, bottom - v);
+    }
+}
+
+void paintBackground(QPainter& p) {
+    const int s = scale;
+    trace("Background draw\n");
+    paintedDigits.fill(-1);
+
+    fill(p, panelBrush, displayArea);
+    frame(p, frameBrush, displayArea.left(), displayArea.top(), displayArea.left() + displayArea.width(),
+          displayArea.top() + displayArea.height());
+
+    // Sunk into the front panel: dark along the top and left inner edges, light along the others.
+    const int l = 0, t = 0, r = PANEL_WIDTH_UNITS * s, b = DISPLAY_HEIGHT_UNITS * s;
+    Pen dark{p, darkPen.brush()};
+    dark.moveTo(l + 1, b - 2);
+    dark.lineTo(l + 1, t + 1);
+    dark.lineTo(r - 1, t + 1);
+    dark.moveTo(l + 2, b - 3);
+    dark.lineTo(l + 2, t + 2);
+    dark.lineTo(r - 2, t + 2);
+    Pen light{p, whitePen.brush()};
+    light.moveTo(l + 2, b - 2);
+    light.lineTo(r - 2, b - 2);
+    light.lineTo(r - 2, t + 1);
+    light.moveTo(l + 3, b - 3);
+    light.lineTo(r - 3, b - 3);
+    light.lineTo(r - 3, t + 2);
+
+    if (tapeState != 0) paintTapeIndicator(p);
+
+    if (keys) {
+        fill(p, whiteBrush, 0, DISPLAY_HEIGHT_UNITS * s, PANEL_WIDTH_UNITS * s + 1, s * panelHeightUnits + 1);
+        p.setFont(labelFont);
+        p.setPen(QColor(0, 0, 0));
+        const QFontMetrics metrics(labelFont);
+        for (int i = 0; i < static_cast<int>(keyLegends.size()); ++i) {
+            const QString legend = QString::fromLatin1(keyLegends[i]);
+            const QPoint anchor = keyLabelAnchors[i];
+            // Centred on the anchor, the bottom of the character cell on it.
+            p.drawText(anchor.x() - metrics.horizontalAdvance(legend) / 2, anchor.y() - metrics.descent(),
+                       legend);
+        }
+    }
+}
+
+// Text whose cell bottom stands at the pen position, which moves on past it.
+struct TextPen {
+    QPainter& painter;
+    const QFontMetrics metrics;
+    int x, y;
+
+    void write(const char* text, const QColor& colour) {
+        const QString s = QString::fromLatin1(text);
+        painter.setPen(colour);
+        painter.drawText(x, y - metrics.descent(), s);
+        x += metrics.horizontalAdvance(s);
+    }
+};
+
+} // namespace
+
+void createDrawingObjects() {
+    blackBrush = QBrush(QColor(0, 0, 0));
+    frameBrush = QBrush(QColor(192, 192, 192));
+    debugBrush = QBrush(QColor(192, 192, 192));
+    whiteBrush = QBrush(QColor(255, 255, 255));
+    panelBrush = QBrush(QColor(51, 51, 51));
+    playActiveBrush = QBrush(QColor(51, 255, 51));
+    playIdleBrush = QBrush(QColor(51, 165, 51));
+    recordActiveBrush = QBrush(QColor(255, 51, 51));
+    recordIdleBrush = QBrush(QColor(165, 51, 51));
+    segmentBrush = QBrush(QColor(255, 102, 153));
+    highlightBrush = QBrush(QColor(255, 204, 153));
+    whitePen = QPen(QColor(255, 255, 255), 1);
+    blackPen = QPen(QColor(0, 0, 0), 1);
+    darkPen = QPen(QColor(102, 102, 102), 1);
+}
+
+int paintPanel(QPainter& painter, const QRect& update) {
+    const int s = scale;
+    const int updateTop = update.top(), updateBottom = update.top() + update.height();
+    const int panelBottom = s * panelHeightUnits;
+    // Exactly the LED digits: only the digits whose pattern changed.
+    if (update != ledArea) {
+        if (updateTop < panelBottom) paintBackground(painter);
+        if (debug && updateBottom >= panelBottom) paintDebugPanel(painter);
+    }
+    if (updateTop <= DISPLAY_HEIGHT_UNITS * s || paintedDigits[0] < 0) {
+        for (int p = 0; p < 8; ++p) {
+            if (paintedDigits[p] != digitSegments[p]) {
+                paintDigit(painter, p);
+                paintedDigits[p] = digitSegments[p];
+            }
+        }
+    }
+    return 0;
+}
+
+void paintDigit(QPainter& painter, int position) {
+    const int s = scale;
+    const std::uint8_t pattern = digitSegments[position];
+    const int x = 11 * position + 7;
+    // Unlit first, so lit segments cover their dark neighbours at the joints.
+    for (int pass = 0; pass < 2; ++pass) {
+        const bool lit = pass == 1;
+        for (int bit = 7; bit >= 0; --bit) {
+            if (((pattern >> bit) & 1) != (lit ? 1 : 0)) continue;
+            const Segment& g = SEGMENTS[bit];
+            drawSegment(painter, g.shape, (x + g.x0) * s, g.y0 * s, (x + g.x1) * s, g.y1 * s,
+                        lit ? segmentBrush : blackBrush, lit ? highlightBrush : blackBrush);
+        }
+    }
+}
+
+void paintDebugPanel(QPainter& painter) {
+    const int s = scale;
+    const int top = s * panelHeightUnits, right = PANEL_WIDTH_UNITS * s;
+    trace("Debugger draw\n");
+    fill(painter, debugBrush, debugArea);
+
+    Pen dark{painter, darkPen.brush()};
+    Pen light{painter, whitePen.brush()};
+    dark.moveTo(0, top);
+    dark.lineTo(right, top);
+    light.moveTo(0, top + 1);
+    light.lineTo(right, top + 1);
+    dark.moveTo(0, registerLineY + 1);
+    dark.lineTo(right, registerLineY + 1);
+    light.moveTo(0, registerLineY + 2);
+    light.lineTo(right, registerLineY + 2);
+
+    painter.setFont(debugFont);
+    const QColor black(0, 0, 0), red(255, 0, 0);
+    TextPen first{painter, QFontMetrics(debugFont), 5, registerLineY};
+    first.write(halted ? registerLine().c_str() : "Running...", black);
+
+    TextPen second{painter, QFontMetrics(debugFont), 5, memoryLineY};
+    char text[16];
+    second.write(" M:", black);
+    std::snprintf(text, sizeof text, "%04x", debugM);
+    second.write(text, halted && debugMode == DEBUG_ADDRESS ? red : black);
+    second.write(".", black);
+    if (halted)
+        std::snprintf(text, sizeof text, "%02x", busRead(debugM));
+    else
+        std::snprintf(text, sizeof text, "  ");
+    second.write(text, halted && debugMode == DEBUG_DATA ? red : black);
+    second.write(" G:", black);
+    std::snprintf(text, sizeof text, "%04x", debugG);
+    second.write(text, halted && debugMode == DEBUG_GO ? red : black);
+    second.write(" P:", black);
+    std::snprintf(text, sizeof text, "%04x", debugP);
+    second.write(text, halted && debugMode == DEBUG_BREAKPOINT ? red : black);
+    if (halted) {
+        char fetch[5];
+        fetchAddressText(fetch);
+        if (fetch[0] != ' ') {
+            std::snprintf(text, sizeof text, " F:%s", fetch);
+            second.write(text, black);
+        }
+    }
+}
+
+const char* fetchAddressText(char (&buffer)[5]) {
+    if (cycles == 0)
+        std::snprintf(buffer, sizeof buffer, "    ");
+    else
+        std::snprintf(buffer, sizeof buffer, "%04x", lastOpcodeAddr);
+    return buffer;
+}
+
+} // namespace orv

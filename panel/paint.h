@@ -1,0 +1,45 @@
+// Painting the front panel: display panel with bevel and tape indicator, the eight LED digits
+// (redrawn digit by digit when only they are invalid), the keypad legends and the debug panel.
+#pragma once
+
+#include <QBrush>
+#include <QPen>
+
+#include <array>
+#include <cstdint>
+
+class QPainter;
+class QRect;
+
+namespace orv {
+
+// The pattern on screen for each digit; -1: not on screen, drawn at the next digit pass.
+extern std::array<std::int32_t, 8> paintedDigits;
+extern const std::array<const char*, 25> keyLegends;
+
+// The drawing objects, created once at start-up.
+extern QBrush blackBrush;
+extern QBrush frameBrush;
+extern QBrush debugBrush;
+extern QBrush whiteBrush;
+extern QBrush panelBrush;
+extern QBrush playActiveBrush;
+extern QBrush playIdleBrush;
+extern QBrush recordActiveBrush;
+extern QBrush recordIdleBrush;
+extern QBrush segmentBrush;
+extern QBrush highlightBrush;
+extern QPen whitePen;
+extern QPen blackPen;
+extern QPen darkPen;
+
+void createDrawingObjects();
+
+// Paints what the update rectangle (the bounding rectangle of the invalid region) asks for.
+int paintPanel(QPainter& painter, const QRect& update);
+void paintDigit(QPainter& painter, int position);
+void paintDebugPanel(QPainter& painter);
+// Four blanks before anything has run, else the address of the last fetched opcode.
+const char* fetchAddressText(char (&buffer)[5]);
+
+} // namespace orv
