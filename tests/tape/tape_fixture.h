@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace orv::test {
@@ -66,8 +67,10 @@ class TapeTest : public ::testing::Test {
         clearMidiRecord();
         mute = 0;
         diag = 0;
+        // Per process too: the same tests may run in several builds at once.
         dir = std::filesystem::path(::testing::TempDir()) /
-              ("orv_tape_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("orv_tape_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir);
     }
     void TearDown() override {

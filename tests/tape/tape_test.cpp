@@ -98,30 +98,35 @@ TEST_F(RecordTest, GapsBecomeRoundedClampedDeltas) {
     }
 }
 
-// Groups of 6 and of 7 bytes so the block boundary falls at every offset near the end of the buffer.
+// Short gaps give groups of 6 bytes, long ones of 7: mixed, they stop the buffer at every offset
+// near its end, and long runs cross several blocks.
 TEST_F(RecordTest, LengthMatchesSizeAcrossBlocks) {
     const struct {
-        std::uint32_t gap;
-        Bytes delta;
-        int fromCount, toCount;
-    } cases[] = {{1000, {0x0A}, 655, 675}, {12800, {0x81, 0x00}, 560, 580}, {1000, {0x0A}, 1990, 2010}};
+        int shortFrom, shortTo, longFrom, longTo;
+    } cases[] = {{1, 7, 560, 575}, {655, 675, 0, 0}, {1990, 2010, 0, 0}};
     for (const auto& c : cases) {
-        for (int count = c.fromCount; count <= c.toCount; ++count) {
-            start();
-            std::uint32_t now = 777;
-            Bytes groups;
-            for (int k = 0; k < count; ++k) {
-                std::uint8_t level = k % 2 ? 1 : 0;
-                tapeOutputBit(level, static_cast<std::int32_t>(now));
-                groups = groups + (k == 0 ? Bytes{0x00} : c.delta);
-                groups = groups +
-                         (level ? Bytes{0x56, 0x00, 0x00, 0x62, 0x7F} : Bytes{0x62, 0x00, 0x00, 0x56, 0x7F});
-                now += c.gap;
+        for (int shortGaps = c.shortFrom; shortGaps <= c.shortTo; ++shortGaps) {
+            for (int longGaps = c.longFrom; longGaps <= c.longTo; ++longGaps) {
+                start();
+                std::uint32_t now = 777;
+                Bytes groups;
+                int count = shortGaps + longGaps;
+                for (int k = 0; k < count; ++k) {
+                    std::uint8_t level = k % 2 ? 1 : 0;
+                    tapeOutputBit(level, static_cast<std::int32_t>(now));
+                    groups = groups + (k == 0          ? Bytes{0x00}
+                                       : k < shortGaps ? Bytes{0x0A}
+                                                       : Bytes{0x81, 0x00});
+                    groups = groups + (level ? Bytes{0x56, 0x00, 0x00, 0x62, 0x7F}
+                                             : Bytes{0x62, 0x00, 0x00, 0x56, 0x7F});
+                    now += k + 1 < shortGaps ? 1000 : 12800;
+                }
+                ASSERT_EQ(stop(), "");
+                Bytes file = readBytes(path("t.mid"));
+                ASSERT_EQ(test::lengthAt18(file), file.size() - 22) << shortGaps << "+" << longGaps;
+                ASSERT_EQ(file, test::recordedFile(groups, count % 2 ? 0x56 : 0x62))
+                    << shortGaps << "+" << longGaps;
             }
-            ASSERT_EQ(stop(), "");
-            Bytes file = readBytes(path("t.mid"));
-            ASSERT_EQ(test::lengthAt18(file), file.size() - 22) << count;
-            ASSERT_EQ(file, test::recordedFile(groups, count % 2 ? 0x56 : 0x62)) << count;
         }
     }
 }
