@@ -1,14 +1,19 @@
 #include "machine/bus.h"
+#include "machine/cpu.h"
 #include "machine/host.h"
 #include "machine/latch.h"
 #include "machine/power.h"
 #include "machine/rio.h"
 #include "settings/flags.h"
 #include "support/host_stub.h"
+#include "tape/tape.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+
+#include <unistd.h>
 
 namespace orv {
 namespace {
@@ -227,6 +232,43 @@ TEST_F(RioTest, TapeInputBitFollowsTheDirectionOfLineSeven) {
     EXPECT_EQ(busRead(0x0E20) & 0x80, 0x00);
     busWrite(0x0E20, 0x80, 0);
     EXPECT_EQ(busRead(0x0E20) & 0x80, 0x80);
+}
+
+// Records a pulse through line 6 and plays it back into line 7.
+TEST_F(RioTest, CassetteLinesReachTheTapeOnlyInTheirDirection) {
+    const auto file =
+        std::filesystem::temp_directory_path() / ("orv_rio_" + std::to_string(::getpid()) + ".mid");
+    std::string message;
+    tapeStop(message);
+    ASSERT_TRUE(tapeStartRecording("Orvane bytes", file.string(), message)) << message;
+    busWrite(0x0E22, 0x47, 0);
+    cycles = 5000;
+    busWrite(0x0E20, 0x00, 0);
+    EXPECT_EQ(tapeLevel, 0);
+    busWrite(0x0E22, 0x07, 0); // line 6 as an input floats high, but drives nothing
+    busWrite(0x0E20, 0x00, 0);
+    EXPECT_EQ(tapeLevel, 0);
+    busWrite(0x0E22, 0x47, 0);
+    cycles = 5400;
+    busWrite(0x0E20, 0x40, 0);
+    EXPECT_EQ(tapeLevel, 1);
+    tapeStop(message);
+    ASSERT_EQ(message, "");
+
+    ASSERT_TRUE(tapeStartPlaying(file.string(), message)) << message;
+    busWrite(0x0E22, 0x07, 0);
+    cycles = 1000;
+    EXPECT_EQ(busRead(0x0E20) & 0x80, 0x80); // the first read starts the tape's time line
+    cycles = 1000 + 2000000;
+    busWrite(0x0E22, 0x87, 0);
+    busWrite(0x0E20, 0x80, 0);
+    EXPECT_EQ(busRead(0x0E20) & 0x80, 0x80) << "line 7 as an output does not sample the tape";
+    busWrite(0x0E22, 0x07, 0);
+    EXPECT_EQ(busRead(0x0E20) & 0x80, 0x00);
+    cycles = 1000 + 2000400;
+    EXPECT_EQ(busRead(0x0E20) & 0x80, 0x80);
+    tapeStop(message);
+    std::filesystem::remove(file);
 }
 
 TEST_F(RioTest, KeyDownSetsRowBitsOfOutA) {

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #ifdef __linux__
 #include <sys/resource.h>
 #endif
@@ -68,9 +70,8 @@ class ObjfileTest : public ::testing::Test {
     void SetUp() override {
         machinePowerOn();
         rioReset();
-        dir = fs::temp_directory_path() /
-              ("orv_objfile_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        dir = fs::temp_directory_path() / ("orv_objfile_" + std::to_string(::getpid()) + "_" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
         savedDiag = diag;

@@ -10,10 +10,17 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
+
+// Unique per process: the same tests may run in several builds at once.
+fs::path scratchPath(const std::string& name) {
+    return fs::temp_directory_path() / ("orv_" + std::to_string(::getpid()) + "_" + name);
+}
 
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -37,9 +44,8 @@ void writeFile(const fs::path& path, const std::string& text) {
 class SettingsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir =
-            fs::temp_directory_path() /
-            ("orv_settings_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        dir = scratchPath("settings_" +
+                          std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         fs::remove_all(dir);
         fs::create_directories(dir);
         ini = dir / "orv.ini";
@@ -273,7 +279,7 @@ TEST_F(SettingsTest, JunkLinesAreSkippedAndKept) {
 }
 
 TEST(ProfileTest, Integers) {
-    const fs::path ini = fs::temp_directory_path() / "orv_profile_int.ini";
+    const fs::path ini = scratchPath("profile_int.ini");
     writeFile(ini, "[S]\na= 42 \nb=-7\nc=12abc\nd=abc\ne=+5\nf=\ng=4294967297\nh=-2147483648\n");
     const struct {
         const char* key;
@@ -287,7 +293,7 @@ TEST(ProfileTest, Integers) {
 }
 
 TEST(ProfileTest, StringsAreCut) {
-    const fs::path ini = fs::temp_directory_path() / "orv_profile_str.ini";
+    const fs::path ini = scratchPath("profile_str.ini");
     writeFile(ini, "[S]\nk=abcdefgh\n");
     EXPECT_EQ(profileReadString(ini.string(), "S", "k", "", 5), "abcd");
     EXPECT_EQ(profileReadString(ini.string(), "S", "k", "", 100), "abcdefgh");
@@ -296,7 +302,7 @@ TEST(ProfileTest, StringsAreCut) {
 }
 
 TEST(ProfileTest, WritesPlaceKeysAndSections) {
-    const fs::path ini = fs::temp_directory_path() / "orv_profile_write.ini";
+    const fs::path ini = scratchPath("profile_write.ini");
     writeFile(ini, "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
     EXPECT_TRUE(profileWriteString(ini.string(), "a", "X", "10"));
     EXPECT_TRUE(profileWriteString(ini.string(), "A", "z", "3"));
@@ -307,7 +313,7 @@ TEST(ProfileTest, WritesPlaceKeysAndSections) {
 }
 
 TEST(ProfileTest, FailedWritesLeaveNothingBehind) {
-    const fs::path dir = fs::temp_directory_path() / "orv_profile_fail";
+    const fs::path dir = scratchPath("profile_fail");
     fs::remove_all(dir);
     fs::create_directories(dir / "orv.ini");
     EXPECT_FALSE(profileWriteString((dir / "orv.ini").string(), "S", "k", "v"));
