@@ -245,7 +245,7 @@ struct Implied {
     void (*expect)(CpuState&);
 };
 
-TEST_F(InstructionTest, ImpliedOperations) {
+TEST_F(InstructionTest, ImpliedAndAccumulatorOperations) {
     const Implied cases[] = {
         {0xAA, [](CpuState&) {}, [](CpuState& s) { s.x = 0x80, s.n = 1; }},
         {0xA8, [](CpuState&) {}, [](CpuState& s) { s.y = 0x80, s.n = 1; }},
@@ -265,6 +265,10 @@ TEST_F(InstructionTest, ImpliedOperations) {
         {0x78, [](CpuState&) {}, [](CpuState& s) { s.i = 1; }},
         {0xB8, [](CpuState& s) { s.v = 1; }, [](CpuState& s) { s.v = 0; }},
         {0xEA, [](CpuState&) {}, [](CpuState&) {}},
+        {0x0A, [](CpuState&) {}, [](CpuState& s) { s.a = 0x00, s.c = 1, s.z = 1; }},
+        {0x4A, [](CpuState& s) { s.a = 0x81, s.n = 1; }, [](CpuState& s) { s.a = 0x40, s.c = 1, s.n = 0; }},
+        {0x6A, [](CpuState& s) { s.c = 1; }, [](CpuState& s) { s.a = 0xC0, s.c = 0, s.n = 1; }},
+        {0xA9, [](CpuState&) {}, [](CpuState& s) { s.a = 0x00, s.z = 1, s.pc = 0x0202; }}, // LDA #0
     };
     for (const Implied& c : cases) {
         SetUp();
@@ -281,30 +285,6 @@ TEST_F(InstructionTest, ImpliedOperations) {
         step();
         EXPECT_EQ(describe(cpu), describe(want));
     }
-}
-
-TEST_F(InstructionTest, LoadAndShiftFlags) {
-    poke(0x0200, {0xA9, 0x00, 0xA9, 0x80, 0x0A, 0x4A, 0x6A});
-    step();
-    EXPECT_EQ(cpu.z, 1);
-    EXPECT_EQ(cpu.n, 0);
-    step();
-    EXPECT_EQ(cpu.z, 0);
-    EXPECT_EQ(cpu.n, 1);
-    step(); // ASL A of 0x80
-    EXPECT_EQ(cpu.a, 0x00);
-    EXPECT_EQ(cpu.c, 1);
-    EXPECT_EQ(cpu.z, 1);
-    EXPECT_EQ(cpu.n, 0);
-    cpu.a = 0x81;
-    step(); // LSR A clears n and shifts bit 0 into c
-    EXPECT_EQ(cpu.a, 0x40);
-    EXPECT_EQ(cpu.c, 1);
-    EXPECT_EQ(cpu.n, 0);
-    step(); // ROR A takes the old carry into bit 7
-    EXPECT_EQ(cpu.a, 0xA0);
-    EXPECT_EQ(cpu.c, 0);
-    EXPECT_EQ(cpu.n, 1);
 }
 
 TEST_F(InstructionTest, AddAndSubtract) {
