@@ -68,20 +68,5 @@ TEST_F(LatchTest, ScanningKeepsAllDigitsLitAndHaltingLeavesTheLastOne) {
     for (int d = 0; d < 8; ++d) EXPECT_EQ(digitSegments[d], d == 4 ? patterns[4] : 0) << d;
 }
 
-TEST_F(LatchTest, RefreshOnTheThirdTickKeepsADigit) {
-    latchDigit(0x01, 6);
-    latchDigit(0x02, 5);
-    fadeDigits();
-    fadeDigits();
-    latchDigit(0x01, 6);
-    latchDigit(0x02, 5);
-    fadeDigits();
-    fadeDigits();
-    EXPECT_EQ(digitSegments[6], 0x01);
-    fadeDigits();
-    EXPECT_EQ(digitSegments[6], 0x00);
-    EXPECT_EQ(digitSegments[5], 0x02);
-}
-
 } // namespace
 } // namespace orv

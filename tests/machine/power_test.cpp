@@ -115,16 +115,6 @@ TEST(PowerTest, TwoPowerOnsDiffer) {
                  cpu.sp == firstCpu.sp);
 }
 
-TEST(PowerTest, FillRandomFillsAscendingAndStopsAtLength) {
-    RandomPredictor predict;
-    ASSERT_TRUE(predict.found);
-    std::uint8_t buffer[10] = {};
-    buffer[9] = 0xEE;
-    fillRandom(buffer, 9);
-    for (int i = 0; i < 9; ++i) EXPECT_EQ(buffer[i], predict.next()) << i;
-    EXPECT_EQ(buffer[9], 0xEE);
-}
-
 TEST(PowerTest, TracesPowerOnOnlyWithDiag) {
     const std::uint8_t saved = diag;
     diag = 0;

@@ -292,15 +292,6 @@ TEST(ProfileTest, Integers) {
     fs::remove(ini);
 }
 
-TEST(ProfileTest, StringsAreCut) {
-    const fs::path ini = scratchPath("profile_str.ini");
-    writeFile(ini, "[S]\nk=abcdefgh\n");
-    EXPECT_EQ(profileReadString(ini.string(), "S", "k", "", 5), "abcd");
-    EXPECT_EQ(profileReadString(ini.string(), "S", "k", "", 100), "abcdefgh");
-    EXPECT_EQ(profileReadString(ini.string(), "S", "none", "defaultlong", 5), "defa");
-    fs::remove(ini);
-}
-
 TEST(ProfileTest, WritesPlaceKeysAndSections) {
     const fs::path ini = scratchPath("profile_write.ini");
     writeFile(ini, "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
