@@ -231,6 +231,18 @@ TEST_F(RecordTest, StartRefusals) {
     EXPECT_EQ(readBytes(path("tune.mid")).size(), 66u);
 }
 
+// The Text event's length is one byte: a longer label is cut, never written with a wrapped length.
+TEST_F(RecordTest, LongLabelIsCutToTheLengthByte) {
+    std::string message;
+    ASSERT_TRUE(tapeStartRecording(std::string(300, 'L'), path("t.mid"), message));
+    tapeStop(message);
+    Bytes file = readBytes(path("t.mid"));
+    ASSERT_EQ(file.size(), 66u - 12 + 255);
+    EXPECT_EQ(file[25], 255);
+    EXPECT_EQ(test::lengthAt18(file), file.size() - 22);
+    EXPECT_TRUE(tapeStartPlaying(path("t.mid"), message)) << message;
+}
+
 TEST_F(RecordTest, UnwritableHeadKeepsRecordingUntilStopped) {
     std::filesystem::create_symlink("/dev/full", path("full.mid"));
     std::string message;
