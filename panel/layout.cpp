@@ -78,6 +78,30 @@ void createLabelFont() {
     labelFont = fontOfCellHeight(font, 5 * scale);
 }
 
+bool snapPending = false;
+
+// Resizes the window so its client area is exactly what the layout wants. A resize from inside a
+// size notification can be lost by the window system, so it is made once the notification is over;
+// the size notification it brings runs the layout again, which then finds the size exact.
+void snapWindow() {
+    if (snapPending) return;
+    snapPending = true;
+    QMetaObject::invokeMethod(
+        mainWindow,
+        [] {
+            snapPending = false;
+            if (!mainWindow || !panelWidget || mainWindow->isMinimized()) return;
+            const int wantedWidth = PANEL_WIDTH_UNITS * scale;
+            const int wantedHeight = scale * panelHeightUnits + debugPanelHeight;
+            const QSize client = panelWidget->size();
+            if (client == QSize(wantedWidth, wantedHeight)) return;
+            // The frame and the menu bar stay as they are; only the client area changes.
+            mainWindow->resize(mainWindow->width() + wantedWidth - client.width(),
+                               mainWindow->height() + wantedHeight - client.height());
+        },
+        Qt::QueuedConnection);
+}
+
 } // namespace
 
 int debugFontWidth() {
@@ -112,11 +136,7 @@ int layoutPanel(int width, int height) {
 
     const int wantedWidth = PANEL_WIDTH_UNITS * scale;
     const int wantedHeight = scale * panelHeightUnits + debugPanelHeight;
-    if (wantedWidth != width || wantedHeight != height) {
-        // The frame and the menu bar stay as they are; only the client area changes.
-        mainWindow->resize(mainWindow->width() + wantedWidth - width,
-                           mainWindow->height() + wantedHeight - height);
-    }
+    if (wantedWidth != width || wantedHeight != height) snapWindow();
 
     displayArea = edgeRect(0, 0, PANEL_WIDTH_UNITS * scale, DISPLAY_HEIGHT_UNITS * scale);
     ledArea = edgeRect(7 * scale, 3 * scale, 95 * scale, 14 * scale);

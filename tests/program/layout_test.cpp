@@ -1,0 +1,166 @@
+#include "control/main_window.h"
+#include "panel/layout.h"
+#include "panel/panel_widget.h"
+#include "program/program_fixture.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+namespace orv {
+namespace {
+
+using test::relayout;
+using test::resizeClient;
+
+class LayoutTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        savedScreen = {screenWidth, screenHeight};
+        keys = 1;
+        debug = 0;
+    }
+    void TearDown() override {
+        screenWidth = savedScreen.first;
+        screenHeight = savedScreen.second;
+        keys = 1;
+        debug = 0;
+        relayout(400);
+    }
+    std::pair<int, int> savedScreen;
+};
+
+TEST_F(LayoutTest, ClientWidthChoosesScaleAndWindowSnapsToIt) {
+    screenWidth = 1024;
+    screenHeight = 768;
+    struct Case {
+        int width, scale;
+    };
+    for (const Case c : {Case{250, 2}, Case{799, 7}, Case{800, 8}, Case{150, 2}, Case{560, 5}}) {
+        SCOPED_TRACE(c.width);
+        resizeClient(c.width, 300);
+        EXPECT_EQ(scale, c.scale);
+        EXPECT_EQ(panelWidget->width(), 100 * c.scale);
+        EXPECT_EQ(panelWidget->height(), 90 * c.scale);
+    }
+    resizeClient(250, 500);
+    EXPECT_EQ(panelWidget->size(), QSize(200, 180));
+}
+
+TEST_F(LayoutTest, ScaleIsCappedByTheScreen) {
+    screenWidth = 1024;
+    screenHeight = 768;
+    resizeClient(1500, 900);
+    EXPECT_EQ(scale, 11);
+    EXPECT_EQ(panelWidget->width(), 1100);
+}
+
+TEST_F(LayoutTest, AreasFollowTheScale) {
+    relayout(300);
+    ASSERT_EQ(scale, 3);
+    EXPECT_EQ(displayArea, QRect(0, 0, 300, 51));
+    EXPECT_EQ(ledArea, QRect(21, 9, 264, 33));
+    EXPECT_EQ(debugArea, QRect(0, 270, 300, 0));
+}
+
+TEST_F(LayoutTest, KeysSitOnTheirGridWithLegendsAboveThem) {
+    relayout(300);
+    ASSERT_EQ(scale, 3);
+    EXPECT_EQ(keyLabelAnchors[0], QPoint(43, 220));
+    for (int i = 0; i < 25; ++i) {
+        SCOPED_TRACE(i);
+        const QRect button = keyButtons[i]->geometry();
+        EXPECT_TRUE(keyButtons[i]->isVisible());
+        EXPECT_EQ(button, QRect(keyPlaces[i].x * 3, keyPlaces[i].y * 3, 27, 15));
+        EXPECT_EQ(keyLabelAnchors[i], QPoint(button.left() + 13, button.top() - 2));
+    }
+    // Hex keys 4 x 4 with "0" bottom left, function keys two columns of four, "rst" above "l".
+    EXPECT_EQ(keyPlaces[15].x, 49);
+    EXPECT_EQ(keyPlaces[15].y, 38);
+    EXPECT_EQ(keyPlaces[19].y, 74);
+    EXPECT_EQ(keyPlaces[24].x, keyPlaces[20].x);
+}
+
+TEST_F(LayoutTest, KeypadOffLeavesTheDisplayPanelAlone) {
+    relayout(400);
+    keys = 0;
+    relayout(400);
+    EXPECT_EQ(panelWidget->size(), QSize(400, 17 * 4));
+    for (QPushButton* button : keyButtons) EXPECT_FALSE(button->isVisible());
+    keys = 1;
+    relayout(400);
+    EXPECT_EQ(panelWidget->size(), QSize(400, 90 * 4));
+    for (QPushButton* button : keyButtons) EXPECT_TRUE(button->isVisible());
+}
+
+TEST_F(LayoutTest, DebugFontFitsTheRegisterLine) {
+    debug = 1;
+    relayout(500);
+    ASSERT_EQ(scale, 5);
+    EXPECT_EQ(debugFontWidth(), 13);
+    const QFontMetricsF metrics(debugFont);
+    EXPECT_NEAR(metrics.horizontalAdvance(QString(37, QChar('0'))), 37 * 13.0, 0.5);
+    EXPECT_NEAR(metrics.horizontalAdvance("PC:0200 A:00 X:ff Y:00 --1--IZ- SP:fd"), 37 * 13.0, 0.5);
+    EXPECT_TRUE(QFontInfo(debugFont).fixedPitch());
+    EXPECT_TRUE(QFontInfo(debugFont).bold());
+
+    const QFontMetrics measured(debugFont);
+    EXPECT_EQ(debugLineHeight, measured.height() + std::max(0, measured.leading()));
+    EXPECT_GT(debugLineHeight, 13);
+    EXPECT_EQ(panelWidget->height(), 450 + 2 * debugLineHeight + 5);
+    EXPECT_EQ(registerLineY, 450 + debugLineHeight + 2);
+    EXPECT_EQ(memoryLineY, registerLineY + debugLineHeight + 4);
+    EXPECT_EQ(debugArea, QRect(0, 450, 500, 2 * debugLineHeight + 5));
+
+    // At every scale 37 characters fill the panel less 5 pixels, or nearly.
+    for (int width : {200, 300, 700}) {
+        relayout(width);
+        SCOPED_TRACE(scale);
+        const double line = QFontMetricsF(debugFont).horizontalAdvance(QString(37, QChar('M')));
+        EXPECT_NEAR(line, 37.0 * ((100 * scale - 5) / 37), 0.5);
+    }
+}
+
+TEST_F(LayoutTest, LabelFontCellIsFiveUnitsHigh) {
+    for (int width : {200, 400, 600}) {
+        relayout(width);
+        SCOPED_TRACE(scale);
+        const int cell = QFontMetrics(labelFont).height();
+        EXPECT_LE(cell, 5 * scale);
+        EXPECT_GE(cell, 5 * scale - 2);
+    }
+}
+
+TEST_F(LayoutTest, ZoomStepsOneScaleAndKeepsTheLimits) {
+    relayout(400);
+    ASSERT_EQ(scale, 4);
+    zoomWindow(+1);
+    test::settle(20);
+    test::settleUntil([] { return scale == 5 && panelWidget->width() == 500; }, 500);
+    EXPECT_EQ(scale, 5);
+    EXPECT_EQ(panelWidget->width(), 500);
+    zoomWindow(-1);
+    test::settleUntil([] { return scale == 4 && panelWidget->width() == 400; }, 500);
+    EXPECT_EQ(scale, 4);
+
+    relayout(200);
+    ASSERT_EQ(scale, 2);
+    zoomWindow(-1);
+    test::settle(50);
+    EXPECT_EQ(scale, 2);
+    EXPECT_EQ(panelWidget->width(), 200);
+}
+
+TEST_F(LayoutTest, EmptyClientAreaOfAMinimizedWindowChangesNothing) {
+    relayout(300);
+    const QRect before = ledArea;
+    layoutPanel(0, 0);
+    EXPECT_EQ(scale, 3);
+    EXPECT_EQ(ledArea, before);
+}
+
+} // namespace
+} // namespace orv
