@@ -22,8 +22,9 @@ void PanelWidget::paintEvent(QPaintEvent* e) {
     // Outside the panel (only while a size is still being snapped) the window's grey background.
     const QRect panel =
         edgeRect(0, 0, PANEL_WIDTH_UNITS * scale, scale * panelHeightUnits + debugPanelHeight);
-    const QRegion outside = QRegion(update) - QRegion(panel);
-    for (const QRect& r : outside) painter.fillRect(r, QColor(192, 192, 192));
+    if (!panel.contains(update)) {
+        for (const QRect& r : QRegion(update) - QRegion(panel)) painter.fillRect(r, QColor(192, 192, 192));
+    }
     paintPanel(painter, update);
 }
 

@@ -74,6 +74,22 @@ TEST_F(RunControlTest, StartUpLeavesTheMachineHaltedWithoutAPacer) {
     EXPECT_FALSE(pacerRunning());
     EXPECT_EQ(events.load(), 0);
     EXPECT_FALSE(paused);
+
+    // Step takes exactly one instruction from wherever power-on left PC; power-on left nothing run.
+    ASSERT_EQ(cycles, 0);
+    const std::uint16_t pc = cpu.pc;
+    onCommand(CMD_STEP);
+    EXPECT_EQ(lastOpcodeAddr, pc);
+    EXPECT_TRUE(halted);
+    if (test::boxes.empty()) {
+        EXPECT_GE(cycles, 2);
+        EXPECT_LE(cycles, 7);
+    } else {
+        // Power-on may leave PC on an invalid opcode, which Step meets and reports.
+        EXPECT_EQ(test::boxes[0].title, "Halted...");
+        EXPECT_EQ(cpu.pc, pc);
+        EXPECT_EQ(cycles, 0);
+    }
 }
 
 TEST_F(RunControlTest, StepExecutesOneInstructionAndTicksWhileHaltedDoNothing) {
