@@ -8,8 +8,10 @@ file(GLOB ORV_PROGRAM_SOURCES CONFIGURE_DEPENDS control/*.cpp panel/*.cpp)
 list(REMOVE_ITEM ORV_PROGRAM_SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/control/run_state.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/control/main.cpp)
+# The program files of the core folders, picked up as soon as they appear.
+file(GLOB ORV_MIXED_FOLDER_SOURCES CONFIGURE_DEPENDS machine/*.cpp objfile/*.cpp tape/*.cpp settings/*.cpp)
 foreach(f IN LISTS ORV_PROGRAM_ONLY)
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${f})
+  if(${CMAKE_CURRENT_SOURCE_DIR}/${f} IN_LIST ORV_MIXED_FOLDER_SOURCES)
     list(APPEND ORV_PROGRAM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${f})
   endif()
 endforeach()
@@ -59,7 +61,8 @@ target_include_directories(orvseams PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 
 add_library(orvprogram STATIC ${ORV_PROGRAM_SOURCES} ${ORV_RESOURCE_SOURCES})
 target_sources(orvprogram INTERFACE $<TARGET_OBJECTS:orvseams>)
-set_target_properties(orvprogram PROPERTIES AUTOMOC ON AUTOUIC ON)
+set_target_properties(orvprogram PROPERTIES AUTOMOC ON AUTOUIC ON
+  AUTOUIC_SEARCH_PATHS ${CMAKE_CURRENT_SOURCE_DIR}/resources)
 target_link_libraries(orvprogram PUBLIC orvcore Qt6::Widgets Qt6::Multimedia PkgConfig::RTMIDI)
 target_include_directories(orvprogram PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 if(TARGET orv_monitor_hex)
