@@ -31,7 +31,7 @@ stamp() { while IFS= read -r line; do printf '%s %s\n' "$EPOCHREALTIME" "$line";
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 
-window=$(xdotool search --sync --onlyvisible --name '^Orvane$' | head -1)
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Orvane$' | head -1) || { echo "orv's window did not appear"; exit 1; }
 for _ in $(seq 50); do
   eval "$(xdotool getwindowgeometry --shell "$window")"
   [ $((WIDTH % 100)) -eq 0 ] && break

@@ -27,7 +27,7 @@ cd "$1"
 pid=$!
 trap 'kill $pid 2>/dev/null || true' EXIT
 
-window=$(xdotool search --sync --onlyvisible --name '^Orvane$' | head -1)
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Orvane$' | head -1) || { echo "orv's window did not appear"; exit 1; }
 for _ in $(seq 50); do
   geometry=$(xdotool getwindowgeometry --shell "$window")
   eval "$geometry"
