@@ -168,25 +168,6 @@ TEST_F(PaintTest, DigitZeroIsLeftmostAtSevenUnits) {
     EXPECT_EQ(at(image, 93 * s, 14 * s - 2), BACKGROUND);
 }
 
-TEST_F(PaintTest, DisplayPanelIsFramedAndSunk) {
-    relayout(400);
-    const QImage image = grabPanel();
-    const int r = 400, b = 68;
-    EXPECT_EQ(at(image, 0, 0), qRgb(192, 192, 192));
-    EXPECT_EQ(at(image, r - 1, b - 1), qRgb(192, 192, 192));
-    EXPECT_EQ(at(image, 1, 30), DARK);
-    EXPECT_EQ(at(image, 200, 1), DARK);
-    EXPECT_EQ(at(image, 2, 30), DARK);
-    EXPECT_EQ(at(image, 200, 2), DARK);
-    EXPECT_EQ(at(image, 200, b - 2), WHITE);
-    EXPECT_EQ(at(image, r - 2, 30), WHITE);
-    EXPECT_EQ(at(image, 200, b - 3), WHITE);
-    EXPECT_EQ(at(image, r - 3, 30), WHITE);
-    EXPECT_EQ(at(image, 200, 3), BACKGROUND);
-    // The panel's white, then the keypad's.
-    EXPECT_EQ(at(image, 200, b), WHITE);
-}
-
 TEST_F(PaintTest, KeypadHiddenDrawsNoWhiteBesidesTheBevelAndNoLegends) {
     keys = 0;
     relayout(400);
