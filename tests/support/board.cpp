@@ -1,0 +1,131 @@
+#include "support/board.h"
+
+#include "machine/cpu.h"
+#include "machine/latch.h"
+#include "machine/power.h"
+#include "machine/rio.h"
+#include "objfile/hex.h"
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace orv::test {
+
+namespace {
+
+// Cycles run since the last housekeeping tick.
+std::int64_t sinceTick = 0;
+
+void account(std::uint32_t ran) {
+    sinceTick += ran;
+    while (sinceTick >= BOARD_TICK) {
+        sinceTick -= BOARD_TICK;
+        fadeDigits();
+    }
+}
+
+// One slice (budget 0: a single instruction); returns the slice status.
+std::uint8_t runSlice(std::int32_t budget) {
+    std::uint8_t status = 0;
+    const auto before = static_cast<std::uint32_t>(cycles);
+    cpuExecute(budget, status);
+    account(static_cast<std::uint32_t>(cycles) - before);
+    return status;
+}
+
+int tapeLine() {
+    const RioChip& chip = rio[0];
+    if (!(chip.ddrA & 0x40)) return 1;
+    return (chip.outA >> 6) & 1;
+}
+
+} // namespace
+
+std::string monitorHexText(std::string& message) {
+    message.clear();
+#ifdef ORV_MONITOR_HEX
+    std::ifstream in(ORV_MONITOR_HEX, std::ios::binary);
+    if (!in) {
+        message = "Error: cannot read the monitor image '" ORV_MONITOR_HEX "'";
+        return {};
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+#else
+    message = "Error: the monitor image is not part of this build";
+    return {};
+#endif
+}
+
+bool boardPowerOn(std::string& message) {
+    machinePowerOn();
+    rioReset();
+    sinceTick = 0;
+    std::string text = monitorHexText(message);
+    if (!message.empty()) return false;
+    // The loader may end lines in place and wants a NUL after the text.
+    std::vector<char> buffer(text.begin(), text.end());
+    buffer.push_back('\0');
+    loadHexText("orvROM", buffer.data(), text.size(), message);
+    return message.empty();
+}
+
+void boardReset() {
+    cpuRequestReset();
+}
+
+std::uint8_t boardRun(std::int64_t count) {
+    const auto start = static_cast<std::uint32_t>(cycles);
+    while (static_cast<std::uint32_t>(cycles) - start < count) {
+        const std::uint8_t status = runSlice(BOARD_SLICE);
+        if (status & (SLICE_BREAK | SLICE_BADOP)) return status;
+    }
+    return 0;
+}
+
+bool boardRunUntil(const std::function<bool()>& done, std::int64_t limit) {
+    const auto start = static_cast<std::uint32_t>(cycles);
+    while (!done()) {
+        if (static_cast<std::uint32_t>(cycles) - start >= limit) return false;
+        if (runSlice(0) & SLICE_BADOP) return false;
+    }
+    return true;
+}
+
+bool boardRunTo(std::uint16_t address, std::int64_t limit) {
+    return boardRunUntil([address] { return cpu.pc == address; }, limit);
+}
+
+int boardKeyId(char label) {
+    const auto at = BOARD_KEY_LABELS.find(label);
+    return at == std::string_view::npos ? -1 : static_cast<int>(at);
+}
+
+void boardPress(int key, int ticks) {
+    keyDown(key);
+    boardRun(static_cast<std::int64_t>(ticks) * BOARD_TICK);
+    keyUp();
+    boardRun(BOARD_TICK);
+}
+
+bool boardType(std::string_view labels) {
+    for (char label : labels)
+        if (boardKeyId(label) < 0) return false;
+    for (char label : labels) boardPress(boardKeyId(label));
+    return true;
+}
+
+std::vector<TapeEdge> boardRunWatchingTape(std::int64_t count) {
+    std::vector<TapeEdge> edges;
+    int level = tapeLine();
+    const auto start = static_cast<std::uint32_t>(cycles);
+    while (static_cast<std::uint32_t>(cycles) - start < count) {
+        if (runSlice(0) & SLICE_BADOP) break;
+        const int now = tapeLine();
+        if (now != level) edges.push_back({cycles, now});
+        level = now;
+    }
+    return edges;
+}
+
+} // namespace orv::test

@@ -1,0 +1,55 @@
+// The headless board: the monitor running on the emulated machine, driven as the program's run control
+// and key queue drive it (slices of 1,000 cycles, a housekeeping tick every 50,000 with the display's
+// fading pass, a key held for one tick and then released for one). For tests and benchmarks; it is not a
+// second run control.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orv::test {
+
+constexpr std::int32_t BOARD_SLICE = 1000;
+constexpr std::int32_t BOARD_TICK = 50000;
+// Key labels in key-id order: 0-15 the digits, 16-23 the function keys.
+constexpr std::string_view BOARD_KEY_LABELS = "0123456789abcdefmgpslr^v";
+
+// The monitor image as built (Intel HEX text). Empty with a message when it cannot be read.
+std::string monitorHexText(std::string& message);
+
+// Power on (machinePowerOn, rioReset) and load the monitor image into the ROM pages. Returns false with
+// a message when the image cannot be read or loaded.
+bool boardPowerOn(std::string& message);
+// The reset key: a processor reset, served at once.
+void boardReset();
+
+// Runs at least `count` cycles, slice by slice, with a fading pass at every tick boundary. Stops early
+// on a slice that ends with SLICE_BREAK or SLICE_BADOP and returns those bits (0 when none).
+std::uint8_t boardRun(std::int64_t count);
+// Runs instruction by instruction until `done` returns true (checked before each instruction) or `limit`
+// cycles have passed. Returns true when `done` did.
+bool boardRunUntil(const std::function<bool()>& done, std::int64_t limit);
+// Runs until the program counter equals `address`, at most `limit` cycles.
+bool boardRunTo(std::uint16_t address, std::int64_t limit);
+
+// Key id of a label from BOARD_KEY_LABELS; -1 for any other character.
+int boardKeyId(char label);
+// One key as the key queue gives it: held `ticks` ticks, then released for one tick.
+void boardPress(int key, int ticks = 1);
+// Each label pressed for one tick in turn. Returns false, pressing nothing, when a character is no key
+// label.
+bool boardType(std::string_view labels);
+
+// One change of the cassette output line: the cycle count after the instruction that made it.
+struct TapeEdge {
+    std::int32_t cycle;
+    int level;
+};
+// Runs `count` cycles instruction by instruction and records every change of RIO 0's cassette output
+// line (port A bit 6, driven only while ddrA bit 6 is 1). The line counts as high while not driven.
+std::vector<TapeEdge> boardRunWatchingTape(std::int64_t count);
+
+} // namespace orv::test
