@@ -319,6 +319,9 @@ CMDKEY: bcc     CMDLOOP
         bcs     COMMAND
 
 ; l: header into TEND and TSTART, then the bytes to where the header says, each also on port B.
+; It waits for the tape as long as it takes; the reset key ends the wait. A header with start = end
+; brings no bytes; one with the end below the start runs on through $FFFF and $0000, page zero
+; included, so such a tape can overwrite the monitor's own variables.
 
 LOAD:   ldx     #4
 @head:  jsr     TAPEIN
@@ -335,7 +338,8 @@ LOAD:   ldx     #4
         beq     CMDLOOP
 
 ; s: start address typed, now the end; then the block: end high, end low, start high, start low, and
-; the bytes from start up to end. Back to the command loop without clearing the display.
+; the bytes from start up to end (none when they are equal). Back to the command loop without
+; clearing the display.
 
 STORETAPE:
         ldx     #ENDPROMPT
