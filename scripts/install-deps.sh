@@ -9,6 +9,8 @@ packages=(
   libgtest-dev xvfb xauth xdotool imagemagick fonts-liberation clang-format midicsv
   # benchmarks
   libbenchmark-dev
+  # fuzzing (libFuzzer comes with clang's runtime)
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

@@ -1,0 +1,90 @@
+// An arbitrary settings file: every value read stays within its limits, and what the program writes back
+// into that same file reads back as it was.
+#include "support.h"
+
+#include "settings/flags.h"
+#include "settings/settings.h"
+
+#include <cstring>
+
+using namespace orv;
+using orv::fuzz::check;
+
+namespace {
+
+struct Values {
+    WindowRect place;
+    std::string dir, obj, mid, start, end;
+    bool menu, keys, mute, debug;
+    std::uint8_t diag;
+    std::uint16_t m, g, p;
+};
+
+Values current() {
+    return {windowRect, currFileDir, currFileObj, currFileMid, saveAddrStart, saveAddrEnd, menu != 0,
+            keys != 0,  mute != 0,   debug != 0,  diag,        debugM,        debugG,      debugP};
+}
+
+void setDefaults() {
+    windowRect = {-1, 0, 0, 0};
+    currFileDir = "/opt/orv/";
+    currFileObj.clear();
+    currFileMid.clear();
+    saveAddrStart = "0000";
+    saveAddrEnd = "00FF";
+    menu = keys = 1;
+    debug = mute = diag = 0;
+    debugM = debugG = debugP = 0;
+}
+
+// A text survives the file unchanged unless it holds a line break or blanks at either end, which the
+// profile format cannot keep.
+bool keepable(const std::string& text) {
+    if (text.find_first_of("\r\n") != std::string::npos) return false;
+    return text.empty() ||
+           (std::strchr(" \t", text.front()) == nullptr && std::strchr(" \t", text.back()) == nullptr);
+}
+
+void checkText(const std::string& now, const std::string& was, const char* what) {
+    if (keepable(was)) check(now == was, what);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    settingsPath = fuzz::writeScratch("orv.ini", data, size);
+    screenWidth = 1920;
+    screenHeight = 1080;
+    setDefaults();
+    loadSettings();
+    const Values read = current();
+    diag = 0;
+
+    check(read.dir.size() <= 256 && read.obj.size() <= 256 && read.mid.size() <= 256, "file text too long");
+    check(read.start.size() <= 4 && read.end.size() <= 4, "range text too long");
+    const WindowRect& r = read.place;
+    check(r.left == -1 ||
+              (r.left >= 0 && r.left <= 1910 && r.top >= 0 && r.top <= 1070 && r.right >= 0 && r.bottom >= 0),
+          "unusable window place kept");
+
+    // The exit write into the fuzzer's file, then a fresh start from it.
+    diag = read.diag;
+    saveSettings();
+    setDefaults();
+    loadSettings();
+    const Values back = current();
+    diag = 0;
+
+    check(std::memcmp(&back.place, &read.place, sizeof read.place) == 0, "window place changed");
+    checkText(back.dir, read.dir, "currFileDir changed");
+    checkText(back.obj, read.obj, "currFileObj changed");
+    checkText(back.mid, read.mid, "currFileMid changed");
+    checkText(back.start, read.start, "saveAddrStart changed");
+    checkText(back.end, read.end, "saveAddrEnd changed");
+    check(back.menu == read.menu && back.keys == read.keys && back.mute == read.mute &&
+              back.debug == read.debug,
+          "a view switch changed");
+    check(back.diag == read.diag, "diag changed although it is never written");
+    check(back.m == read.m && back.g == read.g && back.p == read.p, "a debugger address changed");
+    return 0;
+}

@@ -1,0 +1,75 @@
+#include "support.h"
+
+#include "machine/host.h"
+#include "tape/midi.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdlib.h>
+#include <unistd.h>
+
+namespace orv {
+
+// The core's seams, answered without recording anything: a recorder would only grow run after run.
+void repaintArea(int) {}
+
+// An output that always opens, so that the tape's sending paths run too.
+int midiOpen() {
+    return 0;
+}
+int midiSend(std::uint8_t, std::uint8_t, std::uint8_t) {
+    return 0;
+}
+void midiClose() {}
+
+namespace fuzz {
+
+namespace {
+
+std::string folder;
+
+void removeFolder() {
+    std::error_code ignored;
+    if (!folder.empty()) std::filesystem::remove_all(folder, ignored);
+}
+
+} // namespace
+
+const std::string& scratchDir() {
+    if (folder.empty()) {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / ("orv_fuzz_" + std::to_string(::getpid()) + "_XXXXXX"))
+                .string();
+        if (!::mkdtemp(pattern.data())) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        folder = pattern;
+        std::atexit(removeFolder);
+    }
+    return folder;
+}
+
+std::string writeScratch(const std::string& name, const std::uint8_t* data, std::size_t size) {
+    const std::string path = scratchDir() + "/" + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    check(file != nullptr, "scratch file could not be created");
+    const bool written = size == 0 || std::fwrite(data, 1, size, file) == size;
+    check(std::fclose(file) == 0 && written, "scratch file could not be written");
+    return path;
+}
+
+void check(bool condition, const char* what) {
+    if (condition) return;
+    std::fprintf(stderr, "fuzz check failed: %s\n", what);
+    std::abort();
+}
+
+bool startsWith(const std::string& text, const char* prefix) {
+    return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+} // namespace fuzz
+} // namespace orv

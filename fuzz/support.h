@@ -1,0 +1,20 @@
+// What every fuzz target shares: a scratch folder for the files it hands to the readers, and checks that
+// turn a wrong result into a crash libFuzzer reports.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace orv::fuzz {
+
+// A folder of this process alone, created at the first call and removed at exit.
+const std::string& scratchDir();
+// Writes the bytes to a file of the scratch folder, replacing it; returns its full path.
+std::string writeScratch(const std::string& name, const std::uint8_t* data, std::size_t size);
+// Aborts with the text when the condition fails.
+void check(bool condition, const char* what);
+
+bool startsWith(const std::string& text, const char* prefix);
+
+} // namespace orv::fuzz
