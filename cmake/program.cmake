@@ -3,6 +3,10 @@
 find_package(Qt6 REQUIRED COMPONENTS Widgets Multimedia)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
+if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
+  # The MIDI device silences the ALSA library's own error printing.
+  pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
+endif()
 
 file(GLOB ORV_PROGRAM_SOURCES CONFIGURE_DEPENDS control/*.cpp panel/*.cpp)
 list(REMOVE_ITEM ORV_PROGRAM_SOURCES
@@ -64,6 +68,10 @@ target_sources(orvprogram INTERFACE $<TARGET_OBJECTS:orvseams>)
 set_target_properties(orvprogram PROPERTIES AUTOMOC ON AUTOUIC ON
   AUTOUIC_SEARCH_PATHS ${CMAKE_CURRENT_SOURCE_DIR}/resources)
 target_link_libraries(orvprogram PUBLIC orvcore Qt6::Widgets Qt6::Multimedia PkgConfig::RTMIDI)
+if(TARGET PkgConfig::ALSA)
+  target_link_libraries(orvseams PRIVATE PkgConfig::ALSA)
+  target_link_libraries(orvprogram PUBLIC PkgConfig::ALSA)
+endif()
 target_include_directories(orvprogram PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 if(TARGET orv_monitor_hex)
   add_dependencies(orvprogram orv_monitor_hex)
