@@ -4,6 +4,7 @@
 #include "control/run_control.h"
 #include "machine/host.h"
 #include "tape/tape.h"
+#include "tape/tape_commands.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>
@@ -24,6 +25,13 @@ void onCommand(int command) {
     case CMD_RUN: runCommand(); break;
     case CMD_RUN_HALT: postCommand(halted ? CMD_RUN : CMD_HALT); break;
     case CMD_RESET: resetCommand(); break;
+    case CMD_TAPE_RECORD:
+        if (recordTapeCommand()) repaintArea(AREA_DISPLAY);
+        break;
+    case CMD_TAPE_PLAY:
+        playTapeCommand();
+        repaintArea(AREA_DISPLAY);
+        break;
     case CMD_TAPE_STOP: {
         std::string message;
         tapeStop(message);
