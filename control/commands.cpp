@@ -3,6 +3,9 @@
 #include "control/main_window.h"
 #include "control/run_control.h"
 #include "machine/host.h"
+#include "objfile/file_commands.h"
+#include "objfile/save_dialog.h"
+#include "settings/flags.h"
 #include "tape/tape.h"
 #include "tape/tape_commands.h"
 
@@ -25,6 +28,11 @@ void onCommand(int command) {
     case CMD_RUN: runCommand(); break;
     case CMD_RUN_HALT: postCommand(halted ? CMD_RUN : CMD_HALT); break;
     case CMD_RESET: resetCommand(); break;
+    case CMD_SAVE_AS: saveRangeDialog(); break;
+    case CMD_LOAD:
+        loadObjectCommand();
+        if (debug) repaintArea(AREA_DEBUG);
+        break;
     case CMD_TAPE_RECORD:
         if (recordTapeCommand()) repaintArea(AREA_DISPLAY);
         break;

@@ -10,14 +10,20 @@
 namespace orv::test {
 
 std::vector<BoxRecord> boxes;
+std::deque<QMessageBox::StandardButton> boxAnswers;
 
 void startBoxCloser() {
     auto* closer = new QTimer(QCoreApplication::instance());
     closer->setInterval(5);
     QObject::connect(closer, &QTimer::timeout, [] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxes.push_back({box->windowTitle(), box->text(), box->icon()});
-            box->done(QMessageBox::Ok);
+            boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+            QMessageBox::StandardButton answer = QMessageBox::Ok;
+            if (!boxAnswers.empty()) {
+                answer = boxAnswers.front();
+                boxAnswers.pop_front();
+            }
+            box->done(answer);
         }
     });
     closer->start();

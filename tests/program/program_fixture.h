@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <deque>
 #include <vector>
 
 namespace orv::test {
@@ -15,8 +16,11 @@ struct BoxRecord {
     QString title;
     QString text;
     QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
 };
 extern std::vector<BoxRecord> boxes;
+// How the next boxes are answered, first to last; a box with no answer left is answered Ok.
+extern std::deque<QMessageBox::StandardButton> boxAnswers;
 
 // Closes every modal message box shortly after it opens, recording it.
 void startBoxCloser();

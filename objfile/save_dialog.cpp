@@ -1,0 +1,68 @@
+#include "objfile/save_dialog.h"
+
+#include "control/main_window.h"
+#include "objfile/file_commands.h"
+#include "objfile/hex.h"
+#include "settings/settings.h"
+#include "ui_orvsave.h"
+
+#include <QDialog>
+#include <QFontMetrics>
+
+#include <cstdint>
+#include <string>
+
+namespace orv {
+
+namespace {
+
+// Exactly four hex digits, either case.
+bool readAddress(const QLineEdit* edit, std::string& text, std::uint16_t& value) {
+    text = edit->text().toStdString();
+    if (text.size() != 4) return false;
+    int error = 0;
+    const std::uint8_t high = hexByteValue(text.c_str(), error);
+    const std::uint8_t low = hexByteValue(text.c_str() + 2, error);
+    value = static_cast<std::uint16_t>(high << 8 | low);
+    return error == 0;
+}
+
+} // namespace
+
+bool checkSaveRange(Ui::OrvSave& ui) {
+    std::string startText, endText;
+    bool good = readAddress(ui.startEdit, startText, saveStart);
+    good = readAddress(ui.endEdit, endText, saveEnd) && good;
+    if (saveEnd < saveStart) good = false;
+    ui.okButton->setEnabled(good);
+    if (good && (startText != saveAddrStart || endText != saveAddrEnd)) {
+        saveAddrStart = startText;
+        saveAddrEnd = endText;
+        saveUserSettings();
+    }
+    return good;
+}
+
+void saveRangeDialog() {
+    QDialog dialog(mainWindow);
+    Ui::OrvSave ui;
+    ui.setupUi(&dialog);
+    if (mainWindow) dialog.setWindowIcon(mainWindow->windowIcon());
+    // Room for four digits and the cursor, whatever the font.
+    const int fieldWidth = ui.startEdit->fontMetrics().horizontalAdvance("DDDDDD") + 8;
+    ui.startEdit->setFixedWidth(fieldWidth);
+    ui.endEdit->setFixedWidth(fieldWidth);
+
+    ui.startEdit->setText(QString::fromStdString(saveAddrStart));
+    ui.endEdit->setText(QString::fromStdString(saveAddrEnd));
+    checkSaveRange(ui);
+    QObject::connect(ui.startEdit, &QLineEdit::textChanged, [&ui] { checkSaveRange(ui); });
+    QObject::connect(ui.endEdit, &QLineEdit::textChanged, [&ui] { checkSaveRange(ui); });
+    QObject::connect(ui.okButton, &QPushButton::clicked, [&dialog] {
+        if (saveObjectCommand()) dialog.accept();
+    });
+    QObject::connect(ui.cancelButton, &QPushButton::clicked, &dialog, &QDialog::reject);
+    dialog.exec();
+}
+
+} // namespace orv
