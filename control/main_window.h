@@ -30,6 +30,7 @@ class MainWindow : public QMainWindow {
     MainWindow();
     ~MainWindow() override;
     void stopHousekeeping() { housekeepingTimer.stop(); }
+    void startHousekeeping() { housekeepingTimer.start(); }
 
   protected:
     bool event(QEvent* e) override;

@@ -1,0 +1,383 @@
+// Tape Record, Tape Play and Tape Stop as the user gives them: the file dialogs (driven here), the
+// failure boxes with Retry, the automatic stop of a finished tape, and Exit during a recording.
+#include "control/commands.h"
+#include "control/main_window.h"
+#include "control/run_control.h"
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "program/program_fixture.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+#include "tape/midi.h"
+#include "tape/tape.h"
+#include "tape/tape_commands.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace orv {
+namespace {
+
+using test::BoxRecord;
+using test::settle;
+using test::settleUntil;
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::uint32_t lengthField(const Bytes& file) {
+    return std::uint32_t{file[18]} << 24 | std::uint32_t{file[19]} << 16 | std::uint32_t{file[20]} << 8 |
+           file[21];
+}
+
+// A finished recording: the length field counts everything after the chunk headers and the track
+// closes with the two-second trailer and End of Track.
+void expectComplete(const Bytes& file) {
+    ASSERT_GE(file.size(), 66u);
+    EXPECT_EQ(lengthField(file), file.size() - 22);
+    const Bytes end(file.end() - 6, file.end());
+    EXPECT_EQ(end, (Bytes{0x62, 0x00, 0x00, 0xFF, 0x2F, 0x00})) << "no trailer";
+}
+
+// What a file dialog looked like when it opened.
+struct DialogSeen {
+    QString title;
+    QFileDialog::AcceptMode acceptMode;
+    QFileDialog::FileMode fileMode;
+    QStringList filters;
+    QString suffix;
+    QString folder;
+    QString offered;
+    bool confirmsOverwrite;
+};
+
+// Answers the file dialogs as they open: each takes the next name (relative to the dialog's folder,
+// or absolute), an empty one cancels.
+class FileDialogDriver {
+  public:
+    FileDialogDriver() {
+        timer.setInterval(2);
+        QObject::connect(&timer, &QTimer::timeout, [this] { answer(); });
+        timer.start();
+    }
+    std::deque<QString> names;
+    std::vector<DialogSeen> seen;
+    // Takes an existing file without the dialog's question.
+    bool replaceWithoutAsking = false;
+
+  private:
+    void answer() {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        const QStringList offered = dialog->selectedFiles();
+        seen.push_back({dialog->windowTitle(), dialog->acceptMode(), dialog->fileMode(),
+                        dialog->nameFilters(), dialog->defaultSuffix(), dialog->directory().absolutePath(),
+                        offered.isEmpty() ? QString() : QFileInfo(offered.first()).fileName(),
+                        !dialog->testOption(QFileDialog::DontConfirmOverwrite)});
+        const QString name = names.empty() ? QString() : names.front();
+        if (!names.empty()) names.pop_front();
+        if (name.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        if (replaceWithoutAsking) dialog->setOption(QFileDialog::DontConfirmOverwrite);
+        dialog->selectFile(name);
+        // As the dialog's own Save / Open button does.
+        QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
+        // A name the dialog would not take leaves it open; cancel rather than hang the test.
+        if (dialog->isVisible()) dialog->reject();
+    }
+    QTimer timer;
+};
+
+class TapeCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        haltRunning();
+        stopTape();
+        settle(5);
+        test::boxes.clear();
+        test::boxAnswers.clear();
+        diag = 0;
+        savedMute = mute;
+        mute = 1;
+        tapeStopDue = 0;
+        ASSERT_TRUE(folder.isValid());
+        currFileDir = QDir::toNativeSeparators(folder.path()).toStdString() + "/";
+        currFileMid.clear();
+    }
+    void TearDown() override {
+        haltRunning();
+        stopTape();
+        settle(5);
+        test::boxAnswers.clear();
+        mute = savedMute;
+    }
+    static void stopTape() {
+        std::string ignored;
+        tapeStop(ignored);
+    }
+    std::string path(const QString& name) const { return QDir(folder.path()).filePath(name).toStdString(); }
+    // The tape's state without the device bit, which depends on the machine's MIDI ports.
+    static int tapeFlags() { return tapeState & ~TAPE_MIDI_OPEN; }
+
+    QTemporaryDir folder;
+    FileDialogDriver dialogs;
+    std::uint8_t savedMute = 0;
+};
+
+TEST_F(TapeCommandsTest, RecordAsksForAFileRemembersItAndStartsRecording) {
+    dialogs.names = {"first"};
+    onCommand(CMD_TAPE_RECORD);
+
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    const DialogSeen& d = dialogs.seen[0];
+    EXPECT_EQ(d.title, "Start Recording...");
+    EXPECT_EQ(d.acceptMode, QFileDialog::AcceptSave);
+    EXPECT_EQ(d.filters, (QStringList{"MIDI Files (*.mid)", "All Files (*.*)"}));
+    EXPECT_EQ(d.suffix, "mid");
+    EXPECT_TRUE(d.confirmsOverwrite);
+    EXPECT_EQ(d.folder, folder.path());
+    EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
+    EXPECT_EQ(currFileDir, folder.path().toStdString() + "/");
+    EXPECT_EQ(currFileMid, "first.mid");
+    EXPECT_EQ(readFile(path("first.mid")).size(), 57u) << "the head is written at once";
+    EXPECT_TRUE(test::boxes.empty());
+
+    // While a tape runs the command has nothing to do.
+    onCommand(CMD_TAPE_RECORD);
+    onCommand(CMD_TAPE_PLAY);
+    EXPECT_EQ(dialogs.seen.size(), 1u);
+
+    onCommand(CMD_TAPE_STOP);
+    EXPECT_EQ(tapeState, 0);
+    ASSERT_EQ(test::boxes.size(), 1u);
+    EXPECT_EQ(test::boxes[0].title, "MIDI file message");
+    EXPECT_EQ(test::boxes[0].text.toStdString(), "Warning: no data recorded in '" + path("first.mid") + "'");
+    EXPECT_EQ(test::boxes[0].icon, QMessageBox::Critical);
+    const Bytes file = readFile(path("first.mid"));
+    EXPECT_EQ(file.size(), 66u);
+    expectComplete(file);
+
+    // The next dialog opens where the last one left off; cancelling it starts nothing and says nothing.
+    dialogs.names = {""};
+    onCommand(CMD_TAPE_RECORD);
+    ASSERT_EQ(dialogs.seen.size(), 2u);
+    EXPECT_EQ(dialogs.seen[1].folder, folder.path());
+    EXPECT_EQ(dialogs.seen[1].offered, "first.mid");
+    EXPECT_EQ(tapeState, 0);
+    EXPECT_EQ(test::boxes.size(), 1u);
+}
+
+TEST_F(TapeCommandsTest, PlayOpensARecordedFile) {
+    std::string message;
+    ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, path("recorded.mid"), message)) << message;
+    tapeOutputBit(0, 1000);
+    tapeOutputBit(1, 1400);
+    tapeStop(message);
+    ASSERT_TRUE(message.empty()) << message;
+
+    dialogs.names = {"recorded.mid"};
+    onCommand(CMD_TAPE_PLAY);
+    ASSERT_EQ(dialogs.seen.size(), 1u);
+    EXPECT_EQ(dialogs.seen[0].title, "Play MIDI file...");
+    EXPECT_EQ(dialogs.seen[0].acceptMode, QFileDialog::AcceptOpen);
+    EXPECT_EQ(dialogs.seen[0].fileMode, QFileDialog::ExistingFile);
+    EXPECT_EQ(dialogs.seen[0].filters, (QStringList{"MIDI Files (*.mid)", "All Files (*.*)"}));
+    EXPECT_EQ(tapeFlags(), TAPE_PLAYING | TAPE_WAITING);
+    EXPECT_EQ(currFileMid, "recorded.mid");
+    EXPECT_TRUE(test::boxes.empty());
+}
+
+TEST_F(TapeCommandsTest, AFailedStartShowsWhyAndRetryAsksAgain) {
+    // Every name component stays within the file system's limit; the whole path does not fit.
+    const QString longName = QString(240, 'x') + ".mid";
+    ASSERT_GT(path(longName).size(), 256u);
+    {
+        SCOPED_TRACE("record: a name too long, then a good one");
+        dialogs.names = {longName, "second"};
+        test::boxAnswers = {QMessageBox::Retry};
+        EXPECT_TRUE(recordTapeCommand());
+        ASSERT_EQ(test::boxes.size(), 1u);
+        const BoxRecord& box = test::boxes[0];
+        EXPECT_EQ(box.title, "Error starting recording");
+        EXPECT_EQ(box.text.toStdString(),
+                  "Error: filename too long (" + std::to_string(path(longName).size()) + ")");
+        EXPECT_EQ(box.icon, QMessageBox::Critical);
+        EXPECT_EQ(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
+        EXPECT_EQ(dialogs.seen.size(), 2u);
+        EXPECT_EQ(currFileMid, "second.mid");
+        EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
+        stopTape();
+    }
+    {
+        SCOPED_TRACE("play: not a MIDI file, Retry, then the dialog cancelled");
+        std::ofstream(path("notes.txt")) << "not a tape\n";
+        test::boxes.clear();
+        dialogs.seen.clear();
+        dialogs.names = {"notes.txt", ""};
+        test::boxAnswers = {QMessageBox::Retry};
+        playTapeCommand();
+        ASSERT_EQ(test::boxes.size(), 1u);
+        EXPECT_EQ(test::boxes[0].title, "Cannot play this file");
+        EXPECT_EQ(test::boxes[0].text.toStdString(),
+                  "Error: file '" + path("notes.txt") + "' is not a MIDI file");
+        EXPECT_EQ(test::boxes[0].buttons, QMessageBox::Retry | QMessageBox::Cancel);
+        EXPECT_EQ(dialogs.seen.size(), 2u);
+        EXPECT_EQ(tapeState, 0);
+    }
+    {
+        SCOPED_TRACE("play: Cancel ends the command");
+        test::boxes.clear();
+        dialogs.seen.clear();
+        dialogs.names = {"notes.txt", "notes.txt"};
+        test::boxAnswers = {QMessageBox::Cancel};
+        playTapeCommand();
+        EXPECT_EQ(test::boxes.size(), 1u);
+        EXPECT_EQ(dialogs.seen.size(), 1u);
+        EXPECT_EQ(tapeState, 0);
+    }
+}
+
+TEST_F(TapeCommandsTest, ARecordingWhoseHeadCannotBeWrittenIsNotLeftRunning) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    // A file that opens but takes no bytes, as on a full disk.
+    std::filesystem::create_symlink("/dev/full", path("full.mid"));
+    dialogs.names = {"full.mid"};
+    dialogs.replaceWithoutAsking = true;
+    test::boxAnswers = {QMessageBox::Cancel};
+    EXPECT_FALSE(recordTapeCommand());
+    ASSERT_EQ(test::boxes.size(), 1u);
+    EXPECT_EQ(test::boxes[0].title, "Error starting recording");
+    EXPECT_EQ(test::boxes[0].text.toStdString(),
+              "Error: file '" + path("full.mid") + "' could not be written");
+    EXPECT_EQ(tapeState, 0);
+}
+
+// At 0x0300: the cassette line made an output, toggled 64 times about 1.3 ms apart, then left alone.
+void loadToggler() {
+    const std::uint8_t program[] = {
+        0xA9, 0x40,       // LDA #$40
+        0x8D, 0x22, 0x0E, // STA ddrA
+        0xA2, 0x40,       // LDX #64
+        0x49, 0x40,       // loop: EOR #$40
+        0x8D, 0x20, 0x0E, // STA port A
+        0xA0, 0x00,       // LDY #0
+        0x88,             // wait: DEY
+        0xD0, 0xFD,       // BNE wait
+        0xCA,             // DEX
+        0xD0, 0xF3,       // BNE loop
+        0x4C, 0x14, 0x03, // JMP *
+    };
+    for (std::uint16_t i = 0; i < sizeof program; ++i) busWrite(0x0300 + i, program[i], 1);
+    cpuSetPc(0x0300);
+}
+
+TEST_F(TapeCommandsTest, AFinishedRecordingStopsByItselfHalfASecondLater) {
+    dialogs.names = {"auto"};
+    ASSERT_TRUE(recordTapeCommand());
+    loadToggler();
+    std::vector<int> states = {tapeFlags()};
+    onCommand(CMD_RUN);
+    ASSERT_TRUE(settleUntil(
+        [&] {
+            if (tapeFlags() != states.back()) states.push_back(tapeFlags());
+            return tapeState == 0;
+        },
+        5000));
+    EXPECT_EQ(states, (std::vector<int>{TAPE_RECORDING | TAPE_WAITING, TAPE_RECORDING | TAPE_ACTIVE,
+                                        TAPE_RECORDING | TAPE_ENDED, 0}));
+    EXPECT_TRUE(test::boxes.empty()) << test::boxes[0].text.toStdString();
+    const Bytes file = readFile(path("auto.mid"));
+    // The head, one six-byte group per level change (each gap under 128 ticks), the trailer.
+    EXPECT_EQ(file.size(), 57u + 64 * 6 + 9);
+    expectComplete(file);
+}
+
+TEST_F(TapeCommandsTest, AStopDueFromAnEarlierTapeLeavesTheNextOneRunning) {
+    std::string message;
+    ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, path("earlier.mid"), message)) << message;
+    // The earlier tape went quiet and is due to stop, but the user stops it first.
+    tapeState = (tapeState & ~TAPE_WAITING) | TAPE_ENDED;
+    tapeStopDue = uiTick + TAPE_STOP_DELAY;
+    onCommand(CMD_TAPE_STOP);
+    ASSERT_EQ(tapeState, 0);
+
+    dialogs.names = {"next"};
+    ASSERT_TRUE(recordTapeCommand());
+    settle(20 * HOUSEKEEPING_MS);
+    EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
+}
+
+TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
+    dialogs.names = {"exit"};
+    ASSERT_TRUE(recordTapeCommand());
+    tapeOutputBit(0, cycles);
+    tapeOutputBit(1, cycles + 3320);
+    onCommand(CMD_EXIT);
+    ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 2000));
+    EXPECT_EQ(tapeState, 0);
+    const Bytes file = readFile(path("exit.mid"));
+    EXPECT_EQ(file.size(), 57u + 2 * 6 + 9);
+    expectComplete(file);
+
+    // The other tests go on with the window.
+    mainWindow->show();
+    mainWindow->startHousekeeping();
+    settle(20);
+}
+
+// Reads what a file descriptor received while `body` ran.
+template <typename Body>
+std::string captured(int fd, Body body) {
+    std::FILE* sink = std::tmpfile();
+    const int saved = dup(fd);
+    dup2(fileno(sink), fd);
+    body();
+    dup2(saved, fd);
+    close(saved);
+    std::string text;
+    std::rewind(sink);
+    for (int c; (c = std::fgetc(sink)) != EOF;) text += static_cast<char>(c);
+    std::fclose(sink);
+    return text;
+}
+
+TEST_F(TapeCommandsTest, WithoutASequencerTheTapeRunsSilentAndSaysSoInOneLine) {
+    if (std::filesystem::exists("/dev/snd/seq")) GTEST_SKIP() << "this machine has a MIDI sequencer";
+    std::string out;
+    const std::string err = captured(STDERR_FILENO, [&] {
+        out = captured(STDOUT_FILENO, [&] {
+            std::string message;
+            EXPECT_TRUE(tapeStartRecording(TAPE_LABEL, path("silent.mid"), message)) << message;
+            tapeOutputBit(0, 5000);
+            stopTape();
+        });
+    });
+    EXPECT_EQ(out, "midiOutOpen rc=2\n");
+    EXPECT_EQ(err, "");
+    EXPECT_NE(midiSend(0x90, 98, 127), 0) << "nothing is open to send to";
+}
+
+} // namespace
+} // namespace orv
