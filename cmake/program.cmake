@@ -80,3 +80,13 @@ endif()
 add_executable(orv control/main.cpp)
 target_link_libraries(orv PRIVATE orvprogram)
 set_target_properties(orv PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# The user guide travels beside the executable: the Help menu opens its pages in the browser.
+add_custom_target(orv_guide
+  COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_CURRENT_SOURCE_DIR}/docs ${CMAKE_BINARY_DIR}/docs
+  COMMENT "Copying the user guide")
+add_dependencies(orv orv_guide)
+
+# Installed, the guide sits in share/doc/orvane beside bin/, where the program looks for it too.
+install(TARGETS orv RUNTIME DESTINATION bin)
+install(DIRECTORY docs/ DESTINATION share/doc/orvane)

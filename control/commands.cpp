@@ -1,8 +1,15 @@
 #include "control/commands.h"
 
+#include "control/guide.h"
+#include "control/keypad.h"
 #include "control/main_window.h"
+#include "control/menus.h"
 #include "control/run_control.h"
+#include "machine/cpu.h"
 #include "machine/host.h"
+#include "machine/power.h"
+#include "machine/rio.h"
+#include "machine/trace.h"
 #include "objfile/file_commands.h"
 #include "objfile/save_dialog.h"
 #include "settings/flags.h"
@@ -18,6 +25,16 @@ namespace orv {
 
 void postCommand(int command) {
     if (mainWindow) QCoreApplication::postEvent(mainWindow, new CommandEvent(command));
+}
+
+void powerCycleCommand() {
+    haltRunning();
+    machinePowerOn();
+    rioReset();
+    playClickSound();
+    trace("%s\n", registerLine().c_str());
+    // Every register changed under a halted debug panel.
+    if (debug) repaintArea(AREA_DEBUG);
 }
 
 void onCommand(int command) {
@@ -52,8 +69,24 @@ void onCommand(int command) {
         // A close request, handled after this command like the window frame's own.
         QMetaObject::invokeMethod(mainWindow, &QWidget::close, Qt::QueuedConnection);
         break;
+    case CMD_TAPE_MUTE: mute = !mute; break;
+    case CMD_IRQ:
+        trace("IRQ...\n");
+        cpuRequestIrq();
+        break;
+    case CMD_NMI:
+        trace("NMI...\n");
+        cpuRequestNmi();
+        break;
+    case CMD_POWER: powerCycleCommand(); break;
+    case CMD_MENU: toggleMenuBar(); break;
+    case CMD_KEYBOARD: toggleKeys(); break;
+    case CMD_DEBUG: toggleDebug(); break;
+    case CMD_WEBSITE: openGuidePage(GUIDE_HOME_PAGE); break;
+    case CMD_EMULATOR_PAGES: openGuidePage(GUIDE_EMULATOR_PAGE); break;
     default:
         // Key commands 0-23 and every number without a case of its own: the keypad input's.
+        keyCommand(command);
         break;
     }
 }

@@ -31,6 +31,8 @@ constexpr int CMD_EMULATOR_PAGES = 803;
 
 // Queues the command for the main window; safe from any thread (the pacer posts ticks this way).
 void postCommand(int command);
+// Power off/on: the machine halted, powered on afresh and its RIO chips reset, with the click.
+void powerCycleCommand();
 // Carries out one command on the window thread.
 void onCommand(int command);
 

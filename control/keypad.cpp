@@ -1,11 +1,180 @@
 #include "control/keypad.h"
 
+#include "control/commands.h"
+#include "control/main_window.h"
+#include "control/run_state.h"
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "machine/host.h"
+#include "machine/rio.h"
+#include "panel/layout.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+
+#include <QApplication>
+
 namespace orv {
 
 std::uint8_t debugMode = DEBUG_IDLE;
+std::array<std::int32_t, KEY_QUEUE_SIZE> keyQueue{};
+std::int32_t keyQueueCount = 0;
+bool keyHeld = false;
+std::int32_t beepCount = 0;
+
+namespace {
+
+constexpr int KEY_UP = 22;
+constexpr int KEY_DOWN = 23;
+
+// The next hex digit shifted into a 16-bit field.
+std::uint16_t shiftIn(std::uint16_t field, int digit) {
+    return static_cast<std::uint16_t>(static_cast<unsigned>(field) << 4 | static_cast<unsigned>(digit));
+}
+
+void debuggerDigit(int digit) {
+    switch (debugMode) {
+    case DEBUG_ADDRESS: debugM = shiftIn(debugM, digit); break;
+    case DEBUG_DATA: {
+        // Two digits make a byte: the older one moves up to the high nibble.
+        const unsigned old = busRead(debugM);
+        busWrite(debugM, static_cast<std::uint8_t>(old << 4 | static_cast<unsigned>(digit)), 0);
+        break;
+    }
+    case DEBUG_GO: debugG = shiftIn(debugG, digit); break;
+    case DEBUG_BREAKPOINT:
+        debugP = shiftIn(debugP, digit);
+        cpuSetBreakpoint(debugP);
+        break;
+    default: break;
+    }
+}
+
+void debuggerFunction(char label) {
+    const bool onMemory = debugMode == DEBUG_ADDRESS || debugMode == DEBUG_DATA;
+    switch (label) {
+    case 'm': debugMode = debugMode == DEBUG_ADDRESS ? DEBUG_DATA : DEBUG_ADDRESS; break;
+    case 'g':
+        if (debugMode == DEBUG_GO) {
+            debugMode = DEBUG_IDLE;
+            cpuSetPc(debugG);
+            postCommand(CMD_RUN);
+        } else {
+            debugMode = DEBUG_GO;
+        }
+        break;
+    case 'p': debugMode = DEBUG_BREAKPOINT; break;
+    case '^':
+        if (onMemory) debugM = static_cast<std::uint16_t>(debugM + 1u);
+        break;
+    case 'v':
+        if (onMemory) debugM = static_cast<std::uint16_t>(debugM - 1u);
+        break;
+    default: break;
+    }
+}
+
+} // namespace
+
+void keyCommand(int key) {
+    // Only key ids reach the keypad; a stray command number is no key at all.
+    if (key >= 0 && key <= CMD_KEY_LAST) {
+        if (halted) {
+            debuggerKey(key);
+        } else if (keyQueueCount == KEY_QUEUE_SIZE) {
+            ++beepCount;
+            QApplication::beep();
+        } else {
+            keyQueue[static_cast<std::size_t>(keyQueueCount++)] = key;
+        }
+    }
+    // A clicked button takes the focus; typing must keep reaching the window.
+    if (mainWindow) mainWindow->setFocus();
+}
+
+void debuggerKey(int key) {
+    if (!debug || key < 0 || key > CMD_KEY_LAST) return;
+    const char label = KEY_LABELS[static_cast<std::size_t>(key)];
+    switch (label) {
+    case 's':
+        debugMode = DEBUG_IDLE;
+        postCommand(CMD_SAVE_AS);
+        return;
+    case 'l':
+        debugMode = DEBUG_IDLE;
+        postCommand(CMD_LOAD);
+        return;
+    case 'r':
+        debugMode = DEBUG_IDLE;
+        postCommand(CMD_RUN);
+        return;
+    default: break;
+    }
+    if (key < 16) {
+        // Digits mean nothing until a field is chosen, and then nothing needs repainting.
+        if (debugMode == DEBUG_IDLE) return;
+        debuggerDigit(key);
+    } else {
+        debuggerFunction(label);
+    }
+    repaintArea(AREA_DEBUG);
+}
 
 void advanceKeyQueue() {
-    // The key queue arrives with keyboard input; until then no key is ever queued.
+    if (keyQueueCount == 0) return;
+    if (!keyHeld) {
+        keyHeld = true;
+        keyDown(keyQueue[0]);
+        return;
+    }
+    // Released for a whole tick before the next key goes down.
+    keyHeld = false;
+    --keyQueueCount;
+    for (std::int32_t i = 0; i < keyQueueCount; ++i)
+        keyQueue[static_cast<std::size_t>(i)] = keyQueue[static_cast<std::size_t>(i + 1)];
+    keyUp();
+}
+
+void keyDownMessage(int qtKey) {
+    switch (qtKey) {
+    case Qt::Key_Pause: postCommand(CMD_RUN_HALT); break;
+    case Qt::Key_Up: postCommand(KEY_UP); break;
+    case Qt::Key_Down: postCommand(KEY_DOWN); break;
+    case Qt::Key_F1: postCommand(CMD_ABOUT); break;
+    default: break;
+    }
+}
+
+void characterMessage(char32_t character) {
+    if (character >= '0' && character <= '9') {
+        postCommand(static_cast<int>(character - '0'));
+        return;
+    }
+    if (character >= 'A' && character <= 'Z') character += 'a' - 'A';
+    if (character >= 'a' && character <= 'f') {
+        postCommand(static_cast<int>(character - 'a') + 10);
+        return;
+    }
+    switch (character) {
+    case 'm': postCommand(16); break;
+    case 'g': postCommand(17); break;
+    case 'p': postCommand(18); break;
+    case 's': postCommand(19); break;
+    case 'l': postCommand(20); break;
+    case 'r': postCommand(21); break;
+    case '^': postCommand(KEY_UP); break;
+    case 'v': postCommand(KEY_DOWN); break;
+    case '\r': postCommand(KEY_UP); break;
+    case 0x1B: postCommand(CMD_RESET); break;
+    case ' ':
+        if (halted) postCommand(CMD_STEP);
+        break;
+    case '.':
+        if (halted) postCommand(CMD_TICK);
+        break;
+    case '+': zoomWindow(1); break;
+    case '-': zoomWindow(-1); break;
+    default: break;
+    }
 }
 
 } // namespace orv

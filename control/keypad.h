@@ -1,8 +1,10 @@
-// Keypad input: the key queue that the housekeeping tick plays to the emulated keypad, and the
-// debugger keypad's state.
+// Keypad input: key commands from the key buttons and the PC keyboard, the key queue that the
+// housekeeping tick plays to the emulated keypad, and the debugger keypad used while halted.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace orv {
 
@@ -12,10 +14,30 @@ constexpr std::uint8_t DEBUG_DATA = 2;
 constexpr std::uint8_t DEBUG_GO = 4;
 constexpr std::uint8_t DEBUG_BREAKPOINT = 8;
 
+// One character per key id 0-23; the debugger keypad tells the function keys apart by it.
+constexpr std::string_view KEY_LABELS = "0123456789abcdefmgpslr^v";
+constexpr int KEY_QUEUE_SIZE = 8;
+
 // Which debugger field the keypad is entering; painting shows that field in red while halted.
 extern std::uint8_t debugMode;
 
+// Keys waiting for the emulated keypad, head first. The head stays counted while it is held down.
+extern std::array<std::int32_t, KEY_QUEUE_SIZE> keyQueue;
+extern std::int32_t keyQueueCount;
+extern bool keyHeld;
+// How often a full queue turned a key away with the beep.
+extern std::int32_t beepCount;
+
+// A key id 0-23 from a key button or the PC keyboard: queued while running, the debugger keypad's
+// while halted. Gives the keyboard focus back to the main window.
+void keyCommand(int key);
+// A key id while halted; does nothing unless the debug panel is shown.
+void debuggerKey(int key);
 // Once per housekeeping tick: press or release the key at the head of the key queue.
 void advanceKeyQueue();
+
+// The PC keyboard. A key by its Qt key code (Pause, the arrows, F1), then the character it typed.
+void keyDownMessage(int qtKey);
+void characterMessage(char32_t character);
 
 } // namespace orv

@@ -1,6 +1,8 @@
 #include "control/main_window.h"
 
 #include "control/commands.h"
+#include "control/keypad.h"
+#include "control/menus.h"
 #include "control/run_control.h"
 #include "panel/panel_widget.h"
 #include "settings/settings.h"
@@ -9,9 +11,14 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QSoundEffect>
 #include <QUrl>
+#include <QWindow>
+
+#include <algorithm>
 
 #include <string>
 
@@ -45,6 +52,23 @@ class MoveSizeFilter : public QAbstractNativeEventFilter {
 MoveSizeFilter moveSizeFilter;
 #endif
 
+// The saved outer rectangle, or half the screen where the system puts new windows. A rectangle
+// turned inside out keeps its place and gets the default size; the first layout snaps either.
+void placeWindow() {
+    QSize outer(screenWidth / 2, screenHeight / 2);
+    if (windowRect.left >= 0) {
+        const int width = windowRect.right - windowRect.left, height = windowRect.bottom - windowRect.top;
+        if (width > 0 && height > 0) outer = QSize(width, height);
+        mainWindow->move(windowRect.left, windowRect.top);
+    }
+    // Qt sizes a window without its frame; the frame is known before showing only on some platforms.
+    mainWindow->winId();
+    const QMargins frame =
+        mainWindow->windowHandle() ? mainWindow->windowHandle()->frameMargins() : QMargins();
+    mainWindow->resize(std::max(1, outer.width() - frame.left() - frame.right()),
+                       std::max(1, outer.height() - frame.top() - frame.bottom()));
+}
+
 QIcon programIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addFile(QString(":/orvicon/%1.png").arg(size));
@@ -64,14 +88,10 @@ MainWindow::MainWindow() {
     panelWidget = new PanelWidget(this);
     setCentralWidget(panelWidget);
 
-    // Placement: the saved place, or half the screen where the system puts new windows.
-    const int width = windowRect.right - windowRect.left, height = windowRect.bottom - windowRect.top;
-    if (windowRect.left < 0 || width <= 0 || height <= 0) {
-        resize(screenWidth / 2, screenHeight / 2);
-    } else {
-        move(windowRect.left, windowRect.top);
-        resize(width, height);
-    }
+    placeWindow();
+    // Typing reaches the window itself; the key buttons never take the focus.
+    setFocusPolicy(Qt::StrongFocus);
+    createMainMenu();
 
 #ifdef Q_OS_WIN
     QCoreApplication::instance()->installNativeEventFilter(&moveSizeFilter);
@@ -118,6 +138,23 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     windowDestroyed();
 }
 
+void MainWindow::keyPressEvent(QKeyEvent* e) {
+    // A key may give both: Pause, the arrows and F1 by their key, everything else by its character.
+    keyDownMessage(e->key());
+    for (const char32_t character : e->text().toUcs4()) characterMessage(character);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* e) {
+    // Presses the panel and the key buttons let through arrive here; only those on the panel itself
+    // open the popup.
+    if (e->button() != Qt::RightButton || !panelWidget) return QMainWindow::mousePressEvent(e);
+    const QPoint point = panelWidget->mapFrom(this, e->position().toPoint());
+    if (!panelWidget->rect().contains(point)) return QMainWindow::mousePressEvent(e);
+    QWidget* child = panelWidget->childAt(point);
+    if (child && std::find(keyButtons.begin(), keyButtons.end(), child) != keyButtons.end()) return;
+    showPopupMenu(point);
+}
+
 void windowDestroyed() {
     haltRunning();
     if (mainWindow) mainWindow->stopHousekeeping();
@@ -129,6 +166,7 @@ void windowDestroyed() {
 void createKeyButtons() {
     for (int id = 0; id < static_cast<int>(keyButtons.size()); ++id) {
         auto* button = new QPushButton(panelWidget);
+        button->setFocusPolicy(Qt::NoFocus);
         button->setGeometry(0, 0, 0, 0);
         QObject::connect(button, &QPushButton::clicked, [id] { postCommand(id); });
         keyButtons[id] = button;

@@ -36,6 +36,8 @@ class MainWindow : public QMainWindow {
     bool event(QEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
 
   private:
     QTimer housekeepingTimer;

@@ -11,10 +11,13 @@
 #include "settings/settings.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
 #include <cstdio>
 #include <string>
@@ -40,14 +43,14 @@ void startUp() {
     }
     minTimer = 1;
 
-    // Defaults the settings may override; the settings file lives beside the executable.
+    // Defaults the settings may override.
     const std::string folder = QCoreApplication::applicationDirPath().toStdString() + "/";
     currFileDir = folder;
     currFileObj.clear();
     currFileMid.clear();
     saveAddrStart = "0000";
     saveAddrEnd = "00FF";
-    settingsPath = folder + "orv.ini";
+    settingsPath = settingsFileFor(QCoreApplication::applicationDirPath());
     loadSettings();
 
     new MainWindow();
@@ -60,6 +63,17 @@ void startUp() {
     loadMonitor();
 
     mainWindow->show();
+}
+
+std::string settingsFileFor(const QString& programFolder) {
+    // The settings are replaced through a temporary file beside them, so the folder itself must
+    // take new files.
+    QTemporaryFile probe(QDir(programFolder).filePath("orv.ini.XXXXXX"));
+    if (probe.open()) return QDir(programFolder).filePath("orv.ini").toStdString();
+    const QString config =
+        QDir(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)).filePath("orvane");
+    QDir().mkpath(config);
+    return QDir(config).filePath("orv.ini").toStdString();
 }
 
 void loadMonitor() {

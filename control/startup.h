@@ -1,6 +1,10 @@
 // Start-up and shutdown of the program.
 #pragma once
 
+#include <QString>
+
+#include <string>
+
 namespace orv {
 
 // Before anything else: trace lines must appear at once.
@@ -10,6 +14,9 @@ void prepareOutput();
 void startUp();
 // Loads the monitor image from the resource "orvROM"; a fault is shown in a message box.
 void loadMonitor();
+// "orv.ini" in `programFolder`; where that folder cannot be written (an installed program), the
+// file in the user's configuration folder instead, whose folder is created.
+std::string settingsFileFor(const QString& programFolder);
 // After the event loop: writes the settings. Returns the exit code.
 int shutDown(int exitCode);
 

@@ -1,0 +1,206 @@
+#include "control/menus.h"
+
+#include "control/commands.h"
+#include "control/main_window.h"
+#include "control/run_state.h"
+#include "panel/panel_widget.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+#include "tape/tape.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+
+#include <array>
+
+namespace orv {
+
+QMenuBar* mainMenu = nullptr;
+QMenu* popupMenu = nullptr;
+
+namespace {
+
+constexpr MenuItem separator{nullptr, MENU_SEPARATOR};
+
+constexpr std::array fileItems = {
+    MenuItem{"&Save As", CMD_SAVE_AS},
+    MenuItem{"&Load", CMD_LOAD},
+    separator,
+    MenuItem{"Tape &Record", CMD_TAPE_RECORD},
+    MenuItem{"Tape &Play", CMD_TAPE_PLAY},
+    MenuItem{"Tape S&top", CMD_TAPE_STOP},
+    MenuItem{"Tape &Mute", CMD_TAPE_MUTE},
+    separator,
+    MenuItem{"E&xit", CMD_EXIT},
+};
+constexpr std::array actionItems = {
+    MenuItem{"&Halt\tPause", CMD_HALT}, MenuItem{"&Step\tSpace", CMD_STEP},
+    MenuItem{"&Run\tPause", CMD_RUN},   separator,
+    MenuItem{"Rese&t\tEsc", CMD_RESET}, MenuItem{"&IRQ", CMD_IRQ},
+    MenuItem{"&NMI", CMD_NMI},          MenuItem{"&Power off/on", CMD_POWER},
+};
+constexpr std::array viewItems = {
+    MenuItem{"&Menu", CMD_MENU},
+    MenuItem{"&Keyboard", CMD_KEYBOARD},
+    MenuItem{"&Debug", CMD_DEBUG},
+};
+constexpr std::array helpItems = {
+    MenuItem{"&Website", CMD_WEBSITE},
+    MenuItem{"&Emulator pages", CMD_EMULATOR_PAGES},
+    separator,
+    MenuItem{"&About", CMD_ABOUT},
+};
+constexpr std::array mainMenus = {
+    MenuDescription{"&File", fileItems},
+    MenuDescription{"&Action", actionItems},
+    MenuDescription{"&View", viewItems},
+    MenuDescription{"&Help", helpItems},
+};
+
+constexpr std::array popupItems = {
+    MenuItem{"&Save As", CMD_SAVE_AS},
+    MenuItem{"&Load", CMD_LOAD},
+    MenuItem{"Tape &Record", CMD_TAPE_RECORD},
+    MenuItem{"Tape &Play", CMD_TAPE_PLAY},
+    MenuItem{"Tape S&top", CMD_TAPE_STOP},
+    MenuItem{"Tape &Mute", CMD_TAPE_MUTE},
+    separator,
+    MenuItem{"Halt\tPause", CMD_HALT},
+    MenuItem{"Step\tSpace", CMD_STEP},
+    MenuItem{"Run\tPause", CMD_RUN},
+    MenuItem{"Reset\tEsc", CMD_RESET},
+    MenuItem{"IRQ", CMD_IRQ},
+    MenuItem{"NMI", CMD_NMI},
+    MenuItem{"Power off/on", CMD_POWER},
+    separator,
+    MenuItem{"Menu", CMD_MENU},
+    MenuItem{"Keyboard", CMD_KEYBOARD},
+    MenuItem{"Debug", CMD_DEBUG},
+    separator,
+    MenuItem{"&Website", CMD_WEBSITE},
+    MenuItem{"&Emulator pages", CMD_EMULATOR_PAGES},
+    MenuItem{"&About", CMD_ABOUT},
+    separator,
+    MenuItem{"E&xit", CMD_EXIT},
+};
+
+bool isCheckItem(int command) {
+    return command == CMD_TAPE_MUTE || command == CMD_MENU || command == CMD_KEYBOARD || command == CMD_DEBUG;
+}
+
+void fillMenu(QMenu* menu, std::span<const MenuItem> items) {
+    for (const MenuItem& item : items) {
+        if (item.command == MENU_SEPARATOR) {
+            menu->addSeparator();
+            continue;
+        }
+        // The text after the tab is only shown; the keys themselves are the keyboard input's.
+        QAction* action = menu->addAction(QString::fromLatin1(item.text));
+        action->setData(item.command);
+        action->setCheckable(isCheckItem(item.command));
+        const int command = item.command;
+        QObject::connect(action, &QAction::triggered, [command] { postCommand(command); });
+    }
+}
+
+void fileRules(QAction* action, int command) {
+    const bool tapeBusy = tapeState != 0;
+    switch (command) {
+    case CMD_TAPE_RECORD:
+    case CMD_TAPE_PLAY: action->setEnabled(!tapeBusy && !halted); break;
+    case CMD_TAPE_STOP: action->setEnabled(tapeBusy); break;
+    case CMD_TAPE_MUTE: action->setChecked(mute != 0); break;
+    default: break;
+    }
+}
+
+void actionRules(QAction* action, int command) {
+    switch (command) {
+    case CMD_HALT: action->setEnabled(!halted); break;
+    case CMD_STEP:
+    case CMD_RUN: action->setEnabled(halted); break;
+    default: break;
+    }
+}
+
+void viewRules(QAction* action, int command) {
+    switch (command) {
+    case CMD_DEBUG: action->setChecked(debug != 0); break;
+    case CMD_MENU: action->setChecked(menu != 0); break;
+    case CMD_KEYBOARD: action->setChecked(keys != 0); break;
+    default: break;
+    }
+}
+
+template <typename Rules>
+void applyRules(QMenu* submenu, Rules rules) {
+    for (QAction* action : submenu->actions()) {
+        if (!action->isSeparator()) rules(action, action->data().toInt());
+    }
+}
+
+} // namespace
+
+const std::span<const MenuDescription> mainMenuDescription = mainMenus;
+const std::span<const MenuItem> popupMenuDescription = popupItems;
+
+void createMainMenu() {
+    mainMenu = mainWindow->menuBar();
+    for (int position = 0; position < static_cast<int>(mainMenus.size()); ++position) {
+        QMenu* submenu = mainMenu->addMenu(QString::fromLatin1(mainMenus[position].title));
+        fillMenu(submenu, mainMenus[position].items);
+        QObject::connect(submenu, &QMenu::aboutToShow,
+                         [submenu, position] { setMenuStates(submenu, position); });
+    }
+    if (!menu) mainMenu->hide();
+}
+
+void setMenuStates(QMenu* submenu, int position) {
+    switch (position) {
+    case MENU_FILE: applyRules(submenu, fileRules); break;
+    case MENU_ACTION: applyRules(submenu, actionRules); break;
+    case MENU_VIEW: applyRules(submenu, viewRules); break;
+    default: break;
+    }
+}
+
+void showPopupMenu(QPoint panelPoint) {
+    if (!popupMenu) {
+        popupMenu = new QMenu(mainWindow);
+        fillMenu(popupMenu, popupItems);
+        // Opening it runs the File rules, as for the first menu of the bar.
+        QObject::connect(popupMenu, &QMenu::aboutToShow, [] { setMenuStates(popupMenu, MENU_FILE); });
+    }
+    setMenuStates(popupMenu, MENU_ACTION);
+    setMenuStates(popupMenu, MENU_VIEW);
+    popupMenu->popup(panelWidget->mapToGlobal(panelPoint));
+}
+
+void toggleMenuBar() {
+    menu = !menu;
+    // The client height changes with it; the size notification that follows snaps the window.
+    if (mainMenu) mainMenu->setVisible(menu != 0);
+}
+
+void toggleKeys() {
+    keys = !keys;
+    nudgeWindow(keys != 0);
+}
+
+void toggleDebug() {
+    debug = !debug;
+    nudgeWindow(debug != 0);
+}
+
+void nudgeWindow(bool grow) {
+    if (!mainWindow) return;
+    const QRect outer = mainWindow->frameGeometry();
+    const int frameWidth = outer.width() - mainWindow->width();
+    const int frameHeight = outer.height() - mainWindow->height();
+    const int height = windowRect.bottom - windowRect.top + (grow ? 1 : -1);
+    mainWindow->move(windowRect.left, windowRect.top);
+    mainWindow->resize(windowRect.right - windowRect.left - frameWidth, height - frameHeight);
+}
+
+} // namespace orv

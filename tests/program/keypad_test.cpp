@@ -1,0 +1,360 @@
+#include "control/commands.h"
+#include "control/keypad.h"
+#include "control/main_window.h"
+#include "control/run_control.h"
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "machine/rio.h"
+#include "panel/layout.h"
+#include "panel/panel_widget.h"
+#include "program/program_fixture.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QPaintEvent>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace orv {
+namespace {
+
+using test::settle;
+using test::settleUntil;
+
+// Takes the commands posted to the main window before they are carried out.
+class CommandCatcher : public QObject {
+  public:
+    CommandCatcher() { mainWindow->installEventFilter(this); }
+    ~CommandCatcher() override { mainWindow->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != COMMAND_EVENT) return false;
+        commands.push_back(static_cast<CommandEvent*>(e)->command);
+        return true;
+    }
+    // Delivers what is posted, without letting timers run.
+    std::vector<int> take() {
+        QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
+        std::vector<int> taken;
+        taken.swap(commands);
+        return taken;
+    }
+    std::vector<int> commands;
+};
+
+// The parts of the panel that were painted.
+class PaintRecorder : public QObject {
+  public:
+    PaintRecorder() { panelWidget->installEventFilter(this); }
+    ~PaintRecorder() override { panelWidget->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(e)->region();
+        return false;
+    }
+    QRegion painted;
+};
+
+// The key the emulated keypad has down, from its row and column lines; -1 for none.
+int keyOnKeypad() {
+    switch (keyRows) {
+    case 0xDF: return keyColumn;
+    case 0xF7: return 8 + keyColumn;
+    case 0xEF: return 16 + keyColumn;
+    default: return -1;
+    }
+}
+
+// Delivers the posted key commands to the keypad without running the machine or any timer: the
+// test plays the housekeeping ticks itself.
+void deliverCommands() {
+    // Commands posted while these are handled (Run after "g") wait for the second round.
+    for (int round = 0; round < 2; ++round) QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
+}
+
+void type(const char* text) {
+    for (const char* c = text; *c; ++c) characterMessage(static_cast<unsigned char>(*c));
+    deliverCommands();
+}
+
+class KeypadTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        haltRunning();
+        settle(5);
+        test::boxes.clear();
+        keyQueueCount = 0;
+        keyHeld = false;
+        keyUp();
+        debugMode = DEBUG_IDLE;
+        debug = 0;
+    }
+    void TearDown() override {
+        halted = true;
+        keyQueueCount = 0;
+        keyHeld = false;
+        keyUp();
+        debugMode = DEBUG_IDLE;
+        debug = 0;
+        debugM = debugG = debugP = 0;
+        cpuSetBreakpoint(0);
+        test::relayout(400);
+    }
+    // Running as far as the keypad input can tell, without the pacer executing anything.
+    static void pretendRunning() { halted = false; }
+    static void showDebugPanel() {
+        debug = 1;
+        test::relayout(400);
+    }
+};
+
+TEST_F(KeypadTest, TypedKeysReachTheKeypadOneTickDownOneTickUp) {
+    pretendRunning();
+    type("123");
+    EXPECT_EQ(keyQueueCount, 3);
+    std::vector<int> seen;
+    for (int tick = 0; tick < 8; ++tick) {
+        housekeepingTick();
+        seen.push_back(keyOnKeypad());
+    }
+    EXPECT_EQ(seen, (std::vector<int>{1, -1, 2, -1, 3, -1, -1, -1}));
+    EXPECT_EQ(keyQueueCount, 0);
+}
+
+TEST_F(KeypadTest, NinthKeyInOneTickBeepsAndIsLost) {
+    pretendRunning();
+    const std::int32_t beeps = beepCount;
+    type("01234567");
+    EXPECT_EQ(beepCount, beeps);
+    type("8");
+    EXPECT_EQ(beepCount, beeps + 1);
+    ASSERT_EQ(keyQueueCount, 8);
+
+    // While the head is held it still counts; once released there is room again.
+    housekeepingTick();
+    type("9");
+    EXPECT_EQ(beepCount, beeps + 2);
+    housekeepingTick();
+    type("a");
+    EXPECT_EQ(beepCount, beeps + 2);
+
+    std::vector<int> pressed;
+    for (int tick = 0; tick < 20; ++tick) {
+        housekeepingTick();
+        if (keyOnKeypad() >= 0) pressed.push_back(keyOnKeypad());
+    }
+    EXPECT_EQ(pressed, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 10}));
+}
+
+TEST_F(KeypadTest, KeysQueuedBeforeAHaltAreStillPlayedOut) {
+    pretendRunning();
+    type("5");
+    halted = true;
+    housekeepingTick();
+    EXPECT_EQ(keyOnKeypad(), 5);
+    housekeepingTick();
+    EXPECT_EQ(keyOnKeypad(), -1);
+}
+
+TEST_F(KeypadTest, CharactersAndKeysBecomeTheirCommands) {
+    CommandCatcher catcher;
+    struct Case {
+        char32_t character;
+        std::vector<int> halted, running;
+    };
+    const Case cases[] = {
+        {'0', {0}, {0}},   {'9', {9}, {9}},   {'a', {10}, {10}},  {'F', {15}, {15}},  {'M', {16}, {16}},
+        {'g', {17}, {17}}, {'P', {18}, {18}}, {'s', {19}, {19}},  {'L', {20}, {20}},  {'r', {21}, {21}},
+        {'^', {22}, {22}}, {'V', {23}, {23}}, {'\r', {22}, {22}}, {0x1B, {24}, {24}}, {' ', {514}, {}},
+        {'.', {517}, {}},  {'h', {}, {}},     {'x', {}, {}},      {'\n', {}, {}},     {U'\u0131', {}, {}},
+        {'!', {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<unsigned>(c.character));
+        halted = true;
+        characterMessage(c.character);
+        EXPECT_EQ(catcher.take(), c.halted);
+        halted = false;
+        characterMessage(c.character);
+        EXPECT_EQ(catcher.take(), c.running);
+    }
+    halted = true;
+
+    const std::pair<int, std::vector<int>> keysDown[] = {
+        {Qt::Key_Pause, {520}}, {Qt::Key_Up, {22}}, {Qt::Key_Down, {23}}, {Qt::Key_F1, {801}},
+        {Qt::Key_F2, {}},       {Qt::Key_Left, {}}, {Qt::Key_Space, {}},
+    };
+    for (const auto& [key, expected] : keysDown) {
+        SCOPED_TRACE(key);
+        keyDownMessage(key);
+        EXPECT_EQ(catcher.take(), expected);
+    }
+}
+
+TEST_F(KeypadTest, KeyPressesOfTheWindowTakeBothRoads) {
+    CommandCatcher catcher;
+    QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QKeyEvent m(QEvent::KeyPress, Qt::Key_M, Qt::ShiftModifier, "M");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    for (QKeyEvent* e : {&up, &m, &enter, &f1}) QCoreApplication::sendEvent(mainWindow, e);
+    EXPECT_EQ(catcher.take(), (std::vector<int>{22, 16, 22, 801}));
+}
+
+TEST_F(KeypadTest, PlusAndMinusZoomTheWindow) {
+    test::relayout(400);
+    ASSERT_EQ(scale, 4);
+    characterMessage('+');
+    ASSERT_TRUE(settleUntil([] { return scale == 5 && panelWidget->width() == 500; }, 1000));
+    characterMessage('-');
+    characterMessage('-');
+    ASSERT_TRUE(settleUntil([] { return scale == 3 && panelWidget->width() == 300; }, 1000));
+}
+
+TEST_F(KeypadTest, AClickedKeyLeavesTheFocusWithTheWindow) {
+    mainWindow->activateWindow();
+    panelWidget->setFocus();
+    keyButtons[3]->click();
+    settle(10);
+    ASSERT_EQ(mainWindow->focusWidget(), mainWindow);
+    // So Space still reaches the window as Step instead of pressing a button.
+    CommandCatcher catcher;
+    QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
+    QCoreApplication::sendEvent(mainWindow->focusWidget(), &space);
+    EXPECT_EQ(catcher.take(), (std::vector<int>{CMD_STEP}));
+}
+
+TEST_F(KeypadTest, DebuggerKeypadEditsMemoryAndItsAddress) {
+    showDebugPanel();
+    busWrite(0x0200, 0x00, 1);
+    type("m0200");
+    EXPECT_EQ(debugMode, DEBUG_ADDRESS);
+    EXPECT_EQ(debugM, 0x0200);
+    type("ma9");
+    EXPECT_EQ(debugMode, DEBUG_DATA);
+    EXPECT_EQ(busRead(0x0200), 0xA9);
+    type("^");
+    EXPECT_EQ(debugM, 0x0201);
+    type("m");
+    EXPECT_EQ(debugMode, DEBUG_ADDRESS);
+    type("vv");
+    EXPECT_EQ(debugM, 0x01FF);
+
+    // Address entry keeps the last four digits; the arrows wrap around.
+    type("12345");
+    EXPECT_EQ(debugM, 0x2345);
+    type("0000v");
+    EXPECT_EQ(debugM, 0xFFFF);
+    type("^");
+    EXPECT_EQ(debugM, 0x0000);
+
+    // Data entry reaches ROM only as the processor would: not at all.
+    const std::uint8_t rom = busRead(0xFE00);
+    type("fe00m5");
+    EXPECT_EQ(busRead(0xFE00), rom);
+
+    // The arrows step nothing outside address and data entry.
+    type("p^v");
+    EXPECT_EQ(debugM, 0xFE00);
+}
+
+TEST_F(KeypadTest, IdleDigitsChangeNothingAndRepaintNothing) {
+    showDebugPanel();
+    settle(20);
+    debugM = 0x0300;
+    const std::uint8_t byte = busRead(0x0300);
+    {
+        PaintRecorder recorder;
+        type("123456789abcdef0");
+        settle(30);
+        EXPECT_TRUE(recorder.painted.intersected(debugArea).isEmpty());
+    }
+    EXPECT_EQ(debugM, 0x0300);
+    EXPECT_EQ(debugG, 0);
+    EXPECT_EQ(debugP, 0);
+    EXPECT_EQ(busRead(0x0300), byte);
+    EXPECT_EQ(debugMode, DEBUG_IDLE);
+
+    PaintRecorder recorder;
+    type("m");
+    settle(30);
+    EXPECT_TRUE(recorder.painted.contains(debugArea));
+}
+
+TEST_F(KeypadTest, KeysWhileHaltedWithTheDebugPanelHiddenAreIgnored) {
+    CommandCatcher catcher;
+    onCommand(16);
+    onCommand(1);
+    onCommand(21);
+    EXPECT_EQ(debugMode, DEBUG_IDLE);
+    EXPECT_EQ(debugM, 0);
+    EXPECT_TRUE(catcher.take().empty());
+    EXPECT_EQ(keyQueueCount, 0);
+}
+
+TEST_F(KeypadTest, SaveLoadAndRunKeysPostTheirCommandsAndEndEntry) {
+    showDebugPanel();
+    CommandCatcher catcher;
+    for (const auto& [key, command] : {std::pair{19, CMD_SAVE_AS}, {20, CMD_LOAD}, {21, CMD_RUN}}) {
+        debugMode = DEBUG_BREAKPOINT;
+        keyCommand(key);
+        EXPECT_EQ(debugMode, DEBUG_IDLE);
+        EXPECT_EQ(catcher.take(), (std::vector<int>{command}));
+    }
+}
+
+TEST_F(KeypadTest, GoAddressThenGRunsFromIt) {
+    showDebugPanel();
+    // At 0x0240: INX, JMP 0x0240.
+    const std::uint8_t loop[] = {0xE8, 0x4C, 0x40, 0x02};
+    for (std::uint16_t i = 0; i < sizeof loop; ++i) busWrite(0x0240 + i, loop[i], 1);
+    cpuSetPc(0x0300);
+    type("g0240");
+    EXPECT_EQ(debugMode, DEBUG_GO);
+    EXPECT_EQ(debugG, 0x0240);
+    EXPECT_TRUE(halted);
+    type("g");
+    EXPECT_EQ(debugMode, DEBUG_IDLE);
+    EXPECT_FALSE(halted);
+    haltRunning();
+    // It ran from the go address, not from where PC stood.
+    EXPECT_TRUE(lastOpcodeAddr == 0x0240 || lastOpcodeAddr == 0x0241) << lastOpcodeAddr;
+    EXPECT_TRUE(cpu.pc == 0x0240 || cpu.pc == 0x0241) << cpu.pc;
+}
+
+TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox) {
+    showDebugPanel();
+    // At 0x0280: INX, INX, JMP 0x0280.
+    const std::uint8_t loop[] = {0xE8, 0xE8, 0x4C, 0x80, 0x02};
+    for (std::uint16_t i = 0; i < sizeof loop; ++i) busWrite(0x0280 + i, loop[i], 1);
+    cpuSetPc(0x0280);
+    type("p0281");
+    EXPECT_EQ(debugP, 0x0281);
+    EXPECT_EQ(breakpoint, 0x0281);
+    onCommand(CMD_RUN);
+    ASSERT_TRUE(settleUntil([] { return halted; }, 2000));
+    EXPECT_EQ(cpu.pc, 0x0281);
+    EXPECT_TRUE(test::boxes.empty());
+
+    // Another breakpoint typed while halted moves it.
+    type("p0282");
+    EXPECT_EQ(breakpoint, 0x0282);
+    onCommand(CMD_RUN);
+    ASSERT_TRUE(settleUntil([] { return halted; }, 2000));
+    EXPECT_EQ(cpu.pc, 0x0282);
+}
+
+TEST_F(KeypadTest, CommandNumbersThatAreNoKeysNeverReachTheKeypad) {
+    pretendRunning();
+    for (int command : {-1, 25, 600, 1000}) keyCommand(command);
+    EXPECT_EQ(keyQueueCount, 0);
+    halted = true;
+    showDebugPanel();
+    for (int command : {-1, 25, 600, 1000}) keyCommand(command);
+    EXPECT_EQ(debugMode, DEBUG_IDLE);
+}
+
+} // namespace
+} // namespace orv

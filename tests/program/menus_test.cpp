@@ -1,0 +1,311 @@
+#include "control/commands.h"
+#include "control/guide.h"
+#include "control/main_window.h"
+#include "control/menus.h"
+#include "control/run_control.h"
+#include "machine/cpu.h"
+#include "machine/rio.h"
+#include "panel/layout.h"
+#include "panel/panel_widget.h"
+#include "program/program_fixture.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+#include "tape/tape.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+namespace orv {
+namespace {
+
+using test::settle;
+using test::settleUntil;
+
+QAction* actionFor(QMenu* submenu, int command) {
+    for (QAction* action : submenu->actions())
+        if (!action->isSeparator() && action->data().toInt() == command) return action;
+    return nullptr;
+}
+
+QMenu* barMenu(int position) {
+    return mainMenu->actions().at(position)->menu();
+}
+
+// Opens a menu of the bar the way the user does, so its states are set, and closes it again.
+QMenu* openBarMenu(int position) {
+    QMenu* submenu = barMenu(position);
+    submenu->popup(QPoint(0, 0));
+    settle(5);
+    submenu->close();
+    return submenu;
+}
+
+void rightPress(QWidget* target, QPoint point) {
+    QMouseEvent press(QEvent::MouseButtonPress, point, target->mapToGlobal(point), Qt::RightButton,
+                      Qt::RightButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &press);
+}
+
+class MenusTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        haltRunning();
+        settle(5);
+        tapeState = 0;
+        mute = 0;
+        debug = 0;
+        keys = 1;
+        test::relayout(400);
+    }
+    void TearDown() override {
+        halted = true;
+        tapeState = 0;
+        mute = 0;
+        if (!menu) onCommand(CMD_MENU);
+        if (popupMenu) popupMenu->close();
+        debug = 0;
+        keys = 1;
+        diag = 0;
+        test::relayout(400);
+    }
+};
+
+TEST_F(MenusTest, BarHoldsTheFourMenusWithEveryCommand) {
+    std::vector<QString> titles;
+    for (QAction* action : mainMenu->actions()) titles.push_back(action->text());
+    EXPECT_EQ(titles, (std::vector<QString>{"&File", "&Action", "&View", "&Help"}));
+    // The popup offers the same commands as the bar.
+    showPopupMenu(QPoint(5, 5));
+    std::multiset<int> bar, popup;
+    for (int position = 0; position < 4; ++position)
+        for (QAction* action : barMenu(position)->actions())
+            if (!action->isSeparator()) bar.insert(action->data().toInt());
+    for (QAction* action : popupMenu->actions())
+        if (!action->isSeparator()) popup.insert(action->data().toInt());
+    EXPECT_EQ(bar, popup);
+    EXPECT_EQ(bar.size(), 20u);
+    EXPECT_EQ(actionFor(barMenu(MENU_ACTION), CMD_HALT)->text(), "&Halt\tPause");
+    EXPECT_EQ(actionFor(popupMenu, CMD_RESET)->text(), "Reset\tEsc");
+}
+
+TEST_F(MenusTest, ActionAndTapeItemsFollowTheRunState) {
+    struct Case {
+        bool halted;
+        std::uint8_t tape;
+        bool halt, stepRun, recordPlay, stop;
+    };
+    const Case cases[] = {
+        {true, 0, false, true, false, false},
+        {false, 0, true, false, true, false},
+        {false, TAPE_PLAYING | TAPE_WAITING, true, false, false, true},
+        {true, TAPE_RECORDING | TAPE_ACTIVE | TAPE_MIDI_OPEN, false, true, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.halted << " " << int(c.tape));
+        halted = c.halted;
+        tapeState = c.tape;
+        QMenu* file = openBarMenu(MENU_FILE);
+        QMenu* action = openBarMenu(MENU_ACTION);
+        showPopupMenu(QPoint(5, 5));
+        settle(5);
+        for (QMenu* submenu : {file, popupMenu}) {
+            EXPECT_EQ(actionFor(submenu, CMD_TAPE_RECORD)->isEnabled(), c.recordPlay);
+            EXPECT_EQ(actionFor(submenu, CMD_TAPE_PLAY)->isEnabled(), c.recordPlay);
+            EXPECT_EQ(actionFor(submenu, CMD_TAPE_STOP)->isEnabled(), c.stop);
+            EXPECT_TRUE(actionFor(submenu, CMD_SAVE_AS)->isEnabled());
+        }
+        for (QMenu* submenu : {action, popupMenu}) {
+            EXPECT_EQ(actionFor(submenu, CMD_HALT)->isEnabled(), c.halt);
+            EXPECT_EQ(actionFor(submenu, CMD_STEP)->isEnabled(), c.stepRun);
+            EXPECT_EQ(actionFor(submenu, CMD_RUN)->isEnabled(), c.stepRun);
+            EXPECT_TRUE(actionFor(submenu, CMD_RESET)->isEnabled());
+        }
+        popupMenu->close();
+    }
+}
+
+TEST_F(MenusTest, ChecksFollowTheSwitches) {
+    for (const std::uint8_t on : {1, 0}) {
+        SCOPED_TRACE(int(on));
+        mute = on;
+        debug = on;
+        keys = !on;
+        QMenu* file = openBarMenu(MENU_FILE);
+        QMenu* view = openBarMenu(MENU_VIEW);
+        showPopupMenu(QPoint(5, 5));
+        settle(5);
+        for (QMenu* submenu : {file, popupMenu})
+            EXPECT_EQ(actionFor(submenu, CMD_TAPE_MUTE)->isChecked(), on != 0);
+        for (QMenu* submenu : {view, popupMenu}) {
+            EXPECT_EQ(actionFor(submenu, CMD_DEBUG)->isChecked(), on != 0);
+            EXPECT_EQ(actionFor(submenu, CMD_KEYBOARD)->isChecked(), on == 0);
+            EXPECT_TRUE(actionFor(submenu, CMD_MENU)->isChecked());
+        }
+        popupMenu->close();
+    }
+}
+
+TEST_F(MenusTest, MenuItemsPostTheirCommands) {
+    actionFor(barMenu(MENU_FILE), CMD_TAPE_MUTE)->trigger();
+    EXPECT_EQ(mute, 0);
+    settle(10);
+    EXPECT_EQ(mute, 1);
+    showPopupMenu(QPoint(5, 5));
+    actionFor(popupMenu, CMD_TAPE_MUTE)->trigger();
+    settle(10);
+    EXPECT_EQ(mute, 0);
+}
+
+TEST_F(MenusTest, MenuBarOffLeavesThePopupToBringItBack) {
+    const int panelHeight = panelWidget->height();
+    onCommand(CMD_MENU);
+    EXPECT_EQ(menu, 0);
+    EXPECT_FALSE(mainMenu->isVisible());
+    // The window shrinks to the panel it shows.
+    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == panelHeight; }, 1000));
+    EXPECT_EQ(panelWidget->height(), panelHeight);
+
+    rightPress(panelWidget, QPoint(5, 5));
+    ASSERT_TRUE(popupMenu->isVisible());
+    QAction* item = actionFor(popupMenu, CMD_MENU);
+    ASSERT_NE(item, nullptr);
+    EXPECT_TRUE(item->isEnabled());
+    EXPECT_FALSE(item->isChecked());
+    item->trigger();
+    popupMenu->close();
+    ASSERT_TRUE(settleUntil([] { return menu && mainMenu->isVisible(); }, 1000));
+    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() > panelHeight; }, 1000));
+    EXPECT_EQ(panelWidget->height(), panelHeight);
+}
+
+TEST_F(MenusTest, PopupOpensOnTheRightButtonOutsideTheKeys) {
+    if (popupMenu) popupMenu->close();
+    rightPress(keyButtons[5], QPoint(3, 3));
+    settle(5);
+    EXPECT_TRUE(!popupMenu || !popupMenu->isVisible());
+    QMouseEvent left(QEvent::MouseButtonPress, QPointF(5, 5), panelWidget->mapToGlobal(QPointF(5, 5)),
+                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panelWidget, &left);
+    EXPECT_TRUE(!popupMenu || !popupMenu->isVisible());
+
+    // Between the keys, on the keypad's white.
+    const QPoint between(keyButtons[0]->geometry().right() + 2, keyButtons[0]->geometry().center().y());
+    rightPress(panelWidget, between);
+    ASSERT_NE(popupMenu, nullptr);
+    EXPECT_TRUE(popupMenu->isVisible());
+    EXPECT_EQ(popupMenu->pos(), panelWidget->mapToGlobal(between));
+}
+
+TEST_F(MenusTest, DebugAndKeyboardReturnTheWindowToItsHeight) {
+    const int height = mainWindow->height();
+    const int units = 90 * scale;
+    onCommand(CMD_DEBUG);
+    ASSERT_TRUE(settleUntil(
+        [&] { return debugPanelHeight > 0 && panelWidget->height() == units + debugPanelHeight; }, 1000));
+    EXPECT_EQ(mainWindow->height(), height + debugPanelHeight);
+    onCommand(CMD_DEBUG);
+    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == height; }, 1000));
+    EXPECT_EQ(panelWidget->height(), units);
+
+    onCommand(CMD_KEYBOARD);
+    ASSERT_TRUE(settleUntil([&] { return panelWidget->height() == 17 * scale; }, 1000));
+    EXPECT_FALSE(keyButtons[0]->isVisible());
+    onCommand(CMD_KEYBOARD);
+    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == height; }, 1000));
+    EXPECT_TRUE(keyButtons[0]->isVisible());
+    EXPECT_EQ(panelWidget->width(), 100 * scale);
+}
+
+TEST_F(MenusTest, PowerCycleHaltsAndStartsTheMachineAfresh) {
+    onCommand(CMD_RESET);
+    ASSERT_FALSE(halted);
+    settle(30);
+    diag = 1;
+    testing::internal::CaptureStdout();
+    onCommand(CMD_POWER);
+    const std::string line = registerLine();
+    diag = 0;
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(halted);
+    EXPECT_EQ(cycles, 0);
+    // The monitor had set up its port; the RIO reset undoes that.
+    EXPECT_EQ(rio[0].ddrA, 0xFF);
+    EXPECT_NE(out.find("Power On\n"), std::string::npos) << out;
+    EXPECT_EQ(out.substr(out.size() - line.size() - 1), line + "\n") << out;
+}
+
+TEST_F(MenusTest, InterruptCommandsTraceAndRequest) {
+    pendingInterrupts = 0;
+    cpu.i = 1;
+    const std::uint8_t sp = cpu.sp;
+    diag = 1;
+    testing::internal::CaptureStdout();
+    onCommand(CMD_IRQ);
+    onCommand(CMD_NMI);
+    diag = 0;
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("IRQ...\nNMI...\n", 0), 0u) << out;
+    // The masked IRQ waits; the NMI is taken at once, pushing PC and status.
+    EXPECT_EQ(pendingInterrupts & PEND_IRQ, PEND_IRQ);
+    EXPECT_EQ(static_cast<std::uint8_t>(sp - cpu.sp), 3);
+    pendingInterrupts = 0;
+}
+
+// Receives the addresses handed to the desktop instead of a browser.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+  public slots:
+    void openUrl(const QUrl& url) { urls.push_back(url); }
+
+  public:
+    std::vector<QUrl> urls;
+};
+
+TEST_F(MenusTest, HelpPagesOpenTheGuideShippedWithTheProgram) {
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler("file", &catcher, "openUrl");
+    onCommand(CMD_WEBSITE);
+    onCommand(CMD_EMULATOR_PAGES);
+    QDesktopServices::unsetUrlHandler("file");
+    ASSERT_EQ(catcher.urls.size(), 2u);
+    for (const auto& [url, page] :
+         {std::pair{catcher.urls[0], GUIDE_HOME_PAGE}, {catcher.urls[1], GUIDE_EMULATOR_PAGE}}) {
+        ASSERT_TRUE(url.isLocalFile());
+        EXPECT_TRUE(url.toLocalFile().endsWith(QString("/") + page));
+        EXPECT_TRUE(QFile::exists(url.toLocalFile())) << url.toLocalFile().toStdString();
+    }
+}
+
+TEST_F(MenusTest, GuideIsFoundInABuildAndInAnInstallation) {
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QDir dir(root.path());
+    ASSERT_TRUE(dir.mkpath("build/docs") && dir.mkpath("prefix/bin") &&
+                dir.mkpath("prefix/share/doc/orvane"));
+    EXPECT_EQ(guideFolderFor(dir.filePath("build")), QString());
+    for (const char* page : {"build/docs/index.html", "prefix/share/doc/orvane/index.html"}) {
+        QFile file(dir.filePath(page));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    EXPECT_EQ(guideFolderFor(dir.filePath("build")), dir.filePath("build/docs"));
+    EXPECT_EQ(guideFolderFor(dir.filePath("prefix/bin")), dir.filePath("prefix/share/doc/orvane"));
+    EXPECT_EQ(guideFolderFor(dir.filePath("prefix")), QString());
+}
+
+} // namespace
+} // namespace orv
+
+#include "menus_test.moc"

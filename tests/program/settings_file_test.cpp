@@ -1,0 +1,80 @@
+#include "control/startup.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace orv {
+namespace {
+
+// The user's configuration folder pointed at a folder of the test's own.
+class ConfigHome {
+  public:
+    ConfigHome() {
+        const char* old = std::getenv("XDG_CONFIG_HOME");
+        if (old) saved = old;
+        hadOld = old != nullptr;
+        qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath("config").toLocal8Bit());
+    }
+    ~ConfigHome() {
+        if (hadOld)
+            qputenv("XDG_CONFIG_HOME", saved.c_str());
+        else
+            qunsetenv("XDG_CONFIG_HOME");
+    }
+    QString path(const char* name) const { return QDir(home.path()).filePath(name); }
+
+  private:
+    QTemporaryDir home;
+    std::string saved;
+    bool hadOld = false;
+};
+
+TEST(SettingsFileTest, BesideTheProgramWhereItsFolderTakesFiles) {
+    ConfigHome config;
+    QTemporaryDir program;
+    ASSERT_TRUE(program.isValid());
+    EXPECT_EQ(QString::fromStdString(settingsFileFor(program.path())),
+              QDir(program.path()).filePath("orv.ini"));
+    // The probe leaves nothing behind.
+    EXPECT_TRUE(QDir(program.path()).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(config.path("config/orvane")));
+}
+
+TEST(SettingsFileTest, InTheUserConfigurationWhereTheProgramFolderIsReadOnly) {
+    ConfigHome config;
+    QTemporaryDir program;
+    ASSERT_TRUE(program.isValid());
+    // Root writes into read-only folders; a folder nobody can create files in stands in for it then.
+    QString folder = program.path();
+    ASSERT_TRUE(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+    if (geteuid() == 0) folder = "/proc";
+
+    const std::string path = settingsFileFor(folder);
+    QFile::setPermissions(program.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_EQ(QString::fromStdString(path), config.path("config/orvane/orv.ini"));
+    EXPECT_TRUE(QFileInfo(config.path("config/orvane")).isDir());
+
+    // The settings go there and come back.
+    const std::string savedPath = settingsPath;
+    const WindowRect savedRect = windowRect;
+    settingsPath = path;
+    debugP = 0x1234;
+    saveSettings();
+    debugP = 0;
+    loadSettings();
+    EXPECT_EQ(debugP, 0x1234);
+    settingsPath = savedPath;
+    windowRect = savedRect;
+    debugP = 0;
+}
+
+} // namespace
+} // namespace orv
