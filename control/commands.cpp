@@ -10,6 +10,7 @@
 #include "machine/power.h"
 #include "machine/rio.h"
 #include "machine/trace.h"
+#include "objfile/about_dialog.h"
 #include "objfile/file_commands.h"
 #include "objfile/save_dialog.h"
 #include "settings/flags.h"
@@ -50,6 +51,7 @@ void onCommand(int command) {
         loadObjectCommand();
         if (debug) repaintArea(AREA_DEBUG);
         break;
+    case CMD_ABOUT: aboutDialog(); break;
     case CMD_TAPE_RECORD:
         if (recordTapeCommand()) repaintArea(AREA_DISPLAY);
         break;

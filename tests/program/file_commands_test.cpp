@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -265,9 +266,12 @@ TEST_F(FileCommandsTest, SavingOneByteReportsItAndClosesTheDialog) {
 TEST_F(FileCommandsTest, SaveCountsManyBytesAndTheNextDialogProposesTheLastFile) {
     std::vector<FileDialogSeen> seen;
     int stillOpen = 0;
-    ModalScript script({saveRangeStep("0200", "023f"), fileDialogStep(inFolder("many.obj"), &seen),
-                        saveDialogButtonStep("cancelButton", &stillOpen)});
-    onCommand(CMD_SAVE_AS);
+    {
+        // Its last step is left over when the dialog closes as it should.
+        ModalScript script({saveRangeStep("0200", "023f"), fileDialogStep(inFolder("many.obj"), &seen),
+                            saveDialogButtonStep("cancelButton", &stillOpen)});
+        onCommand(CMD_SAVE_AS);
+    }
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "64 bytes saved to 'many.obj'");
     EXPECT_EQ(stillOpen, 0);
@@ -385,6 +389,56 @@ TEST_F(FileCommandsTest, AFailedLoadOffersRetryWhichOpensTheFileDialogAgain) {
     onCommand(CMD_LOAD);
     EXPECT_EQ(silent.done(), 1u);
     EXPECT_TRUE(boxes.empty());
+}
+
+// Keeps the page commands from reaching the main window (they would open a browser), noting them.
+class PageCommandCatcher : public QObject {
+  public:
+    PageCommandCatcher() { mainWindow->installEventFilter(this); }
+    ~PageCommandCatcher() override { mainWindow->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != COMMAND_EVENT) return false;
+        const int command = static_cast<CommandEvent*>(e)->command;
+        if (command != CMD_WEBSITE && command != CMD_EMULATOR_PAGES) return false;
+        commands.push_back(command);
+        return true;
+    }
+    std::vector<int> commands;
+};
+
+TEST_F(FileCommandsTest, TheAboutBoxPostsThePageCommandsAndStaysOpen) {
+    PageCommandCatcher catcher;
+    QString caption, title, address;
+    bool hasIcon = false;
+    std::vector<int> postedWhileOpen;
+    QDialog* about = nullptr;
+    ModalScript script({[&](QWidget* active) {
+                            if (active->objectName() != "orvabout") return false;
+                            about = static_cast<QDialog*>(active);
+                            caption = about->windowTitle();
+                            title = about->findChild<QLabel*>("title")->text();
+                            address = about->findChild<QPushButton*>("websiteButton")->text();
+                            hasIcon = !about->findChild<QLabel*>("icon")->pixmap().isNull();
+                            about->findChild<QPushButton*>("websiteButton")->click();
+                            about->findChild<QPushButton*>("pagesButton")->click();
+                            return true;
+                        },
+                        [&](QWidget* active) {
+                            if (active != about || catcher.commands.size() < 2) return false;
+                            postedWhileOpen = catcher.commands;
+                            about->findChild<QPushButton*>("okButton")->click();
+                            return true;
+                        }});
+    onCommand(CMD_ABOUT);
+
+    ASSERT_EQ(script.done(), 2u);
+    EXPECT_EQ(caption, "Orvane - About");
+    EXPECT_EQ(title, "Orvane Emulator");
+    EXPECT_TRUE(hasIcon);
+    // The guide is copied beside the test program, as it is beside orv.
+    EXPECT_TRUE(address.startsWith("file:///")) << address.toStdString();
+    EXPECT_TRUE(address.endsWith("/docs/index.html")) << address.toStdString();
+    EXPECT_EQ(postedWhileOpen, std::vector<int>({CMD_WEBSITE, CMD_EMULATOR_PAGES}));
 }
 
 } // namespace
