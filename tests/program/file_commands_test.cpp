@@ -237,51 +237,40 @@ TEST_F(FileCommandsTest, ANewUsableRangeIsWrittenAtOnceEvenWhenTheDialogIsCancel
     EXPECT_EQ(saveAddrEnd, "03fF");
 }
 
-TEST_F(FileCommandsTest, SavingOneByteReportsItAndClosesTheDialog) {
+TEST_F(FileCommandsTest, ASuccessfulSaveReportsItsCountAndClosesTheDialog) {
     busWrite(0x0200, 0xA9, 1);
     std::vector<FileDialogSeen> seen;
     int stillOpen = 0;
-    ModalScript script({saveRangeStep("0200", "0200"), fileDialogStep("one", &seen),
-                        saveDialogButtonStep("cancelButton", &stillOpen)});
-    onCommand(CMD_SAVE_AS);
-
+    struct Case {
+        const char* start;
+        const char* end;
+        const char* name;
+        const char* box;
+    };
+    for (const Case& c : {Case{"0200", "0200", "one", "One byte saved to 'one.obj'"},
+                          Case{"0200", "023f", "many.obj", "64 bytes saved to 'many.obj'"}}) {
+        // Its last step is left over when the dialog closes as it should.
+        ModalScript script({saveRangeStep(c.start, c.end), fileDialogStep(c.name, &seen),
+                            saveDialogButtonStep("cancelButton", &stillOpen)});
+        onCommand(CMD_SAVE_AS);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].title, "Successful save");
+        EXPECT_EQ(boxes[0].text, c.box);
+        EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
+        EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
+        boxes.clear();
+    }
     EXPECT_EQ(stillOpen, 0);
-    ASSERT_EQ(seen.size(), 1u);
+    ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].title, "Save to Object file...");
     EXPECT_EQ(seen[0].filters, QStringList({"Object Files (*.obj)", "All Files (*.*)"}));
     EXPECT_EQ(seen[0].suffix, "obj");
     EXPECT_EQ(seen[0].mode, QFileDialog::AcceptSave);
     EXPECT_EQ(seen[0].folder, QDir(folder.path()).absolutePath());
-
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, "Successful save");
-    EXPECT_EQ(boxes[0].text, "One byte saved to 'one.obj'");
-    EXPECT_EQ(boxes[0].icon, QMessageBox::Information);
-    EXPECT_EQ(boxes[0].buttons, QMessageBox::Ok);
+    EXPECT_EQ(seen[1].proposed, "one.obj");
     EXPECT_EQ(readAll(inFolder("one.obj")), ":01020000A954\r\n:00000001FF\r\n");
     EXPECT_EQ(currFileDir, QDir::toNativeSeparators(folder.path() + "/").toStdString());
-    EXPECT_EQ(currFileObj, "one.obj");
-}
-
-TEST_F(FileCommandsTest, SaveCountsManyBytesAndTheNextDialogProposesTheLastFile) {
-    std::vector<FileDialogSeen> seen;
-    int stillOpen = 0;
-    {
-        // Its last step is left over when the dialog closes as it should.
-        ModalScript script({saveRangeStep("0200", "023f"), fileDialogStep(inFolder("many.obj"), &seen),
-                            saveDialogButtonStep("cancelButton", &stillOpen)});
-        onCommand(CMD_SAVE_AS);
-    }
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "64 bytes saved to 'many.obj'");
-    EXPECT_EQ(stillOpen, 0);
-
-    ModalScript again({saveRangeStep("0200", "0201"), fileDialogStep("", &seen),
-                       saveDialogButtonStep("cancelButton", &stillOpen)});
-    onCommand(CMD_SAVE_AS);
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[1].folder, QDir(folder.path()).absolutePath());
-    EXPECT_EQ(seen[1].proposed, "many.obj");
+    EXPECT_EQ(currFileObj, "many.obj");
 }
 
 TEST_F(FileCommandsTest, CancelledOrFailedSavesKeepTheDialogAndRetryReopensTheFileDialog) {
