@@ -67,6 +67,16 @@ void check(bool condition, const char* what) {
     std::abort();
 }
 
+std::uint32_t hashOf(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t h = 2166136261u;
+    for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 16777619u;
+    return h;
+}
+
+void quietStandardOutput() {
+    if (!std::freopen("/dev/null", "w", stdout)) std::abort();
+}
+
 bool startsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
 }

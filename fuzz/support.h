@@ -17,4 +17,9 @@ void check(bool condition, const char* what);
 
 bool startsWith(const std::string& text, const char* prefix);
 
+// A hash of the input, for choices a target makes per input (the same input, the same choices).
+std::uint32_t hashOf(const std::uint8_t* data, std::size_t size);
+// The trace goes to standard output: with it sent nowhere, the traced paths can run too.
+void quietStandardOutput();
+
 } // namespace orv::fuzz
