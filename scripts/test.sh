@@ -16,3 +16,6 @@ cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DORV_SANITIZE=ON -DORV_BUILD_
 cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/asan --output-on-failure -j"$jobs"
+
+# Each reader of outside input under its fuzz target for a little while.
+bash scripts/fuzz.sh 20 -j"$jobs"
