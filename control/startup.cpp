@@ -13,6 +13,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -43,14 +44,16 @@ void startUp() {
     }
     minTimer = 1;
 
-    // Defaults the settings may override.
-    const std::string folder = QCoreApplication::applicationDirPath().toStdString() + "/";
-    currFileDir = folder;
+    // Defaults the settings may override. A program installed where it cannot write keeps neither its
+    // settings nor the user's files in its own folder: the file dialogs then start at home.
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    settingsPath = settingsFileFor(programFolder);
+    const bool besideProgram = QFileInfo(QString::fromStdString(settingsPath)).dir() == QDir(programFolder);
+    currFileDir = (besideProgram ? programFolder : QDir::homePath()).toStdString() + "/";
     currFileObj.clear();
     currFileMid.clear();
     saveAddrStart = "0000";
     saveAddrEnd = "00FF";
-    settingsPath = settingsFileFor(QCoreApplication::applicationDirPath());
     loadSettings();
 
     new MainWindow();

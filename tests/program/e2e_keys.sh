@@ -42,10 +42,9 @@ echo "$X $Y $WIDTH $scale $panel_top" > place.txt
 xdotool windowfocus --sync "$window"
 xdotool key Escape
 sleep 0.5
-# A key reaches the monitor in two ticks; the delay keeps well clear of the queue's limit.
-xdotool type --delay 150 m0200
-xdotool key Return
-xdotool type --delay 150 a9
+# A key reaches the monitor in two ticks; the delay keeps well clear of the queue's limit. Keys one by
+# one: "xdotool type" now and then drops a character of a longer string.
+xdotool key --delay 150 m 0 2 0 0 Return a 9
 sleep 1
 import -window root keys.png
 
