@@ -25,7 +25,10 @@
 namespace orv {
 
 void postCommand(int command) {
-    if (mainWindow) QCoreApplication::postEvent(mainWindow, new CommandEvent(command));
+    if (!mainWindow) return;
+    auto* event = new CommandEvent(command);
+    handOverEvent(event);
+    QCoreApplication::postEvent(mainWindow, event);
 }
 
 void powerCycleCommand() {

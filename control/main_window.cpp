@@ -121,6 +121,7 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::event(QEvent* e) {
+    takeOverEvent(e);
     if (e->type() == COMMAND_EVENT) {
         onCommand(static_cast<CommandEvent*>(e)->command);
         return true;
