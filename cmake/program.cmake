@@ -90,3 +90,9 @@ add_dependencies(orv orv_guide)
 # Installed, the guide sits in share/doc/orvane beside bin/, where the program looks for it too.
 install(TARGETS orv RUNTIME DESTINATION bin)
 install(DIRECTORY docs/ DESTINATION share/doc/orvane)
+# The desktop's menu entry, and the icon it names in the usual theme at each size we draw.
+install(FILES resources/orvane.desktop DESTINATION share/applications)
+foreach(size IN LISTS ORV_ICON_SIZES)
+  install(FILES ${ORV_RES_DIR}/orvicon-${size}.png
+    DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME orvane.png)
+endforeach()
