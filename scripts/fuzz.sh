@@ -28,8 +28,13 @@ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=cl
 cmake --build "$build" -j2 --target "${targets[@]/%/_fuzz}"
 
 mkdir -p "$build/findings" "$build/logs"
-# The targets write a file per input: on a memory file system that costs far less.
-if [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
+# The targets write a file per input: on a memory file system that costs far less. A target that crashes
+# leaves its scratch folder behind, so all of them go into one that is removed at the end.
+shm=/dev/shm
+[ -d "$shm" ] && [ -w "$shm" ] || shm="${TMPDIR:-/tmp}"
+TMPDIR=$(mktemp -d "$shm/orv_fuzz.XXXXXX")
+export TMPDIR
+trap 'rm -rf "$TMPDIR"' EXIT
 
 # Tape files grow past one 4,000-byte block only with room to spare.
 max_len() { case "$1" in tape) echo 12000 ;; *) echo 4096 ;; esac; }
