@@ -1,0 +1,194 @@
+# Shared by the end-to-end tests: the real orv under Xvfb, driven with xdotool, checked on its trace,
+# its files and screenshots. Sourced by a test script, and again by the session script it hands to Xvfb.
+# shellcheck shell=bash
+
+E2E_LIB=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/e2e_lib.sh
+
+# ---- The test script's side ----
+
+# e2e_begin ORV HAVE_MONITOR [TOOL...]: skips (77) without the monitor image or a tool; otherwise makes
+# $work, removed at exit, holding a copy of orv, so the settings it writes at exit land there.
+e2e_begin() {
+  local orv=$1 have_monitor=$2 tool
+  shift 2
+  if [ "$have_monitor" != 1 ]; then
+    echo "SKIPPED: the monitor image is not part of this build"
+    exit 77
+  fi
+  for tool in xvfb-run xdotool "$@"; do
+    command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed"; exit 77; }
+  done
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  cp "$orv" "$work/orv"
+  failures=0
+}
+
+# e2e_session < BODY: runs BODY on a fresh Xvfb screen once orv has started in $work and its window is
+# up (e2e_start). Returns the body's status.
+e2e_session() {
+  {
+    printf '#!/usr/bin/env bash\nset -euo pipefail\nsource %q\ne2e_start "$1"\n' "$E2E_LIB"
+    cat
+  } > "$work/session.sh"
+  chmod +x "$work/session.sh"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$work/session.sh" "$work"
+}
+
+# Sets x, y, width, scale and top (the panel's top) as e2e_place saw them.
+e2e_read_place() {
+  read -r x y width scale top < "$work/place.txt"
+}
+
+# e2e_keep FILE NAME: a copy of $work/FILE left in the temporary folder for a look after the run.
+e2e_keep() {
+  cp "$work/$1" "${TMPDIR:-/tmp}/$2" 2>/dev/null || true
+}
+
+e2e_show_output() {
+  if [ -f "$work/orv.ini" ]; then
+    echo "settings:"; cat "$work/orv.ini"
+  fi
+  echo "trace:"; cat "$work/trace.txt" 2>/dev/null || true
+  echo "errors:"; cat "$work/errors.txt" 2>/dev/null || true
+}
+
+# A failed check: counted, and the test goes on to report the others.
+e2e_fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# A failure that leaves nothing further worth checking.
+e2e_abort() {
+  echo "FAIL: $*"
+  e2e_show_output
+  exit 1
+}
+
+# e2e_finish MESSAGE: passes with MESSAGE unless a check failed.
+e2e_finish() {
+  if [ "$failures" -ne 0 ]; then
+    e2e_show_output
+    exit 1
+  fi
+  echo "PASS: $*"
+}
+
+# e2e_pixels PNG: takes a screenshot's pixels, as "x,y: (r,g,b)" lines, for e2e_shade.
+e2e_pixels() {
+  convert "$1" -depth 8 txt:- > "$work/pixels.txt"
+}
+
+# e2e_shade X Y: "lit" for a lit segment's colour (the point's is the brighter one), "dark" for black,
+# otherwise the colour as (r,g,b).
+e2e_shade() {
+  local r g b
+  read -r r g b <<< "$(grep -m1 "^$1,$2: " "$work/pixels.txt" | sed -E 's/^[^(]*\(([0-9]+),([0-9]+),([0-9]+).*/\1 \2 \3/')"
+  if [ "$r" -eq 255 ] 2>/dev/null && { [ "$g" -eq 102 ] || [ "$g" -eq 204 ]; } && [ "$b" -eq 153 ]; then
+    echo lit
+  elif [ "$r" -eq 0 ] 2>/dev/null && [ "$g" -eq 0 ] && [ "$b" -eq 0 ]; then
+    echo dark
+  else
+    echo "($r,$g,$b)"
+  fi
+}
+
+# Segments a-g and the point in bit order: a pixel one unit inside each, clear of the joints, in units
+# from the digit's left edge and the panel's top.
+E2E_SEGMENT_NAMES=(a b c d e f g point)
+E2E_SEGMENT_X=(3 6 6 3 0 0 3 8)
+E2E_SEGMENT_Y=(3 5 10 13 10 5 8 13)
+
+# e2e_check_digits P0 .. P7: the eight digits on the pixels taken show these segment patterns, a set
+# bit lit and a clear one dark. Digit p starts 11 p + 7 units from the panel's left.
+e2e_check_digits() {
+  local patterns=("$@") p s left px py want got
+  for p in 0 1 2 3 4 5 6 7; do
+    left=$((11 * p + 7))
+    for s in 0 1 2 3 4 5 6 7; do
+      px=$((x + (left + E2E_SEGMENT_X[s]) * scale + 1))
+      py=$((top + E2E_SEGMENT_Y[s] * scale + 1))
+      want=dark
+      [ $(((patterns[p] >> s) & 1)) -eq 1 ] && want=lit
+      got=$(e2e_shade "$px" "$py")
+      [ "$got" = "$want" ] || e2e_fail "${E2E_SEGMENT_NAMES[s]} of digit $p at ($px,$py) is $got, expected $want"
+    done
+  done
+}
+
+# ---- The session's side, inside Xvfb ----
+
+# e2e_start DIR: starts orv in DIR, its trace and errors written there, killed when the session ends;
+# sets pid and window once the window shows (within E2E_WINDOW_TIMEOUT seconds, 30 unless set).
+e2e_start() {
+  cd "$1" || exit 1
+  ./orv > trace.txt 2> errors.txt &
+  pid=$!
+  trap 'kill $pid 2>/dev/null || true' EXIT
+  window=$(timeout "${E2E_WINDOW_TIMEOUT:-30}" xdotool search --sync --onlyvisible --name '^Orvane$' | head -1) \
+    || { echo "orv's window did not appear"; exit 1; }
+}
+
+# Waits for the first layout, which snaps the client width to whole hundreds; with the keypad shown and
+# the debug panel hidden the panel is 90 units high and anything above it is the menu bar. Sets X, Y,
+# WIDTH, HEIGHT, scale and panel_top, and keeps them for e2e_read_place.
+e2e_place() {
+  for _ in $(seq 50); do
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    [ $((WIDTH % 100)) -eq 0 ] && [ $((HEIGHT - 90 * WIDTH / 100)) -gt 0 ] && break
+    sleep 0.1
+  done
+  scale=$((WIDTH / 100))
+  panel_top=$((Y + HEIGHT - 90 * scale))
+  echo "window ${WIDTH}x${HEIGHT}+${X}+${Y} scale $scale panel top $panel_top"
+  echo "$X $Y $WIDTH $scale $panel_top" > place.txt
+}
+
+# A click on the "rst" key: 9 x 5 units at (80, 26) on the panel.
+e2e_click_rst() {
+  xdotool mousemove $((X + 80 * scale + 9 * scale / 2)) $((panel_top + 26 * scale + 5 * scale / 2)) click 1
+}
+
+# e2e_keys KEY...: one key at a time, slower than the key queue empties (E2E_KEY_DELAY seconds apart).
+e2e_keys() {
+  local k
+  for k in "$@"; do
+    xdotool key --window "$window" "$k"
+    sleep "${E2E_KEY_DELAY:-0.25}"
+  done
+}
+
+# e2e_menu LETTER ITEM: Alt+LETTER opens a menu of the menu bar, ITEM picks an item by its letter.
+e2e_menu() {
+  xdotool key --window "$window" "alt+$1"
+  sleep 0.5
+  xdotool key "$2"
+  sleep 0.3
+}
+
+# e2e_wait_window TITLE: the id of the first visible window with that title, waiting up to 10 s.
+# Searches race with windows that close meanwhile, so each one is simply tried again.
+e2e_wait_window() {
+  local id
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# e2e_wait_exit [TENTHS]: orv has ended, within TENTHS tenths of a second (50 unless given), with
+# status 0.
+e2e_wait_exit() {
+  for _ in $(seq "${1:-50}"); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "orv did not exit"
+    exit 1
+  fi
+  wait "$pid" || { echo "orv exited with status $?"; exit 1; }
+}
