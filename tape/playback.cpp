@@ -13,15 +13,10 @@ namespace {
 
 // The smallest head worth examining: both chunk headers and the first events.
 constexpr std::int32_t MIN_HEAD = 27;
-constexpr std::int32_t CHUNK_HEADERS = 22;
 // A variable-length quantity has at most four bytes.
 constexpr int MAX_DELTA_BYTES = 4;
 // Keeps every due time within 2^31 cycles of now, so wrapped comparisons stay right.
 constexpr std::uint32_t MAX_EVENT_TICKS = 10000000;
-
-std::uint8_t noteOf(std::uint8_t level) {
-    return level ? TAPE_NOTE_HIGH : TAPE_NOTE_LOW;
-}
 
 // a - b as a signed distance on a clock that wraps modulo 2^32.
 std::int32_t cyclesBetween(std::int32_t a, std::int32_t b) {
@@ -61,12 +56,12 @@ bool checkHead(std::int32_t size, std::string& message) {
         tapeFormat(message, "Sorry: the file '%s' is not in a MIDI format ORV understands", name);
         return false;
     }
-    if (bigEndian(18, 4) != static_cast<std::uint32_t>(size - CHUNK_HEADERS)) {
+    if (bigEndian(18, 4) != static_cast<std::uint32_t>(size - TAPE_CHUNK_HEADERS)) {
         tapeFormat(message, "Error: file '%s' has bad track length", name);
         return false;
     }
     // Text, volume and program events in any order; every byte looked at lies inside the block.
-    std::int32_t p = CHUNK_HEADERS;
+    std::int32_t p = TAPE_CHUNK_HEADERS;
     for (;;) {
         if (p + 3 < n && b[p] == 0x00 && b[p + 1] == 0xFF && b[p + 2] == 0x01) {
             std::int32_t next = p + 4 + b[p + 3];
@@ -100,19 +95,10 @@ void closePlayFile() {
 } // namespace
 
 bool tapeStartPlaying(const std::string& fileName, std::string& message) {
-    message.clear();
-    // The window offers Play only while idle; a second file would orphan the running one.
-    if (tapeState != 0) {
-        message = "Error: a tape is already running";
-        return false;
-    }
-    tapeMessage.clear();
-    if (!tapeTakeName(fileName, message)) return false;
-    playFile = std::fopen(tapeFileName.c_str(), "rb");
-    if (!playFile) {
-        tapeFormat(message, "Error: file '%s' could not be opened", tapeFileName.c_str());
-        return false;
-    }
+    // Into a local first: a refused start leaves the running tape's file alone.
+    std::FILE* file = tapeOpenFile(fileName, "rb", message);
+    if (!file) return false;
+    playFile = file;
     long size = -1;
     if (std::fseek(playFile, 0, SEEK_END) == 0) size = std::ftell(playFile);
     // A size the 32-bit track length cannot hold is as unknown as one that cannot be found.
@@ -138,11 +124,7 @@ bool tapeStartPlaying(const std::string& fileName, std::string& message) {
     nextEdgeCycle = 0;
     tapeClockStarted = 0;
     wentLow = 0;
-    if (tapeMidiOpen()) {
-        tapeState |= TAPE_MIDI_OPEN;
-        tapeMidiSend(0xB0, 7, 48);
-        tapeMidiSend(0xC0, 80, 0);
-    }
+    tapeOpenOutput();
     // The leader: level 1, the first change due 2 s after the time line is anchored.
     tapeNextEvent();
     return true;
@@ -164,7 +146,7 @@ int tapeInputBit(std::int32_t atCycles) {
 }
 
 void tapeNextEvent() {
-    if (tapeClockStarted) tapeMidiSend(0x90, noteOf(tapeLevel), 0);
+    if (tapeClockStarted) tapeMidiSend(0x90, tapeNoteOf(tapeLevel), 0);
     std::uint8_t note = tapeNextByte();
     if (note != TAPE_NOTE_HIGH && note != TAPE_NOTE_LOW) {
         endTrack();

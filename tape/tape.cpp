@@ -31,8 +31,6 @@ std::FILE* playFile = nullptr;
 
 namespace {
 
-// Both chunk headers come before the track data.
-constexpr std::int32_t CHUNK_HEADERS = 22;
 // The recorder never writes a longer gap than one second: 10,000 ticks, two bytes of delta.
 constexpr std::uint32_t MAX_GAP_CYCLES = 1000000;
 // Room kept at the end of the buffer for one level change (7 bytes) and for the trailer (9 bytes).
@@ -42,10 +40,6 @@ constexpr std::int32_t FLUSH_BEFORE_TRAILER = TAPE_BUFFER_SIZE - 8;
 constexpr std::uint8_t LEADER_TICKS[] = {0x81, 0x9C, 0x20};
 // A signal unchanged for half a second of machine time has ended.
 constexpr std::uint32_t ACTIVE_CYCLES = 500000;
-
-std::uint8_t noteOf(std::uint8_t level) {
-    return level ? TAPE_NOTE_HIGH : TAPE_NOTE_LOW;
-}
 
 void put(std::uint8_t byte) {
     tapeBuffer[static_cast<std::size_t>(tapeCursor++)] = byte;
@@ -88,19 +82,28 @@ void tapeFormat(std::string& message, const char* format, ...) {
     message = text;
 }
 
-bool tapeTakeName(const std::string& fileName, std::string& message) {
+std::FILE* tapeOpenFile(const std::string& fileName, const char* mode, std::string& message) {
+    message.clear();
+    // The window offers Record and Play only while idle; a second file would orphan the running one.
+    if (tapeState != 0) {
+        message = "Error: a tape is already running";
+        return nullptr;
+    }
+    tapeMessage.clear();
     if (fileName.size() > static_cast<std::size_t>(TAPE_NAME_MAX)) {
         std::size_t shown = std::min<std::size_t>(fileName.size(), std::numeric_limits<int>::max());
         tapeFormat(message, "Error: filename too long (%d)", static_cast<int>(shown));
-        return false;
+        return nullptr;
     }
     if (fileName.empty()) {
         message = "Error: no filename given";
-        return false;
+        return nullptr;
     }
     tapeFileName = fileName;
     addDefaultExtension(tapeFileName, "mid");
-    return true;
+    std::FILE* file = std::fopen(tapeFileName.c_str(), mode);
+    if (!file) tapeFormat(message, "Error: file '%s' could not be opened", tapeFileName.c_str());
+    return file;
 }
 
 bool tapeMidiOpen() {
@@ -110,6 +113,14 @@ bool tapeMidiOpen() {
         traceAlways("midiOutOpen rc=%d\n", rc);
         return false;
     }
+    return true;
+}
+
+bool tapeOpenOutput() {
+    if (!tapeMidiOpen()) return false;
+    tapeState |= TAPE_MIDI_OPEN;
+    tapeMidiSend(0xB0, 7, 48);
+    tapeMidiSend(0xC0, 80, 0);
     return true;
 }
 
@@ -126,22 +137,13 @@ void tapeMidiClose() {
 }
 
 bool tapeStartRecording(const std::string& text, const std::string& fileName, std::string& message) {
-    message.clear();
-    // The window offers Record only while idle; a second file would orphan the running one.
-    if (tapeState != 0) {
-        message = "Error: a tape is already running";
-        return false;
-    }
-    tapeMessage.clear();
-    if (!tapeTakeName(fileName, message)) return false;
-    recordFile = std::fopen(tapeFileName.c_str(), "wb");
-    if (!recordFile) {
-        tapeFormat(message, "Error: file '%s' could not be opened", tapeFileName.c_str());
-        return false;
-    }
+    // Into a local first: a refused start leaves the running tape's file alone.
+    std::FILE* file = tapeOpenFile(fileName, "wb", message);
+    if (!file) return false;
+    recordFile = file;
     trace("Tape Record\n");
     tapeState |= TAPE_RECORDING | TAPE_WAITING;
-    trackLength = -CHUNK_HEADERS;
+    trackLength = -TAPE_CHUNK_HEADERS;
     tapeCursor = 0;
     putHead(text);
     tapeLevel = 1;
@@ -150,20 +152,15 @@ bool tapeStartRecording(const std::string& text, const std::string& fileName, st
     trackEnded = 0;
     wentLow = 0;
     if (!tapeFlush(message)) return false;
-    if (tapeMidiOpen()) {
-        tapeState |= TAPE_MIDI_OPEN;
-        tapeMidiSend(0xB0, 7, 48);
-        tapeMidiSend(0xC0, 80, 0);
-        if (!mute) tapeMidiSend(0x90, TAPE_NOTE_HIGH, 127);
-    }
+    if (tapeOpenOutput() && !mute) tapeMidiSend(0x90, TAPE_NOTE_HIGH, 127);
     return true;
 }
 
 void tapeOutputBit(int level, std::int32_t atCycles) {
     std::uint8_t newLevel = level ? 1 : 0;
     if (!(tapeState & TAPE_RECORDING) || newLevel == tapeLevel) return;
-    std::uint8_t oldNote = noteOf(tapeLevel);
-    std::uint8_t newNote = noteOf(newLevel);
+    std::uint8_t oldNote = tapeNoteOf(tapeLevel);
+    std::uint8_t newNote = tapeNoteOf(newLevel);
     if (tapeClockStarted) tapeMidiSend(0x90, oldNote, 0);
     tapeLevel = newLevel;
     if (newLevel == 0) wentLow = 1;
@@ -218,7 +215,7 @@ void tapeStop(std::string& message) {
         // A block lost before the trailer must not be hidden by a later block that was written.
         std::string failure;
         if (tapeCursor >= FLUSH_BEFORE_TRAILER) tapeFlush(failure);
-        put({LEADER_TICKS[0], LEADER_TICKS[1], LEADER_TICKS[2], noteOf(tapeLevel), 0x00});
+        put({LEADER_TICKS[0], LEADER_TICKS[1], LEADER_TICKS[2], tapeNoteOf(tapeLevel), 0x00});
         put({0x00, 0xFF, 0x2F, 0x00});
         tapeFlush(message);
         if (message.empty()) message = failure;
@@ -255,7 +252,7 @@ bool tapeActive(std::int32_t atCycles) {
 }
 
 void tapeSilence() {
-    if (tapeState != 0) tapeMidiSend(0x90, noteOf(tapeLevel), 0);
+    if (tapeState != 0) tapeMidiSend(0x90, tapeNoteOf(tapeLevel), 0);
 }
 
 } // namespace orv

@@ -1,14 +1,28 @@
 // Helpers shared by recording and playback; not for use outside tape/.
 #pragma once
 
+#include "tape/tape.h"
+
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace orv {
 
 // Replaces message by the formatted text.
 void tapeFormat(std::string& message, const char* format, ...) __attribute__((format(printf, 2, 3)));
-// Checks the name's length, then sets tapeFileName to it with the default extension.
-// Returns false with a message when the name is refused.
-bool tapeTakeName(const std::string& fileName, std::string& message);
+// The start of a recording or of playback: clears message and tapeMessage, refuses a second tape and
+// a bad name, sets tapeFileName to the name with the default extension and opens that file in mode.
+// Returns the file, or nullptr with a message.
+std::FILE* tapeOpenFile(const std::string& fileName, const char* mode, std::string& message);
+// Opens the MIDI output for a starting tape and sets its volume and program. False when it did not open.
+bool tapeOpenOutput();
+
+// Both chunk headers come before the track data.
+constexpr std::int32_t TAPE_CHUNK_HEADERS = 22;
+
+inline std::uint8_t tapeNoteOf(std::uint8_t level) {
+    return level ? TAPE_NOTE_HIGH : TAPE_NOTE_LOW;
+}
 
 } // namespace orv
