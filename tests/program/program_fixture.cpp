@@ -1,6 +1,10 @@
 #include "program/program_fixture.h"
 
 #include "control/main_window.h"
+#include "control/pacer.h"
+#include "control/run_control.h"
+#include "control/run_state.h"
+#include "machine/cpu.h"
 #include "panel/layout.h"
 #include "panel/panel_widget.h"
 
@@ -11,6 +15,11 @@ namespace orv::test {
 
 std::vector<BoxRecord> boxes;
 std::deque<QMessageBox::StandardButton> boxAnswers;
+StartUpRecord startUpState{};
+
+void recordStartUp() {
+    startUpState = {halted, pacerRunning(), events.load(), paused, cycles, cpu.pc};
+}
 
 void startBoxCloser() {
     auto* closer = new QTimer(QCoreApplication::instance());

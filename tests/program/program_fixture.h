@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QString>
 
+#include <cstdint>
 #include <deque>
 #include <vector>
 
@@ -21,6 +22,19 @@ struct BoxRecord {
 extern std::vector<BoxRecord> boxes;
 // How the next boxes are answered, first to last; a box with no answer left is answered Ok.
 extern std::deque<QMessageBox::StandardButton> boxAnswers;
+
+// The machine as start-up left it, taken before the first test runs, so that tests of start-up do not
+// depend on running first.
+struct StartUpRecord {
+    bool halted;
+    bool pacerRunning;
+    std::int32_t events;
+    bool paused;
+    std::int32_t cycles;
+    std::uint16_t pc;
+};
+extern StartUpRecord startUpState;
+void recordStartUp();
 
 // Closes every modal message box shortly after it opens, recording it.
 void startBoxCloser();

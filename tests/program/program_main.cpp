@@ -22,5 +22,6 @@ int main(int argc, char** argv) {
     QTemporaryDir settingsFolder;
     orv::settingsPath = QDir(settingsFolder.path()).filePath("orv.ini").toStdString();
     orv::test::settle(50);
+    orv::test::recordStartUp();
     return RUN_ALL_TESTS();
 }
