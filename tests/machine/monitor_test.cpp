@@ -67,15 +67,40 @@ class MonitorTest : public ::testing::Test {
         lastDigit = -1;
         displayTick = 0;
         keyUp();
-        ASSERT_TRUE(test::boardPowerOn(message)) << message;
-        test::boardReset();
-        boardRun(3 * BOARD_TICK);
+        ASSERT_NO_FATAL_FAILURE(powerOnAndReset());
     }
     void TearDown() override {
         std::string message;
         tapeStop(message);
         keyUp();
         for (const auto& file : files) std::filesystem::remove(file);
+    }
+
+    static void powerOnAndReset() {
+        std::string message;
+        ASSERT_TRUE(test::boardPowerOn(message)) << message;
+        test::boardReset();
+        boardRun(3 * BOARD_TICK);
+    }
+
+    // The monitor's "s" onto a tape recorded in file: `command` types "s", the start, "m" and the end, a
+    // second "m" starts the store, which has `count` cycles to get back to the command loop.
+    static void storeOnTape(const char* command, const std::string& file, std::int64_t count) {
+        std::string message;
+        ASSERT_TRUE(boardType(command));
+        ASSERT_TRUE(tapeStartRecording("Orvane bytes", file, message)) << message;
+        boardPress(boardKeyId('m'));
+        boardRun(count);
+        ASSERT_EQ(rio[0].ddrA, 0x07) << "the store has not returned to the command loop";
+        tapeStop(message);
+        ASSERT_TRUE(message.empty()) << message;
+    }
+
+    // The monitor's "l" with file playing.
+    static void loadFromTape(const std::string& file) {
+        std::string message;
+        ASSERT_TRUE(tapeStartPlaying(file, message)) << message;
+        ASSERT_TRUE(boardType("l"));
     }
 
     // A tape file name unique to this process.
@@ -306,20 +331,12 @@ TEST_F(MonitorTest, StoreWithStartEqualToEndWritesTheHeaderAlone) {
 TEST_F(MonitorTest, LoadReadsARecordedBlockBackWhereItCameFrom) {
     poke(0x0200, {0x55, 0x00, 0xFF, 0x81, 0x7E});
     const std::string file = tapeFile("block");
-    std::string message;
-    ASSERT_TRUE(boardType("s0200m0205"));
-    ASSERT_TRUE(tapeStartRecording("Orvane bytes", file, message)) << message;
-    boardPress(boardKeyId('m'));
     // Nine bytes of about 33,200 cycles each.
-    boardRun(400000);
-    ASSERT_EQ(rio[0].ddrA, 0x07) << "not back in the command loop";
-    tapeStop(message);
-    ASSERT_TRUE(message.empty()) << message;
+    ASSERT_NO_FATAL_FAILURE(storeOnTape("s0200m0205", file, 400000));
 
     poke(0x0200, {0x00, 0x00, 0x00, 0x00, 0x00});
     poke(0x0006, {0x00, 0x03, 0x10, 0x03});
-    ASSERT_TRUE(tapeStartPlaying(file, message)) << message;
-    ASSERT_TRUE(boardType("l"));
+    ASSERT_NO_FATAL_FAILURE(loadFromTape(file));
     // The tape's two-second leader, then the nine bytes. Port B, looked at every slice, shows each data
     // byte as it arrives; the last one only until the command loop's scan takes over, a few cycles later.
     std::vector<std::uint8_t> portB;
@@ -335,6 +352,32 @@ TEST_F(MonitorTest, LoadReadsARecordedBlockBackWhereItCameFrom) {
     EXPECT_EQ(memory[0x06] | memory[0x07] << 8, 0x0205);
     EXPECT_EQ(memory[0x08] | memory[0x09] << 8, 0x0205);
     for (int d = 0; d < 8; ++d) EXPECT_EQ(digitSegments[d], 0x80) << "digit " << d;
+}
+
+// Between store and load the board is switched off and on: the cycle counter starts again from 0 and
+// RAM holds new random bytes.
+TEST_F(MonitorTest, StoredBytesComeBackAfterPowerOffAndOn) {
+    const std::uint8_t stored[] = {0x3C, 0xA5, 0x0F};
+    for (std::uint16_t i = 0; i < 3; ++i) busWrite(0x0200 + i, stored[i], 1);
+    const std::string file = tapeFile("power");
+    // Seven bytes of about 33,200 cycles each.
+    ASSERT_NO_FATAL_FAILURE(storeOnTape("s0200m0203", file, 300000));
+    const auto size = std::filesystem::file_size(file);
+
+    ASSERT_NO_FATAL_FAILURE(powerOnAndReset());
+    ASSERT_LT(cycles, 2 * 3 * BOARD_TICK) << "the counter did not start again";
+    for (std::uint16_t i = 0; i < 3; ++i) busWrite(0x0200 + i, static_cast<std::uint8_t>(~stored[i]), 1);
+    ASSERT_NO_FATAL_FAILURE(loadFromTape(file));
+    // The two-second leader, then the seven bytes.
+    boardRun(2400000);
+
+    EXPECT_EQ(rio[0].ddrA, 0x07) << "the load has not returned to the command loop";
+    for (std::uint16_t i = 0; i < 3; ++i) EXPECT_EQ(memory[0x0200 + i], stored[i]) << "byte " << i;
+    EXPECT_EQ(trackEnded, 0) << "the trailer still sounds";
+    boardRun(2000000);
+    EXPECT_EQ(trackEnded, 1);
+    EXPECT_FALSE(tapeActive(cycles));
+    EXPECT_EQ(std::filesystem::file_size(file), size) << "playing changed the file";
 }
 
 TEST_F(MonitorTest, RoutinesProgramsMayCall) {
