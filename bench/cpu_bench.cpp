@@ -2,6 +2,7 @@
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "settings/flags.h"
+#include "support/cpu_start.h"
 
 #include <benchmark/benchmark.h>
 
@@ -37,13 +38,7 @@ void loadMixedLoop() {
     };
     std::uint16_t address = 0x0200;
     for (std::uint8_t byte : program) memory[address++] = byte;
-    cpu = CpuState{};
-    cpu.pc = 0x0200;
-    cpu.sp = 0xFF;
-    cpu.bit5 = 1;
-    pendingInterrupts = 0;
-    cycles = 0;
-    diag = 0;
+    test::cpuStartAt(0x0200);
     halted = false;
 }
 
@@ -53,9 +48,7 @@ void runSlices(benchmark::State& state, std::int32_t budget, int slicesPerIterat
     for (auto _ : state) {
         for (int slice = 0; slice < slicesPerIteration; ++slice) {
             std::uint8_t status = 0;
-            const auto before = static_cast<std::uint32_t>(cycles);
-            cpuExecute(budget, status);
-            executed += static_cast<std::uint32_t>(cycles) - before;
+            executed += test::runSlice(budget, status);
             if (status & SLICE_BADOP) {
                 state.SkipWithError("the loop ran into an invalid opcode");
                 return;

@@ -7,6 +7,7 @@
 #include "machine/power.h"
 #include "machine/rio.h"
 #include "settings/flags.h"
+#include "support/cpu_start.h"
 
 #include <gtest/gtest.h>
 
@@ -29,12 +30,7 @@ class CpuFixture : public ::testing::Test {
         machinePowerOn();
         rioReset();
         std::fill(memory.begin(), memory.begin() + 0x0400, 0);
-        cpu = CpuState{};
-        cpu.pc = 0x0200;
-        cpu.sp = 0xFF;
-        cpu.bit5 = 1;
-        cycles = 0;
-        pendingInterrupts = 0;
+        cpuStartAt(0x0200);
         breakpoint = 0;
         halted = true;
         poke(0xFFFA, {NMI_HANDLER & 0xFF, NMI_HANDLER >> 8, RESET_HANDLER & 0xFF, RESET_HANDLER >> 8,
@@ -50,16 +46,9 @@ class CpuFixture : public ::testing::Test {
         for (std::uint8_t byte : bytes) busWrite(address++, byte, 1);
     }
 
-    // Runs one slice and returns the cycles it took, counted wrap-safe.
-    static std::uint32_t run(std::int32_t budget, std::uint8_t& status, int* executed = nullptr) {
-        const auto before = static_cast<std::uint32_t>(cycles);
-        const int count = cpuExecute(budget, status);
-        if (executed) *executed = count;
-        return static_cast<std::uint32_t>(cycles) - before;
-    }
     static std::uint32_t step() {
         std::uint8_t status = 0;
-        return run(1, status);
+        return runSlice(1, status);
     }
 
     static std::uint8_t stackByte(int depth) { return memory[0x0100 + ((cpu.sp + depth) & 0xFF)]; }

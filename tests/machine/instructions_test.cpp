@@ -127,7 +127,7 @@ TEST_F(InstructionTest, EveryOpcodeIsValidOrNotAndCostsItsClass) {
         cpu.n = cpu.v = cpu.c = cpu.z = clearTest ? 1 : 0;
         std::uint8_t status = 0;
         int executed = -1;
-        const std::uint32_t spent = run(1, status, &executed);
+        const std::uint32_t spent = runSlice(1, status, &executed);
         EXPECT_EQ(cpuOpcodeValid(static_cast<std::uint8_t>(code)), op != nullptr);
         if (op) {
             ++valid;

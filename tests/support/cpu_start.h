@@ -1,0 +1,31 @@
+// Processor start and slices shared by the processor tests and the benchmarks.
+#pragma once
+
+#include "machine/cpu.h"
+#include "settings/flags.h"
+
+#include <cstdint>
+
+namespace orv::test {
+
+// Registers as a program starts at pc: an empty stack, bit 5 set, everything else 0. No interrupt
+// pending, the cycle counter at 0, no trace.
+inline void cpuStartAt(std::uint16_t pc) {
+    cpu = CpuState{};
+    cpu.pc = pc;
+    cpu.sp = 0xFF;
+    cpu.bit5 = 1;
+    pendingInterrupts = 0;
+    cycles = 0;
+    diag = 0;
+}
+
+// Runs one slice and returns the cycles it took, counted wrap-safe.
+inline std::uint32_t runSlice(std::int32_t budget, std::uint8_t& status, int* executed = nullptr) {
+    const auto before = static_cast<std::uint32_t>(cycles);
+    const int count = cpuExecute(budget, status);
+    if (executed) *executed = count;
+    return static_cast<std::uint32_t>(cycles) - before;
+}
+
+} // namespace orv::test
