@@ -2,10 +2,7 @@
 // that keep the reader's own promises.
 #include "support.h"
 
-#include "machine/power.h"
-#include "machine/rio.h"
 #include "objfile/hex.h"
-#include "settings/flags.h"
 
 #include <cstring>
 #include <memory>
@@ -20,10 +17,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    diag = fuzz::hashOf(data, size) & 1;
-    // Bytes for the RIO pages act on the chips: start every run from the same board.
-    machinePowerOn();
-    rioReset();
+    fuzz::startBoard(data, size);
 
     // Exactly the input, no NUL after it, so the sanitizer sees any read past the end.
     std::unique_ptr<char[]> text(new char[size ? size : 1]);

@@ -52,9 +52,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    diag = fuzz::hashOf(data, size) & 1;
-    machinePowerOn();
-    rioReset();
+    fuzz::startBoard(data, size);
     const auto before = memory;
     const auto chipsBefore = rio;
 

@@ -4,6 +4,7 @@
 
 #include "settings/flags.h"
 #include "settings/settings.h"
+#include "tests/support/settings_defaults.h"
 
 #include <cstring>
 
@@ -25,18 +26,6 @@ Values current() {
             keys != 0,  mute != 0,   debug != 0,  diag,        debugM,        debugG,      debugP};
 }
 
-void setDefaults() {
-    windowRect = {-1, 0, 0, 0};
-    currFileDir = "/opt/orv/";
-    currFileObj.clear();
-    currFileMid.clear();
-    saveAddrStart = "0000";
-    saveAddrEnd = "00FF";
-    menu = keys = 1;
-    debug = mute = diag = 0;
-    debugM = debugG = debugP = 0;
-}
-
 // A text survives the file unchanged unless it holds a line break or blanks at either end, which the
 // profile format cannot keep.
 bool keepable(const std::string& text) {
@@ -53,9 +42,7 @@ void checkText(const std::string& now, const std::string& was, const char* what)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     settingsPath = fuzz::writeScratch("orv.ini", data, size);
-    screenWidth = 1920;
-    screenHeight = 1080;
-    setDefaults();
+    orv::test::settingsStartDefaults();
     loadSettings();
     const Values read = current();
     diag = 0;
@@ -70,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The exit write into the fuzzer's file, then a fresh start from it.
     diag = read.diag;
     saveSettings();
-    setDefaults();
+    orv::test::settingsStartDefaults();
     loadSettings();
     const Values back = current();
     diag = 0;

@@ -1,6 +1,9 @@
 #include "support.h"
 
 #include "machine/host.h"
+#include "machine/power.h"
+#include "machine/rio.h"
+#include "settings/flags.h"
 #include "tape/midi.h"
 
 #include <cstdio>
@@ -71,6 +74,12 @@ std::uint32_t hashOf(const std::uint8_t* data, std::size_t size) {
     std::uint32_t h = 2166136261u;
     for (std::size_t i = 0; i < size; ++i) h = (h ^ data[i]) * 16777619u;
     return h;
+}
+
+void startBoard(const std::uint8_t* data, std::size_t size) {
+    diag = hashOf(data, size) & 1;
+    machinePowerOn();
+    rioReset();
 }
 
 void quietStandardOutput() {

@@ -19,6 +19,9 @@ bool startsWith(const std::string& text, const char* prefix);
 
 // A hash of the input, for choices a target makes per input (the same input, the same choices).
 std::uint32_t hashOf(const std::uint8_t* data, std::size_t size);
+// Every run starts from the same board (bytes for the RIO pages act on the chips): powered on, the RIO
+// chips reset, and the trace on for half the inputs.
+void startBoard(const std::uint8_t* data, std::size_t size);
 // The trace goes to standard output: with it sent nowhere, the traced paths can run too.
 void quietStandardOutput();
 

@@ -1,6 +1,7 @@
 #include "settings/flags.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
+#include "support/settings_defaults.h"
 
 #include <gtest/gtest.h>
 
@@ -51,17 +52,7 @@ class SettingsTest : public ::testing::Test {
         ini = dir / "orv.ini";
         saved = {menu, keys, debug, mute, diag};
         settingsPath = ini.string();
-        screenWidth = 1920;
-        screenHeight = 1080;
-        windowRect = {-1, 0, 0, 0};
-        currFileDir = "/opt/orv/";
-        currFileObj.clear();
-        currFileMid.clear();
-        saveAddrStart = "0000";
-        saveAddrEnd = "00FF";
-        menu = keys = 1;
-        debug = mute = diag = 0;
-        debugM = debugG = debugP = 0;
+        test::settingsStartDefaults();
     }
     void TearDown() override {
         fs::remove_all(dir);
