@@ -1,5 +1,6 @@
 #include "machine/host.h"
 #include "machine/latch.h"
+#include "support/board.h"
 #include "support/host_stub.h"
 
 #include <gtest/gtest.h>
@@ -10,10 +11,7 @@ namespace {
 class LatchTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        digitSegments.fill(0);
-        digitTick.fill(0);
-        lastDigit = -1;
-        displayTick = 0;
+        test::boardClearDisplay();
         test::clearHostRecord();
     }
     int repaints() const { return test::repaintCount[AREA_LED]; }

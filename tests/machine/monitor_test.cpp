@@ -62,10 +62,7 @@ class MonitorTest : public ::testing::Test {
         mute = 1;
         std::string message;
         tapeStop(message);
-        digitSegments.fill(0);
-        digitTick.fill(0);
-        lastDigit = -1;
-        displayTick = 0;
+        test::boardClearDisplay();
         keyUp();
         ASSERT_NO_FATAL_FAILURE(powerOnAndReset());
     }

@@ -5,6 +5,7 @@
 #include "machine/power.h"
 #include "machine/rio.h"
 #include "settings/flags.h"
+#include "support/board.h"
 #include "support/host_stub.h"
 #include "tape/tape.h"
 
@@ -21,10 +22,7 @@ namespace {
 class RioTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        digitSegments.fill(0);
-        digitTick.fill(0);
-        lastDigit = -1;
-        displayTick = 0;
+        test::boardClearDisplay();
         machinePowerOn();
         rioReset();
         keyUp();

@@ -74,6 +74,13 @@ void boardReset() {
     cpuRequestReset();
 }
 
+void boardClearDisplay() {
+    digitSegments.fill(0);
+    digitTick.fill(0);
+    lastDigit = -1;
+    displayTick = 0;
+}
+
 std::uint8_t boardRun(std::int64_t count) {
     const auto start = static_cast<std::uint32_t>(cycles);
     while (static_cast<std::uint32_t>(cycles) - start < count) {

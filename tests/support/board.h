@@ -25,6 +25,8 @@ std::string monitorHexText(std::string& message);
 bool boardPowerOn(std::string& message);
 // The reset key: a processor reset, served at once.
 void boardReset();
+// The display latch as before any write: every digit dark, none refreshed yet.
+void boardClearDisplay();
 
 // Runs at least `count` cycles, slice by slice, with a fading pass at every tick boundary. Stops early
 // on a slice that ends with SLICE_BREAK or SLICE_BADOP and returns those bits (0 when none).
