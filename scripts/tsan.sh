@@ -32,62 +32,43 @@ cp "$build/orv" "$work/orv"
 # The trace tells which steps the program went through.
 printf '[User]\r\ndiag=1\r\n' > "$work/orv.ini"
 
-cat > "$work/session.sh" <<'SESSION'
-#!/usr/bin/env bash
-set -euo pipefail
-cd "$1"
-./orv > trace.txt 2> errors.txt &
-pid=$!
-trap 'kill $pid 2>/dev/null || true' EXIT
-
-window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Orvane$' | head -1) || { echo "orv's window did not appear"; exit 1; }
+# The session's helpers: a slower start and slower keys, as the sanitizer slows orv down.
+# shellcheck source=tests/program/e2e_lib.sh
+source tests/program/e2e_lib.sh
+export E2E_WINDOW_TIMEOUT=60 E2E_KEY_DELAY=0.3
+status=0
+e2e_session <<'SESSION' || status=1
 xdotool windowfocus --sync "$window"
 sleep 1
-keys() { # one key at a time, slower than the key queue empties
-  for k in "$@"; do xdotool key --window "$window" "$k"; sleep 0.3; done
-}
 # Waits up to 10 s for a line of the trace.
 expect() {
   for _ in $(seq 100); do [ "$(grep -c "$1" trace.txt)" -ge "$2" ] && return 0; sleep 0.1; done
   echo "the trace never showed '$1' $2 times"; exit 1
 }
-menu() { # alt+letter, then the item's letter
-  xdotool key --window "$window" "alt+$1"
-  sleep 0.5
-  xdotool key "$2"
-  sleep 0.3
-}
 
 # Reset runs the machine; then the monitor's keys: 0200 and a store into it.
-keys Escape
+e2e_keys Escape
 expect '^Running' 1
-keys m 0 2 0 0 m a 5 Up 3 c Up
+e2e_keys m 0 2 0 0 m a 5 Up 3 c Up
 sleep 1
-keys Pause
+e2e_keys Pause
 expect '^Halted' 1
-keys Pause
+e2e_keys Pause
 expect '^Running' 2
-keys 0 2 m
-menu a h
+e2e_keys 0 2 m
+e2e_menu a h
 expect '^Halted' 2
-menu a r
+e2e_menu a r
 expect '^Running' 3
-keys 1 2 3
+e2e_keys 1 2 3
 sleep 1
-menu f x
-for _ in $(seq 100); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-if kill -0 $pid 2>/dev/null; then echo "orv did not exit"; exit 1; fi
-wait $pid || { echo "orv exited with $?"; exit 1; }
+e2e_menu f x
+e2e_wait_exit 100
 SESSION
-chmod +x "$work/session.sh"
-
-status=0
-xvfb-run -a -s "-screen 0 1024x768x24" "$work/session.sh" "$work" || status=1
-cp "$work/errors.txt" "${TMPDIR:-/tmp}/orv_tsan_errors.txt" 2>/dev/null || true
+e2e_keep errors.txt orv_tsan_errors.txt
 reports=$(grep -c "WARNING: ThreadSanitizer" "$work/errors.txt" || true)
 if [ "$status" -ne 0 ] || [ "$reports" -ne 0 ]; then
-  echo "trace:"; cat "$work/trace.txt" 2>/dev/null || true
-  echo "errors:"; cat "$work/errors.txt" 2>/dev/null || true
+  e2e_show_output
   echo "FAIL: ThreadSanitizer run ($reports reports)"
   exit 1
 fi
