@@ -38,7 +38,7 @@ class ModalScript : public QObject {
         clock.start();
         connect(&timer, &QTimer::timeout, this, [this] {
             QWidget* active = QApplication::activeModalWidget();
-            if (clock.elapsed() > 5000) {
+            if (clock.elapsed() > 30000) {
                 if (auto* dialog = qobject_cast<QDialog*>(active)) dialog->reject();
                 return;
             }

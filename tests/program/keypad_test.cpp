@@ -303,7 +303,7 @@ TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox
     EXPECT_EQ(debugP, 0x0281);
     EXPECT_EQ(breakpoint, 0x0281);
     onCommand(CMD_RUN);
-    ASSERT_TRUE(settleUntil([] { return halted; }, 2000));
+    ASSERT_TRUE(settleUntil([] { return halted; }, 10000));
     EXPECT_EQ(cpu.pc, 0x0281);
     EXPECT_TRUE(test::boxes.empty());
 
@@ -311,7 +311,7 @@ TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox
     type("p0282");
     EXPECT_EQ(breakpoint, 0x0282);
     onCommand(CMD_RUN);
-    ASSERT_TRUE(settleUntil([] { return halted; }, 2000));
+    ASSERT_TRUE(settleUntil([] { return halted; }, 10000));
     EXPECT_EQ(cpu.pc, 0x0282);
 }
 

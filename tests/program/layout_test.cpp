@@ -126,11 +126,11 @@ TEST_F(LayoutTest, ZoomStepsOneScaleAndKeepsTheLimits) {
     ASSERT_EQ(scale, 4);
     zoomWindow(+1);
     test::settle(20);
-    test::settleUntil([] { return scale == 5 && panelWidget->width() == 500; }, 500);
+    test::settleUntil([] { return scale == 5 && panelWidget->width() == 500; }, 10000);
     EXPECT_EQ(scale, 5);
     EXPECT_EQ(panelWidget->width(), 500);
     zoomWindow(-1);
-    test::settleUntil([] { return scale == 4 && panelWidget->width() == 400; }, 500);
+    test::settleUntil([] { return scale == 4 && panelWidget->width() == 400; }, 10000);
     EXPECT_EQ(scale, 4);
 
     relayout(200);

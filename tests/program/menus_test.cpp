@@ -145,7 +145,7 @@ TEST_F(MenusTest, MenuBarOffLeavesThePopupToBringItBack) {
     EXPECT_EQ(menu, 0);
     EXPECT_FALSE(mainMenu->isVisible());
     // The window shrinks to the panel it shows.
-    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == panelHeight; }, 1000));
+    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == panelHeight; }, 10000));
     EXPECT_EQ(panelWidget->height(), panelHeight);
 
     rightPress(panelWidget, QPoint(5, 5));
@@ -156,8 +156,8 @@ TEST_F(MenusTest, MenuBarOffLeavesThePopupToBringItBack) {
     EXPECT_FALSE(item->isChecked());
     item->trigger();
     popupMenu->close();
-    ASSERT_TRUE(settleUntil([] { return menu && mainMenu->isVisible(); }, 1000));
-    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() > panelHeight; }, 1000));
+    ASSERT_TRUE(settleUntil([] { return menu && mainMenu->isVisible(); }, 10000));
+    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() > panelHeight; }, 10000));
     EXPECT_EQ(panelWidget->height(), panelHeight);
 }
 
@@ -184,17 +184,17 @@ TEST_F(MenusTest, DebugAndKeyboardReturnTheWindowToItsHeight) {
     const int units = 90 * scale;
     onCommand(CMD_DEBUG);
     ASSERT_TRUE(settleUntil(
-        [&] { return debugPanelHeight > 0 && panelWidget->height() == units + debugPanelHeight; }, 1000));
+        [&] { return debugPanelHeight > 0 && panelWidget->height() == units + debugPanelHeight; }, 10000));
     EXPECT_EQ(mainWindow->height(), height + debugPanelHeight);
     onCommand(CMD_DEBUG);
-    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == height; }, 1000));
+    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == height; }, 10000));
     EXPECT_EQ(panelWidget->height(), units);
 
     onCommand(CMD_KEYBOARD);
-    ASSERT_TRUE(settleUntil([&] { return panelWidget->height() == 17 * scale; }, 1000));
+    ASSERT_TRUE(settleUntil([&] { return panelWidget->height() == 17 * scale; }, 10000));
     EXPECT_FALSE(keyButtons[0]->isVisible());
     onCommand(CMD_KEYBOARD);
-    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == height; }, 1000));
+    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == height; }, 10000));
     EXPECT_TRUE(keyButtons[0]->isVisible());
     EXPECT_EQ(panelWidget->width(), 100 * scale);
 }

@@ -50,7 +50,7 @@ void resizeClient(int width, int height) {
     mainWindow->resize(width + extraWidth, height + extraHeight);
     // Let the snapping resize and its nested layout arrive.
     settle(20);
-    settleUntil([] { return panelWidget->width() == 100 * scale; }, 500);
+    settleUntil([] { return panelWidget->width() == 100 * scale; }, 10000);
 }
 
 void relayout(int width) {

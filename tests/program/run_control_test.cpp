@@ -123,7 +123,7 @@ TEST_F(RunControlTest, RunLeavesABreakpointAtPcAndStopsTheNextTimeItIsReached) {
     EXPECT_TRUE(pacerRunning());
     EXPECT_EQ(cpu.x, static_cast<std::uint8_t>(x + 1));
 
-    ASSERT_TRUE(settleUntil([] { return halted; }, 2000));
+    ASSERT_TRUE(settleUntil([] { return halted; }, 10000));
     EXPECT_FALSE(pacerRunning());
     EXPECT_EQ(cpu.pc, 0x0200);
     EXPECT_EQ(cpu.x, static_cast<std::uint8_t>(x + 1));
@@ -135,7 +135,7 @@ TEST_F(RunControlTest, WithTheDebugPanelHiddenTheBreakpointNeverStops) {
     cpuSetBreakpoint(0x0200);
     const std::int32_t before = cycles;
     onCommand(CMD_RUN);
-    ASSERT_TRUE(settleUntil([&] { return static_cast<std::uint32_t>(cycles - before) > 50'000; }, 2000));
+    ASSERT_TRUE(settleUntil([&] { return static_cast<std::uint32_t>(cycles - before) > 50'000; }, 10000));
     EXPECT_FALSE(halted);
     onCommand(CMD_HALT);
     EXPECT_TRUE(halted);
@@ -205,9 +205,9 @@ TEST_F(RunControlTest, PauseHaltsAndUnpauseResumesOnlyWhatWasRunning) {
 TEST_F(RunControlTest, ToggleRunsWhenHaltedAndHaltsWhenRunning) {
     loadLoop();
     postCommand(CMD_RUN_HALT);
-    ASSERT_TRUE(settleUntil([] { return !halted; }, 500));
+    ASSERT_TRUE(settleUntil([] { return !halted; }, 10000));
     postCommand(CMD_RUN_HALT);
-    ASSERT_TRUE(settleUntil([] { return halted; }, 500));
+    ASSERT_TRUE(settleUntil([] { return halted; }, 10000));
     EXPECT_FALSE(pacerRunning());
 }
 
@@ -215,7 +215,7 @@ TEST_F(RunControlTest, RstButtonResetsAndRuns) {
     diag = 1;
     testing::internal::CaptureStdout();
     keyButtons[24]->click();
-    ASSERT_TRUE(settleUntil([] { return !halted; }, 500));
+    ASSERT_TRUE(settleUntil([] { return !halted; }, 10000));
     EXPECT_TRUE(pacerRunning());
     const std::uint16_t vector = static_cast<std::uint16_t>(busRead(0xFFFC) | busRead(0xFFFD) << 8);
     diag = 0;

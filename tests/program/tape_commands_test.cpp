@@ -304,7 +304,7 @@ TEST_F(TapeCommandsTest, AFinishedRecordingStopsByItselfHalfASecondLater) {
             if (tapeFlags() != states.back()) states.push_back(tapeFlags());
             return tapeState == 0;
         },
-        5000));
+        20000));
     EXPECT_EQ(states, (std::vector<int>{TAPE_RECORDING | TAPE_WAITING, TAPE_RECORDING | TAPE_ACTIVE,
                                         TAPE_RECORDING | TAPE_ENDED, 0}));
     EXPECT_TRUE(test::boxes.empty()) << test::boxes[0].text.toStdString();
