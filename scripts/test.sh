@@ -7,18 +7,31 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
+passed=0
+# Runs ctest (failing the script on any failure) and adds its count to the summary line at the end.
+run_ctest() {
+  local log
+  log=$(mktemp)
+  ctest "$@" --output-on-failure -j"$jobs" | tee "$log"
+  passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log" | tail -n 1)))
+  rm -f "$log"
+}
 
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j"$jobs"
-ctest --test-dir build/release --output-on-failure -j"$jobs"
+run_ctest --test-dir build/release
 
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DORV_SANITIZE=ON -DORV_BUILD_PROGRAM=ON -DORV_BUILD_BENCH=OFF >/dev/null
 cmake --build build/asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS="suppressions=$PWD/tests/sanitizers/lsan.supp" \
-  ctest --test-dir build/asan --output-on-failure -j"$jobs"
+  run_ctest --test-dir build/asan
 
 # The pacer thread and the main thread of one real session.
 bash scripts/tsan.sh -j"$jobs"
+passed=$((passed + 1))
 
 # Each reader of outside input under its fuzz target for a little while.
 bash scripts/fuzz.sh 20 -j"$jobs"
+passed=$((passed + 4))
+
+echo "test.sh: $passed passed, 0 failed"
