@@ -1,0 +1,263 @@
+#include "files/safe_file.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace orv {
+
+std::string bareName(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+#ifndef _WIN32
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a chain of symbolic links ends at (which need not exist yet: saving through a dangling
+// link creates the file it names).
+std::string followLinks(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop < 40; ++hop) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t length = ::readlink(current.c_str(), link.data(), link.size());
+        if (length < 0) return current;
+        link.resize(static_cast<std::size_t>(length));
+        current = !link.empty() && link.front() == '/' ? link : folderOf(current) + "/" + link;
+    }
+    return current;
+}
+
+FileRefusal refusalOf(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR: return FileRefusal::Missing;
+    case EACCES:
+    case EPERM:
+    case EROFS: return FileRefusal::ReadOnly;
+    default: return FileRefusal::Failed;
+    }
+}
+
+bool writeFully(int fd, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The finished content, read back from the temporary file, over the target itself: hard links
+// see the change. Only done after the whole content has been written once.
+bool copyInto(std::FILE* from, const std::string& target) {
+    const int to = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (to < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(to, &st) == 0 && S_ISREG(st.st_mode) && std::fseek(from, 0, SEEK_SET) == 0;
+    off_t total = 0;
+    char buffer[65536];
+    while (ok) {
+        const std::size_t n = std::fread(buffer, 1, sizeof buffer, from);
+        if (n == 0) break;
+        ok = writeFully(to, buffer, n);
+        total += static_cast<off_t>(n);
+    }
+    ok = ok && !std::ferror(from) && ::ftruncate(to, total) == 0 && ::fsync(to) == 0;
+    return ::close(to) == 0 && ok;
+}
+
+} // namespace
+
+std::FILE* openForReading(const std::string& path, FileRefusal& why) {
+    // Non-blocking, so that a FIFO opens at once and can be refused instead of waiting for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = errno == EISDIR ? FileRefusal::NotRegular : refusalOf(errno);
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = FileRefusal::NotRegular;
+        return nullptr;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file) {
+        ::close(fd);
+        why = FileRefusal::Failed;
+        return nullptr;
+    }
+    why = FileRefusal::None;
+    return file;
+}
+
+bool replacingOpen(ReplacingFile& out, const std::string& path, FileRefusal& why) {
+    out = ReplacingFile();
+    out.target = followLinks(path);
+    struct stat st {};
+    if (::stat(out.target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            why = FileRefusal::NotRegular;
+            return false;
+        }
+        // Write bits are checked as well as access(): a privileged user may write anything, but a file
+        // whose owner took every write bit away is meant to stay as it is.
+        if ((st.st_mode & 0222) == 0 || ::access(out.target.c_str(), W_OK) != 0) {
+            why = FileRefusal::ReadOnly;
+            return false;
+        }
+        out.existed = true;
+        out.inPlace = st.st_nlink > 1;
+        out.mode = st.st_mode & 07777;
+        out.owner = st.st_uid;
+        out.group = st.st_gid;
+    } else if (errno != ENOENT) {
+        why = refusalOf(errno);
+        return false;
+    }
+
+    const std::string folder = folderOf(out.target);
+    int fd = -1;
+#ifdef O_TMPFILE
+    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+#endif
+    if (fd < 0) {
+        std::string pattern = folder + "/." + bareName(out.target) + ".XXXXXX";
+        fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd < 0) {
+            why = refusalOf(errno);
+            return false;
+        }
+        out.temporary = pattern;
+        // mkostemp makes the file private; a new file gets the usual mode a plain create would give.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, 0666 & ~mask);
+    }
+    out.file = ::fdopen(fd, "w+b");
+    if (!out.file) {
+        ::close(fd);
+        if (!out.temporary.empty()) ::unlink(out.temporary.c_str());
+        why = FileRefusal::Failed;
+        return false;
+    }
+    why = FileRefusal::None;
+    return true;
+}
+
+bool replacingCommit(ReplacingFile& out) {
+    if (!out.file) return false;
+    const int fd = ::fileno(out.file);
+    bool ok = std::fflush(out.file) == 0 && !std::ferror(out.file);
+    if (ok && out.inPlace) {
+        ok = copyInto(out.file, out.target);
+        replacingDiscard(out);
+        return ok;
+    }
+    if (ok && out.existed) {
+        // The owner first: changing it may clear set-id bits, which the mode then restores.
+        if (::fchown(fd, out.owner, out.group) != 0) {
+            // Not ours to give away; the file stays the writer's, as any other save would.
+        }
+        ok = ::fchmod(fd, out.mode) == 0;
+    }
+    ok = ok && ::fsync(fd) == 0;
+    std::string named = out.temporary;
+    if (ok && named.empty()) {
+        // An unnamed file gets a name only now, complete, and keeps it only until the rename below.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        for (int attempt = 0; attempt < 16 && named.empty(); ++attempt) {
+            std::string candidate = folderOf(out.target) + "/." + bareName(out.target) + "." +
+                                    std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
+                named = candidate;
+            else if (errno != EEXIST)
+                break;
+        }
+        ok = !named.empty();
+    }
+    ok = ok && ::rename(named.c_str(), out.target.c_str()) == 0;
+    if (!ok && !named.empty()) ::unlink(named.c_str());
+    out.temporary.clear();
+    replacingDiscard(out);
+    return ok;
+}
+
+void replacingDiscard(ReplacingFile& out) {
+    if (out.file) std::fclose(out.file);
+    out.file = nullptr;
+    if (!out.temporary.empty()) ::unlink(out.temporary.c_str());
+    out.temporary.clear();
+}
+
+#else // _WIN32: no links or unnamed files to care for; a named temporary beside the target.
+
+std::FILE* openForReading(const std::string& path, FileRefusal& why) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    why = file ? FileRefusal::None : FileRefusal::Missing;
+    return file;
+}
+
+bool replacingOpen(ReplacingFile& out, const std::string& path, FileRefusal& why) {
+    out = ReplacingFile();
+    out.target = path;
+    out.temporary = path + ".tmp";
+    out.file = std::fopen(out.temporary.c_str(), "w+b");
+    why = out.file ? FileRefusal::None : FileRefusal::Failed;
+    return out.file != nullptr;
+}
+
+bool replacingCommit(ReplacingFile& out) {
+    bool ok = out.file && std::fflush(out.file) == 0 && !std::ferror(out.file);
+    ok = out.file && std::fclose(out.file) == 0 && ok;
+    out.file = nullptr;
+    ok = ok && std::rename(out.temporary.c_str(), out.target.c_str()) == 0;
+    if (!ok) std::remove(out.temporary.c_str());
+    out.temporary.clear();
+    return ok;
+}
+
+void replacingDiscard(ReplacingFile& out) {
+    if (out.file) std::fclose(out.file);
+    out.file = nullptr;
+    if (!out.temporary.empty()) std::remove(out.temporary.c_str());
+    out.temporary.clear();
+}
+
+#endif
+
+bool replaceWhole(const std::string& path, const std::string& content, FileRefusal& why) {
+    ReplacingFile out;
+    if (!replacingOpen(out, path, why)) return false;
+    if (std::fwrite(content.data(), 1, content.size(), out.file) != content.size()) {
+        replacingDiscard(out);
+        why = FileRefusal::Failed;
+        return false;
+    }
+    if (!replacingCommit(out)) {
+        why = FileRefusal::Failed;
+        return false;
+    }
+    return true;
+}
+
+} // namespace orv

@@ -1,0 +1,51 @@
+// The one way this program opens a user's file for reading and replaces one by writing: regular files
+// only (a pipe or device would block or never end), links followed to the file the user meant, its
+// permissions kept, a read-only file left alone, and a new content put in place whole or not at all.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace orv {
+
+enum class FileRefusal {
+    None,
+    Missing,    // nothing of that name (or its folder) exists
+    NotRegular, // a folder, pipe, device or socket
+    ReadOnly,   // a file the user made read-only, or one we may not write
+    Failed,     // anything else the system refused
+};
+
+// Opens an existing regular file for binary reading without ever blocking (a FIFO is refused, not
+// waited on). Returns nullptr and the reason on failure.
+std::FILE* openForReading(const std::string& path, FileRefusal& why);
+
+// The bare name of a path: what the user picked, for messages and the name-length limit.
+std::string bareName(const std::string& path);
+
+// A file being written in place of `target`. Until committed, the user's file (if any) is untouched
+// and nothing of the new one is visible; a process killed meanwhile leaves nothing behind where the
+// system has unnamed temporary files.
+struct ReplacingFile {
+    std::FILE* file = nullptr; // opened "w+b": the writer may seek back and rewrite
+    std::string target;        // the file the user meant, links followed
+    std::string temporary;     // a named temporary beside the target, where unnamed ones are not had
+    bool existed = false;      // the target was there: its mode and owner go to the new file
+    bool inPlace = false;      // the target has other hard links: the complete content is copied into it
+    unsigned mode = 0;
+    unsigned owner = 0, group = 0;
+};
+
+// Starts a replacement of path (after following links). False with the reason when the target is not a
+// regular file, is read-only, or no temporary file can be made beside it.
+bool replacingOpen(ReplacingFile& out, const std::string& path, FileRefusal& why);
+// Flushes and puts the new content in place; closes the file. False when any of it failed, and then
+// the old content is still there.
+bool replacingCommit(ReplacingFile& out);
+// Drops the new content; closes the file. The target is as it was.
+void replacingDiscard(ReplacingFile& out);
+
+// Replaces a file with content as a whole (replacingOpen, write, replacingCommit).
+bool replaceWhole(const std::string& path, const std::string& content, FileRefusal& why);
+
+} // namespace orv
