@@ -3,6 +3,7 @@
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/trace.h"
+#include "tape/tape.h"
 
 #include <chrono>
 
@@ -50,6 +51,8 @@ void machinePowerOn() {
         *flag = randomByte() & 1;
     }
     pendingInterrupts = 0;
+    // A running tape goes on across the restart of the counter.
+    tapeClockMoved(cycles, 0);
     cycles = 0;
 }
 

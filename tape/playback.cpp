@@ -15,6 +15,8 @@ namespace {
 constexpr std::int32_t MIN_HEAD = 27;
 // A variable-length quantity has at most four bytes.
 constexpr int MAX_DELTA_BYTES = 4;
+// The largest file the reader can count down in tapeBytesLeft.
+constexpr long MAX_FILE_SIZE = std::numeric_limits<std::int32_t>::max();
 // Keeps every due time within 2^31 cycles of now, so wrapped comparisons stay right.
 constexpr std::uint32_t MAX_EVENT_TICKS = 10000000;
 
@@ -96,14 +98,15 @@ void closePlayFile() {
 
 bool tapeStartPlaying(const std::string& fileName, std::string& message) {
     // Into a local first: a refused start leaves the running tape's file alone.
-    std::FILE* file = tapeOpenFile(fileName, "rb", message);
+    std::FILE* file = tapeOpenFile(fileName, false, message);
     if (!file) return false;
     playFile = file;
     long size = -1;
     if (std::fseek(playFile, 0, SEEK_END) == 0) size = std::ftell(playFile);
-    // A size the 32-bit track length cannot hold is as unknown as one that cannot be found.
-    if (size < 1 || size > std::numeric_limits<std::int32_t>::max()) {
-        tapeFormat(message, "Error: file '%s' empty or unknown length", tapeFileName.c_str());
+    if (size < 1 || size > MAX_FILE_SIZE) {
+        tapeFormat(message,
+                   size < 1 ? "Error: file '%s' empty or unknown length" : "Error: file '%s' too large",
+                   tapeFileName.c_str());
         closePlayFile();
         return false;
     }

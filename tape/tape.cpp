@@ -26,7 +26,7 @@ std::int32_t tapeBytesLeft = 0;
 std::int32_t trackLength = 0;
 std::string tapeMessage;
 std::string tapeFileName;
-std::FILE* recordFile = nullptr;
+ReplacingFile recordFile;
 std::FILE* playFile = nullptr;
 
 namespace {
@@ -67,8 +67,9 @@ bool rewriteLength() {
     std::uint32_t length = static_cast<std::uint32_t>(trackLength);
     std::uint8_t bytes[4] = {static_cast<std::uint8_t>(length >> 24), static_cast<std::uint8_t>(length >> 16),
                              static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
-    return std::fseek(recordFile, 18, SEEK_SET) == 0 && std::fwrite(bytes, 1, 4, recordFile) == 4 &&
-           std::fflush(recordFile) == 0;
+    std::FILE* file = recordFile.file;
+    return std::fseek(file, 18, SEEK_SET) == 0 && std::fwrite(bytes, 1, 4, file) == 4 &&
+           std::fflush(file) == 0;
 }
 
 } // namespace
@@ -82,7 +83,7 @@ void tapeFormat(std::string& message, const char* format, ...) {
     message = text;
 }
 
-std::FILE* tapeOpenFile(const std::string& fileName, const char* mode, std::string& message) {
+std::FILE* tapeOpenFile(const std::string& fileName, bool writing, std::string& message) {
     message.clear();
     // The window offers Record and Play only while idle; a second file would orphan the running one.
     if (tapeState != 0) {
@@ -90,18 +91,27 @@ std::FILE* tapeOpenFile(const std::string& fileName, const char* mode, std::stri
         return nullptr;
     }
     tapeMessage.clear();
-    if (fileName.size() > static_cast<std::size_t>(TAPE_NAME_MAX)) {
-        std::size_t shown = std::min<std::size_t>(fileName.size(), std::numeric_limits<int>::max());
+    // The user picked a name in a folder: the limit and the messages are about that name.
+    const std::string bare = bareName(fileName);
+    if (bare.size() > static_cast<std::size_t>(TAPE_NAME_MAX)) {
+        std::size_t shown = std::min<std::size_t>(bare.size(), std::numeric_limits<int>::max());
         tapeFormat(message, "Error: filename too long (%d)", static_cast<int>(shown));
         return nullptr;
     }
-    if (fileName.empty()) {
+    if (bare.empty()) {
         message = "Error: no filename given";
         return nullptr;
     }
-    tapeFileName = fileName;
+    tapeFileName = bare;
     addDefaultExtension(tapeFileName, "mid");
-    std::FILE* file = std::fopen(tapeFileName.c_str(), mode);
+    const std::string path = fileName.substr(0, fileName.size() - bare.size()) + tapeFileName;
+    FileRefusal why = FileRefusal::None;
+    std::FILE* file = nullptr;
+    if (writing) {
+        if (replacingOpen(recordFile, path, why)) file = recordFile.file;
+    } else {
+        file = openForReading(path, why);
+    }
     if (!file) tapeFormat(message, "Error: file '%s' could not be opened", tapeFileName.c_str());
     return file;
 }
@@ -137,10 +147,7 @@ void tapeMidiClose() {
 }
 
 bool tapeStartRecording(const std::string& text, const std::string& fileName, std::string& message) {
-    // Into a local first: a refused start leaves the running tape's file alone.
-    std::FILE* file = tapeOpenFile(fileName, "wb", message);
-    if (!file) return false;
-    recordFile = file;
+    if (!tapeOpenFile(fileName, true, message)) return false;
     trace("Tape Record\n");
     tapeState |= TAPE_RECORDING | TAPE_WAITING;
     trackLength = -TAPE_CHUNK_HEADERS;
@@ -151,7 +158,11 @@ bool tapeStartRecording(const std::string& text, const std::string& fileName, st
     tapeClockStarted = 0;
     trackEnded = 0;
     wentLow = 0;
-    if (!tapeFlush(message)) return false;
+    if (!tapeFlush(message)) {
+        // No head, no tape: the stop that follows drops the new file.
+        tapeMessage = message;
+        return false;
+    }
     if (tapeOpenOutput() && !mute) tapeMidiSend(0x90, TAPE_NOTE_HIGH, 127);
     return true;
 }
@@ -166,8 +177,8 @@ void tapeOutputBit(int level, std::int32_t atCycles) {
     if (newLevel == 0) wentLow = 1;
     if (!mute) tapeMidiSend(0x90, newNote, 127);
 
-    // The first change follows the leader directly. A clock that went back (power off and on)
-    // gives no negative gap; the difference is taken modulo 2^32 so the count may wrap.
+    // The first change follows the leader directly. A clock that went back gives no negative gap;
+    // the difference is taken modulo 2^32 so the count may wrap.
     std::uint32_t gap = 0;
     if (tapeClockStarted) {
         auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(atCycles) -
@@ -180,7 +191,8 @@ void tapeOutputBit(int level, std::int32_t atCycles) {
     std::uint32_t ticks = (gap + TAPE_CYCLES_PER_TICK / 2) / TAPE_CYCLES_PER_TICK;
 
     if (tapeCursor >= FLUSH_BEFORE_CHANGE) {
-        // Recording goes on; a lost block makes tapeStop leave the file unfinished.
+        // A lost block spoils the recording: the program stops it on its next tick and the old tape
+        // stays as it was.
         std::string failure;
         if (!tapeFlush(failure)) tapeMessage = failure;
     }
@@ -194,8 +206,8 @@ bool tapeFlush(std::string& message) {
     auto count = static_cast<std::size_t>(tapeCursor);
     tapeCursor = 0;
     // Flushed at once so a full disk shows up here and not only at close.
-    bool written = recordFile && std::fwrite(tapeBuffer.data(), 1, count, recordFile) == count &&
-                   std::fflush(recordFile) == 0;
+    std::FILE* file = recordFile.file;
+    bool written = file && std::fwrite(tapeBuffer.data(), 1, count, file) == count && std::fflush(file) == 0;
     if (!written) {
         tapeFormat(message, "Error: file '%s' could not be written", tapeFileName.c_str());
         return false;
@@ -209,6 +221,7 @@ void tapeStop(std::string& message) {
     message.clear();
     if (tapeState == 0) return;
     if (tapeState & TAPE_MIDI_OPEN) tapeMidiClose();
+    bool complete = false;
     if (!tapeMessage.empty()) {
         message = tapeMessage;
     } else if (tapeState & TAPE_RECORDING) {
@@ -221,7 +234,8 @@ void tapeStop(std::string& message) {
         if (message.empty()) message = failure;
         if (!rewriteLength())
             tapeFormat(message, "Error: file '%s' could not be rewritten", tapeFileName.c_str());
-        if (message.empty() && !tapeClockStarted)
+        complete = message.empty();
+        if (complete && !tapeClockStarted)
             tapeFormat(message, "Warning: no data recorded in '%s'", tapeFileName.c_str());
     }
     trace("Tape Stop\n");
@@ -232,10 +246,12 @@ void tapeStop(std::string& message) {
         std::fclose(playFile);
         playFile = nullptr;
     }
-    if (recordFile) {
-        if (std::fclose(recordFile) != 0 && message.empty())
+    if (recordFile.file) {
+        // Only a finished recording replaces the old tape; any failure leaves that as it was.
+        if (!complete)
+            replacingDiscard(recordFile);
+        else if (!replacingCommit(recordFile))
             tapeFormat(message, "Error: file '%s' could not be written", tapeFileName.c_str());
-        recordFile = nullptr;
     }
     tapeCursor = 0;
     tapeLast = -1;
@@ -249,6 +265,14 @@ bool tapeActive(std::int32_t atCycles) {
     // Modulo 2^32: a clock that went back reads as a long silence.
     std::uint32_t since = static_cast<std::uint32_t>(atCycles) - static_cast<std::uint32_t>(lastEdgeCycle);
     return since < ACTIVE_CYCLES;
+}
+
+void tapeClockMoved(std::int32_t from, std::int32_t to) {
+    // Before the clock starts the stamps are no counts yet: playing keeps the leader's length there.
+    if (tapeState == 0 || !tapeClockStarted) return;
+    const std::uint32_t by = static_cast<std::uint32_t>(to) - static_cast<std::uint32_t>(from);
+    lastEdgeCycle = static_cast<std::int32_t>(static_cast<std::uint32_t>(lastEdgeCycle) + by);
+    nextEdgeCycle = static_cast<std::int32_t>(static_cast<std::uint32_t>(nextEdgeCycle) + by);
 }
 
 void tapeSilence() {

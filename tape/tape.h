@@ -2,6 +2,8 @@
 // into its input, timed in machine cycles.
 #pragma once
 
+#include "files/safe_file.h"
+
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -21,7 +23,7 @@ constexpr std::uint8_t TAPE_NOTE_HIGH = 98;
 constexpr std::uint8_t TAPE_NOTE_LOW = 86;
 
 constexpr int TAPE_BUFFER_SIZE = 4000;
-// Names longer than this are refused.
+// Bare names longer than this are refused.
 constexpr int TAPE_NAME_MAX = 256;
 // Machine cycles per tick: at the default tempo one tick lasts 100 us, and the board runs at 1 MHz.
 constexpr int TAPE_CYCLES_PER_TICK = 100;
@@ -51,11 +53,14 @@ extern std::int32_t tapeLast;
 extern std::int32_t tapeBytesLeft;
 // Recording: bytes written so far minus 22, the track chunk's data length once the file is complete.
 extern std::int32_t trackLength;
-// A failure while the machine ran, kept for tapeStop to report; empty = none.
+// A failure while the machine ran, kept for tapeStop to report; empty = none. A recording with a
+// failure is stopped by the program as soon as it notices.
 extern std::string tapeMessage;
-// The file name as opened, default extension added.
+// The bare name of the file as opened, default extension added; messages name it.
 extern std::string tapeFileName;
-extern std::FILE* recordFile;
+// The recording: a new file beside the tape it replaces, put in its place only by a stop that finished
+// it. Until then the old tape is untouched.
+extern ReplacingFile recordFile;
 extern std::FILE* playFile;
 
 // Creates the file and starts recording. Returns true with message empty on success.
@@ -68,6 +73,9 @@ bool tapeFlush(std::string& message);
 void tapeStop(std::string& message);
 // True while the tape signal is alive; false whenever no tape runs.
 bool tapeActive(std::int32_t atCycles);
+// The cycle counter jumped from one count to another (power-on restarts it): the tape's own cycle
+// counts move with it, so a running tape's time goes on unbroken.
+void tapeClockMoved(std::int32_t from, std::int32_t to);
 // Note off for the sounding level, used when the machine halts.
 void tapeSilence();
 

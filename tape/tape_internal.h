@@ -12,9 +12,10 @@ namespace orv {
 // Replaces message by the formatted text.
 void tapeFormat(std::string& message, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // The start of a recording or of playback: clears message and tapeMessage, refuses a second tape and
-// a bad name, sets tapeFileName to the name with the default extension and opens that file in mode.
+// a bad name, sets tapeFileName to the bare name with the default extension and opens that file, a
+// regular file only and never waiting: for reading, or (writing) as recordFile, a replacement of it.
 // Returns the file, or nullptr with a message.
-std::FILE* tapeOpenFile(const std::string& fileName, const char* mode, std::string& message);
+std::FILE* tapeOpenFile(const std::string& fileName, bool writing, std::string& message);
 // Opens the MIDI output for a starting tape and sets its volume and program. False when it did not open.
 bool tapeOpenOutput();
 

@@ -26,8 +26,9 @@ e2e_wait_window '^Start Recording\.\.\.$' >/dev/null || { echo "the record dialo
 sleep 0.5
 xdotool type --delay 50 tape
 xdotool key Return
-for _ in $(seq 50); do [ -s tape.mid ] && break; sleep 0.1; done
-[ -s tape.mid ] || { echo "recording did not start"; exit 1; }
+# The new tape appears only when it is finished; the trace says when recording starts.
+for _ in $(seq 50); do grep -q '^Tape Record' trace.txt && break; sleep 0.1; done
+grep -q '^Tape Record' trace.txt || { echo "recording did not start"; exit 1; }
 xdotool windowfocus --sync "$window"
 sleep 0.3
 

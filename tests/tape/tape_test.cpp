@@ -1,15 +1,21 @@
 #include "tape_fixture.h"
 
+#include "machine/cpu.h"
+#include "machine/power.h"
+#include "support/file_size_limit.h"
 #include "tape/tape.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <limits>
+#include <set>
 #include <string>
-#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace orv {
 namespace {
@@ -33,14 +39,26 @@ class RecordTest : public test::TapeTest {
         EXPECT_EQ(tapeState, 0);
         return message;
     }
+    // The names in the test's folder: a replacement leaves no temporary file behind.
+    std::set<std::string> names() const {
+        std::set<std::string> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            found.insert(entry.path().filename().string());
+        return found;
+    }
 };
+
+// A recorded tape with one level change, to be recorded over.
+Bytes oldTape() {
+    return test::recordedFile({0x00, 0x62, 0x00, 0x00, 0x56, 0x7F}, 0x56);
+}
 
 TEST_F(RecordTest, NoLevelChangeWritesHeadAndTrailerWithWarning) {
     start();
     EXPECT_EQ(tapeState, TAPE_RECORDING | TAPE_WAITING | TAPE_MIDI_OPEN);
     tapeOutputBit(1, 1000); // the level a recording starts with
     tapeOutputBit(1, 90000);
-    EXPECT_EQ(stop(), "Warning: no data recorded in '" + path("t.mid") + "'");
+    EXPECT_EQ(stop(), "Warning: no data recorded in 't.mid'");
     Bytes file = readBytes(path("t.mid"));
     ASSERT_EQ(file.size(), 66u);
     EXPECT_EQ(file, test::recordedFile({}, 0x62));
@@ -84,7 +102,7 @@ TEST_F(RecordTest, GapsBecomeRoundedClampedDeltas) {
         {1000, 400000000, {0xCE, 0x10}},
         {nearTop, 1049, {0x0A}},          // across 2^31: the count turns negative
         {-300, 12800, {0x81, 0x00}},      // across 2^32: the count passes 0
-        {5000000, 0u - 4999700u, {0x00}}, // power off and on: the clock went back
+        {5000000, 0u - 4999700u, {0x00}}, // a clock that went back
         {0, 400, {0x04}},                 // a change at cycle 0 is a real change
     };
     for (const auto& c : cases) {
@@ -207,28 +225,92 @@ TEST_F(RecordTest, ActivityNeedsALowLevelAndEndsAfterHalfASecond) {
 
 TEST_F(RecordTest, StartRefusals) {
     std::string message;
+    // The limit and the messages are about the name the user picked, not the folder it is in.
     const struct {
         std::string name;
         std::string expected;
     } cases[] = {
+        {path(std::string(257, 'a')), "Error: filename too long (257)"},
         {std::string(257, 'a'), "Error: filename too long (257)"},
         {"", "Error: no filename given"},
-        {path("missing/t"), "Error: file '" + path("missing/t.mid") + "' could not be opened"},
+        {path(""), "Error: no filename given"},
+        {path("missing/t"), "Error: file 't.mid' could not be opened"},
     };
     for (const auto& c : cases) {
-        EXPECT_FALSE(tapeStartRecording("Orvane bytes", c.name, message));
+        EXPECT_FALSE(tapeStartRecording("Orvane bytes", c.name, message)) << c.name;
         EXPECT_EQ(message, c.expected);
         EXPECT_EQ(tapeState, 0);
-        EXPECT_EQ(recordFile, nullptr);
+        EXPECT_EQ(recordFile.file, nullptr);
     }
-    // A name without "." gets the default extension; a running tape is not replaced.
-    EXPECT_TRUE(tapeStartRecording("Orvane bytes", path("tune"), message));
-    EXPECT_EQ(tapeFileName, path("tune.mid"));
+    // A long path to a short name is fine, and a "." in a folder's name does not count as the name's.
+    const std::filesystem::path deep = dir / (std::string(200, 'd') + ".x") / std::string(100, 'e');
+    std::filesystem::create_directories(deep);
+    EXPECT_TRUE(tapeStartRecording("Orvane bytes", (deep / "tune").string(), message)) << message;
+    EXPECT_EQ(tapeFileName, "tune.mid");
+    // A running tape is not replaced.
     EXPECT_FALSE(tapeStartRecording("Orvane bytes", path("other.mid"), message));
     EXPECT_EQ(message, "Error: a tape is already running");
     EXPECT_FALSE(std::filesystem::exists(path("other.mid")));
-    EXPECT_EQ(stop(), "Warning: no data recorded in '" + path("tune.mid") + "'");
-    EXPECT_EQ(readBytes(path("tune.mid")).size(), 66u);
+    EXPECT_EQ(stop(), "Warning: no data recorded in 'tune.mid'");
+    EXPECT_EQ(readBytes((deep / "tune.mid").string()).size(), 66u);
+}
+
+// A pipe, a device, a folder or a socket is no tape: refused at once, neither waited on nor replaced.
+TEST_F(RecordTest, OnlyRegularFilesAreOpened) {
+    ASSERT_EQ(mkfifo(path("fifo.mid").c_str(), 0644), 0);
+    std::filesystem::create_directory(path("folder.mid"));
+    std::filesystem::create_symlink("/dev/null", path("null.mid"));
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path("sock.mid").size(), sizeof address.sun_path);
+    path("sock.mid").copy(address.sun_path, sizeof address.sun_path - 1);
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::set<std::string> before = names();
+    for (const char* name : {"fifo", "folder", "null", "sock"}) {
+        const std::string expected = std::string("Error: file '") + name + ".mid' could not be opened";
+        std::string message;
+        EXPECT_FALSE(tapeStartPlaying(path(name), message)) << name;
+        EXPECT_EQ(message, expected);
+        EXPECT_EQ(playFile, nullptr);
+        EXPECT_FALSE(tapeStartRecording("Orvane bytes", path(name), message)) << name;
+        EXPECT_EQ(message, expected);
+        EXPECT_EQ(recordFile.file, nullptr);
+        EXPECT_EQ(tapeState, 0);
+    }
+    close(sock);
+    EXPECT_EQ(names(), before);
+    EXPECT_EQ(std::filesystem::status(path("fifo.mid")).type(), std::filesystem::file_type::fifo);
+    EXPECT_TRUE(std::filesystem::is_symlink(path("null.mid")));
+}
+
+// Recording over a tape leaves it as it was until the new one is finished; through a link, the file
+// the link names is the one replaced.
+TEST_F(RecordTest, TheOldTapeStaysUntilTheNewOneIsFinished) {
+    const Bytes pulse =
+        test::recordedFile({0x00, 0x62, 0x00, 0x00, 0x56, 0x7F, 0x04, 0x56, 0x00, 0x00, 0x62, 0x7F}, 0x62);
+    for (const char* name : {"old.mid", "link.mid"}) {
+        test::writeBytes(path("old.mid"), oldTape());
+        if (name == std::string("link.mid")) std::filesystem::create_symlink("old.mid", path("link.mid"));
+        const std::set<std::string> before = names();
+        start(name);
+        tapeOutputBit(0, 1000);
+        for (std::int32_t now = 1400; now < 3000000; now += 1000) tapeOutputBit(now % 2000 == 1400, now);
+        EXPECT_EQ(readBytes(path("old.mid")), oldTape()) << name << ": recording";
+        EXPECT_EQ(stop(), "") << name;
+        const Bytes file = readBytes(path("old.mid"));
+        EXPECT_GT(file.size(), 3u * TAPE_BUFFER_SIZE) << name;
+        EXPECT_EQ(test::lengthAt18(file), file.size() - 22) << name;
+        EXPECT_EQ(names(), before) << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(path("link.mid")));
+
+    // The length is fixed in the new file before it takes the old one's place.
+    start("old.mid");
+    tapeOutputBit(0, 5000);
+    tapeOutputBit(1, 5400);
+    EXPECT_EQ(stop(), "");
+    EXPECT_EQ(readBytes(path("old.mid")), pulse);
 }
 
 // The Text event's length is one byte: a longer label is cut, never written with a wrapped length.
@@ -243,36 +325,75 @@ TEST_F(RecordTest, LongLabelIsCutToTheLengthByte) {
     EXPECT_TRUE(tapeStartPlaying(path("t.mid"), message)) << message;
 }
 
-TEST_F(RecordTest, UnwritableHeadKeepsRecordingUntilStopped) {
-    std::filesystem::create_symlink("/dev/full", path("full.mid"));
-    std::string message;
-    EXPECT_FALSE(tapeStartRecording("Orvane bytes", path("full.mid"), message));
-    EXPECT_EQ(message, "Error: file '" + path("full.mid") + "' could not be written");
-    EXPECT_EQ(tapeState, TAPE_RECORDING | TAPE_WAITING);
-    EXPECT_EQ(test::midiOpenCount, 0);
-    EXPECT_EQ(stop(), "Error: file '" + path("full.mid") + "' could not be rewritten");
+// A head or a block that cannot be written (as on a full disk) spoils the recording: the failure is
+// kept for the program, recording goes on until stopped, later blocks that could be written do not
+// hide it, and the stop drops the new file, leaving the old tape as it was.
+TEST_F(RecordTest, AFailedRecordingLeavesTheOldTape) {
+    const std::string lost = "Error: file 't.mid' could not be written";
+    const struct {
+        const char* what;
+        rlim_t limit;
+        bool headWritten;
+    } cases[] = {{"head", 20, false}, {"block", 1000, true}};
+    for (const auto& c : cases) {
+        test::clearMidiRecord();
+        test::writeBytes(path("t.mid"), oldTape());
+        std::string message;
+        std::int32_t now = 1000;
+        {
+            test::FileSizeLimit full(c.limit);
+            ASSERT_TRUE(full.ok());
+            EXPECT_EQ(tapeStartRecording("Orvane bytes", path("t.mid"), message), c.headWritten) << c.what;
+            EXPECT_EQ(message, c.headWritten ? "" : lost) << c.what;
+            EXPECT_EQ(tapeState & ~TAPE_MIDI_OPEN, TAPE_RECORDING | TAPE_WAITING) << c.what;
+            EXPECT_EQ(test::midiOpenCount, c.headWritten ? 1 : 0) << c.what;
+            for (int k = 0; k < 700; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, now);
+            EXPECT_EQ(tapeMessage, lost) << c.what;
+        }
+        for (int k = 0; k < 1400; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, now);
+        EXPECT_EQ(stop(), lost) << c.what;
+        EXPECT_EQ(readBytes(path("t.mid")), oldTape()) << c.what;
+        EXPECT_EQ(names(), std::set<std::string>{"t.mid"}) << c.what;
+    }
 }
 
-// A block lost while the machine runs is reported at stop, even when later blocks could be written,
-// and the file is left unfinished rather than passed off as complete.
-TEST_F(RecordTest, LostBlockIsReportedAtStop) {
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 1000;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+// The counter restarts at power-on; the tape's own time goes on, recording and playing.
+TEST_F(RecordTest, PowerOffAndOnKeepsTheTapeRunning) {
     start();
-    std::int32_t now = 1000;
-    for (int k = 0; k < 700; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, now);
-    EXPECT_EQ(tapeMessage, "Error: file '" + path("t.mid") + "' could not be written");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, oldHandler);
-    for (int k = 0; k < 1400; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, now);
-    EXPECT_EQ(stop(), "Error: file '" + path("t.mid") + "' could not be written");
-    Bytes file = readBytes(path("t.mid"));
-    ASSERT_GE(file.size(), 22u);
-    EXPECT_EQ(test::lengthAt18(file), 0u);
+    cycles = 7000000;
+    tapeOutputBit(0, cycles);
+    cycles += 3000;
+    machinePowerOn();
+    ASSERT_EQ(cycles, 0);
+    EXPECT_TRUE(tapeActive(cycles));
+    cycles += 1000;
+    tapeOutputBit(1, cycles);
+    EXPECT_EQ(stop(), "");
+    // 4,000 cycles from change to change: 40 ticks.
+    EXPECT_EQ(
+        readBytes(path("t.mid")),
+        test::recordedFile({0x00, 0x62, 0x00, 0x00, 0x56, 0x7F, 0x28, 0x56, 0x00, 0x00, 0x62, 0x7F}, 0x62));
+
+    std::string message;
+    ASSERT_TRUE(tapeStartPlaying(path("t.mid"), message)) << message;
+    cycles = 5000000;
+    EXPECT_EQ(tapeInputBit(cycles), 1);
+    EXPECT_EQ(tapeInputBit(cycles + 2001000), 0);
+    cycles += 2001000;
+    machinePowerOn();
+    EXPECT_TRUE(tapeActive(cycles));
+    EXPECT_EQ(tapeInputBit(2999), 0);
+    EXPECT_EQ(tapeInputBit(3000), 1);
+    EXPECT_TRUE(tapeActive(3000));
+    EXPECT_EQ(stop(), "");
+
+    // Before the first read the leader is a length, not a time: it still starts at that read.
+    ASSERT_TRUE(tapeStartPlaying(path("t.mid"), message)) << message;
+    cycles = 900000;
+    machinePowerOn();
+    EXPECT_EQ(tapeInputBit(400), 1);
+    EXPECT_EQ(tapeInputBit(2000399), 1);
+    EXPECT_EQ(tapeInputBit(2000400), 0);
 }
 
 } // namespace
