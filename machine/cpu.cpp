@@ -2,6 +2,7 @@
 
 #include "control/run_state.h"
 #include "machine/bus.h"
+#include "machine/opcodes.h"
 #include "machine/trace.h"
 #include "settings/flags.h"
 
@@ -18,27 +19,13 @@ std::uint8_t pendingInterrupts = 0;
 
 namespace {
 
-// Cycles each opcode adds; 0 marks an opcode this processor does not have. There is no page-crossing
-// penalty, absolute,X read-modify-write takes 6 and JMP (ind) 6.
-constexpr std::array<std::uint8_t, 256> opcodeCycles = {
-    //  0  1  2  3  4  5  6  7  8  9  A  B  C  D  E  F
-    7, 6, 0, 0, 0, 3, 5, 0, 3, 2, 2, 0, 0, 4, 6, 0, // 0x
-    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // 1x
-    6, 6, 0, 0, 3, 3, 5, 0, 4, 2, 2, 0, 4, 4, 6, 0, // 2x
-    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // 3x
-    6, 6, 0, 0, 0, 3, 5, 0, 3, 2, 2, 0, 3, 4, 6, 0, // 4x
-    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // 5x
-    6, 6, 0, 0, 0, 3, 5, 0, 4, 2, 2, 0, 6, 4, 6, 0, // 6x
-    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // 7x
-    0, 6, 0, 0, 3, 3, 3, 0, 2, 0, 2, 0, 4, 4, 4, 0, // 8x
-    2, 6, 0, 0, 4, 4, 4, 0, 2, 5, 2, 0, 0, 5, 0, 0, // 9x
-    2, 6, 2, 0, 3, 3, 3, 0, 2, 2, 2, 0, 4, 4, 4, 0, // Ax
-    2, 5, 0, 0, 4, 4, 4, 0, 2, 4, 2, 0, 4, 4, 4, 0, // Bx
-    2, 6, 0, 0, 3, 3, 5, 0, 2, 2, 2, 0, 4, 4, 6, 0, // Cx
-    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // Dx
-    2, 6, 0, 0, 3, 3, 5, 0, 2, 2, 2, 0, 4, 4, 6, 0, // Ex
-    2, 5, 0, 0, 0, 4, 6, 0, 2, 4, 0, 0, 0, 4, 6, 0, // Fx
-};
+// Cycles each opcode adds, 0 for an opcode this processor does not have: the instruction table's
+// counts as a byte array of their own, so the loop's lookup stays one load.
+constexpr std::array<std::uint8_t, 256> opcodeCycles = [] {
+    std::array<std::uint8_t, 256> counts{};
+    for (std::size_t op = 0; op < counts.size(); ++op) counts[op] = opcodeTable[op].cycles;
+    return counts;
+}();
 
 // Device pages are rare; keep their calls out of line so the RAM/ROM path stays small. The tape
 // reads `cycles` from inside the RIO code, so it must be current before the call.
