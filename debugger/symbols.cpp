@@ -1,0 +1,204 @@
+#include "debugger/symbols.h"
+
+#include "objfile/text_format.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+
+namespace orv {
+
+namespace {
+
+// Beyond this many, bad lines are counted rather than each named: a file that is no label file at all
+// should not bury the message box.
+constexpr int MAX_LINE_ERRORS = 10;
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+bool isAlpha(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::vector<std::string_view> splitWords(std::string_view line) {
+    std::vector<std::string_view> words;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        while (at < line.size() && isSpace(line[at])) ++at;
+        const std::size_t start = at;
+        while (at < line.size() && !isSpace(line[at])) ++at;
+        if (at > start) words.push_back(line.substr(start, at - start));
+    }
+    return words;
+}
+
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    return std::ranges::equal(a, b, [](char x, char y) {
+        return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
+    });
+}
+
+// "000200" (ld65), "C:0200" (VICE, the computer's memory space) or "$0200".
+std::optional<std::uint16_t> parseAddress(std::string_view text) {
+    if (text.size() > 2 && (text[0] == 'C' || text[0] == 'c') && text[1] == ':') text.remove_prefix(2);
+    if (!text.empty() && text[0] == '$') text.remove_prefix(1);
+    if (text.empty() || text.size() > 6) return std::nullopt;
+    unsigned value = 0;
+    for (char c : text) {
+        int digit;
+        if (isDigit(c))
+            digit = c - '0';
+        else if (c >= 'A' && c <= 'F')
+            digit = c - 'A' + 10;
+        else if (c >= 'a' && c <= 'f')
+            digit = c - 'a' + 10;
+        else
+            return std::nullopt;
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    if (value > 0xFFFF) return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
+// A ca65 identifier, '@' first for a cheap local.
+bool validName(std::string_view name) {
+    if (!name.empty() && name[0] == '@') name.remove_prefix(1);
+    if (name.empty() || !isAlpha(name[0])) return false;
+    return std::ranges::all_of(name, [](char c) { return isAlpha(c) || isDigit(c); });
+}
+
+std::string_view withoutDot(std::string_view name) {
+    if (!name.empty() && name[0] == '.') name.remove_prefix(1);
+    return name;
+}
+
+// Reads one line: false with the reason when it does not parse; true with or without a symbol (a blank or
+// comment line has none).
+bool parseLine(std::string_view line, std::optional<Symbol>& symbol, std::string& reason) {
+    symbol.reset();
+    const std::vector<std::string_view> words = splitWords(line);
+    if (words.empty() || words[0][0] == ';' || words[0][0] == '#') return true;
+    if (words.size() != 3 || !(equalsNoCase(words[0], "al") || equalsNoCase(words[0], "add_label"))) {
+        reason = "expected 'al <address> <label>'";
+        return false;
+    }
+    const std::optional<std::uint16_t> address = parseAddress(words[1]);
+    if (!address) {
+        reason = "bad address '" + std::string(words[1]) + "'";
+        return false;
+    }
+    const std::string_view name = withoutDot(words[2]);
+    if (!validName(name)) {
+        reason = "bad label '" + std::string(words[2]) + "'";
+        return false;
+    }
+    symbol = Symbol{std::string(name), *address, name[0] == '@'};
+    return true;
+}
+
+void reindex(SymbolTable& table) {
+    table.byAddress.clear();
+    table.byName.clear();
+    for (const SymbolFile& file : table.files) {
+        for (const Symbol& symbol : file.symbols) {
+            table.byAddress.push_back(symbol);
+            table.byName.try_emplace(symbol.name, symbol.address);
+        }
+    }
+    std::ranges::stable_sort(table.byAddress, [](const Symbol& a, const Symbol& b) {
+        return a.address != b.address ? a.address < b.address : !a.local && b.local;
+    });
+}
+
+} // namespace
+
+int symbolsLoadText(SymbolTable& table, const std::string& fileName, std::string_view text,
+                    std::string& message) {
+    message.clear();
+    SymbolFile file{fileName, {}};
+    int lineNumber = 0;
+    int errors = 0;
+    std::set<std::pair<std::string, std::uint16_t>> seen;
+    while (!text.empty()) {
+        const std::size_t end = std::min(text.find('\n'), text.size());
+        const std::string_view line = text.substr(0, end);
+        text.remove_prefix(std::min(end + 1, text.size()));
+        ++lineNumber;
+        std::optional<Symbol> symbol;
+        std::string reason;
+        if (!parseLine(line, symbol, reason)) {
+            if (++errors > MAX_LINE_ERRORS) continue;
+            if (!message.empty()) message += '\n';
+            message +=
+                formatText("Error in file '%s' line %d: %s", fileName.c_str(), lineNumber, reason.c_str());
+            continue;
+        }
+        if (!symbol) continue;
+        // ld65 names an exported label twice.
+        if (seen.emplace(symbol->name, symbol->address).second) file.symbols.push_back(std::move(*symbol));
+    }
+    if (errors > MAX_LINE_ERRORS) {
+        message += formatText("\nError: file '%s' has %d more lines that do not parse", fileName.c_str(),
+                              errors - MAX_LINE_ERRORS);
+    }
+    if (file.symbols.empty() && errors == 0)
+        message = formatText("Warning: file '%s' holds no labels", fileName.c_str());
+
+    const int count = static_cast<int>(file.symbols.size());
+    const auto old = std::ranges::find(table.files, fileName, &SymbolFile::name);
+    if (old != table.files.end())
+        *old = std::move(file);
+    else
+        table.files.push_back(std::move(file));
+    reindex(table);
+    return count;
+}
+
+int symbolsLoadFile(SymbolTable& table, const std::string& fileName, std::string& message) {
+    message.clear();
+    std::error_code ignored;
+    std::ifstream in;
+    // A folder opens for reading on some systems; it is no label file.
+    if (!std::filesystem::is_directory(fileName, ignored)) in.open(fileName, std::ios::binary);
+    if (!in) {
+        message = formatText("Error: file '%s' not found", fileName.c_str());
+        return 0;
+    }
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        message = formatText("Error: cannot read file '%s'", fileName.c_str());
+        return 0;
+    }
+    return symbolsLoadText(table, fileName, text, message);
+}
+
+void symbolsRemoveFile(SymbolTable& table, const std::string& fileName) {
+    std::erase_if(table.files, [&](const SymbolFile& file) { return file.name == fileName; });
+    reindex(table);
+}
+
+std::span<const Symbol> symbolsAt(const SymbolTable& table, std::uint16_t address) {
+    const auto [first, last] = std::ranges::equal_range(table.byAddress, address, {}, &Symbol::address);
+    return {first, last};
+}
+
+const std::string* symbolName(const SymbolTable& table, std::uint16_t address) {
+    const std::span<const Symbol> at = symbolsAt(table, address);
+    return at.empty() ? nullptr : &at.front().name;
+}
+
+std::optional<std::uint16_t> symbolAddress(const SymbolTable& table, std::string_view name) {
+    const auto found = table.byName.find(std::string(withoutDot(name)));
+    if (found == table.byName.end()) return std::nullopt;
+    return found->second;
+}
+
+} // namespace orv
