@@ -18,5 +18,7 @@ extern std::array<std::uint8_t, 256> pageFlags;
 std::uint8_t busRead(std::uint16_t address);
 // force 1 lets the write reach ROM (the HEX loader); it plays no part for RIO pages.
 void busWrite(std::uint16_t address, std::uint8_t value, std::uint8_t force);
+// What busRead would show, without touching a device: for the debugger's views of memory.
+std::uint8_t peekByte(std::uint16_t address);
 
 } // namespace orv

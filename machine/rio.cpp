@@ -53,6 +53,20 @@ std::uint8_t rioRead(std::uint16_t address) {
     }
 }
 
+std::uint8_t rioPeek(std::uint16_t address) {
+    const std::uint8_t page = static_cast<std::uint8_t>(address >> 8);
+    const RioChip& chip = rio[page == rioPage[0] ? 0 : 1];
+    const std::uint8_t offset = static_cast<std::uint8_t>(address);
+    if (offset >= 0x80) return chip.ram[offset - 0x80];
+    switch (offset) {
+    case 0x20: return chip.outA;
+    case 0x21: return chip.outB;
+    case 0x22: return chip.ddrA;
+    case 0x23: return chip.ddrB;
+    default: return page;
+    }
+}
+
 void rioWrite(std::uint16_t address, std::uint8_t value) {
     const std::uint8_t page = static_cast<std::uint8_t>(address >> 8);
     const int index = page == rioPage[0] ? 0 : 1;

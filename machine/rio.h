@@ -20,6 +20,9 @@ extern std::int32_t rioWarningsLeft;
 
 std::uint8_t rioRead(std::uint16_t address);
 void rioWrite(std::uint16_t address, std::uint8_t value);
+// rioRead without its effects: port A shows its output register as last read or written (a real read
+// would sample the keypad and the tape), and a bad offset gives the page number without a warning.
+std::uint8_t rioPeek(std::uint16_t address);
 void rioReset();
 
 // Key numbers 0-23 as the keypad input uses them.
