@@ -1,6 +1,7 @@
 #include "debugger/disasm.h"
 #include "debugger/symbols.h"
 #include "machine/opcodes.h"
+#include "tape/tape_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <map>
 #include <regex>
 #include <string>
@@ -20,7 +20,7 @@ namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using test::Bytes;
 
 struct Image {
     std::array<std::uint8_t, 65536> bytes{};
@@ -44,11 +44,6 @@ bool toolOnPath(const std::string& tool) {
     return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 class DisasmTools : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -64,8 +59,8 @@ class DisasmTools : public ::testing::Test {
         return std::system(("cd '" + dir.string() + "' && " + command + " >>log 2>&1").c_str()) == 0;
     }
     std::string log() const {
-        std::ifstream in(dir / "log");
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+        const Bytes text = test::readBytes(dir / "log");
+        return {text.begin(), text.end()};
     }
 
     fs::path dir;
@@ -126,7 +121,7 @@ TEST_F(DisasmTools, ListingsAssembleBackToTheSameBytes) {
         ASSERT_TRUE(run("ca65 -o listing.o listing.s && ld65 -t none -o listing.bin listing.o"))
             << log() << listing;
         const Bytes expected(image.bytes.begin() + r.first, image.bytes.begin() + r.last + 1);
-        EXPECT_EQ(readFile(dir / "listing.bin"), expected) << listing;
+        EXPECT_EQ(test::readBytes(dir / "listing.bin"), expected) << listing;
         EXPECT_EQ(log(), "") << listing; // ca65 warns when it had to guess an operand's size
     }
     const std::string named = disassembleRange(image.reader(), 0x0300, last, &all);
@@ -143,7 +138,7 @@ TEST_F(DisasmTools, ListingsAssembleBackToTheSameBytes) {
 TEST_F(DisasmTools, MonitorReadsAsDa65ReadsIt) {
     if (!toolOnPath("da65")) GTEST_SKIP() << "da65 not installed";
     const fs::path bin = fs::path(ORV_MONITOR_LABELS).replace_filename("monitor.bin");
-    const Bytes rom = readFile(bin);
+    const Bytes rom = test::readBytes(bin);
     ASSERT_EQ(rom.size(), 512u) << bin;
     ASSERT_TRUE(run("da65 -S 0xFE00 --comments 4 -o da65.s '" + bin.string() + "'")) << log();
 
