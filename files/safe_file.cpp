@@ -43,6 +43,11 @@ std::string followLinks(const std::string& path) {
     return current;
 }
 
+// A temporary name beside the target: short enough for any name the target itself may have.
+std::string temporaryStem(const std::string& target) {
+    return folderOf(target) + "/." + bareName(target).substr(0, 200);
+}
+
 FileRefusal refusalOf(int error) {
     switch (error) {
     case ENOENT:
@@ -68,10 +73,18 @@ bool writeFully(int fd, const char* data, std::size_t size) {
 // The finished content, read back from the temporary file, over the target itself: hard links
 // see the change. Only done after the whole content has been written once.
 bool copyInto(std::FILE* from, const std::string& target) {
-    const int to = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    const int to = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (to < 0) return false;
-    struct stat st {};
-    bool ok = ::fstat(to, &st) == 0 && S_ISREG(st.st_mode) && std::fseek(from, 0, SEEK_SET) == 0;
+    struct stat st {
+    }, source{};
+    bool ok = ::fstat(to, &st) == 0 && S_ISREG(st.st_mode) && ::fstat(::fileno(from), &source) == 0 &&
+              std::fseek(from, 0, SEEK_SET) == 0;
+#ifdef FALLOC_FL_KEEP_SIZE
+    // The space is taken before the first byte is overwritten: a disk that fills up now leaves the
+    // old content as it was. File systems that cannot reserve space are written to all the same.
+    if (ok && source.st_size > 0 && ::fallocate(to, FALLOC_FL_KEEP_SIZE, 0, source.st_size) != 0)
+        ok = errno == EOPNOTSUPP || errno == ENOSYS;
+#endif
     off_t total = 0;
     char buffer[65536];
     while (ok) {
@@ -87,13 +100,22 @@ bool copyInto(std::FILE* from, const std::string& target) {
 } // namespace
 
 std::FILE* openForReading(const std::string& path, FileRefusal& why) {
-    // Non-blocking, so that a FIFO opens at once and can be refused instead of waiting for a writer.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    // Refused before any open: opening a device may act on it, and a FIFO would wait for a writer.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        why = refusalOf(errno);
+        return nullptr;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = FileRefusal::NotRegular;
+        return nullptr;
+    }
+    // Non-blocking as well, in case something else took the name meanwhile.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         why = errno == EISDIR ? FileRefusal::NotRegular : refusalOf(errno);
         return nullptr;
     }
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         why = FileRefusal::NotRegular;
@@ -138,10 +160,12 @@ bool replacingOpen(ReplacingFile& out, const std::string& path, FileRefusal& why
     const std::string folder = folderOf(out.target);
     int fd = -1;
 #ifdef O_TMPFILE
-    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    // An unnamed file is given its name through /proc at commit; without /proc it could never be.
+    if (::access("/proc/self/fd", X_OK) == 0)
+        fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
 #endif
     if (fd < 0) {
-        std::string pattern = folder + "/." + bareName(out.target) + ".XXXXXX";
+        std::string pattern = temporaryStem(out.target) + ".XXXXXX";
         fd = ::mkostemp(pattern.data(), O_CLOEXEC);
         if (fd < 0) {
             why = refusalOf(errno);
@@ -186,8 +210,8 @@ bool replacingCommit(ReplacingFile& out) {
         // An unnamed file gets a name only now, complete, and keeps it only until the rename below.
         const std::string self = "/proc/self/fd/" + std::to_string(fd);
         for (int attempt = 0; attempt < 16 && named.empty(); ++attempt) {
-            std::string candidate = folderOf(out.target) + "/." + bareName(out.target) + "." +
-                                    std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+            std::string candidate = temporaryStem(out.target) + "." + std::to_string(::getpid()) + "-" +
+                                    std::to_string(attempt) + ".tmp";
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0)
                 named = candidate;
             else if (errno != EEXIST)
