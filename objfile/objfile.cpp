@@ -1,18 +1,16 @@
 #include "objfile/objfile.h"
 
+#include "files/safe_file.h"
 #include "machine/bus.h"
 #include "machine/trace.h"
 #include "objfile/hex.h"
 #include "objfile/text_format.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <new>
-#include <system_error>
 
 namespace orv {
 
@@ -46,18 +44,6 @@ long long fileSize(std::FILE* file) {
     return size < 0 ? -1 : size;
 }
 
-// A name beside the target that nothing else uses; the file is created exclusively.
-File createTemporary(const std::filesystem::path& target, std::filesystem::path& temporary) {
-    const auto stamp =
-        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (unsigned attempt = 0; attempt < 16; ++attempt) {
-        temporary = target;
-        temporary += formatText(".%llx%x.tmp", stamp, attempt);
-        if (std::FILE* file = std::fopen(temporary.string().c_str(), "wbx")) return File(file);
-    }
-    return File();
-}
-
 bool writeAll(std::FILE* file, const char* text, std::size_t length) {
     return std::fwrite(text, 1, length, file) == length;
 }
@@ -88,7 +74,7 @@ std::size_t buildRecord(char* out, std::uint16_t address, int count) {
 
 void addDefaultExtension(std::string& name, const std::string& extension) {
     if (name.find('.') != std::string::npos) return;
-    if (name.size() + extension.size() + 1 > MAX_NAME) return;
+    if (bareName(name).size() + extension.size() + 1 > MAX_NAME) return;
     name += '.';
     name += extension;
 }
@@ -101,17 +87,18 @@ void hexByteText(std::uint8_t value, char* out) {
 
 int loadObjectFile(const std::string& fileName, std::string& message) {
     message.clear();
-    if (fileName.size() > MAX_NAME) {
-        message = formatText("Error: filename too long (%zu)", fileName.size());
+    if (bareName(fileName).size() > MAX_NAME) {
+        message = formatText("Error: filename too long (%zu)", bareName(fileName).size());
         return 0;
     }
     std::string name = fileName;
     addDefaultExtension(name, "obj");
-    std::error_code ignored;
-    // A folder opens for reading on some systems; it is no object file.
-    File file(std::filesystem::is_directory(name, ignored) ? nullptr : std::fopen(name.c_str(), "rb"));
+    // Messages and the reader name the file as the user picked it, without its folder.
+    const std::string shown = bareName(name);
+    FileRefusal why;
+    File file(openForReading(name, why));
     if (!file) {
-        message = formatText("Error: file '%s' not found", name.c_str());
+        message = formatText("Error: file '%s' not found", shown.c_str());
         return 0;
     }
     long long size = fileSize(file.get());
@@ -121,7 +108,7 @@ int loadObjectFile(const std::string& fileName, std::string& message) {
     }
     std::rewind(file.get());
     if (size < 1) {
-        message = formatText("Error: file '%s' empty or unknown length", name.c_str());
+        message = formatText("Error: file '%s' empty or unknown length", shown.c_str());
         return 0;
     }
     std::unique_ptr<char[]> text;
@@ -129,17 +116,17 @@ int loadObjectFile(const std::string& fileName, std::string& message) {
         text.reset(new (std::nothrow) char[static_cast<std::size_t>(size) + 1]);
     }
     if (!text) {
-        message = formatText("Error: cannot allocate buffer to read file '%s'", name.c_str());
+        message = formatText("Error: cannot allocate buffer to read file '%s'", shown.c_str());
         return 0;
     }
     const std::size_t length = static_cast<std::size_t>(size);
-    trace("Object file: '%s' [%lld]\n", name.c_str(), size);
+    trace("Object file: '%s' [%lld]\n", shown.c_str(), size);
     if (std::fread(text.get(), 1, length, file.get()) != length) {
-        message = formatText("Error: cannot read file '%s'", name.c_str());
+        message = formatText("Error: cannot read file '%s'", shown.c_str());
         return 0;
     }
     text[length] = '\0';
-    const int count = loadHexText(name, text.get(), length, message);
+    const int count = loadHexText(shown, text.get(), length, message);
     trace("Bytes loaded: %d\n", count);
     return count;
 }
@@ -147,8 +134,8 @@ int loadObjectFile(const std::string& fileName, std::string& message) {
 int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16_t end,
                    std::string& message) {
     message.clear();
-    if (fileName.size() > MAX_NAME) {
-        message = formatText("Error: filename too long (%zu)", fileName.size());
+    if (bareName(fileName).size() > MAX_NAME) {
+        message = formatText("Error: filename too long (%zu)", bareName(fileName).size());
         return 0;
     }
     if (fileName.empty()) {
@@ -157,21 +144,18 @@ int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16
     }
     std::string name = fileName;
     addDefaultExtension(name, "obj");
-    const std::filesystem::path target(name);
-    std::error_code error;
-    const auto targetStatus = std::filesystem::status(target, error);
-    const bool replacing = std::filesystem::exists(targetStatus);
-    // The old file is replaced only by a complete new one, so it must be a file we may write.
-    bool writable = !replacing;
-    if (replacing && std::filesystem::is_regular_file(targetStatus)) {
-        writable = File(std::fopen(name.c_str(), "r+b")) != nullptr;
-    }
-    std::filesystem::path temporary;
-    File file = writable ? createTemporary(target, temporary) : File();
-    if (!file) {
-        message = formatText("Error: file '%s' could not be opened", name.c_str());
+    const std::string shown = bareName(name);
+    // The new content reaches the user's file only once it is complete: a failed save keeps the old one.
+    ReplacingFile out;
+    FileRefusal why;
+    if (!replacingOpen(out, name, why)) {
+        // Something that is there but is no file (a folder, a device) cannot take the records.
+        message = formatText(why == FileRefusal::NotRegular ? "Error: file '%s' could not be written"
+                                                            : "Error: file '%s' could not be opened",
+                             shown.c_str());
         return 0;
     }
+    std::FILE* file = out.file;
 
     int total = 0;
     bool failed = false;
@@ -193,7 +177,7 @@ int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16
         while (n > 0 && !failed) {
             const int k = std::min(n, RECORD_BYTES);
             const std::size_t length = buildRecord(record, static_cast<std::uint16_t>(address), k);
-            if (!writeAll(file.get(), record, length)) {
+            if (!writeAll(file, record, length)) {
                 failed = true;
                 break;
             }
@@ -207,30 +191,17 @@ int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16
     }
 
     if (!failed && total == 0) {
-        message = formatText("Error: no bytes to save to file '%s'", name.c_str());
+        message = formatText("Error: no bytes to save to file '%s'", shown.c_str());
     } else {
         static constexpr char endRecord[] = ":00000001FF\r\n";
-        if (failed || !writeAll(file.get(), endRecord, sizeof endRecord - 1) ||
-            std::fflush(file.get()) != 0 || std::ferror(file.get())) {
-            failed = true;
+        if (failed || !writeAll(file, endRecord, sizeof endRecord - 1)) failed = true;
+        // Buffered data may only fail to reach the disk as it is put in place.
+        if (failed || !replacingCommit(out)) {
+            message = formatText("Error: file '%s' could not be written", shown.c_str());
         }
-        // Buffered data may only fail to reach the disk at close.
-        if (std::fclose(file.release()) != 0) failed = true;
-        if (!failed) {
-            if (replacing) {
-                std::filesystem::permissions(temporary, targetStatus.permissions(), error);
-            }
-            std::filesystem::rename(temporary, target, error);
-            if (error) failed = true;
-        }
-        if (failed) message = formatText("Error: file '%s' could not be written", name.c_str());
     }
-    file.reset();
-    if (!message.empty()) {
-        std::filesystem::remove(temporary, error);
-        return 0;
-    }
-    return total;
+    replacingDiscard(out);
+    return message.empty() ? total : 0;
 }
 
 } // namespace orv

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifdef __linux__
@@ -90,6 +91,7 @@ class ObjfileTest : public ::testing::Test {
 };
 
 TEST(ObjfileNames, DefaultExtension) {
+    const std::string deep = "/tmp/" + std::string(300, 'd');
     const struct {
         std::string name;
         std::string extension;
@@ -104,6 +106,7 @@ TEST(ObjfileNames, DefaultExtension) {
         {"prog.", "obj", "prog."},
         {std::string(252, 'a'), "obj", std::string(252, 'a') + ".obj"}, // exactly 256
         {std::string(253, 'a'), "obj", std::string(253, 'a')},          // would be 257
+        {deep + "/prog", "obj", deep + "/prog.obj"},                    // only the bare name counts
         {std::string(256, 'a'), "obj", std::string(256, 'a')},
     };
     for (const auto& c : cases) {
@@ -184,7 +187,7 @@ TEST_F(ObjfileTest, NothingToSave) {
     for (const auto& c : cases) {
         std::string message;
         EXPECT_EQ(saveObjectFile(path("none"), c.start, c.end, message), 0) << std::hex << c.start;
-        EXPECT_EQ(message, "Error: no bytes to save to file '" + path("none.obj") + "'");
+        EXPECT_EQ(message, "Error: no bytes to save to file 'none.obj'");
         EXPECT_EQ(filesInDir(), 0u) << "neither the file nor a temporary one is left";
     }
 }
@@ -194,7 +197,7 @@ TEST_F(ObjfileTest, FailedSaveKeepsTheOldFile) {
     writeFile(dir / "keep.obj", old);
     std::string message;
     EXPECT_EQ(saveObjectFile(path("keep"), 0x1000, 0x1FFF, message), 0);
-    EXPECT_EQ(message, "Error: no bytes to save to file '" + path("keep.obj") + "'");
+    EXPECT_EQ(message, "Error: no bytes to save to file 'keep.obj'");
     EXPECT_EQ(readFile(dir / "keep.obj"), old);
     EXPECT_EQ(filesInDir(), 1u);
 }
@@ -215,7 +218,7 @@ TEST_F(ObjfileTest, WriteErrorKeepsTheOldFile) {
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(count, 0);
-    EXPECT_EQ(message, "Error: file '" + path("full.obj") + "' could not be written");
+    EXPECT_EQ(message, "Error: file 'full.obj' could not be written");
     EXPECT_EQ(readFile(dir / "full.obj"), old);
     EXPECT_EQ(filesInDir(), 1u);
 }
@@ -247,12 +250,30 @@ TEST_F(ObjfileTest, SaveReplacesAnExistingFileAndLoadsBack) {
 TEST_F(ObjfileTest, NamesOnSave) {
     busWrite(0x0000, 0x01, 0);
     fs::create_directories(dir / "my.dir");
+    const fs::path deep = dir / std::string(200, 'd') / std::string(100, 'e');
+    fs::create_directories(deep);
+    ASSERT_EQ(::mkfifo(path("pipe.obj").c_str(), 0644), 0);
+    writeFile(dir / "ro.obj", "old");
+    fs::permissions(dir / "ro.obj", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     std::string message;
     EXPECT_EQ(saveObjectFile(path("prog.hex"), 0, 0, message), 1);
     EXPECT_TRUE(fs::exists(dir / "prog.hex"));
     EXPECT_EQ(saveObjectFile(path("my.dir/prog"), 0, 0, message), 1);
     EXPECT_TRUE(fs::exists(dir / "my.dir" / "prog"));
     EXPECT_FALSE(fs::exists(dir / "my.dir" / "prog.obj"));
+    // Only the bare name counts towards the limit: a short name deep down is saved and loaded.
+    EXPECT_EQ(saveObjectFile((deep / "prog").string(), 0, 0, message), 1);
+    EXPECT_EQ(message, "");
+    EXPECT_EQ(loadObjectFile((deep / "prog").string(), message), 1);
+    EXPECT_EQ(message, "");
+    // Saved through a link: the file it names is replaced and keeps its permissions.
+    writeFile(dir / "real.obj", "old");
+    fs::permissions(dir / "real.obj", fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real.obj", dir / "link.obj");
+    EXPECT_EQ(saveObjectFile(path("link.obj"), 0, 0, message), 1);
+    EXPECT_TRUE(fs::is_symlink(dir / "link.obj"));
+    EXPECT_EQ(readFile(dir / "real.obj"), ":0100000001FE\r\n:00000001FF\r\n");
+    EXPECT_EQ(fs::status(dir / "real.obj").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
     const struct {
         std::string name;
@@ -260,29 +281,40 @@ TEST_F(ObjfileTest, NamesOnSave) {
     } failures[] = {
         {"", "Error: no filename given"},
         {std::string(257, 'a'), "Error: filename too long (257)"},
-        {path("my.dir"), "Error: file '" + path("my.dir") + "' could not be opened"},
-        {path("missing/prog"), "Error: file '" + path("missing/prog.obj") + "' could not be opened"},
+        {path("my.dir"), "Error: file 'my.dir' could not be written"},
+        {path("missing/prog"), "Error: file 'prog.obj' could not be opened"},
+        // Nothing reads the pipe: opening it to write would wait for ever.
+        {path("pipe.obj"), "Error: file 'pipe.obj' could not be written"},
+        {path("ro.obj"), "Error: file 'ro.obj' could not be opened"},
+        {(deep / std::string(257, 'a')).string(), "Error: filename too long (257)"},
     };
     for (const auto& f : failures) {
         EXPECT_EQ(saveObjectFile(f.name, 0, 0, message), 0) << f.name;
         EXPECT_EQ(message, f.message);
     }
     EXPECT_TRUE(fs::is_directory(dir / "my.dir"));
+    EXPECT_EQ(readFile(dir / "ro.obj"), "old");
+    EXPECT_EQ(fs::status(dir / "pipe.obj").type(), fs::file_type::fifo);
 }
 
 TEST_F(ObjfileTest, LoadFailures) {
     writeFile(dir / "empty.obj", "");
     writeFile(dir / "ctrlz.obj", "\x1A");
     fs::create_directories(dir / "folder.obj");
+    ASSERT_EQ(::mkfifo(path("pipe.obj").c_str(), 0644), 0);
     const struct {
         std::string name;
         std::string message;
     } cases[] = {
         {std::string(257, 'a'), "Error: filename too long (257)"},
-        {path("nothing"), "Error: file '" + path("nothing.obj") + "' not found"},
-        {path("empty"), "Error: file '" + path("empty.obj") + "' empty or unknown length"},
-        {path("ctrlz"), "Error: file '" + path("ctrlz.obj") + "' empty or unknown length"},
-        {path("folder.obj"), "Error: file '" + path("folder.obj") + "' not found"},
+        {path("nothing"), "Error: file 'nothing.obj' not found"},
+        {path("empty"), "Error: file 'empty.obj' empty or unknown length"},
+        {path("ctrlz"), "Error: file 'ctrlz.obj' empty or unknown length"},
+        {path("folder.obj"), "Error: file 'folder.obj' not found"},
+        // Refused before it is opened: nothing writes into the pipe.
+        {path("pipe.obj"), "Error: file 'pipe.obj' not found"},
+        {path(std::string(200, 'd') + "/" + std::string(100, 'e') + "/nothing"),
+         "Error: file 'nothing.obj' not found"},
     };
     for (const auto& c : cases) {
         std::string message = "stale";
@@ -301,17 +333,17 @@ TEST_F(ObjfileTest, OneTrailingCtrlZIsDropped) {
     EXPECT_EQ(loadObjectFile(path("one"), message), 3);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(message, "");
-    EXPECT_EQ(out, "EOF removed\nObject file: '" + path("one.obj") + "' [32]\nBytes loaded: 3\n");
+    EXPECT_EQ(out, "EOF removed\nObject file: 'one.obj' [32]\nBytes loaded: 3\n");
     diag = 0;
     EXPECT_EQ(loadObjectFile(path("two"), message), 3);
-    EXPECT_EQ(message, "Error in '" + path("two.obj") + "' line 3: does not start with ':'");
+    EXPECT_EQ(message, "Error in 'two.obj' line 3: does not start with ':'");
 }
 
 TEST_F(ObjfileTest, LoadReportsHexFaultsWithTheFileName) {
     writeFile(dir / "bad.obj", ":03020000A90060F3\r\n:00000001FF\r\n");
     std::string message;
     EXPECT_EQ(loadObjectFile(path("bad"), message), 3);
-    EXPECT_EQ(message, "Error in '" + path("bad.obj") + "' line 1: bad checksum, got '01'");
+    EXPECT_EQ(message, "Error in 'bad.obj' line 1: bad checksum, got '01'");
 }
 
 } // namespace
