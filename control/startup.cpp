@@ -49,6 +49,8 @@ void startUp() {
     const QString programFolder = QCoreApplication::applicationDirPath();
     settingsPath = settingsFileFor(programFolder);
     const bool besideProgram = QFileInfo(QString::fromStdString(settingsPath)).dir() == QDir(programFolder);
+    // Settings left beside a program that cannot write there are where the user's own begin.
+    settingsSeedPath = besideProgram ? std::string() : QDir(programFolder).filePath("orv.ini").toStdString();
     currFileDir = (besideProgram ? programFolder : QDir::homePath()).toStdString() + "/";
     currFileObj.clear();
     currFileMid.clear();

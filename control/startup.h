@@ -15,7 +15,8 @@ void startUp();
 // Loads the monitor image from the resource "orvROM"; a fault is shown in a message box.
 void loadMonitor();
 // "orv.ini" in `programFolder`; where that folder cannot be written (an installed program), the
-// file in the user's configuration folder instead, whose folder is created.
+// file in the user's configuration folder instead, whose folder is created. Start-up then reads an
+// "orv.ini" beside the program until the user's own file exists.
 std::string settingsFileFor(const QString& programFolder);
 // After the event loop: writes the settings. Returns the exit code.
 int shutDown(int exitCode);

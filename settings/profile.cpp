@@ -1,12 +1,9 @@
 #include "settings/profile.h"
 
-#include <chrono>
+#include "files/safe_file.h"
+
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
-#include <system_error>
 #include <vector>
 
 namespace orv {
@@ -18,14 +15,26 @@ struct Lines {
     bool crlf = false; // a file rewritten keeps the line ends its first line had
 };
 
-// False when the file is missing or cannot be read.
-bool readLines(const std::string& path, Lines& lines) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::string line;
-    while (std::getline(in, line)) {
+// False when the file is missing or cannot be read; why tells which.
+bool readLines(const std::string& path, Lines& lines, FileRefusal& why) {
+    std::FILE* file = openForReading(path, why);
+    if (!file) return false;
+    std::string content;
+    char buffer[4096];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, n);
+    const bool ok = !std::ferror(file);
+    std::fclose(file);
+    if (!ok) {
+        why = FileRefusal::Failed;
+        return false;
+    }
+    std::size_t position = 0;
+    while (position < content.size()) {
+        std::size_t end = content.find('\n', position);
+        if (end == std::string::npos) end = content.size();
+        std::string line = content.substr(position, end - position);
+        position = end + 1;
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
             if (lines.text.empty()) lines.crlf = true;
@@ -90,7 +99,8 @@ std::size_t sectionEnd(const Lines& lines, std::size_t header) {
 std::optional<std::string> findValue(const std::string& path, const std::string& section,
                                      const std::string& key) {
     Lines lines;
-    if (!readLines(path, lines)) return std::nullopt;
+    FileRefusal why;
+    if (!readLines(path, lines, why)) return std::nullopt;
     const std::size_t header = findSection(lines, section);
     if (header == std::string::npos) return std::nullopt;
     const std::size_t end = sectionEnd(lines, header);
@@ -99,32 +109,6 @@ std::optional<std::string> findValue(const std::string& path, const std::string&
         if (keyOf(lines.text[i], name, value) && sameName(name, key)) return value;
     }
     return std::nullopt;
-}
-
-bool replaceFile(const std::string& path, const std::string& content) {
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    const auto stamp =
-        static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-    for (unsigned attempt = 0; attempt < 16; ++attempt) {
-        fs::path temporary = target;
-        char suffix[48];
-        std::snprintf(suffix, sizeof suffix, ".%llx%x.tmp", stamp, attempt);
-        temporary += suffix;
-        std::FILE* file = std::fopen(temporary.string().c_str(), "wbx");
-        if (!file) continue;
-        bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-        ok = std::fflush(file) == 0 && ok;
-        ok = std::fclose(file) == 0 && ok;
-        std::error_code error;
-        if (ok) fs::rename(temporary, target, error);
-        if (!ok || error) {
-            fs::remove(temporary, error);
-            return false;
-        }
-        return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -155,9 +139,9 @@ std::string profileReadString(const std::string& path, const std::string& sectio
 bool profileWriteString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value) {
     Lines lines;
-    std::error_code error;
+    FileRefusal why;
     // A file that is there but cannot be read must not be replaced by one holding only this key.
-    if (!readLines(path, lines) && std::filesystem::exists(path, error)) return false;
+    if (!readLines(path, lines, why) && why != FileRefusal::Missing) return false;
     // A line break would end the value early and turn the rest into lines of their own.
     const std::string entry = key + "=" + value.substr(0, value.find_first_of("\r\n"));
     const std::size_t header = findSection(lines, section);
@@ -180,7 +164,7 @@ bool profileWriteString(const std::string& path, const std::string& section, con
     }
     std::string content;
     for (const std::string& line : lines.text) content += line + (lines.crlf ? "\r\n" : "\n");
-    return replaceFile(path, content);
+    return replaceWhole(path, content, why);
 }
 
 } // namespace orv

@@ -18,7 +18,8 @@ std::string profileReadString(const std::string& path, const std::string& sectio
                               const std::string& defaultValue, std::size_t size);
 
 // Replaces the key's value in place, or adds the key at the end of its section, or the section at the
-// end of the file. The file is replaced as a whole, never left half written. False when it could not be.
+// end of the file. The file is replaced as a whole, never left half written, through links to the file
+// they name and keeping its permissions; a read-only file is left as it is. False when it could not be.
 bool profileWriteString(const std::string& path, const std::string& section, const std::string& key,
                         const std::string& value);
 

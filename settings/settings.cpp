@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include "files/safe_file.h"
 #include "objfile/hex.h"
 #include "settings/flags.h"
 #include "settings/profile.h"
@@ -13,6 +14,7 @@ WindowRect windowRect = {-1, 0, 0, 0};
 int screenWidth = 0;
 int screenHeight = 0;
 std::string settingsPath;
+std::string settingsSeedPath;
 
 std::string currFileDir;
 std::string currFileObj;
@@ -30,14 +32,25 @@ constexpr std::int32_t MISSING = INT32_MIN;
 constexpr std::size_t FILE_TEXT_SIZE = 257;
 constexpr std::size_t ADDRESS_TEXT_SIZE = 5;
 
-std::uint8_t readFlag(const char* section, const char* key, std::int32_t defaultValue) {
+// The file the settings are read from: the user's own once it exists, else the one it starts from.
+std::string settingsSource() {
+    FileRefusal why;
+    if (std::FILE* file = openForReading(settingsPath, why)) {
+        std::fclose(file);
+        return settingsPath;
+    }
+    return why == FileRefusal::Missing && !settingsSeedPath.empty() ? settingsSeedPath : settingsPath;
+}
+
+std::uint8_t readFlag(const std::string& from, const char* section, const char* key,
+                      std::int32_t defaultValue) {
     // Stored in a byte, as the flags always were.
-    return static_cast<std::uint8_t>(profileReadInt(settingsPath, section, key, defaultValue));
+    return static_cast<std::uint8_t>(profileReadInt(from, section, key, defaultValue));
 }
 
 // Each pair converts on its own; a pair that is not hex, or is cut short, gives 0.
-std::uint16_t readAddress(const char* key) {
-    const std::string text = profileReadString(settingsPath, "Debug", key, "0000", ADDRESS_TEXT_SIZE);
+std::uint16_t readAddress(const std::string& from, const char* key) {
+    const std::string text = profileReadString(from, "Debug", key, "0000", ADDRESS_TEXT_SIZE);
     char digits[ADDRESS_TEXT_SIZE] = {};
     std::memcpy(digits, text.data(), text.size());
     int error = 0;
@@ -46,59 +59,81 @@ std::uint16_t readAddress(const char* key) {
     return static_cast<std::uint16_t>(high << 8 | low);
 }
 
+// Every write goes through here: a user file that does not exist yet first takes the whole of the file
+// the settings were read from, so that keys the program never writes ("diag") and other sections stay.
+void write(const char* section, const char* key, const std::string& value) {
+    if (!settingsSeedPath.empty()) {
+        FileRefusal why;
+        if (std::FILE* existing = openForReading(settingsPath, why)) {
+            std::fclose(existing);
+        } else if (why == FileRefusal::Missing) {
+            if (std::FILE* seed = openForReading(settingsSeedPath, why)) {
+                std::string content;
+                char buffer[4096];
+                std::size_t n;
+                while ((n = std::fread(buffer, 1, sizeof buffer, seed)) > 0) content.append(buffer, n);
+                const bool ok = !std::ferror(seed);
+                std::fclose(seed);
+                if (ok) replaceWhole(settingsPath, content, why);
+            }
+        }
+    }
+    profileWriteString(settingsPath, section, key, value);
+}
+
 void writeInt(const char* section, const char* key, long value) {
-    profileWriteString(settingsPath, section, key, std::to_string(value));
+    write(section, key, std::to_string(value));
 }
 
 void writeFlag(const char* section, const char* key, std::uint8_t flag) {
-    profileWriteString(settingsPath, section, key, flag ? "1" : "0");
+    write(section, key, flag ? "1" : "0");
 }
 
 void writeAddress(const char* key, std::uint16_t address) {
     char text[8];
     std::snprintf(text, sizeof text, "%04x", address);
-    profileWriteString(settingsPath, "Debug", key, text);
+    write("Debug", key, text);
 }
 
 } // namespace
 
 void loadSettings() {
+    const std::string from = settingsSource();
     WindowRect place;
-    place.left = profileReadInt(settingsPath, "Screen", "mainLeft", MISSING);
-    place.top = profileReadInt(settingsPath, "Screen", "mainTop", MISSING);
-    place.right = profileReadInt(settingsPath, "Screen", "mainRight", MISSING);
-    place.bottom = profileReadInt(settingsPath, "Screen", "mainBottom", MISSING);
+    place.left = profileReadInt(from, "Screen", "mainLeft", MISSING);
+    place.top = profileReadInt(from, "Screen", "mainTop", MISSING);
+    place.right = profileReadInt(from, "Screen", "mainRight", MISSING);
+    place.bottom = profileReadInt(from, "Screen", "mainBottom", MISSING);
     const bool usable = place.left >= 0 && place.left <= static_cast<long long>(screenWidth) - 10 &&
                         place.top >= 0 && place.top <= static_cast<long long>(screenHeight) - 10 &&
                         place.right >= 0 && place.bottom >= 0;
     if (!usable) place.left = -1;
     windowRect = place;
 
-    currFileDir = profileReadString(settingsPath, "User", "currFileDir", currFileDir, FILE_TEXT_SIZE);
-    currFileObj = profileReadString(settingsPath, "User", "currFileObj", currFileObj, FILE_TEXT_SIZE);
-    currFileMid = profileReadString(settingsPath, "User", "currFileMid", currFileMid, FILE_TEXT_SIZE);
-    saveAddrStart =
-        profileReadString(settingsPath, "User", "saveAddrStart", saveAddrStart, ADDRESS_TEXT_SIZE);
-    saveAddrEnd = profileReadString(settingsPath, "User", "saveAddrEnd", saveAddrEnd, ADDRESS_TEXT_SIZE);
+    currFileDir = profileReadString(from, "User", "currFileDir", currFileDir, FILE_TEXT_SIZE);
+    currFileObj = profileReadString(from, "User", "currFileObj", currFileObj, FILE_TEXT_SIZE);
+    currFileMid = profileReadString(from, "User", "currFileMid", currFileMid, FILE_TEXT_SIZE);
+    saveAddrStart = profileReadString(from, "User", "saveAddrStart", saveAddrStart, ADDRESS_TEXT_SIZE);
+    saveAddrEnd = profileReadString(from, "User", "saveAddrEnd", saveAddrEnd, ADDRESS_TEXT_SIZE);
 
-    menu = readFlag("User", "menu", 1);
-    keys = readFlag("User", "keys", 1);
-    mute = readFlag("User", "mute", 0);
-    diag = readFlag("User", "diag", 0);
+    menu = readFlag(from, "User", "menu", 1);
+    keys = readFlag(from, "User", "keys", 1);
+    mute = readFlag(from, "User", "mute", 0);
+    diag = readFlag(from, "User", "diag", 0);
 
-    debug = readFlag("Debug", "debug", 0);
+    debug = readFlag(from, "Debug", "debug", 0);
 
-    debugM = readAddress("debugM");
-    debugG = readAddress("debugG");
-    debugP = readAddress("debugP");
+    debugM = readAddress(from, "debugM");
+    debugG = readAddress(from, "debugG");
+    debugP = readAddress(from, "debugP");
 }
 
 void saveUserSettings() {
-    profileWriteString(settingsPath, "User", "currFileDir", currFileDir);
-    profileWriteString(settingsPath, "User", "currFileObj", currFileObj);
-    profileWriteString(settingsPath, "User", "currFileMid", currFileMid);
-    profileWriteString(settingsPath, "User", "saveAddrStart", saveAddrStart);
-    profileWriteString(settingsPath, "User", "saveAddrEnd", saveAddrEnd);
+    write("User", "currFileDir", currFileDir);
+    write("User", "currFileObj", currFileObj);
+    write("User", "currFileMid", currFileMid);
+    write("User", "saveAddrStart", saveAddrStart);
+    write("User", "saveAddrEnd", saveAddrEnd);
     writeFlag("User", "menu", menu);
     writeFlag("User", "keys", keys);
     writeFlag("User", "mute", mute);

@@ -17,6 +17,9 @@ extern int screenWidth;
 extern int screenHeight;
 // Full path of the settings file, set at start-up.
 extern std::string settingsPath;
+// The settings to start from while settingsPath does not exist yet (the file beside a program whose
+// own folder cannot be written); empty for none. The first write copies it to settingsPath whole.
+extern std::string settingsSeedPath;
 
 // Texts of the "User" section, at most 256 characters (the range texts at most 4).
 extern std::string currFileDir;
