@@ -3,18 +3,16 @@
 #include "machine/bus.h"
 #include "objfile/file_commands.h"
 #include "program/program_fixture.h"
+#include "settings/flags.h"
 #include "settings/settings.h"
 
-#include <QApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -25,35 +23,8 @@ namespace orv {
 namespace {
 
 using test::boxes;
-using test::settle;
-
-// Acts on modal windows as they come up: the current step gets the active modal widget and returns true
-// once it has done its part. Message boxes are left to the fixture's box closer. A dialog still up after
-// five seconds is rejected, so that a step that never matches fails its test instead of hanging it.
-class ModalScript : public QObject {
-  public:
-    using Step = std::function<bool(QWidget*)>;
-    explicit ModalScript(std::vector<Step> steps) : steps(std::move(steps)) {
-        timer.setInterval(2);
-        clock.start();
-        connect(&timer, &QTimer::timeout, this, [this] {
-            QWidget* active = QApplication::activeModalWidget();
-            if (clock.elapsed() > 30000) {
-                if (auto* dialog = qobject_cast<QDialog*>(active)) dialog->reject();
-                return;
-            }
-            if (active && next < this->steps.size() && this->steps[next](active)) ++next;
-        });
-        timer.start();
-    }
-    std::size_t done() const { return next; }
-
-  private:
-    std::vector<Step> steps;
-    std::size_t next = 0;
-    QTimer timer;
-    QElapsedTimer clock;
-};
+using test::ModalAction;
+using test::ModalScript;
 
 // What a file dialog looked like when it came up.
 struct FileDialogSeen {
@@ -66,7 +37,7 @@ struct FileDialogSeen {
 };
 
 // Answers a file dialog with the given path, or cancels it when the path is empty.
-ModalScript::Step fileDialogStep(const QString& path, std::vector<FileDialogSeen>* seen = nullptr) {
+ModalAction fileDialogStep(const QString& path, std::vector<FileDialogSeen>* seen = nullptr) {
     return [path, seen](QWidget* active) {
         auto* dialog = qobject_cast<QFileDialog*>(active);
         if (!dialog) return false;
@@ -96,7 +67,7 @@ QDialog* saveDialogOf(QWidget* active) {
 }
 
 // Types the range into the Save As dialog and presses OK.
-ModalScript::Step saveRangeStep(const QString& start, const QString& end) {
+ModalAction saveRangeStep(const QString& start, const QString& end) {
     return [start, end](QWidget* active) {
         QDialog* dialog = saveDialogOf(active);
         if (!dialog) return false;
@@ -108,7 +79,7 @@ ModalScript::Step saveRangeStep(const QString& start, const QString& end) {
 }
 
 // Notes that the Save As dialog is (still) up, then presses the given button.
-ModalScript::Step saveDialogButtonStep(const char* button, int* seenOpen) {
+ModalAction saveDialogButtonStep(const char* button, int* seenOpen) {
     return [button, seenOpen](QWidget* active) {
         QDialog* dialog = saveDialogOf(active);
         if (!dialog) return false;
@@ -246,13 +217,21 @@ TEST_F(FileCommandsTest, ASuccessfulSaveReportsItsCountAndClosesTheDialog) {
         const char* end;
         const char* name;
         const char* box;
+        const char* trace;
     };
-    for (const Case& c : {Case{"0200", "0200", "one", "One byte saved to 'one.obj'"},
-                          Case{"0200", "023f", "many.obj", "64 bytes saved to 'many.obj'"}}) {
+    for (const Case& c : {Case{"0200", "0200", "one", "One byte saved to 'one.obj'",
+                               "Saving to one.obj...\nSave 1 from 0200\n"},
+                          Case{"0200", "023f", "many.obj", "64 bytes saved to 'many.obj'",
+                               "Saving to many.obj...\nSave 64 from 0200\n"}}) {
         // Its last step is left over when the dialog closes as it should.
         ModalScript script({saveRangeStep(c.start, c.end), fileDialogStep(c.name, &seen),
                             saveDialogButtonStep("cancelButton", &stillOpen)});
+        diag = 1;
+        testing::internal::CaptureStdout();
         onCommand(CMD_SAVE_AS);
+        const std::string trace = testing::internal::GetCapturedStdout();
+        diag = 0;
+        EXPECT_NE(trace.find(c.trace), std::string::npos) << trace;
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].title, "Successful save");
         EXPECT_EQ(boxes[0].text, c.box);
@@ -400,27 +379,28 @@ TEST_F(FileCommandsTest, TheAboutBoxPostsThePageCommandsAndStaysOpen) {
     QString caption, title, address;
     bool hasIcon = false;
     std::vector<int> postedWhileOpen;
-    QDialog* about = nullptr;
     ModalScript script({[&](QWidget* active) {
-                            if (active->objectName() != "orvabout") return false;
-                            about = static_cast<QDialog*>(active);
-                            caption = about->windowTitle();
-                            title = about->findChild<QLabel*>("title")->text();
-                            address = about->findChild<QPushButton*>("websiteButton")->text();
-                            hasIcon = !about->findChild<QLabel*>("icon")->pixmap().isNull();
-                            about->findChild<QPushButton*>("websiteButton")->click();
-                            about->findChild<QPushButton*>("pagesButton")->click();
-                            return true;
-                        },
-                        [&](QWidget* active) {
-                            if (active != about || catcher.commands.size() < 2) return false;
-                            postedWhileOpen = catcher.commands;
-                            about->findChild<QPushButton*>("okButton")->click();
-                            return true;
-                        }});
+        if (active->objectName() != "orvabout") return false;
+        auto* about = static_cast<QDialog*>(active);
+        caption = about->windowTitle();
+        title = about->findChild<QLabel*>("title")->text();
+        address = about->findChild<QPushButton*>("websiteButton")->text();
+        hasIcon = !about->findChild<QLabel*>("icon")->pixmap().isNull();
+        about->findChild<QPushButton*>("websiteButton")->click();
+        about->findChild<QPushButton*>("pagesButton")->click();
+        // Queued behind the commands the two buttons posted, so they arrive while the box is open.
+        QMetaObject::invokeMethod(
+            about,
+            [&, about] {
+                postedWhileOpen = catcher.commands;
+                about->findChild<QPushButton*>("okButton")->click();
+            },
+            Qt::QueuedConnection);
+        return true;
+    }});
     onCommand(CMD_ABOUT);
 
-    ASSERT_EQ(script.done(), 2u);
+    ASSERT_EQ(script.done(), 1u);
     EXPECT_EQ(caption, "Orvane - About");
     EXPECT_EQ(title, "Orvane Emulator");
     EXPECT_TRUE(hasIcon);

@@ -7,9 +7,17 @@
 #include "machine/cpu.h"
 #include "panel/layout.h"
 #include "panel/panel_widget.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
 
-#include <QApplication>
+#include <QDialog>
+#include <QFileInfo>
+#include <QPointer>
+#include <QThread>
 #include <QTimer>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace orv::test {
 
@@ -17,26 +25,168 @@ std::vector<BoxRecord> boxes;
 std::deque<QMessageBox::StandardButton> boxAnswers;
 StartUpRecord startUpState{};
 
-void recordStartUp() {
-    startUpState = {halted, pacerRunning(), events.load(), paused, cycles, cpu.pc};
+namespace {
+
+bool snapped() {
+    return panelWidget->size() ==
+           QSize(PANEL_WIDTH_UNITS * scale, scale * panelHeightUnits + debugPanelHeight);
 }
 
-void startBoxCloser() {
-    auto* closer = new QTimer(QCoreApplication::instance());
-    closer->setInterval(5);
-    QObject::connect(closer, &QTimer::timeout, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
-            QMessageBox::StandardButton answer = QMessageBox::Ok;
-            if (!boxAnswers.empty()) {
-                answer = boxAnswers.front();
-                boxAnswers.pop_front();
-            }
-            box->done(answer);
-        }
-    });
-    closer->start();
+} // namespace
+
+void recordStartUpSettings() {
+    StartUpRecord& s = startUpState;
+    s.settingsPath = settingsPath;
+    s.settingsFileFound = QFileInfo::exists(QString::fromStdString(settingsPath));
+    s.currFileDir = currFileDir;
+    s.currFileObj = currFileObj;
+    s.currFileMid = currFileMid;
+    s.saveAddrStart = saveAddrStart;
+    s.saveAddrEnd = saveAddrEnd;
+    s.menu = menu;
+    s.keys = keys;
+    s.mute = mute;
+    s.diag = diag;
+    s.debug = debug;
+    s.debugM = debugM;
+    s.debugG = debugG;
+    s.debugP = debugP;
+    s.breakpoint = breakpoint;
 }
+
+void recordStartUp() {
+    // The window shown and laid out, and housekeeping under way: what start-up set going has had its turn.
+    settleUntil([] { return uiTick > 2 && snapped(); }, 10000);
+    StartUpRecord& s = startUpState;
+    s.halted = halted;
+    s.pacerRunning = pacerRunning();
+    s.events = events.load();
+    s.paused = paused;
+    s.cycles = cycles;
+    s.pc = cpu.pc;
+}
+
+namespace {
+// Long enough for any machine to have shown the window; only a test whose steps do not fit what the
+// program shows ever waits for it.
+constexpr int UNANSWERED_MS = 20000;
+} // namespace
+
+// A stack of the modal windows up, each with the depth of event loops it runs in. A window is acted on
+// only while its own loop is the innermost one: while a window it opened is still unwinding, or before
+// its loop has started, the check comes back a moment later. Nothing else in the tests acts on modal
+// windows, so no two timers race for one.
+class ModalDriver : public QObject {
+  public:
+    static ModalDriver* instance;
+    std::vector<ModalHandler*> handlers;
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Show && event->type() != QEvent::Hide) return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || !widget->isWindow()) return false;
+        if (event->type() == QEvent::Show) {
+            if (!widget->isModal() || find(widget) != windows.end()) return false;
+            windows.push_back({widget, QThread::currentThread()->loopLevel() + 1, true, 0});
+        } else {
+            const auto place = find(widget);
+            if (place == windows.end()) return false;
+            windows.erase(place);
+            // The window below waits for the user again.
+            if (!windows.empty()) {
+                windows.back().due = true;
+                ++windows.back().turn;
+            }
+        }
+        schedule(0);
+        return false;
+    }
+
+  private:
+    struct Waiting {
+        QPointer<QWidget> window;
+        int loopLevel;
+        bool due;
+        int turn;
+    };
+    std::vector<Waiting> windows;
+    bool scheduled = false;
+
+    std::vector<Waiting>::iterator find(QWidget* widget) {
+        return std::find_if(windows.begin(), windows.end(),
+                            [widget](const Waiting& w) { return w.window == widget; });
+    }
+
+    void schedule(int ms) {
+        if (scheduled) return;
+        scheduled = true;
+        QTimer::singleShot(ms, this, [this] {
+            scheduled = false;
+            check();
+        });
+    }
+
+    void check() {
+        while (!windows.empty() && !windows.back().window) windows.pop_back();
+        if (windows.empty() || !windows.back().due) return;
+        Waiting& top = windows.back();
+        if (!top.window->isVisible()) return;
+        if (QThread::currentThread()->loopLevel() != top.loopLevel) {
+            schedule(1);
+            return;
+        }
+        top.due = false;
+        const QPointer<QWidget> window = top.window;
+        const int turn = top.turn;
+        // What follows may open and close other windows: `top` is not looked at again.
+        if (auto* box = qobject_cast<QMessageBox*>(window.data())) {
+            answer(box);
+            return;
+        }
+        if (!handlers.empty() && handlers.back()->action(window)) return;
+        QTimer::singleShot(UNANSWERED_MS, this, [this, window, turn] {
+            const auto place = find(window);
+            if (!window || !window->isVisible() || place == windows.end() || place->turn != turn) return;
+            ADD_FAILURE() << "nothing answered the modal window '" << window->windowTitle().toStdString()
+                          << "'";
+            if (auto* dialog = qobject_cast<QDialog*>(window.data())) dialog->reject();
+        });
+    }
+
+    static void answer(QMessageBox* box) {
+        boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+        QMessageBox::StandardButton answer = QMessageBox::Ok;
+        if (!boxAnswers.empty()) {
+            answer = boxAnswers.front();
+            boxAnswers.pop_front();
+        }
+        box->done(answer);
+    }
+};
+
+ModalDriver* ModalDriver::instance = nullptr;
+
+void startModalDriver() {
+    ModalDriver::instance = new ModalDriver;
+    ModalDriver::instance->setParent(QCoreApplication::instance());
+    QCoreApplication::instance()->installEventFilter(ModalDriver::instance);
+}
+
+ModalHandler::ModalHandler(ModalAction action) : action(std::move(action)) {
+    ModalDriver::instance->handlers.push_back(this);
+}
+
+ModalHandler::~ModalHandler() {
+    auto& handlers = ModalDriver::instance->handlers;
+    handlers.erase(std::remove(handlers.begin(), handlers.end(), this), handlers.end());
+}
+
+ModalScript::ModalScript(std::vector<ModalAction> steps)
+    : steps(std::move(steps)), handler([this](QWidget* window) {
+          if (next >= this->steps.size() || !this->steps[next](window)) return false;
+          ++next;
+          return true;
+      }) {}
 
 void settle(int ms) {
     QElapsedTimer clock;
@@ -44,13 +194,38 @@ void settle(int ms) {
     while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+namespace {
+
+// Counts the panel's size changes.
+class ResizeCounter : public QObject {
+  public:
+    explicit ResizeCounter(QWidget* widget) : widget(widget) { widget->installEventFilter(this); }
+    ~ResizeCounter() override { widget->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Resize) ++count;
+        return false;
+    }
+    int count = 0;
+
+  private:
+    QWidget* widget;
+};
+
+} // namespace
+
+void layoutAfter(const std::function<void()>& request) {
+    ResizeCounter resizes(panelWidget);
+    request();
+    // The panel takes the size asked for, is laid out for it, and the window then snaps to the layout.
+    EXPECT_TRUE(settleUntil([&] { return resizes.count > 0 && snapped(); }, 10000))
+        << "panel " << panelWidget->width() << "x" << panelWidget->height() << " at scale " << scale;
+}
+
 void resizeClient(int width, int height) {
+    if (panelWidget->size() == QSize(width, height)) return;
     const int extraWidth = mainWindow->width() - panelWidget->width();
     const int extraHeight = mainWindow->height() - panelWidget->height();
-    mainWindow->resize(width + extraWidth, height + extraHeight);
-    // Let the snapping resize and its nested layout arrive.
-    settle(20);
-    settleUntil([] { return panelWidget->width() == 100 * scale; }, 10000);
+    layoutAfter([&] { mainWindow->resize(width + extraWidth, height + extraHeight); });
 }
 
 void relayout(int width) {

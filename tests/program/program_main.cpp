@@ -16,12 +16,12 @@ int main(int argc, char** argv) {
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
     orv::prepareOutput();
     QApplication application(argc, argv);
-    orv::test::startBoxCloser();
+    orv::test::startModalDriver();
     orv::startUp();
+    orv::test::recordStartUpSettings();
     // Whatever the tests make the program save goes to a folder of their own.
     QTemporaryDir settingsFolder;
     orv::settingsPath = QDir(settingsFolder.path()).filePath("orv.ini").toStdString();
-    orv::test::settle(50);
     orv::test::recordStartUp();
     return RUN_ALL_TESTS();
 }

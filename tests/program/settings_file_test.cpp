@@ -1,7 +1,9 @@
 #include "control/startup.h"
+#include "program/program_fixture.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -36,6 +38,28 @@ class ConfigHome {
     std::string saved;
     bool hadOld = false;
 };
+
+// What the real start-up gave a program with no settings file beside it.
+TEST(SettingsFileTest, AFirstStartHasTheDefaults) {
+    const test::StartUpRecord& s = test::startUpState;
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    ASSERT_EQ(QString::fromStdString(s.settingsPath), QDir(programFolder).filePath("orv.ini"));
+    if (s.settingsFileFound) GTEST_SKIP() << "a settings file beside the test program was read";
+    EXPECT_EQ(s.currFileDir, programFolder.toStdString() + "/");
+    EXPECT_EQ(s.currFileObj, "");
+    EXPECT_EQ(s.currFileMid, "");
+    EXPECT_EQ(s.saveAddrStart, "0000");
+    EXPECT_EQ(s.saveAddrEnd, "00FF");
+    EXPECT_EQ(s.menu, 1);
+    EXPECT_EQ(s.keys, 1);
+    EXPECT_EQ(s.mute, 0);
+    EXPECT_EQ(s.diag, 0);
+    EXPECT_EQ(s.debug, 0);
+    EXPECT_EQ(s.debugM, 0);
+    EXPECT_EQ(s.debugG, 0);
+    EXPECT_EQ(s.debugP, 0);
+    EXPECT_EQ(s.breakpoint, 0);
+}
 
 TEST(SettingsFileTest, BesideTheProgramWhereItsFolderTakesFiles) {
     ConfigHome config;

@@ -12,12 +12,10 @@
 #include "tape/tape.h"
 #include "tape/tape_commands.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -71,24 +69,19 @@ struct DialogSeen {
     bool confirmsOverwrite;
 };
 
-// Answers the file dialogs as they open: each takes the next name (relative to the dialog's folder,
-// or absolute), an empty one cancels.
+// Answers the file dialogs as they wait for the user: each takes the next name (relative to the
+// dialog's folder, or absolute), an empty one cancels.
 class FileDialogDriver {
   public:
-    FileDialogDriver() {
-        timer.setInterval(2);
-        QObject::connect(&timer, &QTimer::timeout, [this] { answer(); });
-        timer.start();
-    }
     std::deque<QString> names;
     std::vector<DialogSeen> seen;
     // Takes an existing file without the dialog's question.
     bool replaceWithoutAsking = false;
 
   private:
-    void answer() {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible()) return;
+    bool answer(QWidget* window) {
+        auto* dialog = qobject_cast<QFileDialog*>(window);
+        if (!dialog) return false;
         const QStringList offered = dialog->selectedFiles();
         seen.push_back({dialog->windowTitle(), dialog->acceptMode(), dialog->fileMode(),
                         dialog->nameFilters(), dialog->defaultSuffix(), dialog->directory().absolutePath(),
@@ -98,7 +91,7 @@ class FileDialogDriver {
         if (!names.empty()) names.pop_front();
         if (name.isEmpty()) {
             dialog->reject();
-            return;
+            return true;
         }
         if (replaceWithoutAsking) dialog->setOption(QFileDialog::DontConfirmOverwrite);
         dialog->selectFile(name);
@@ -106,8 +99,9 @@ class FileDialogDriver {
         QMetaObject::invokeMethod(dialog, "accept", Qt::DirectConnection);
         // A name the dialog would not take leaves it open; cancel rather than hang the test.
         if (dialog->isVisible()) dialog->reject();
+        return true;
     }
-    QTimer timer;
+    test::ModalHandler handler{[this](QWidget* window) { return answer(window); }};
 };
 
 class TapeCommandsTest : public ::testing::Test {
@@ -198,13 +192,28 @@ TEST_F(TapeCommandsTest, PlayOpensARecordedFile) {
     ASSERT_TRUE(message.empty()) << message;
 
     dialogs.names = {"recorded.mid"};
+    diag = 1;
+    testing::internal::CaptureStdout();
     onCommand(CMD_TAPE_PLAY);
+    const int flagsAfterCommand = tapeFlags();
+    // The line read once to start the tape's time, then once everything in it has played.
+    tapeInputBit(cycles);
+    tapeInputBit(static_cast<std::int32_t>(static_cast<std::uint32_t>(cycles) + 10'000'000u));
+    const std::string trace = testing::internal::GetCapturedStdout();
+    diag = 0;
+    std::size_t at = 0;
+    for (const std::string& line :
+         {std::string("Playing recorded.mid...\n"), std::string("Tape read 78 bytes\n"),
+          std::string("Tape Playing 'recorded.mid' [78]\n"), std::string("Tape track ended\n")}) {
+        at = trace.find(line, at);
+        ASSERT_NE(at, std::string::npos) << "no " << line << "in order in\n" << trace;
+    }
     ASSERT_EQ(dialogs.seen.size(), 1u);
     EXPECT_EQ(dialogs.seen[0].title, "Play MIDI file...");
     EXPECT_EQ(dialogs.seen[0].acceptMode, QFileDialog::AcceptOpen);
     EXPECT_EQ(dialogs.seen[0].fileMode, QFileDialog::ExistingFile);
     EXPECT_EQ(dialogs.seen[0].filters, (QStringList{"MIDI Files (*.mid)", "All Files (*.*)"}));
-    EXPECT_EQ(tapeFlags(), TAPE_PLAYING | TAPE_WAITING);
+    EXPECT_EQ(flagsAfterCommand, TAPE_PLAYING | TAPE_WAITING);
     EXPECT_EQ(currFileMid, "recorded.mid");
     EXPECT_TRUE(test::boxes.empty());
 }
@@ -320,12 +329,15 @@ TEST_F(TapeCommandsTest, AStopDueFromAnEarlierTapeLeavesTheNextOneRunning) {
     // The earlier tape went quiet and is due to stop, but the user stops it first.
     tapeState = (tapeState & ~TAPE_WAITING) | TAPE_ENDED;
     tapeStopDue = uiTick + TAPE_STOP_DELAY;
+    const std::int32_t earlierDue = tapeStopDue;
     onCommand(CMD_TAPE_STOP);
     ASSERT_EQ(tapeState, 0);
 
     dialogs.names = {"next"};
     ASSERT_TRUE(recordTapeCommand());
-    settle(20 * HOUSEKEEPING_MS);
+    // Housekeeping goes past the earlier tape's due tick, and on for two more ticks, by which time a
+    // Tape Stop it posted would have arrived.
+    ASSERT_TRUE(settleUntil([&] { return uiTick > earlierDue + 2; }, 30000));
     EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
 }
 
@@ -335,7 +347,7 @@ TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
     tapeOutputBit(0, cycles);
     tapeOutputBit(1, cycles + 3320);
     onCommand(CMD_EXIT);
-    ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 2000));
+    ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 10000));
     EXPECT_EQ(tapeState, 0);
     const Bytes file = readFile(path("exit.mid"));
     EXPECT_EQ(file.size(), 57u + 2 * 6 + 9);
