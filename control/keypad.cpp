@@ -12,6 +12,7 @@
 #include "settings/settings.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 
 namespace orv {
 
@@ -71,6 +72,15 @@ void debuggerFunction(char label) {
         break;
     default: break;
     }
+}
+
+bool plainKey(Qt::KeyboardModifiers modifiers) {
+#ifdef Q_OS_WIN
+    // Windows reports AltGr as Ctrl+Alt; what it types is a character of the layout.
+    if ((modifiers & (Qt::ControlModifier | Qt::AltModifier)) == (Qt::ControlModifier | Qt::AltModifier))
+        modifiers &= ~(Qt::ControlModifier | Qt::AltModifier);
+#endif
+    return !(modifiers & (Qt::AltModifier | Qt::ControlModifier | Qt::MetaModifier));
 }
 
 } // namespace
@@ -142,6 +152,13 @@ void keyDownMessage(int qtKey) {
     case Qt::Key_F1: postCommand(CMD_ABOUT); break;
     default: break;
     }
+}
+
+void keyPressMessage(const QKeyEvent& e) {
+    if (!plainKey(e.modifiers())) return;
+    // A key may give both: Pause, the arrows and F1 by their key, everything else by its character.
+    keyDownMessage(e.key());
+    for (const char32_t character : e.text().toUcs4()) characterMessage(character);
 }
 
 void characterMessage(char32_t character) {

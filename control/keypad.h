@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
+class QKeyEvent;
+
 namespace orv {
 
 constexpr std::uint8_t DEBUG_IDLE = 0;
@@ -39,5 +41,8 @@ void advanceKeyQueue();
 // The PC keyboard. A key by its Qt key code (Pause, the arrows, F1), then the character it typed.
 void keyDownMessage(int qtKey);
 void characterMessage(char32_t character);
+// A key press of the main window, both ways. Only plain keys count (Shift and the number pad
+// allowed): with Alt, Ctrl or Meta held a key is a menu's mnemonic or nothing.
+void keyPressMessage(const QKeyEvent& e);
 
 } // namespace orv

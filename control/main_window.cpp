@@ -8,8 +8,8 @@
 #include "settings/settings.h"
 #include "tape/tape.h"
 
+#include <QApplication>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -92,6 +92,7 @@ MainWindow::MainWindow() {
     // Typing reaches the window itself; the key buttons never take the focus.
     setFocusPolicy(Qt::StrongFocus);
     createMainMenu();
+    QCoreApplication::instance()->installEventFilter(this);
 
 #ifdef Q_OS_WIN
     QCoreApplication::instance()->installNativeEventFilter(&moveSizeFilter);
@@ -129,6 +130,18 @@ bool MainWindow::event(QEvent* e) {
     return QMainWindow::event(e);
 }
 
+bool MainWindow::eventFilter(QObject* receiver, QEvent* e) {
+    // Qt leaves the menu bar with the focus, in its keyboard mode, once a menu has closed; the keys
+    // typed then are still the keypad's and the keyboard commands'. An open menu keeps its own.
+    if (e->type() != QEvent::KeyPress || receiver == this) return false;
+    const auto* widget = qobject_cast<QWidget*>(receiver);
+    if (!widget || widget->window() != this || QApplication::activePopupWidget()) return false;
+    // Taking the focus back also ends the bar's keyboard mode.
+    setFocus();
+    keyPressMessage(*static_cast<QKeyEvent*>(e));
+    return true;
+}
+
 void MainWindow::moveEvent(QMoveEvent* e) {
     QMainWindow::moveEvent(e);
     recordWindowPlace();
@@ -140,9 +153,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* e) {
-    // A key may give both: Pause, the arrows and F1 by their key, everything else by its character.
-    keyDownMessage(e->key());
-    for (const char32_t character : e->text().toUcs4()) characterMessage(character);
+    keyPressMessage(*e);
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* e) {

@@ -53,6 +53,9 @@ class MainWindow : public QMainWindow {
 
   protected:
     bool event(QEvent* e) override;
+    // Key presses for the other widgets of the window (the menu bar keeps the focus after a menu has
+    // been used) are taken for the window's own.
+    bool eventFilter(QObject* receiver, QEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;

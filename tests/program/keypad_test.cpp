@@ -183,14 +183,41 @@ TEST_F(KeypadTest, CharactersAndKeysBecomeTheirCommands) {
     }
 }
 
-TEST_F(KeypadTest, KeyPressesOfTheWindowTakeBothRoads) {
+TEST_F(KeypadTest, KeyPressesOfTheWindowTakeBothRoadsWhenPlain) {
+    // With the menu bar hidden nothing of it takes the Alt keys first.
+    onCommand(CMD_MENU);
+    ASSERT_EQ(menu, 0);
     CommandCatcher catcher;
-    QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
-    QKeyEvent m(QEvent::KeyPress, Qt::Key_M, Qt::ShiftModifier, "M");
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
-    for (QKeyEvent* e : {&up, &m, &enter, &f1}) QCoreApplication::sendEvent(mainWindow, e);
-    EXPECT_EQ(catcher.take(), (std::vector<int>{22, 16, 22, 801}));
+    struct Case {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        const char* text;
+        std::vector<int> commands;
+    };
+    const Case cases[] = {
+        {Qt::Key_Up, Qt::NoModifier, "", {22}},
+        {Qt::Key_M, Qt::ShiftModifier, "M", {16}},
+        {Qt::Key_AsciiCircum, Qt::ShiftModifier, "^", {22}},
+        {Qt::Key_Return, Qt::NoModifier, "\r", {22}},
+        {Qt::Key_F1, Qt::NoModifier, "", {801}},
+        {Qt::Key_5, Qt::KeypadModifier, "5", {5}},
+        // Mnemonics, shortcuts and their like: never the keypad's.
+        {Qt::Key_F, Qt::AltModifier, "f", {}},
+        {Qt::Key_5, Qt::AltModifier, "5", {}},
+        {Qt::Key_M, Qt::AltModifier | Qt::ShiftModifier, "M", {}},
+        {Qt::Key_M, Qt::ControlModifier, "\r", {}},
+        {Qt::Key_BracketLeft, Qt::ControlModifier, "\x1b", {}},
+        {Qt::Key_A, Qt::MetaModifier, "a", {}},
+        {Qt::Key_Up, Qt::AltModifier, "", {}},
+        {Qt::Key_F1, Qt::ControlModifier, "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.key << " " << c.modifiers.toInt());
+        QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers, c.text);
+        QCoreApplication::sendEvent(mainWindow, &press);
+        EXPECT_EQ(catcher.take(), c.commands);
+    }
+    onCommand(CMD_MENU);
 }
 
 TEST_F(KeypadTest, AClickedKeyLeavesTheFocusWithTheWindow) {

@@ -17,6 +17,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
@@ -26,6 +27,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+// Qt's own test library delivers keys to the shortcuts with this.
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text = QString(), bool autorep = false,
+                                               ushort count = 1);
 
 namespace orv {
 namespace {
@@ -232,6 +239,73 @@ TEST_F(MenusTest, InterruptCommandsTraceAndRequest) {
     EXPECT_EQ(pendingInterrupts & PEND_IRQ, PEND_IRQ);
     EXPECT_EQ(static_cast<std::uint8_t>(sp - cpu.sp), 3);
     pendingInterrupts = 0;
+}
+
+// Takes the commands posted to the main window instead of carrying them out.
+class CommandCatcher : public QObject {
+  public:
+    CommandCatcher() { mainWindow->installEventFilter(this); }
+    ~CommandCatcher() override { mainWindow->removeEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() != COMMAND_EVENT) return false;
+        commands.push_back(static_cast<CommandEvent*>(e)->command);
+        return true;
+    }
+    std::vector<int> commands;
+};
+
+struct Key {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    const char* text;
+};
+
+// A key typed the way the keyboard types it: the shortcuts (the menu bar's Alt+letter) first, then
+// the open menu or the widget with the focus.
+void typeKey(const Key& k) {
+    QWidget* target = QApplication::activePopupWidget();
+    if (!target) target = QApplication::focusWidget();
+    ASSERT_NE(target, nullptr);
+    if (qt_sendShortcutOverrideEvent(target, 0, k.key, k.modifiers, k.text)) return;
+    QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers, k.text);
+    QApplication::sendEvent(target, &press);
+}
+
+TEST_F(MenusTest, KeysTypedAfterMenusHaveClosedReachTheWindow) {
+    const Key altA{Qt::Key_A, Qt::AltModifier, "a"}, altF{Qt::Key_F, Qt::AltModifier, "f"};
+    const Key escape{Qt::Key_Escape, Qt::NoModifier, "\x1b"}, m{Qt::Key_M, Qt::NoModifier, "m"};
+    // Esc closes a menu and leaves the bar with the focus, waiting for the arrows; File's Tape Mute is
+    // picked by its letter.
+    const std::vector<Key> cases[] = {
+        {altA, escape},
+        {altF, m},
+        {altA, escape, altF, m},
+    };
+    mainWindow->activateWindow();
+    ASSERT_TRUE(settleUntil([] { return QApplication::activeWindow() == mainWindow; }, 10000));
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        mainWindow->setFocus();
+        for (const Key& k : cases[i]) {
+            typeKey(k);
+            settle(5);
+            if (k.modifiers & Qt::AltModifier) {
+                ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+            }
+        }
+        ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
+        // The item's own command goes first.
+        QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
+        mute = 0;
+
+        CommandCatcher catcher;
+        for (const Key& k :
+             {escape, Key{Qt::Key_5, Qt::NoModifier, "5"}, Key{Qt::Key_A, Qt::NoModifier, "a"}})
+            typeKey(k);
+        QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
+        EXPECT_EQ(catcher.commands, (std::vector<int>{CMD_RESET, 5, 10}));
+        EXPECT_EQ(QApplication::focusWidget(), mainWindow);
+    }
 }
 
 // Receives the addresses handed to the desktop instead of a browser.
