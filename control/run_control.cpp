@@ -12,6 +12,7 @@
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "tape/tape.h"
+#include "tape/tape_commands.h"
 
 #include <QMessageBox>
 
@@ -93,6 +94,7 @@ void housekeepingTick() {
         trace(".ini updated\n");
     }
     if (tapeState != 0) {
+        stopFailedRecording();
         const bool active = tapeActive(cycles);
         if (active && (tapeState & TAPE_WAITING)) {
             tapeState ^= TAPE_WAITING | TAPE_ACTIVE;

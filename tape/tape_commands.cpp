@@ -1,5 +1,6 @@
 #include "tape/tape_commands.h"
 
+#include "control/commands.h"
 #include "control/main_window.h"
 #include "control/run_control.h"
 #include "machine/trace.h"
@@ -95,6 +96,11 @@ void playTapeCommand() {
         }
         if (!retryAfter("Cannot play this file", message)) return;
     }
+}
+
+void stopFailedRecording() {
+    // The new file is spoilt: the user hears of it now, not at a Tape Stop that may come much later.
+    if ((tapeState & TAPE_RECORDING) && !tapeMessage.empty()) postCommand(CMD_TAPE_STOP);
 }
 
 } // namespace orv

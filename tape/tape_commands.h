@@ -11,5 +11,8 @@ constexpr const char* TAPE_LABEL = "Orvane bytes";
 bool recordTapeCommand();
 // Asks for a file and starts playing it; a failure offers Retry.
 void playTapeCommand();
+// Stops a recording that failed while the machine ran, through Tape Stop, which shows why. Called by
+// the housekeeping tick.
+void stopFailedRecording();
 
 } // namespace orv

@@ -8,6 +8,7 @@
 #include "program/program_fixture.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
+#include "support/file_size_limit.h"
 #include "tape/midi.h"
 #include "tape/tape.h"
 #include "tape/tape_commands.h"
@@ -18,6 +19,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -28,6 +30,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orv {
@@ -155,7 +159,7 @@ TEST_F(TapeCommandsTest, RecordAsksForAFileRemembersItAndStartsRecording) {
     EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
     EXPECT_EQ(currFileDir, folder.path().toStdString() + "/");
     EXPECT_EQ(currFileMid, "first.mid");
-    EXPECT_EQ(readFile(path("first.mid")).size(), 57u) << "the head is written at once";
+    EXPECT_FALSE(std::filesystem::exists(path("first.mid"))) << "a new tape appears only when finished";
     EXPECT_TRUE(test::boxes.empty());
 
     // While a tape runs the command has nothing to do.
@@ -167,7 +171,7 @@ TEST_F(TapeCommandsTest, RecordAsksForAFileRemembersItAndStartsRecording) {
     EXPECT_EQ(tapeState, 0);
     ASSERT_EQ(test::boxes.size(), 1u);
     EXPECT_EQ(test::boxes[0].title, "MIDI file message");
-    EXPECT_EQ(test::boxes[0].text.toStdString(), "Warning: no data recorded in '" + path("first.mid") + "'");
+    EXPECT_EQ(test::boxes[0].text.toStdString(), "Warning: no data recorded in 'first.mid'");
     EXPECT_EQ(test::boxes[0].icon, QMessageBox::Critical);
     const Bytes file = readFile(path("first.mid"));
     EXPECT_EQ(file.size(), 66u);
@@ -219,19 +223,18 @@ TEST_F(TapeCommandsTest, PlayOpensARecordedFile) {
 }
 
 TEST_F(TapeCommandsTest, AFailedStartShowsWhyAndRetryAsksAgain) {
-    // Every name component stays within the file system's limit; the whole path does not fit.
-    const QString longName = QString(240, 'x') + ".mid";
-    ASSERT_GT(path(longName).size(), 256u);
+    // A pipe is no tape: refused at once rather than waited on.
+    ASSERT_EQ(mkfifo(path("pipe.mid").c_str(), 0644), 0);
     {
-        SCOPED_TRACE("record: a name too long, then a good one");
-        dialogs.names = {longName, "second"};
+        SCOPED_TRACE("record: a pipe, then a good name");
+        dialogs.names = {"pipe.mid", "second"};
+        dialogs.replaceWithoutAsking = true;
         test::boxAnswers = {QMessageBox::Retry};
         EXPECT_TRUE(recordTapeCommand());
         ASSERT_EQ(test::boxes.size(), 1u);
         const BoxRecord& box = test::boxes[0];
         EXPECT_EQ(box.title, "Error starting recording");
-        EXPECT_EQ(box.text.toStdString(),
-                  "Error: filename too long (" + std::to_string(path(longName).size()) + ")");
+        EXPECT_EQ(box.text.toStdString(), "Error: file 'pipe.mid' could not be opened");
         EXPECT_EQ(box.icon, QMessageBox::Critical);
         EXPECT_EQ(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
         EXPECT_EQ(dialogs.seen.size(), 2u);
@@ -249,8 +252,7 @@ TEST_F(TapeCommandsTest, AFailedStartShowsWhyAndRetryAsksAgain) {
         playTapeCommand();
         ASSERT_EQ(test::boxes.size(), 1u);
         EXPECT_EQ(test::boxes[0].title, "Cannot play this file");
-        EXPECT_EQ(test::boxes[0].text.toStdString(),
-                  "Error: file '" + path("notes.txt") + "' is not a MIDI file");
+        EXPECT_EQ(test::boxes[0].text.toStdString(), "Error: file 'notes.txt' is not a MIDI file");
         EXPECT_EQ(test::boxes[0].buttons, QMessageBox::Retry | QMessageBox::Cancel);
         EXPECT_EQ(dialogs.seen.size(), 2u);
         EXPECT_EQ(tapeState, 0);
@@ -269,18 +271,22 @@ TEST_F(TapeCommandsTest, AFailedStartShowsWhyAndRetryAsksAgain) {
 }
 
 TEST_F(TapeCommandsTest, ARecordingWhoseHeadCannotBeWrittenIsNotLeftRunning) {
-    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    // A file that opens but takes no bytes, as on a full disk.
-    std::filesystem::create_symlink("/dev/full", path("full.mid"));
+    // Room for 20 bytes of any file, as on a nearly full disk, over a tape that must stay as it was.
+    std::ofstream(path("full.mid")) << "the old tape\n";
     dialogs.names = {"full.mid"};
     dialogs.replaceWithoutAsking = true;
     test::boxAnswers = {QMessageBox::Cancel};
-    EXPECT_FALSE(recordTapeCommand());
+    {
+        test::FileSizeLimit full(20);
+        ASSERT_TRUE(full.ok());
+        EXPECT_FALSE(recordTapeCommand());
+    }
     ASSERT_EQ(test::boxes.size(), 1u);
     EXPECT_EQ(test::boxes[0].title, "Error starting recording");
-    EXPECT_EQ(test::boxes[0].text.toStdString(),
-              "Error: file '" + path("full.mid") + "' could not be written");
+    EXPECT_EQ(test::boxes[0].text.toStdString(), "Error: file 'full.mid' could not be written");
     EXPECT_EQ(tapeState, 0);
+    EXPECT_EQ(readFile(path("full.mid")),
+              (Bytes{'t', 'h', 'e', ' ', 'o', 'l', 'd', ' ', 't', 'a', 'p', 'e', '\n'}));
 }
 
 // At 0x0300: the cassette line made an output, toggled 64 times about 1.3 ms apart, then left alone.
@@ -389,6 +395,48 @@ TEST_F(TapeCommandsTest, WithoutASequencerTheTapeRunsSilentAndSaysSoInOneLine) {
     EXPECT_EQ(out, "midiOutOpen rc=2\n");
     EXPECT_EQ(err, "");
     EXPECT_NE(midiSend(0x90, 98, 127), 0) << "nothing is open to send to";
+}
+
+// A disk that fills up while recording over a tape: the recording stops at once and says why, and the
+// old tape is still there.
+TEST_F(TapeCommandsTest, ARecordingOnAFullDiskStopsAtOnceAndKeepsTheOldTape) {
+    const std::string disk = path("disk");
+    std::filesystem::create_directory(disk);
+    if (mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no tmpfs may be mounted here";
+    struct Unmount {
+        std::string at;
+        ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    const std::string tape = disk + "/tape.mid";
+    const Bytes old = {'t', 'h', 'e', ' ', 'o', 'l', 'd', ' ', 't', 'a', 'p', 'e', '\n'};
+    std::ofstream(tape, std::ios::binary).write(reinterpret_cast<const char*>(old.data()), old.size());
+
+    std::string message;
+    ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, tape, message)) << message;
+    {
+        // The rest of the disk taken by something else.
+        std::ofstream filler(disk + "/filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), block.size()).flush()) {
+        }
+    }
+    // Level changes for several blocks: the disk has no room past the page the new file already has.
+    auto now = static_cast<std::uint32_t>(cycles);
+    for (int k = 0; k < 2000; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, static_cast<std::int32_t>(now));
+    ASSERT_FALSE(tapeMessage.empty());
+
+    ASSERT_TRUE(settleUntil([] { return tapeState == 0 && !test::boxes.empty(); }, 10000));
+    ASSERT_EQ(test::boxes.size(), 1u);
+    EXPECT_EQ(test::boxes[0].title, "MIDI file message");
+    EXPECT_EQ(test::boxes[0].text.toStdString(), "Error: file 'tape.mid' could not be written");
+    EXPECT_EQ(test::boxes[0].icon, QMessageBox::Critical);
+    EXPECT_EQ(readFile(tape), old);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(disk))
+        names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"filler", "tape.mid"})) << "nothing else left behind";
 }
 
 } // namespace
