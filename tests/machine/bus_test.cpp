@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace orv {
 namespace {
 
@@ -12,7 +14,10 @@ class BusTest : public ::testing::Test {
     void SetUp() override {
         machinePowerOn();
         rioReset();
+        savedWarnings = rioWarningsLeft;
     }
+    void TearDown() override { rioWarningsLeft = savedWarnings; }
+    std::int32_t savedWarnings = 0;
 };
 
 TEST_F(BusTest, ReadsFollowThePageKind) {
@@ -38,13 +43,35 @@ TEST_F(BusTest, WritesFollowThePageKindAndForce) {
         std::uint8_t force;
         bool stored;
     } cases[] = {
-        {0x0000, 0, true}, {0x03FF, 0, true},  {0x0200, 1, true},  {0xFE10, 0, false}, {0xFE10, 1, true},
-        {0xFFFC, 1, true}, {0x2000, 1, false}, {0x0400, 0, false}, {0xFDFF, 1, false}, {0x1000, 0, false},
+        {0x0000, 0, true},
+        {0x03FF, 0, true},
+        {0x0200, 1, true},
+        {0xFE10, 0, false},
+        {0xFE10, 1, true},
+        {0xFFFC, 1, true},
+        {0x2000, 1, false},
+        {0x0400, 0, false},
+        {0xFDFF, 1, false},
+        {0x1000, 0, false},
+        // Offsets that would be RIO registers or RIO RAM in an I/O page.
+        {0xFE80, 0, false},
+        {0xFF22, 0, false},
+        {0xFF20, 0, false},
+        {0xFEA0, 1, true},
     };
     for (const auto& c : cases) {
+        const std::array<RioChip, 2> chips = rio;
+        rioWarningsLeft = 5;
         memory[c.address] = 0x00;
         busWrite(c.address, 0x55, c.force);
         EXPECT_EQ(memory[c.address], c.stored ? 0x55 : 0x00) << std::hex << c.address;
+        // None of these pages reaches a RIO chip.
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_EQ(rio[k].ddrA, chips[k].ddrA) << std::hex << c.address;
+            EXPECT_EQ(rio[k].outA, chips[k].outA) << std::hex << c.address;
+            EXPECT_EQ(rio[k].ram, chips[k].ram) << std::hex << c.address;
+        }
+        EXPECT_EQ(rioWarningsLeft, 5) << std::hex << c.address;
         if (pageFlags[c.address >> 8] == PAGE_EMPTY) {
             EXPECT_EQ(busRead(c.address), c.address >> 8) << std::hex << c.address;
         } else {

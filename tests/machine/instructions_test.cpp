@@ -269,6 +269,11 @@ TEST_F(InstructionTest, ImpliedAndAccumulatorOperations) {
         {0x4A, [](CpuState& s) { s.a = 0x81, s.n = 1; }, [](CpuState& s) { s.a = 0x40, s.c = 1, s.n = 0; }},
         {0x6A, [](CpuState& s) { s.c = 1; }, [](CpuState& s) { s.a = 0xC0, s.c = 0, s.n = 1; }},
         {0xA9, [](CpuState&) {}, [](CpuState& s) { s.a = 0x00, s.z = 1, s.pc = 0x0202; }}, // LDA #0
+        // PLA from 0x01F1, with the flags it must change set the other way.
+        {0x68, [](CpuState& s) { s.n = 1, memory[0x01F1] = 0x00; },
+         [](CpuState& s) { s.a = 0x00, s.sp = 0xF1, s.n = 0, s.z = 1; }},
+        {0x68, [](CpuState& s) { s.z = 1, memory[0x01F1] = 0xC3; },
+         [](CpuState& s) { s.a = 0xC3, s.sp = 0xF1, s.n = 1, s.z = 0; }},
     };
     for (const Implied& c : cases) {
         SetUp();
@@ -303,20 +308,28 @@ TEST_F(InstructionTest, AddAndSubtract) {
         {0xE9, 0, 0x00, 0x01, 1, 1, 0xFF, 0, 0, 1, 0},
         {0xE9, 0, 0x7F, 0xFF, 1, 0, 0x80, 0, 1, 1, 0},
         {0xE9, 0, 0x05, 0x03, 0, 1, 0x01, 1, 0, 0, 0},
-        // decimal: v keeps whatever it was
-        {0x69, 1, 0x58, 0x46, 1, 1, 0x05, 1, 1, 0, 0},
-        {0x69, 1, 0x09, 0x01, 0, 0, 0x10, 0, 0, 0, 0},
-        {0x69, 1, 0x99, 0x01, 0, 0, 0x00, 1, 0, 0, 1},
-        {0x69, 1, 0x1F, 0x01, 0, 1, 0x26, 0, 1, 0, 0}, // 0x1F counts as 25
-        {0x69, 1, 0x0A, 0x00, 0, 0, 0x10, 0, 0, 0, 0},
-        {0x69, 1, 0xFF, 0xFF, 1, 0, 0x31, 1, 0, 0, 0}, // 165 + 165 + 1 = 331
-        {0x69, 1, 0x45, 0x45, 0, 0, 0x90, 0, 0, 1, 0},
-        {0xE9, 1, 0x00, 0x01, 1, 0, 0x99, 0, 0, 1, 0},
-        {0xE9, 1, 0x46, 0x12, 1, 1, 0x34, 1, 1, 0, 0},
-        {0xE9, 1, 0x1A, 0x01, 1, 0, 0x19, 1, 0, 0, 0}, // 20 - 1
-        {0xE9, 1, 0x00, 0xFF, 1, 0, 0x35, 0, 0, 0, 0}, // -165 modulo 100
-        {0xE9, 1, 0x50, 0x50, 0, 1, 0x99, 0, 1, 1, 0},
-        {0xE9, 1, 0x50, 0x49, 0, 0, 0x00, 1, 0, 0, 1},
+        // Decimal: each byte counts as ten times its high nibble plus its low nibble, 0xA-0xF at face
+        // value; v keeps whatever it was. The sums below are worked out that way by hand.
+        {0x69, 1, 0x58, 0x46, 1, 1, 0x05, 1, 1, 0, 0}, // 58 + 46 + 1 = 105
+        {0x69, 1, 0x09, 0x01, 0, 0, 0x10, 0, 0, 0, 0}, // 9 + 1 = 10
+        {0x69, 1, 0x99, 0x01, 0, 0, 0x00, 1, 0, 0, 1}, // 99 + 1 = 100
+        {0x69, 1, 0x98, 0x01, 0, 0, 0x99, 0, 0, 1, 0}, // 98 + 1 = 99: no carry yet
+        {0x69, 1, 0x49, 0x49, 1, 1, 0x99, 0, 1, 1, 0}, // 49 + 49 + 1 = 99
+        {0x69, 1, 0x1F, 0x01, 0, 1, 0x26, 0, 1, 0, 0}, // 0x1F is 10 + 15 = 25; 25 + 1 = 26
+        {0x69, 1, 0x0A, 0x00, 0, 0, 0x10, 0, 0, 0, 0}, // 0x0A is 10
+        {0x69, 1, 0xFF, 0xFF, 1, 0, 0x31, 1, 0, 0, 0}, // 0xFF is 150 + 15 = 165; 165 + 165 + 1 = 331
+        {0x69, 1, 0x5F, 0x2E, 0, 0, 0x99, 0, 0, 1, 0}, // 65 + 34 = 99
+        {0x69, 1, 0xA0, 0x00, 0, 0, 0x00, 1, 0, 0, 1}, // 0xA0 is 100
+        {0x69, 1, 0x9F, 0x00, 0, 1, 0x05, 1, 1, 0, 0}, // 90 + 15 = 105
+        {0x69, 1, 0x45, 0x45, 0, 0, 0x90, 0, 0, 1, 0}, // 45 + 45 = 90
+        {0xE9, 1, 0x00, 0x01, 1, 0, 0x99, 0, 0, 1, 0}, // 0 - 1 = -1
+        {0xE9, 1, 0x46, 0x12, 1, 1, 0x34, 1, 1, 0, 0}, // 46 - 12 = 34
+        {0xE9, 1, 0x1A, 0x01, 1, 0, 0x19, 1, 0, 0, 0}, // 0x1A is 20; 20 - 1 = 19
+        {0xE9, 1, 0x00, 0xFF, 1, 0, 0x35, 0, 0, 0, 0}, // 0 - 165 = -165, which is 35 modulo 100
+        {0xE9, 1, 0x50, 0x50, 0, 1, 0x99, 0, 1, 1, 0}, // 50 - 50 - 1 = -1
+        {0xE9, 1, 0x50, 0x49, 0, 0, 0x00, 1, 0, 0, 1}, // 50 - 49 - 1 = 0
+        {0xE9, 1, 0xA0, 0x01, 1, 0, 0x99, 1, 0, 1, 0}, // 100 - 1 = 99
+        {0xE9, 1, 0x10, 0x0B, 1, 0, 0x99, 0, 0, 1, 0}, // 0x0B is 11; 10 - 11 = -1
     };
     for (const Case& t : cases) {
         SetUp();

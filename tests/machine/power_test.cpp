@@ -7,43 +7,43 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <set>
 #include <vector>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace orv {
 namespace {
 
-// The generator's output (bits 11-18) depends only on the low 19 bits of its state, so a short run
-// of outputs pins those bits down and lets the test predict every later byte.
-class RandomPredictor {
-  public:
-    RandomPredictor() {
-        std::vector<std::uint8_t> seen(16);
-        for (auto& b : seen) b = randomByte();
-        std::vector<std::uint32_t> matches;
-        for (std::uint32_t low = 0; low < (1u << 19); ++low) {
-            std::uint32_t s = low;
-            bool ok = true;
-            for (std::uint8_t b : seen) {
-                s = (s * 1664525u + 1u) & 0x7FFFF;
-                if (static_cast<std::uint8_t>(s >> 11) != b) {
-                    ok = false;
-                    break;
-                }
-            }
-            if (ok) matches.push_back(s);
-        }
-        found = matches.size() == 1;
-        if (found) state = matches[0];
+// The next n bytes the generator gives, drawn in a copy of this process, so that this one's generator
+// is left where it was: whatever the generator, power-on must use the same bytes in its own order.
+std::vector<std::uint8_t> nextRandomBytes(std::size_t n) {
+    randomByte(); // seeded before the copy, or the copy would seed itself at another moment
+    std::vector<std::uint8_t> bytes(n);
+    int pipeEnds[2];
+    if (pipe(pipeEnds) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        for (auto& b : bytes) b = randomByte();
+        const bool written = write(pipeEnds[1], bytes.data(), n) == static_cast<ssize_t>(n);
+        _exit(written ? 0 : 1);
     }
-    std::uint8_t next() {
-        state = (state * 1664525u + 1u) & 0x7FFFF;
-        return static_cast<std::uint8_t>(state >> 11);
+    close(pipeEnds[1]);
+    std::size_t got = 0;
+    while (child > 0 && got < n) {
+        const ssize_t k = read(pipeEnds[0], bytes.data() + got, n - got);
+        if (k <= 0) break;
+        got += static_cast<std::size_t>(k);
     }
-    bool found = false;
-
-  private:
-    std::uint32_t state = 0;
-};
+    close(pipeEnds[0]);
+    int status = 0;
+    if (child > 0) waitpid(child, &status, 0);
+    if (child <= 0 || got != n || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
+    return bytes;
+}
 
 TEST(PowerTest, MapAfterPowerOn) {
     machinePowerOn();
@@ -61,6 +61,7 @@ TEST(PowerTest, DrawsInOrderAndKeepsRomAndBit5) {
     memory[0xFFFC] = 0x00;
     memory[0xFFFD] = 0xFE;
     memory[0x0400] = 0x77;
+    memory[0x0E80] = 0x66;
     cpu.bit5 = 0;
     breakpoint = 0x1234;
     pendingInterrupts = PEND_RESET | PEND_IRQ;
@@ -69,21 +70,23 @@ TEST(PowerTest, DrawsInOrderAndKeepsRomAndBit5) {
     keyRows = 0xEF;
     const std::int32_t warnings = rioWarningsLeft;
 
-    RandomPredictor predict;
-    ASSERT_TRUE(predict.found);
+    // RAM 0x0000-0x03FF, pc high and low, a, x, y, sp, seven flags; then RIO 0's RAM and RIO 1's.
+    const std::vector<std::uint8_t> drawn = nextRandomBytes(0x400 + 13 + 2 * 128 + 1);
+    ASSERT_FALSE(drawn.empty());
+    std::size_t next = 0;
     machinePowerOn();
     for (int address = 0; address < 0x400; ++address) {
-        ASSERT_EQ(memory[address], predict.next()) << std::hex << address;
+        ASSERT_EQ(memory[address], drawn[next++]) << std::hex << address;
     }
-    const std::uint8_t pcHigh = predict.next();
-    const std::uint8_t pcLow = predict.next();
+    const std::uint8_t pcHigh = drawn[next++];
+    const std::uint8_t pcLow = drawn[next++];
     EXPECT_EQ(cpu.pc, (pcHigh << 8) | pcLow);
-    EXPECT_EQ(cpu.a, predict.next());
-    EXPECT_EQ(cpu.x, predict.next());
-    EXPECT_EQ(cpu.y, predict.next());
-    EXPECT_EQ(cpu.sp, predict.next());
+    EXPECT_EQ(cpu.a, drawn[next++]);
+    EXPECT_EQ(cpu.x, drawn[next++]);
+    EXPECT_EQ(cpu.y, drawn[next++]);
+    EXPECT_EQ(cpu.sp, drawn[next++]);
     for (std::uint8_t flag : {cpu.n, cpu.v, cpu.b, cpu.d, cpu.i, cpu.z, cpu.c}) {
-        EXPECT_EQ(flag, predict.next() & 1);
+        EXPECT_EQ(flag, drawn[next++] & 1);
     }
     EXPECT_EQ(cpu.bit5, 0);
     EXPECT_EQ(breakpoint, 0x1234);
@@ -92,27 +95,75 @@ TEST(PowerTest, DrawsInOrderAndKeepsRomAndBit5) {
     EXPECT_EQ(busRead(0xFFFC), 0x00);
     EXPECT_EQ(busRead(0xFFFD), 0xFE);
     EXPECT_EQ(busRead(0x0400), 0x04);
+    EXPECT_EQ(memory[0x0400], 0x77) << "only RAM pages are filled";
+    EXPECT_EQ(memory[0x0E80], 0x66) << "only RAM pages are filled";
     EXPECT_EQ(keyColumn, 5);
     EXPECT_EQ(keyRows, 0xEF);
     EXPECT_EQ(rioWarningsLeft, warnings);
 
-    // rioReset draws next: RIO 0's RAM, then RIO 1's.
     rioReset();
-    for (int i = 0; i < 128; ++i) ASSERT_EQ(rio[0].ram[i], predict.next()) << i;
-    for (int i = 0; i < 128; ++i) ASSERT_EQ(rio[1].ram[i], predict.next()) << i;
-    EXPECT_EQ(randomByte(), predict.next());
+    for (int i = 0; i < 128; ++i) ASSERT_EQ(rio[0].ram[i], drawn[next++]) << i;
+    for (int i = 0; i < 128; ++i) ASSERT_EQ(rio[1].ram[i], drawn[next++]) << i;
+    EXPECT_EQ(randomByte(), drawn[next++]);
     keyUp();
 }
 
-TEST(PowerTest, TwoPowerOnsDiffer) {
-    machinePowerOn();
-    const auto firstRam = memory;
-    const CpuState firstCpu = cpu;
-    machinePowerOn();
-    EXPECT_NE(std::vector<std::uint8_t>(memory.begin(), memory.begin() + 0x400),
-              std::vector<std::uint8_t>(firstRam.begin(), firstRam.begin() + 0x400));
-    EXPECT_FALSE(cpu.pc == firstCpu.pc && cpu.a == firstCpu.a && cpu.x == firstCpu.x &&
-                 cpu.sp == firstCpu.sp);
+// What any generator fit for the job shows: every power-on gives other contents, bytes spread over
+// their whole range, and flags that take both values.
+TEST(PowerTest, PowerOnsGiveFreshWellSpreadValues) {
+    constexpr int RUNS = 64;
+    std::array<int, 8> bitsSet{};
+    std::array<bool, 256> seen{};
+    std::array<int, 7> flagsSet{};
+    std::set<std::uint16_t> pcs;
+    std::vector<std::uint8_t> previousRam;
+    CpuState previousCpu{};
+    for (int run = 0; run < RUNS; ++run) {
+        machinePowerOn();
+        rioReset();
+        const std::vector<std::uint8_t> ram(memory.begin(), memory.begin() + 0x400);
+        for (std::uint8_t b : ram) {
+            seen[b] = true;
+            for (int bit = 0; bit < 8; ++bit) bitsSet[bit] += (b >> bit) & 1;
+        }
+        const std::uint8_t flags[] = {cpu.n, cpu.v, cpu.b, cpu.d, cpu.i, cpu.z, cpu.c};
+        for (int f = 0; f < 7; ++f) {
+            ASSERT_LE(flags[f], 1) << "flag " << f;
+            flagsSet[f] += flags[f];
+        }
+        pcs.insert(cpu.pc);
+        EXPECT_NE(rio[0].ram, rio[1].ram);
+        // No short cycle: no eight bytes in a row come back within the same power-on.
+        std::set<std::uint64_t> eights;
+        for (std::size_t i = 0; i + 8 <= ram.size(); ++i) {
+            std::uint64_t eight = 0;
+            for (std::size_t k = 0; k < 8; ++k) eight = eight << 8 | ram[i + k];
+            eights.insert(eight);
+        }
+        EXPECT_EQ(eights.size(), ram.size() - 7) << "run " << run;
+        if (run > 0) {
+            int same = 0;
+            for (std::size_t i = 0; i < ram.size(); ++i) same += ram[i] == previousRam[i];
+            // Chance alone makes about four of 1024 bytes equal.
+            EXPECT_LT(same, 64) << "run " << run;
+            EXPECT_FALSE(cpu.pc == previousCpu.pc && cpu.a == previousCpu.a && cpu.x == previousCpu.x &&
+                         cpu.y == previousCpu.y && cpu.sp == previousCpu.sp)
+                << "run " << run;
+        }
+        previousRam = ram;
+        previousCpu = cpu;
+    }
+    // 65,536 bytes: each bit is set in about half of them, and every value turns up.
+    for (int bit = 0; bit < 8; ++bit) {
+        EXPECT_GT(bitsSet[bit], RUNS * 0x400 * 45 / 100) << "bit " << bit;
+        EXPECT_LT(bitsSet[bit], RUNS * 0x400 * 55 / 100) << "bit " << bit;
+    }
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 256);
+    for (int f = 0; f < 7; ++f) {
+        EXPECT_GT(flagsSet[f], 0) << "flag " << f;
+        EXPECT_LT(flagsSet[f], RUNS) << "flag " << f;
+    }
+    EXPECT_GT(pcs.size(), RUNS / 2u);
 }
 
 TEST(PowerTest, TracesPowerOnOnlyWithDiag) {

@@ -173,15 +173,31 @@ TEST_F(RioTest, PortAWriteLatchesTheSelectedDigit) {
 }
 
 TEST_F(RioTest, KeypadExamples) {
-    busWrite(0x0E22, 0x07, 0);
-    keyDown(9);
-    busWrite(0x0E20, 0x01, 0);
-    EXPECT_EQ(busRead(0x0E20), 0xF1);
-    busWrite(0x0E20, 0x02, 0);
-    EXPECT_EQ(busRead(0x0E20), 0xFA);
-    keyUp();
-    busWrite(0x0E20, 0x01, 0);
-    EXPECT_EQ(busRead(0x0E20), 0xF9);
+    const struct {
+        std::uint8_t ddrA, outA;
+        int key; // -1: none held
+        std::uint8_t read;
+    } cases[] = {
+        {0x07, 0x01, 9, 0xF1},
+        {0x07, 0x02, 9, 0xFA},
+        {0x07, 0x01, -1, 0xF9},
+        // The column is what the lines show: a line set as input reads and selects as 1.
+        {0x04, 0x00, 3, 0xDB},
+        {0x00, 0x00, 15, 0xF7},
+        {0x00, 0x00, 8, 0xFF},
+        {0x03, 0x02, 22, 0xEE},
+        {0x03, 0x02, 18, 0xFE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << "ddrA " << int(c.ddrA) << " outA " << int(c.outA)
+                                        << std::dec << " key " << c.key);
+        busWrite(0x0E22, 0xFF, 0);
+        busWrite(0x0E20, c.outA, 0);
+        busWrite(0x0E22, c.ddrA, 0);
+        if (c.key >= 0) keyDown(c.key);
+        EXPECT_EQ(busRead(0x0E20), c.read);
+        keyUp();
+    }
 }
 
 TEST_F(RioTest, EveryKeyPullsItsRowInItsColumnOnly) {

@@ -302,6 +302,11 @@ TEST_F(ObjfileTest, LoadFailures) {
     writeFile(dir / "ctrlz.obj", "\x1A");
     fs::create_directories(dir / "folder.obj");
     ASSERT_EQ(::mkfifo(path("pipe.obj").c_str(), 0644), 0);
+    // A system file that says it is 4096 bytes long and reads a few: the read comes up short.
+    const fs::path shortFile = "/sys/devices/system/cpu/online";
+    std::error_code error;
+    const bool shortRead = fs::file_size(shortFile, error) == 4096 && !error;
+    if (shortRead) fs::create_symlink(shortFile, dir / "short.obj");
     const struct {
         std::string name;
         std::string message;
@@ -311,12 +316,14 @@ TEST_F(ObjfileTest, LoadFailures) {
         {path("empty"), "Error: file 'empty.obj' empty or unknown length"},
         {path("ctrlz"), "Error: file 'ctrlz.obj' empty or unknown length"},
         {path("folder.obj"), "Error: file 'folder.obj' not found"},
+        {path("short"), "Error: cannot read file 'short.obj'"},
         // Refused before it is opened: nothing writes into the pipe.
         {path("pipe.obj"), "Error: file 'pipe.obj' not found"},
         {path(std::string(200, 'd') + "/" + std::string(100, 'e') + "/nothing"),
          "Error: file 'nothing.obj' not found"},
     };
     for (const auto& c : cases) {
+        if (c.name == path("short") && !shortRead) continue;
         std::string message = "stale";
         EXPECT_EQ(loadObjectFile(c.name, message), 0) << c.name;
         EXPECT_EQ(message, c.message);

@@ -72,9 +72,9 @@ TEST_F(SettingsTest, DebuggerAddressesConvertPairByPair) {
         const char* value;
         std::uint16_t expected;
     } cases[] = {
-        {"12", 0x1200},    {"1", 0x0000},      {"abcd", 0xABCD}, {"ABCD", 0xABCD},
-        {"12345", 0x1234}, {"12G4", 0x1200},   {"G012", 0x0012}, {"", 0x0000},
-        {"ffff", 0xFFFF},  {" 0a0b ", 0x0A0B}, {"123", 0x1200},  {"x", 0x0000},
+        {"12", 0x1200},   {"1", 0x0000},    {"abcd", 0xABCD},     {"ABCD", 0xABCD},        {"12345", 0x1234},
+        {"12G4", 0x1200}, {"G012", 0x0012}, {"", 0x0000},         {"ffff", 0xFFFF},        {" 0a0b ", 0x0A0B},
+        {"123", 0x1200},  {"x", 0x0000},    {"\t0a0b\t", 0x0A0B}, {" \t 0c0d\t ", 0x0C0D},
     };
     for (const auto& c : cases) {
         writeFile(ini, std::string("[Debug]\ndebugM=") + c.value + "\ndebugG=" + c.value + "\n");
@@ -118,19 +118,31 @@ TEST_F(SettingsTest, SavedPlaceIsValidated) {
 }
 
 TEST_F(SettingsTest, NoFileGivesDefaults) {
+    // Nothing here looks like a default, so each value below comes from the reading.
+    windowRect = {5, 5, 405, 305};
+    currFileDir = "/start/dir/";
+    currFileObj = "start.obj";
+    currFileMid = "start.mid";
+    saveAddrStart = "0123";
+    saveAddrEnd = "0456";
     menu = keys = debug = mute = diag = 9;
-    currFileDir = "/opt/orv/";
+    debugM = debugG = debugP = 0x7777;
     loadSettings();
     EXPECT_EQ(windowRect.left, -1);
-    EXPECT_EQ(currFileDir, "/opt/orv/");
-    EXPECT_EQ(currFileObj, "");
-    EXPECT_EQ(saveAddrStart, "0000");
-    EXPECT_EQ(saveAddrEnd, "00FF");
+    // A missing text keeps what start-up put there.
+    EXPECT_EQ(currFileDir, "/start/dir/");
+    EXPECT_EQ(currFileObj, "start.obj");
+    EXPECT_EQ(currFileMid, "start.mid");
+    EXPECT_EQ(saveAddrStart, "0123");
+    EXPECT_EQ(saveAddrEnd, "0456");
     EXPECT_EQ(menu, 1);
     EXPECT_EQ(keys, 1);
     EXPECT_EQ(mute, 0);
     EXPECT_EQ(diag, 0);
     EXPECT_EQ(debug, 0);
+    EXPECT_EQ(debugM, 0);
+    EXPECT_EQ(debugG, 0);
+    EXPECT_EQ(debugP, 0);
     EXPECT_FALSE(fs::exists(ini)) << "reading never creates the file";
 }
 
@@ -151,6 +163,15 @@ TEST_F(SettingsTest, DiagIsReadButNeverWritten) {
 }
 
 TEST_F(SettingsTest, FirstRunFileLineForLine) {
+    // Start-up's texts for a program in /opt/orv/; the switches and addresses as a missing file leaves them.
+    currFileDir = "/opt/orv/";
+    currFileObj.clear();
+    currFileMid.clear();
+    saveAddrStart = "0000";
+    saveAddrEnd = "00FF";
+    menu = keys = debug = mute = 9;
+    debugM = debugG = debugP = 0x7777;
+    loadSettings();
     windowRect = {100, 50, 900, 650};
     saveSettings();
     const std::vector<std::string> expected = {
@@ -271,12 +292,13 @@ TEST_F(SettingsTest, JunkLinesAreSkippedAndKept) {
 
 TEST(ProfileTest, Integers) {
     const fs::path ini = scratchPath("profile_int.ini");
-    writeFile(ini, "[S]\na= 42 \nb=-7\nc=12abc\nd=abc\ne=+5\nf=\ng=4294967297\nh=-2147483648\n");
+    writeFile(ini, "[S]\na= 42 \nb=-7\nc=12abc\nd=abc\ne=+5\nf=\ng=4294967297\nh=-2147483648\n"
+                   "\ti\t=\t-42\t\n \t j \t= \t 7 \t\n");
     const struct {
         const char* key;
         std::int32_t expected;
-    } cases[] = {{"a", 42}, {"b", -7}, {"c", 12},        {"d", 0},        {"e", 5},
-                 {"f", 0},  {"g", 1},  {"h", INT32_MIN}, {"missing", -99}};
+    } cases[] = {{"a", 42}, {"b", -7},        {"c", 12},  {"d", 0}, {"e", 5},        {"f", 0},
+                 {"g", 1},  {"h", INT32_MIN}, {"i", -42}, {"j", 7}, {"missing", -99}};
     for (const auto& c : cases) EXPECT_EQ(profileReadInt(ini.string(), "s", c.key, -99), c.expected) << c.key;
     EXPECT_EQ(profileReadInt(ini.string(), "T", "a", 3), 3);
     EXPECT_EQ(profileReadInt((ini.string() + ".none"), "S", "a", 3), 3);

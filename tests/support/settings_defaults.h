@@ -1,5 +1,6 @@
-// The settings as start-up forms them before reading the file, for a program in /opt/orv/ on a
-// 1920 x 1080 screen: where the settings tests and the settings fuzz target start from.
+// One known starting point for the settings tests and the settings fuzz target: a program in /opt/orv/
+// on a 1920 x 1080 screen. Not a copy of the program's defaults: the tests of those check them as
+// written down.
 #pragma once
 
 #include "settings/flags.h"
