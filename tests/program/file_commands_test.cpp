@@ -273,8 +273,7 @@ TEST_F(FileCommandsTest, CancelledOrFailedSavesKeepTheDialogAndRetryReopensTheFi
     const QString names[] = {"empty.obj", "again.obj"};
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(boxes[i].title, "Error saving to file");
-        EXPECT_EQ(boxes[i].text, QString("Error: no bytes to save to file '%1'")
-                                     .arg(QDir::toNativeSeparators(inFolder(names[i]))));
+        EXPECT_EQ(boxes[i].text, QString("Error: no bytes to save to file '%1'").arg(names[i]));
         EXPECT_EQ(boxes[i].icon, QMessageBox::Critical);
         EXPECT_EQ(boxes[i].buttons, QMessageBox::Retry | QMessageBox::Cancel);
     }
@@ -335,8 +334,7 @@ TEST_F(FileCommandsTest, AFailedLoadOffersRetryWhichOpensTheFileDialogAgain) {
     EXPECT_EQ(seen[0].proposed, "missing.obj");
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].title, "Error loading from file");
-    EXPECT_EQ(boxes[0].text,
-              QString("Error: file '%1' not found").arg(QDir::toNativeSeparators(inFolder("missing.obj"))));
+    EXPECT_EQ(boxes[0].text, "Error: file 'missing.obj' not found");
     EXPECT_EQ(boxes[0].icon, QMessageBox::Critical);
     EXPECT_EQ(boxes[0].buttons, QMessageBox::Retry | QMessageBox::Cancel);
     EXPECT_EQ(boxes[1].text, "One byte loaded from 'good.obj'");

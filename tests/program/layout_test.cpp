@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace orv {
 namespace {
 
@@ -28,6 +30,7 @@ class LayoutTest : public ::testing::Test {
         screenHeight = savedScreen.second;
         keys = 1;
         debug = 0;
+        diag = 0;
         relayout(400);
     }
     std::pair<int, int> savedScreen;
@@ -41,7 +44,16 @@ TEST_F(LayoutTest, ClientWidthChoosesScaleAndWindowSnapsToIt) {
     };
     for (const Case c : {Case{250, 2}, Case{799, 7}, Case{800, 8}, Case{150, 2}, Case{560, 5}}) {
         SCOPED_TRACE(c.width);
+        const int before = scale;
+        diag = 1;
+        testing::internal::CaptureStdout();
         resizeClient(c.width, 300);
+        const std::string trace = testing::internal::GetCapturedStdout();
+        diag = 0;
+        // The size the layout was given, and the scale it chose when that changed.
+        const std::string given = "wd: " + std::to_string(c.width) + " 300 \n";
+        const std::string chosen = "--- new scale: " + std::to_string(c.scale) + " ---\n";
+        EXPECT_NE(trace.find(before == c.scale ? given : given + chosen), std::string::npos) << trace;
         EXPECT_EQ(scale, c.scale);
         EXPECT_EQ(panelWidget->width(), 100 * c.scale);
         EXPECT_EQ(panelWidget->height(), 90 * c.scale);

@@ -58,6 +58,7 @@ class PaintTest : public ::testing::Test {
         tapeState = 0;
         halted = true;
         debugMode = DEBUG_IDLE;
+        diag = 0;
         relayout(400);
     }
     // The panel painted as the platform would for an update of `area`: drawing clipped to it.
@@ -339,14 +340,22 @@ TEST_F(PaintTest, DebugAreaRepaintLeavesThePanelAndDisplayRepaintLeavesTheKeypad
     paintInto(image, image.rect());
 
     image.fill(MARKER);
+    diag = 1;
+    testing::internal::CaptureStdout();
     paintInto(image, debugArea);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Debugger draw\n");
+    diag = 0;
     for (int x = 0; x < 400; x += 7) {
         EXPECT_EQ(at(image, x, panelBottom - 1), MARKER);
         EXPECT_NE(at(image, x, panelBottom), MARKER);
     }
 
     image.fill(MARKER);
+    diag = 1;
+    testing::internal::CaptureStdout();
     paintInto(image, displayArea);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Background draw\n");
+    diag = 0;
     EXPECT_EQ(at(image, 200, 68), MARKER);
     EXPECT_EQ(at(image, 200, 67), qRgb(192, 192, 192));
     // All eight digits come back with the display panel.
