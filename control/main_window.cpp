@@ -1,12 +1,12 @@
 #include "control/main_window.h"
 
 #include "control/commands.h"
+#include "control/ending.h"
 #include "control/keypad.h"
 #include "control/menus.h"
 #include "control/run_control.h"
 #include "panel/panel_widget.h"
 #include "settings/settings.h"
-#include "tape/tape.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,8 +19,6 @@
 #include <QWindow>
 
 #include <algorithm>
-
-#include <string>
 
 #ifdef Q_OS_WIN
 #include <QAbstractNativeEventFilter>
@@ -168,10 +166,7 @@ void MainWindow::mousePressEvent(QMouseEvent* e) {
 }
 
 void windowDestroyed() {
-    haltRunning();
-    if (mainWindow) mainWindow->stopHousekeeping();
-    std::string message;
-    tapeStop(message);
+    endProgram();
     QCoreApplication::exit(0);
 }
 

@@ -76,7 +76,7 @@ void createKeyButtons();
 void playClickSound();
 // Reads the window's outer rectangle into windowRect and schedules saving it.
 void recordWindowPlace();
-// What closing the window does before the event loop ends: halt, stop housekeeping and any tape.
+// Closing the window ends the program: endProgram, then the event loop.
 void windowDestroyed();
 
 } // namespace orv

@@ -81,4 +81,15 @@ bool pacerRunning() {
     return pacerThread.joinable();
 }
 
+namespace {
+
+// A thread object destroyed while its thread runs aborts the program. Should the process end with the
+// machine running, by any road, the thread is stopped first: made after pacerThread, this object is
+// destroyed before it.
+struct StopAtExit {
+    ~StopAtExit() { pacerStop(); }
+} stopAtExit;
+
+} // namespace
+
 } // namespace orv

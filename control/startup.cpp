@@ -1,5 +1,6 @@
 #include "control/startup.h"
 
+#include "control/ending.h"
 #include "control/main_window.h"
 #include "control/run_control.h"
 #include "machine/cpu.h"
@@ -97,7 +98,7 @@ void loadMonitor() {
 }
 
 int shutDown(int exitCode) {
-    saveSettings();
+    endProgram();
     delete mainWindow;
     return exitCode;
 }

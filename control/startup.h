@@ -18,7 +18,8 @@ void loadMonitor();
 // file in the user's configuration folder instead, whose folder is created. Start-up then reads an
 // "orv.ini" beside the program until the user's own file exists.
 std::string settingsFileFor(const QString& programFolder);
-// After the event loop: writes the settings. Returns the exit code.
+// After the event loop: ends the program (endProgram, if nothing ended it before) and destroys the
+// window. Returns the exit code.
 int shutDown(int exitCode);
 
 } // namespace orv
