@@ -55,13 +55,13 @@ for _ in $(seq 50); do xdotool search --onlyvisible --name '^Successful load$' >
 
 # Reset takes the loaded vector.
 e2e_click_rst
-sleep 1.5
-import -window root shot.png
+e2e_shot_showing shot.png 0x01 0x02 0x04 0x08 0x10 0x20 0x40 0x80
 SESSION
 e2e_read_place
 e2e_keep shot.png orv_e2e_load.png
 grep -q "^Loading diagonal.obj\.\.\.$" "$work/trace.txt" || e2e_abort "no load in the trace"
 grep -q "^Bytes loaded: 39$" "$work/trace.txt" || e2e_abort "not all 39 bytes loaded"
+grep -qx "Monitor loaded \[512 bytes\]" "$work/trace.txt" || e2e_fail "no trace of the monitor loaded at start-up"
 
 # Segment p of digit p lit, and the point of digit 7; everything else dark.
 e2e_pixels "$work/shot.png"

@@ -11,8 +11,7 @@ e2e_begin "$1" "${2:-1}" import convert
 e2e_session <<'SESSION' || e2e_abort "the session did not finish"
 e2e_place
 e2e_click_rst
-sleep 1.5
-import -window root shot.png
+e2e_shot_showing shot.png 0x80 0x80 0x80 0x80 0x80 0x80 0x80 0x80
 SESSION
 e2e_read_place
 e2e_keep shot.png orv_e2e_reset.png

@@ -8,17 +8,18 @@ set -euo pipefail
 # shellcheck source=e2e_lib.sh
 source "$(dirname "$0")/e2e_lib.sh"
 
-e2e_begin "$1" "${2:-1}" midicsv
+e2e_begin "$1" "${2:-1}" midicsv import convert
 # The trace shows what the program did; the dialog opens in the work folder.
 printf '[User]\r\ncurrFileDir=%s/\r\ndiag=1\r\n' "$work" > "$work/orv.ini"
 
 e2e_session <<'SESSION' || e2e_abort "the session did not finish"
+e2e_place
 xdotool windowfocus --sync "$window"
-sleep 0.5
 
-# Reset runs the machine (Tape Record is offered only while running); then 0200: a5 3c 0f.
+# Reset runs the machine (Tape Record is offered only while running); the monitor is up once it shows
+# its eight points. Then 0200: a5 3c 0f.
 e2e_keys Escape
-sleep 0.5
+e2e_shot_showing reset.png 0x80 0x80 0x80 0x80 0x80 0x80 0x80 0x80
 e2e_keys m 0 2 0 0 m a 5 Up 3 c Up 0 f
 
 e2e_menu f r
