@@ -138,18 +138,47 @@ e2e_changed_pixels() {
   echo "${changed%%.*}"
 }
 
+# e2e_tape_faults FILE: a line for each way FILE falls short of a finished recording (its track length,
+# what midicsv makes of it); nothing when it is one.
+e2e_tape_faults() {
+  local file=$1 size length
+  [ -f "$file" ] || { echo "no $(basename "$file")"; return 0; }
+  size=$(stat -c %s "$file")
+  length=$(od -An -tu1 -j18 -N4 "$file" | awk '{ print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }')
+  [ "$length" = $((size - 22)) ] || echo "track length $length in a file of $size bytes"
+  if ! midicsv "$file" > "$work/tape.csv" 2> "$work/midicsv.err" || [ -s "$work/midicsv.err" ]; then
+    echo "midicsv does not read it: $(cat "$work/midicsv.err")"
+  fi
+  grep -qE '^1, [0-9]+, End_track$' "$work/tape.csv" || echo "midicsv finds no end of track"
+}
+
 # ---- The session's side, inside Xvfb ----
 
 # e2e_start DIR: starts orv in DIR, its trace and errors written there, killed when the session ends;
-# sets pid and window once the window shows (within E2E_WINDOW_TIMEOUT seconds, 30 unless set).
+# sets pid and window once the window shows (within E2E_WINDOW_TIMEOUT seconds, 30 unless set). Its
+# signals are set as env's options in E2E_SIGNALS; by default SIGINT reaches it as from a terminal,
+# where a shell's background job would ignore it.
 e2e_start() {
   cd "$1" || exit 1
   work=$1
-  ./orv > trace.txt 2> errors.txt &
+  # shellcheck disable=SC2086
+  env ${E2E_SIGNALS:---default-signal=INT} ./orv > trace.txt 2> errors.txt &
   pid=$!
-  trap 'kill $pid 2>/dev/null || true' EXIT
+  trap e2e_stop EXIT
   window=$(timeout "${E2E_WINDOW_TIMEOUT:-30}" xdotool search --sync --onlyvisible --name '^Orvane$' | head -1) \
     || { echo "orv's window did not appear"; exit 1; }
+}
+
+# At the session's end: orv, should it still run, is ended (SIGTERM, then SIGKILL after 5 s) and waited
+# for, so that nothing writes into its folder any more.
+e2e_stop() {
+  kill "$pid" 2>/dev/null || return 0
+  for _ in $(seq 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
 }
 
 # Waits for the first layout, which snaps the client width to whole hundreds; with the keypad shown and
@@ -215,9 +244,9 @@ e2e_wait_window() {
   return 1
 }
 
-# e2e_wait_exit [TENTHS]: orv has ended, within TENTHS tenths of a second (50 unless given), with
-# status 0.
-e2e_wait_exit() {
+# e2e_await_exit [TENTHS]: orv has ended, within TENTHS tenths of a second (50 unless given); sets
+# status to its exit status.
+e2e_await_exit() {
   for _ in $(seq "${1:-50}"); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
@@ -226,5 +255,29 @@ e2e_wait_exit() {
     echo "orv did not exit"
     exit 1
   fi
-  wait "$pid" || { echo "orv exited with status $?"; exit 1; }
+  status=0
+  wait "$pid" || status=$?
+}
+
+# e2e_wait_exit [TENTHS]: orv has ended, within TENTHS tenths of a second (50 unless given), with
+# status 0.
+e2e_wait_exit() {
+  e2e_await_exit "$@"
+  [ "$status" -eq 0 ] || { echo "orv exited with status $status"; exit 1; }
+}
+
+# e2e_record_tape NAME: File > Tape Record, NAME typed into its dialog; returns once the trace (diag
+# on) shows the recording started, within 10 s.
+e2e_record_tape() {
+  e2e_menu f r
+  e2e_wait_window '^Start Recording\.\.\.$' >/dev/null || { echo "the record dialog did not appear"; exit 1; }
+  sleep 0.5
+  xdotool type --delay 50 "$1"
+  xdotool key Return
+  for _ in $(seq 100); do
+    grep -q '^Tape Record$' trace.txt && break
+    sleep 0.1
+  done
+  grep -q '^Tape Record$' trace.txt || { echo "recording did not start"; exit 1; }
+  xdotool windowfocus --sync "$window"
 }
