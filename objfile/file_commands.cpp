@@ -2,13 +2,9 @@
 
 #include "control/main_window.h"
 #include "machine/trace.h"
+#include "objfile/file_dialog.h"
 #include "objfile/objfile.h"
-#include "settings/settings.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QString>
 
@@ -20,33 +16,6 @@ std::uint16_t saveStart = 0x0000;
 std::uint16_t saveEnd = 0x00FF;
 
 namespace {
-
-// Opens in the folder of the last file chosen, proposing its name.
-void prepareFileDialog(QFileDialog& dialog, const QString& title, bool save) {
-    dialog.setWindowTitle(title);
-    dialog.setNameFilters({"Object Files (*.obj)", "All Files (*.*)"});
-    dialog.selectNameFilter("Object Files (*.obj)");
-    dialog.setDefaultSuffix("obj");
-    dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(currFileDir)));
-    dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(currFileObj)));
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // An open dialog takes names that do not exist: the load reports them as not found.
-    dialog.setFileMode(QFileDialog::AnyFile);
-}
-
-// Shows the dialog. For a chosen file remembers its folder (with the separator) and bare name, and gives
-// its full path and its title; false when the user cancelled.
-bool chooseObjectFile(const QString& title, bool save, std::string& path, std::string& fileTitle) {
-    QFileDialog dialog(mainWindow);
-    prepareFileDialog(dialog, title, save);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-    const QFileInfo chosen(dialog.selectedFiles().first());
-    currFileDir = QFile::encodeName(QDir::toNativeSeparators(chosen.absolutePath() + "/")).toStdString();
-    currFileObj = QFile::encodeName(chosen.fileName()).toStdString();
-    path = QFile::encodeName(QDir::toNativeSeparators(chosen.absoluteFilePath())).toStdString();
-    fileTitle = currFileObj;
-    return true;
-}
 
 void showSuccess(const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, mainWindow);
@@ -69,14 +38,14 @@ QString countText(int count, const char* one, const char* many, const std::strin
 
 void loadObjectCommand() {
     for (;;) {
-        std::string path, fileTitle;
-        if (!chooseObjectFile("Load Object file...", false, path, fileTitle)) return;
-        trace("Loading %s...\n", fileTitle.c_str());
+        ChosenFile chosen;
+        if (!chooseFile(FileKind::Object, false, "Load Object file...", chosen)) return;
+        trace("Loading %s...\n", chosen.title.c_str());
         std::string message;
-        const int count = loadObjectFile(path, message);
+        const int count = loadObjectFile(chosen.path, message);
         if (message.empty()) {
             showSuccess("Successful load", countText(count, "One byte loaded from '%1'",
-                                                     "%1 bytes loaded from '%2'", fileTitle));
+                                                     "%1 bytes loaded from '%2'", chosen.title));
             return;
         }
         if (!showFailure("Error loading from file", message)) return;
@@ -85,14 +54,14 @@ void loadObjectCommand() {
 
 bool saveObjectCommand() {
     for (;;) {
-        std::string path, fileTitle;
-        if (!chooseObjectFile("Save to Object file...", true, path, fileTitle)) return false;
-        trace("Saving to %s...\n", fileTitle.c_str());
+        ChosenFile chosen;
+        if (!chooseFile(FileKind::Object, true, "Save to Object file...", chosen)) return false;
+        trace("Saving to %s...\n", chosen.title.c_str());
         std::string message;
-        const int count = saveObjectFile(path, saveStart, saveEnd, message);
+        const int count = saveObjectFile(chosen.path, saveStart, saveEnd, message);
         if (message.empty()) {
             showSuccess("Successful save",
-                        countText(count, "One byte saved to '%1'", "%1 bytes saved to '%2'", fileTitle));
+                        countText(count, "One byte saved to '%1'", "%1 bytes saved to '%2'", chosen.title));
             return true;
         }
         if (!showFailure("Error saving to file", message)) return false;

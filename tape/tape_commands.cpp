@@ -4,15 +4,10 @@
 #include "control/main_window.h"
 #include "control/run_control.h"
 #include "machine/trace.h"
-#include "settings/settings.h"
+#include "objfile/file_dialog.h"
 #include "tape/tape.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QMessageBox>
-#include <QStringList>
 
 #include <string>
 
@@ -20,33 +15,9 @@ namespace orv {
 
 namespace {
 
-struct ChosenFile {
-    // What the tape opens: the full path in the file system's encoding.
-    std::string path;
-    // The bare name, as the dialog shows it.
-    std::string title;
-};
-
-// The open or save dialog for MIDI files, starting in currFileDir with currFileMid. A chosen file
-// replaces both, whatever the tape then makes of it.
+// The open or save dialog for MIDI files.
 bool chooseMidiFile(bool saving, const char* title, ChosenFile& chosen) {
-    QFileDialog dialog(mainWindow, title);
-    dialog.setNameFilters({"MIDI Files (*.mid)", "All Files (*.*)"});
-    dialog.setDefaultSuffix("mid");
-    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    dialog.setDirectory(QString::fromStdString(currFileDir));
-    if (!currFileMid.empty()) dialog.selectFile(QString::fromStdString(currFileMid));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-
-    const QFileInfo file(dialog.selectedFiles().constFirst());
-    QString folder = QDir::toNativeSeparators(file.absolutePath());
-    if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
-    currFileDir = folder.toStdString();
-    currFileMid = file.fileName().toStdString();
-    chosen.path = QFile::encodeName(file.absoluteFilePath()).toStdString();
-    chosen.title = currFileMid;
-    return true;
+    return chooseFile(FileKind::Midi, saving, title, chosen);
 }
 
 // Returns true when the user asks to try again.

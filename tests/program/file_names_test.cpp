@@ -1,0 +1,170 @@
+// The file dialogs of Load, Save As, Tape Record and Tape Play, and what the commands make of the names
+// chosen in them.
+#include "control/commands.h"
+#include "machine/bus.h"
+#include "program/program_fixture.h"
+#include "settings/settings.h"
+#include "tape/tape.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace orv {
+namespace {
+
+using test::boxes;
+using test::ModalAction;
+using test::ModalScript;
+
+// Chooses the path in the file dialog as the Open or Save button would.
+ModalAction choose(const QString& path) {
+    return [path](QWidget* active) {
+        auto* dialog = qobject_cast<QFileDialog*>(active);
+        if (!dialog) return false;
+        dialog->selectFile(path);
+        static_cast<QDialog*>(dialog)->accept();
+        return true;
+    };
+}
+
+bool writeFile(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+class FileNamesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        boxes.clear();
+        test::boxAnswers.clear();
+        currFileDir = QDir::toNativeSeparators(folder.path() + "/").toStdString();
+        currFileObj.clear();
+        currFileMid.clear();
+    }
+    void TearDown() override {
+        test::boxAnswers.clear();
+        std::string ignored;
+        if (tapeState != 0) tapeStop(ignored);
+    }
+    QString inFolder(const QString& name) const { return QDir(folder.path()).filePath(name); }
+
+    QTemporaryDir folder;
+};
+
+TEST_F(FileNamesTest, ResultBoxesNameTheBareFileAndNothingButFilesIsOpened) {
+    // Deep enough that the full path is far beyond 256 characters.
+    const QString deep = inFolder(QString(120, 'd') + "/" + QString(120, 'e'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    ASSERT_TRUE(writeFile(deep + "/good.obj", ":010320005587\r\n:00000001FF\r\n"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(inFolder("pipe.obj")).constData(), 0644), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(inFolder("pipe.mid")).constData(), 0644), 0);
+    busWrite(0x0320, 0x00, 1);
+    const struct {
+        int command;
+        QString chosen;
+        const char* title;
+        const char* text;
+    } cases[] = {
+        {CMD_LOAD, deep + "/missing.obj", "Error loading from file", "Error: file 'missing.obj' not found"},
+        {CMD_LOAD, deep + "/good.obj", "Successful load", "One byte loaded from 'good.obj'"},
+        // Nothing ever writes into the pipes: opening one to read would wait for ever.
+        {CMD_LOAD, inFolder("pipe.obj"), "Error loading from file", "Error: file 'pipe.obj' not found"},
+        // Play takes any name, like Load, and says itself what is wrong with it.
+        {CMD_TAPE_PLAY, deep + "/missing.mid", "Cannot play this file",
+         "Error: file 'missing.mid' could not be opened"},
+        {CMD_TAPE_PLAY, inFolder("pipe.mid"), "Cannot play this file",
+         "Error: file 'pipe.mid' could not be opened"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chosen.toStdString());
+        boxes.clear();
+        test::boxAnswers = {QMessageBox::Cancel};
+        ModalScript script({choose(c.chosen)});
+        onCommand(c.command);
+        EXPECT_EQ(script.done(), 1u);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].title, c.title);
+        EXPECT_EQ(boxes[0].text, c.text);
+        // The folder and the bare name are remembered for the next dialog.
+        const QFileInfo chosen(c.chosen);
+        EXPECT_EQ(currFileDir, QDir::toNativeSeparators(chosen.absolutePath() + "/").toStdString());
+        EXPECT_EQ(c.command == CMD_LOAD ? currFileObj : currFileMid, chosen.fileName().toStdString());
+    }
+    EXPECT_EQ(busRead(0x0320), 0x55);
+    EXPECT_EQ(tapeState, 0);
+}
+
+// The names of the files in the folder that were opened, from the watch's events so far.
+std::set<std::string> openedIn(int watch) {
+    std::set<std::string> names;
+    alignas(inotify_event) char buffer[4096];
+    for (ssize_t n; (n = ::read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            // The folder's own listing comes without a name.
+            if (event->len > 0) names.insert(event->name);
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    return names;
+}
+
+TEST_F(FileNamesTest, TheFileDialogsListFilesWithoutReadingThem) {
+    // A pipe nobody writes to, and a file whose unknown suffix would send a type guess to its content.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(inFolder("pipe.obj")).constData(), 0644), 0);
+    ASSERT_TRUE(writeFile(inFolder("report.zzq"), "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n"));
+    ASSERT_TRUE(writeFile(inFolder("prog.obj"), ":00000001FF\r\n"));
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folder.path()).constData(), IN_OPEN | IN_ACCESS),
+              0);
+
+    for (const int command : {CMD_LOAD, CMD_TAPE_PLAY}) {
+        SCOPED_TRACE(command);
+        std::vector<std::string> listed;
+        std::string reportType;
+        ModalScript script({[&](QWidget* active) {
+            auto* dialog = qobject_cast<QFileDialog*>(active);
+            if (!dialog) return false;
+            dialog->selectNameFilter("All Files (*.*)");
+            auto* model = dialog->findChild<QFileSystemModel*>();
+            if (model) {
+                const QModelIndex root = model->index(folder.path());
+                test::settleUntil([&] { return model->rowCount(root) == 3; }, 20000);
+                for (int row = 0; row < model->rowCount(root); ++row) {
+                    const QModelIndex index = model->index(row, 0, root);
+                    listed.push_back(model->fileName(index).toStdString());
+                    if (listed.back() == "report.zzq") reportType = model->type(index).toStdString();
+                }
+            }
+            dialog->reject();
+            return true;
+        }});
+        onCommand(command);
+        EXPECT_EQ(script.done(), 1u);
+        std::sort(listed.begin(), listed.end());
+        EXPECT_EQ(listed, std::vector<std::string>({"pipe.obj", "prog.obj", "report.zzq"}));
+        // Told by its name, not by what it holds.
+        EXPECT_EQ(reportType, "ZZQ File");
+        EXPECT_EQ(openedIn(watch), std::set<std::string>());
+    }
+    ::close(watch);
+    EXPECT_TRUE(boxes.empty());
+}
+
+} // namespace
+} // namespace orv
