@@ -45,14 +45,8 @@ void startUp() {
     }
     minTimer = 1;
 
-    // Defaults the settings may override. A program installed where it cannot write keeps neither its
-    // settings nor the user's files in its own folder: the file dialogs then start at home.
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    settingsPath = settingsFileFor(programFolder);
-    const bool besideProgram = QFileInfo(QString::fromStdString(settingsPath)).dir() == QDir(programFolder);
-    // Settings left beside a program that cannot write there are where the user's own begin.
-    settingsSeedPath = besideProgram ? std::string() : QDir(programFolder).filePath("orv.ini").toStdString();
-    currFileDir = (besideProgram ? programFolder : QDir::homePath()).toStdString() + "/";
+    // Defaults the settings may override.
+    placeSettings(QCoreApplication::applicationDirPath());
     currFileObj.clear();
     currFileMid.clear();
     saveAddrStart = "0000";
@@ -69,6 +63,16 @@ void startUp() {
     loadMonitor();
 
     mainWindow->show();
+}
+
+void placeSettings(const QString& programFolder) {
+    settingsPath = settingsFileFor(programFolder);
+    const bool besideProgram = QFileInfo(QString::fromStdString(settingsPath)).dir() == QDir(programFolder);
+    // Settings left beside a program that cannot write there are where the user's own begin.
+    settingsSeedPath = besideProgram ? std::string() : QDir(programFolder).filePath("orv.ini").toStdString();
+    // A program installed where it cannot write keeps neither its settings nor the user's files in its
+    // own folder: the file dialogs then start at home.
+    currFileDir = (besideProgram ? programFolder : QDir::homePath()).toStdString() + "/";
 }
 
 std::string settingsFileFor(const QString& programFolder) {

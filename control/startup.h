@@ -14,6 +14,9 @@ void prepareOutput();
 void startUp();
 // Loads the monitor image from the resource "orvROM"; a fault is shown in a message box.
 void loadMonitor();
+// Where the settings are written and first read (settingsPath, settingsSeedPath) for a program in
+// `programFolder`, and the folder the file dialogs start in until the settings say otherwise.
+void placeSettings(const QString& programFolder);
 // "orv.ini" in `programFolder`; where that folder cannot be written (an installed program), the
 // file in the user's configuration folder instead, whose folder is created. Start-up then reads an
 // "orv.ini" beside the program until the user's own file exists.
