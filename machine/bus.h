@@ -11,6 +11,9 @@ constexpr std::uint8_t PAGE_RAM = 0x02;
 constexpr std::uint8_t PAGE_ROM = 0x04;
 constexpr std::uint8_t PAGE_RIO0 = 0x10;
 constexpr std::uint8_t PAGE_RIO1 = 0x20;
+// A spare bit, not part of the map: a watchpoint covers part of this RAM or ROM page, so the
+// interpreter takes its slow path here. The bus itself ignores it.
+constexpr std::uint8_t PAGE_WATCH = 0x40;
 
 extern std::array<std::uint8_t, 65536> memory;
 extern std::array<std::uint8_t, 256> pageFlags;

@@ -2,6 +2,7 @@
 
 #include "control/run_state.h"
 #include "machine/bus.h"
+#include "machine/debug_hooks.h"
 #include "machine/opcodes.h"
 #include "machine/trace.h"
 #include "settings/flags.h"
@@ -39,6 +40,34 @@ constexpr std::array<std::uint8_t, 256> opcodeCycles = [] {
     busWrite(address, value, 0);
 }
 
+// The accesses of the current instruction that a watchpoint covers; the slice looks at them once the
+// instruction is done. An instruction and an interrupt entry make at most seven.
+struct WatchedAccess {
+    std::uint8_t kind;
+    std::uint16_t address;
+};
+std::array<WatchedAccess, 8> watchedAccesses;
+unsigned watchedCount = 0;
+
+void noteAccess(std::uint8_t kind, std::uint16_t address) {
+    if ((trapMap[address] & kind) && watchedCount < watchedAccesses.size())
+        watchedAccesses[watchedCount++] = {kind, address};
+}
+
+// The slow path of a slice that checks watchpoints: watched RAM and ROM pages come here as well as the
+// devices.
+[[gnu::noinline]] std::uint8_t watchedRead(std::uint16_t address, std::uint32_t cyc) {
+    noteAccess(TRAP_READ, address);
+    cycles = static_cast<std::int32_t>(cyc);
+    return busRead(address);
+}
+
+[[gnu::noinline]] void watchedWrite(std::uint16_t address, std::uint8_t value, std::uint32_t cyc) {
+    noteAccess(TRAP_WRITE, address);
+    cycles = static_cast<std::int32_t>(cyc);
+    busWrite(address, value, 0);
+}
+
 std::uint8_t decimalValue(std::uint8_t bcd) {
     return static_cast<std::uint8_t>((bcd >> 4) * 10 + (bcd & 0x0F));
 }
@@ -49,6 +78,8 @@ std::uint8_t toBcd(int value) {
 
 // The registers held in locals for the length of a slice. n and z are kept as the byte they were
 // taken from (n = bit 7 of nSrc, z = zSrc is 0), which saves work on every load and ALU operation.
+// Checked is the variant for slices that check the debugger's hooks; the plain one knows nothing of them.
+template <bool Checked>
 struct Core {
     std::uint16_t pc;
     std::uint8_t a, x, y, sp;
@@ -56,12 +87,30 @@ struct Core {
     std::uint8_t v, bit5, b, d, i, c;
     std::uint32_t cyc;
 
-    [[gnu::always_inline]] std::uint8_t read(std::uint16_t address) {
+    // Opcode and operand fetches, which no watchpoint sees.
+    [[gnu::always_inline]] std::uint8_t fetchAt(std::uint16_t address) {
         if (pageFlags[address >> 8] & (PAGE_RAM | PAGE_ROM)) [[likely]]
             return memory[address];
         return deviceRead(address, cyc);
     }
+    [[gnu::always_inline]] std::uint8_t read(std::uint16_t address) {
+        if constexpr (Checked) {
+            const std::uint8_t flags = pageFlags[address >> 8];
+            if ((flags & (PAGE_RAM | PAGE_ROM)) && !(flags & PAGE_WATCH)) [[likely]]
+                return memory[address];
+            return watchedRead(address, cyc);
+        }
+        return fetchAt(address);
+    }
     [[gnu::always_inline]] void write(std::uint16_t address, std::uint8_t value) {
+        if constexpr (Checked) {
+            const std::uint8_t flags = pageFlags[address >> 8];
+            if ((flags & PAGE_RAM) && !(flags & PAGE_WATCH)) [[likely]]
+                memory[address] = value;
+            else
+                watchedWrite(address, value, cyc);
+            return;
+        }
         if (pageFlags[address >> 8] & PAGE_RAM) [[likely]]
             memory[address] = value;
         else
@@ -72,11 +121,12 @@ struct Core {
         return static_cast<std::uint16_t>(low | read(static_cast<std::uint16_t>(address + 1)) << 8);
     }
 
-    [[gnu::always_inline]] std::uint8_t fetch() { return read(pc++); }
+    [[gnu::always_inline]] std::uint8_t fetch() { return fetchAt(pc++); }
     [[gnu::always_inline]] std::uint16_t fetchWord() {
-        const std::uint16_t word = readWord(pc);
+        const std::uint8_t low = fetchAt(pc);
+        const std::uint8_t high = fetchAt(static_cast<std::uint16_t>(pc + 1));
         pc = static_cast<std::uint16_t>(pc + 2);
-        return word;
+        return static_cast<std::uint16_t>(low | high << 8);
     }
 
     // Effective addresses.
@@ -90,6 +140,12 @@ struct Core {
     }
     // The zero-page pointer comes straight from memory and is not wrapped: p = 0xFF pairs with 0x0100.
     [[gnu::always_inline]] std::uint16_t pointerAt(unsigned p) {
+        if constexpr (Checked) {
+            if ((trapMap[p] | trapMap[p + 1]) & TRAP_READ) [[unlikely]] {
+                noteAccess(TRAP_READ, static_cast<std::uint16_t>(p));
+                noteAccess(TRAP_READ, static_cast<std::uint16_t>(p + 1));
+            }
+        }
         return static_cast<std::uint16_t>(memory[p] | memory[p + 1] << 8);
     }
     [[gnu::always_inline]] std::uint16_t izx() { return pointerAt(static_cast<std::uint8_t>(fetch() + x)); }
@@ -107,6 +163,8 @@ struct Core {
         push(static_cast<std::uint8_t>(pc >> 8));
         push(static_cast<std::uint8_t>(pc));
     }
+
+    TrapRegs regs() const { return {pc, a, x, y, sp, status()}; }
 
     std::uint8_t status() const {
         return static_cast<std::uint8_t>((nSrc & 0x80) | v << 6 | bit5 << 5 | b << 4 | d << 3 | i << 2 |
@@ -205,7 +263,8 @@ struct Core {
     [[gnu::always_inline]] bool execute(std::uint8_t opcode);
 };
 
-inline bool Core::execute(std::uint8_t opcode) {
+template <bool Checked>
+inline bool Core<Checked>::execute(std::uint8_t opcode) {
     switch (opcode) {
     // Loads
     case 0xA9: a = nz(fetch()); break;
@@ -403,8 +462,9 @@ inline bool Core::execute(std::uint8_t opcode) {
     return true;
 }
 
-Core loadCore() {
-    Core r{};
+template <bool Checked>
+Core<Checked> loadCore() {
+    Core<Checked> r{};
     r.pc = cpu.pc;
     r.a = cpu.a;
     r.x = cpu.x;
@@ -422,7 +482,8 @@ Core loadCore() {
     return r;
 }
 
-void storeCore(const Core& r) {
+template <bool Checked>
+void storeCore(const Core<Checked>& r) {
     cpu.pc = r.pc;
     cpu.a = r.a;
     cpu.x = r.x;
@@ -439,20 +500,76 @@ void storeCore(const Core& r) {
     cycles = static_cast<std::int32_t>(r.cyc);
 }
 
+// Whether a watchpoint fires for the accesses noted since the last look, and what it reports.
+[[gnu::noinline]] bool watchFired(const TrapRegs& regs, std::uint16_t at) {
+    const unsigned count = watchedCount;
+    watchedCount = 0;
+    for (unsigned n = 0; n < count; ++n) {
+        const WatchedAccess& access = watchedAccesses[n];
+        if (const Trap* trap = trapFiring(access.kind, access.address, regs)) {
+            trapHit = {access.kind, access.address, at, trap->id};
+            return true;
+        }
+    }
+    return false;
+}
+
+[[gnu::noinline]] bool execTrapFired(const TrapRegs& regs) {
+    const Trap* trap = trapFiring(TRAP_EXEC, regs.pc, regs);
+    if (trap) trapHit = {TRAP_EXEC, regs.pc, regs.pc, trap->id};
+    return trap != nullptr;
+}
+
+bool goalReached(const RunGoal& goal, std::uint8_t opcode, std::uint16_t pc, std::uint8_t sp) {
+    const auto above = static_cast<std::int8_t>(sp - goal.sp); // the stack wraps: compare differences
+    if (goal.kind == GOAL_REACH) return pc == goal.pc && (goal.anyDepth || above >= 0);
+    if (goal.kind == GOAL_RETURN) return (opcode == 0x60 || opcode == 0x40) && above > 0;
+    return false;
+}
+
+template <bool Checked>
+void recordHistory(const Core<Checked>& r) {
+    const std::uint16_t pc = r.pc;
+    history.ring[history.next] = {r.cyc,
+                                  pc,
+                                  {peekByte(pc), peekByte(static_cast<std::uint16_t>(pc + 1)),
+                                   peekByte(static_cast<std::uint16_t>(pc + 2))},
+                                  r.a,
+                                  r.x,
+                                  r.y,
+                                  r.sp,
+                                  r.status()};
+}
+
 // The loop proper; budget is known to be non-negative. Counting the slice's own cycles instead of
-// comparing against an absolute target keeps it right when `cycles` wraps past 2^31.
-int runSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
-    Core r = loadCore();
+// comparing against an absolute target keeps it right when `cycles` wraps past 2^31. The checked
+// variant adds the debugger's breakpoints, watchpoints, stepping goal and history.
+template <bool Checked>
+int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
+    Core<Checked> r = loadCore<Checked>();
     const std::uint32_t start = r.cyc;
     const bool armed = (sliceStatus & SLICE_ARMED) && !halted;
-    const bool traceFetch = diag && halted;
+    const bool stepping = sliceStatus & SLICE_STEPPING;
+    const bool traceFetch = diag && halted && !stepping;
     const std::uint16_t stopAt = breakpoint;
     std::uint8_t pending = pendingInterrupts;
     std::uint16_t opcodeAddr = lastOpcodeAddr;
     int executed = 0;
 
+    // Checked only. A step's breakpoints wait until its first instruction has run.
+    [[maybe_unused]] bool breaksLive = !halted || (stepping && runGoal.moved);
+    [[maybe_unused]] const bool singleArmed = sliceStatus & SLICE_ARMED;
+    [[maybe_unused]] const bool execChecks = execTrapsArmed;
+    [[maybe_unused]] const bool record = history.on && history.ring.size() == HISTORY_LENGTH;
+    [[maybe_unused]] const RunGoal goal = stepping ? runGoal : RunGoal{};
+    if constexpr (Checked) {
+        watchedCount = 0;
+        if (watchTrapsArmed) markWatchedPages();
+    }
+
     do {
         if (pending) [[unlikely]] {
+            [[maybe_unused]] const std::uint16_t interrupted = r.pc;
             if (pending & PEND_RESET) {
                 // Reset pushes nothing and runs no instruction in the same pass.
                 pending &= static_cast<std::uint8_t>(~PEND_RESET);
@@ -460,6 +577,12 @@ int runSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
                 r.b = 1;
                 r.pc = r.readWord(0xFFFC);
                 r.cyc += 6;
+                if constexpr (Checked) {
+                    if (watchedCount && watchFired(r.regs(), interrupted)) {
+                        sliceStatus |= SLICE_WATCH;
+                        break;
+                    }
+                }
                 continue;
             }
             if (pending & PEND_NMI) {
@@ -474,12 +597,34 @@ int runSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
                 r.push(r.status());
                 r.enterInterrupt(0xFFFE);
             }
+            if constexpr (Checked) {
+                if (watchedCount && watchFired(r.regs(), interrupted)) {
+                    sliceStatus |= SLICE_WATCH;
+                    break;
+                }
+            }
         }
-        if (armed && r.pc == stopAt) [[unlikely]] {
+        if constexpr (Checked) {
+            if (breaksLive) {
+                if (singleArmed && r.pc == stopAt) [[unlikely]] {
+                    trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
+                    sliceStatus |= SLICE_BREAK;
+                    break;
+                }
+                if (execChecks && (trapMap[r.pc] & TRAP_EXEC) && execTrapFired(r.regs())) [[unlikely]] {
+                    sliceStatus |= SLICE_BREAK;
+                    break;
+                }
+            }
+        } else if (armed && r.pc == stopAt) [[unlikely]] {
+            trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
             sliceStatus |= SLICE_BREAK;
             break;
         }
         opcodeAddr = r.pc;
+        if constexpr (Checked) {
+            if (record) recordHistory(r);
+        }
         const std::uint8_t opcode = r.fetch();
         if (traceFetch) [[unlikely]]
             trace("%04x: Opcode %02x\n", opcodeAddr, opcode);
@@ -491,12 +636,37 @@ int runSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
         }
         r.cyc += opcodeCycles[opcode];
         ++executed;
+        if constexpr (Checked) {
+            if (record) {
+                if (++history.next == HISTORY_LENGTH) history.next = 0;
+                if (history.count < HISTORY_LENGTH) ++history.count;
+            }
+            breaksLive |= stepping;
+            if (watchedCount && watchFired(r.regs(), opcodeAddr)) [[unlikely]] {
+                sliceStatus |= SLICE_WATCH;
+                break;
+            }
+            if (goal.kind != GOAL_NONE && goalReached(goal, opcode, r.pc, r.sp)) {
+                sliceStatus |= SLICE_GOAL;
+                break;
+            }
+        }
     } while (r.cyc - start <= budget);
 
+    if constexpr (Checked) {
+        if (stepping && executed > 0) runGoal.moved = true;
+    }
     storeCore(r);
     lastOpcodeAddr = opcodeAddr;
     pendingInterrupts = pending;
     return executed;
+}
+
+// The plain loop unless the debugger has something armed, is recording or is stepping.
+int runSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
+    if (execTrapsArmed || watchTrapsArmed || history.on || (sliceStatus & SLICE_STEPPING)) [[unlikely]]
+        return runLoop<true>(budget, sliceStatus);
+    return runLoop<false>(budget, sliceStatus);
 }
 
 void serveRequest() {
@@ -510,7 +680,8 @@ int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus) {
     busy.store(true, std::memory_order_relaxed);
     const int executed = budget >= 0 ? runSlice(static_cast<std::uint32_t>(budget), sliceStatus) : 0;
     busy.store(false, std::memory_order_relaxed);
-    if (diag && (halted || (sliceStatus & (SLICE_BREAK | SLICE_BADOP))))
+    const bool stepping = sliceStatus & SLICE_STEPPING;
+    if (diag && ((halted && !stepping) || (sliceStatus & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP))))
         trace("%s [cyc=%ld]\n", registerLine().c_str(), static_cast<long>(cycles));
     return executed;
 }
@@ -560,14 +731,19 @@ bool cpuOpcodeValid(std::uint8_t opcode) {
     return opcodeCycles[opcode] != 0;
 }
 
-std::string registerLine() {
+std::string flagString(std::uint8_t status) {
     // Status bit 5 always shows as "1", whatever the stored bit5 holds.
-    const char flags[9] = {cpu.n ? 'N' : '-', cpu.v ? 'V' : '-', '1',
-                           cpu.b ? 'B' : '-', cpu.d ? 'D' : '-', cpu.i ? 'I' : '-',
-                           cpu.z ? 'Z' : '-', cpu.c ? 'C' : '-', '\0'};
+    std::string flags = "NV1BDIZC";
+    for (int bit = 7; bit >= 0; --bit) {
+        if (bit != 5 && !(status & (1 << bit))) flags[7 - bit] = '-';
+    }
+    return flags;
+}
+
+std::string registerLine() {
     char line[48];
     std::snprintf(line, sizeof line, "PC:%04x A:%02x X:%02x Y:%02x %s SP:%02x", cpu.pc, cpu.a, cpu.x, cpu.y,
-                  flags, cpu.sp);
+                  flagString(cpuStatusByte()).c_str(), cpu.sp);
     return line;
 }
 

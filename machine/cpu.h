@@ -28,9 +28,16 @@ constexpr std::uint8_t PEND_IRQ = 0x04;
 constexpr std::uint8_t SLICE_ARMED = 0x01;
 constexpr std::uint8_t SLICE_BREAK = 0x40;
 constexpr std::uint8_t SLICE_BADOP = 0x80;
+// The debugger's bits (machine/debug_hooks.h). In: a step over, step out or run to here is under way:
+// its goal is checked, and breakpoints fire although `halted` is set, once the first instruction has
+// run. Out: the goal was reached; a watchpoint fired after the instruction that made the access.
+constexpr std::uint8_t SLICE_STEPPING = 0x02;
+constexpr std::uint8_t SLICE_GOAL = 0x10;
+constexpr std::uint8_t SLICE_WATCH = 0x20;
 
-// Runs whole instructions until more than `budget` cycles have passed, a breakpoint or an invalid
-// opcode. Only ever sets bits in sliceStatus. Returns the number of instructions executed.
+// Runs whole instructions until more than `budget` cycles have passed, a breakpoint, a watchpoint, a
+// stepping goal or an invalid opcode. Only ever sets bits in sliceStatus. Returns the number of
+// instructions executed.
 int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus);
 
 void cpuRequestReset();
@@ -51,5 +58,7 @@ bool cpuOpcodeValid(std::uint8_t opcode);
 // "PC:%04x A:%02x X:%02x Y:%02x %s SP:%02x" with the eight-character flag string NV1BDIZC ("-" for a
 // clear flag), 37 characters. Shared by the debug panel and the diagnostic trace.
 std::string registerLine();
+// That flag string for a status byte; bit 5 always shows as "1".
+std::string flagString(std::uint8_t status);
 
 } // namespace orv

@@ -1,0 +1,104 @@
+// What the interpreter checks and records for the debugger beyond the single `breakpoint`: armed
+// execution breakpoints and watchpoints ("traps"), the goal of a step over, step out or run to here,
+// and the history of executed instructions. The debugger keeps its own lists and hands the armed
+// traps over whole. While none of this is in use the interpreter runs its plain loop, which knows
+// nothing of it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace orv {
+
+// Kinds of access, also the bits of trapMap.
+constexpr std::uint8_t TRAP_EXEC = 0x01;
+constexpr std::uint8_t TRAP_READ = 0x02;
+constexpr std::uint8_t TRAP_WRITE = 0x04;
+
+enum class CondReg : std::uint8_t { None, A, X, Y, SP, P, PC };
+enum class CondOp : std::uint8_t { Eq, Ne, Lt, Le, Gt, Ge };
+
+// "X = $10": a trap fires only while it holds. CondReg::None always holds.
+struct TrapCondition {
+    CondReg reg = CondReg::None;
+    CondOp op = CondOp::Eq;
+    std::uint16_t value = 0;
+};
+
+// The registers a condition looks at: before the instruction for an execution breakpoint, after it
+// (or after an interrupt's entry) for a watchpoint.
+struct TrapRegs {
+    std::uint16_t pc;
+    std::uint8_t a, x, y, sp, p;
+};
+
+bool conditionHolds(const TrapCondition& condition, const TrapRegs& regs);
+
+struct Trap {
+    int id; // the debugger's number for it, reported back in trapHit
+    std::uint16_t first, last;
+    std::uint8_t kinds; // TRAP_EXEC, TRAP_READ, TRAP_WRITE
+    TrapCondition condition;
+};
+
+// Arms exactly these traps; an empty list disarms all. Opcode and operand fetches are not reads: code
+// is watched with execution breakpoints.
+void cpuSetTraps(const std::vector<Trap>& traps);
+const std::vector<Trap>& cpuTraps();
+
+// Why the interpreter last stopped with SLICE_BREAK or SLICE_WATCH.
+constexpr int TRAP_ID_SINGLE = 0; // the single `breakpoint`
+struct TrapHit {
+    std::uint8_t kind = 0;     // TRAP_EXEC, TRAP_READ or TRAP_WRITE
+    std::uint16_t address = 0; // what was executed or accessed
+    std::uint16_t at = 0;      // the instruction that did it (for an interrupt entry: where it came)
+    int id = TRAP_ID_SINGLE;
+};
+extern TrapHit trapHit;
+
+// Where a step over, step out or run to here stops, checked after each instruction of a slice given
+// SLICE_STEPPING.
+constexpr std::uint8_t GOAL_NONE = 0;
+constexpr std::uint8_t GOAL_REACH = 1;  // pc arrives at `pc` with the stack no deeper than `sp`
+constexpr std::uint8_t GOAL_RETURN = 2; // an RTS or RTI leaves the stack above `sp`
+struct RunGoal {
+    std::uint8_t kind = GOAL_NONE;
+    std::uint16_t pc = 0;
+    std::uint8_t sp = 0;
+    bool anyDepth = false; // GOAL_REACH whatever the stack holds (run to here)
+    // Set once the first instruction has run: until then breakpoints do not fire, so a run can start
+    // on one.
+    bool moved = false;
+};
+extern RunGoal runGoal;
+
+// One executed instruction, as it stood before it ran.
+struct HistoryEntry {
+    std::uint32_t cycles;
+    std::uint16_t pc;
+    std::array<std::uint8_t, 3> bytes; // the opcode and what follows it
+    std::uint8_t a, x, y, sp, p;
+};
+constexpr std::size_t HISTORY_LENGTH = 10000;
+// A ring of the last HISTORY_LENGTH instructions, filled only while `on`.
+struct HistoryRecord {
+    bool on = false;
+    std::vector<HistoryEntry> ring; // HISTORY_LENGTH entries once switched on
+    std::size_t next = 0;           // where the next entry goes
+    std::size_t count = 0;          // entries held, at most HISTORY_LENGTH
+};
+extern HistoryRecord history;
+
+// For the interpreter: bits per address of the armed traps, and whether any of each sort is armed.
+extern std::array<std::uint8_t, 65536> trapMap;
+extern bool execTrapsArmed;
+extern bool watchTrapsArmed;
+// Puts PAGE_WATCH on the RAM and ROM pages a watchpoint covers; power-on rebuilds pageFlags, so every
+// slice that checks watchpoints calls it first. Other pages take the interpreter's slow path anyway.
+void markWatchedPages();
+// The first armed trap of this kind at this address whose condition holds, if any.
+const Trap* trapFiring(std::uint8_t kind, std::uint16_t address, const TrapRegs& regs);
+
+} // namespace orv
