@@ -1,0 +1,238 @@
+#include "debugger/breakpoints.h"
+
+#include "machine/cpu.h"
+#include "objfile/text_format.h"
+#include "settings/flags.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+
+namespace orv {
+
+namespace {
+
+std::vector<BreakPoint> points; // without debugP, which lives in the processor and the settings
+int lastId = TRAP_ID_SINGLE;
+
+struct RegName {
+    std::string_view name;
+    CondReg reg;
+};
+constexpr std::array<RegName, 6> regNames = {{
+    {"A", CondReg::A},
+    {"X", CondReg::X},
+    {"Y", CondReg::Y},
+    {"SP", CondReg::SP},
+    {"P", CondReg::P},
+    {"PC", CondReg::PC},
+}};
+
+struct OpName {
+    std::string_view text;
+    CondOp op;
+};
+// Longest first, so "<=" is not read as "<".
+constexpr std::array<OpName, 8> opNames = {{
+    {"==", CondOp::Eq},
+    {"!=", CondOp::Ne},
+    {"<>", CondOp::Ne},
+    {"<=", CondOp::Le},
+    {">=", CondOp::Ge},
+    {"=", CondOp::Eq},
+    {"<", CondOp::Lt},
+    {">", CondOp::Gt},
+}};
+
+std::string_view trimmed(std::string_view text) {
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
+    return text;
+}
+
+// A whole number in one of the forms of parseCondition, at most 0xFFFF.
+bool parseNumber(std::string_view text, unsigned& value) {
+    unsigned base = 10;
+    if (!text.empty() && text.front() == '#') text.remove_prefix(1);
+    if (!text.empty() && text.front() == '$') {
+        base = 16;
+        text.remove_prefix(1);
+    } else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        text.remove_prefix(2);
+    } else if (!text.empty() && text.front() == '%') {
+        base = 2;
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return false;
+    value = 0;
+    for (char ch : text) {
+        const int c = std::tolower(static_cast<unsigned char>(ch));
+        const int digit = std::isdigit(c) ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
+        if (digit >= static_cast<int>(base)) return false;
+        value = value * base + static_cast<unsigned>(digit);
+        if (value > 0xFFFF) return false;
+    }
+    return true;
+}
+
+BreakPoint* find(int id) {
+    const auto it =
+        std::find_if(points.begin(), points.end(), [id](const BreakPoint& p) { return p.id == id; });
+    return it == points.end() ? nullptr : &*it;
+}
+
+std::uint8_t trapKinds(PointKind kind) {
+    switch (kind) {
+    case PointKind::Exec: return TRAP_EXEC;
+    case PointKind::Read: return TRAP_READ;
+    case PointKind::Write: return TRAP_WRITE;
+    case PointKind::Access: return TRAP_READ | TRAP_WRITE;
+    case PointKind::Single: break;
+    }
+    return 0;
+}
+
+void arm() {
+    std::vector<Trap> traps;
+    for (const BreakPoint& point : points) {
+        if (point.enabled)
+            traps.push_back({point.id, point.first, point.last, trapKinds(point.kind), point.condition});
+    }
+    cpuSetTraps(traps);
+}
+
+} // namespace
+
+std::vector<BreakPoint> breakpointList() {
+    std::vector<BreakPoint> list{{TRAP_ID_SINGLE, PointKind::Single, breakpoint, breakpoint, debug != 0, {}}};
+    list.insert(list.end(), points.begin(), points.end());
+    return list;
+}
+
+int breakpointAdd(PointKind kind, std::uint16_t first, std::uint16_t last, std::string_view condition,
+                  std::string& message) {
+    message.clear();
+    if (kind == PointKind::Single) {
+        message = "Error: the single breakpoint is set from the keypad";
+        return 0;
+    }
+    if (last < first) {
+        message = formatText("Error: the range $%04X-$%04X ends before it starts", first, last);
+        return 0;
+    }
+    TrapCondition parsed;
+    if (!parseCondition(condition, parsed, message)) return 0;
+    points.push_back({++lastId, kind, first, last, true, parsed});
+    arm();
+    return lastId;
+}
+
+bool breakpointRemove(int id) {
+    const BreakPoint* point = find(id);
+    if (!point) return false;
+    points.erase(points.begin() + (point - points.data()));
+    arm();
+    return true;
+}
+
+bool breakpointEnable(int id, bool enabled) {
+    BreakPoint* point = find(id);
+    if (!point) return false;
+    point->enabled = enabled;
+    arm();
+    return true;
+}
+
+void breakpointRemoveAll() {
+    points.clear();
+    arm();
+}
+
+bool parseCondition(std::string_view text, TrapCondition& condition, std::string& message) {
+    message.clear();
+    condition = {};
+    const std::string_view whole = trimmed(text);
+    if (whole.empty()) return true;
+    const std::string quoted(whole);
+
+    std::size_t length = 0;
+    while (length < whole.size() && std::isalpha(static_cast<unsigned char>(whole[length]))) ++length;
+    std::string name(whole.substr(0, length));
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+    const auto reg =
+        std::find_if(regNames.begin(), regNames.end(), [&name](const RegName& r) { return r.name == name; });
+    if (reg == regNames.end()) {
+        message = formatText("Error: condition '%s' does not start with a register: A, X, Y, SP, P or PC",
+                             quoted.c_str());
+        return false;
+    }
+
+    std::string_view rest = trimmed(whole.substr(length));
+    const auto op = std::find_if(opNames.begin(), opNames.end(),
+                                 [rest](const OpName& o) { return rest.starts_with(o.text); });
+    if (op == opNames.end()) {
+        message = formatText("Error: condition '%s' needs =, !=, <, <=, > or >= after %s", quoted.c_str(),
+                             name.c_str());
+        return false;
+    }
+    rest = trimmed(rest.substr(op->text.size()));
+
+    unsigned value = 0;
+    if (!parseNumber(rest, value)) {
+        message = formatText("Error: condition '%s': '%s' is not a number ($hex, %%binary or decimal)",
+                             quoted.c_str(), std::string(rest).c_str());
+        return false;
+    }
+    const unsigned largest = reg->reg == CondReg::PC ? 0xFFFF : 0xFF;
+    if (value > largest) {
+        message = formatText("Error: condition '%s': %s holds at most $%0*X", quoted.c_str(), name.c_str(),
+                             largest > 0xFF ? 4 : 2, largest);
+        return false;
+    }
+    condition = {reg->reg, op->op, static_cast<std::uint16_t>(value)};
+    return true;
+}
+
+std::string conditionText(const TrapCondition& condition) {
+    if (condition.reg == CondReg::None) return {};
+    const auto reg = std::find_if(regNames.begin(), regNames.end(),
+                                  [&condition](const RegName& r) { return r.reg == condition.reg; });
+    const char* op = "=";
+    switch (condition.op) {
+    case CondOp::Eq: break;
+    case CondOp::Ne: op = "!="; break;
+    case CondOp::Lt: op = "<"; break;
+    case CondOp::Le: op = "<="; break;
+    case CondOp::Gt: op = ">"; break;
+    case CondOp::Ge: op = ">="; break;
+    }
+    return formatText("%s %s $%0*X", std::string(reg->name).c_str(), op, condition.reg == CondReg::PC ? 4 : 2,
+                      condition.value);
+}
+
+std::string breakpointText(const BreakPoint& point) {
+    const char* kind = "Breakpoint";
+    switch (point.kind) {
+    case PointKind::Single:
+        return formatText("Breakpoint $%04X (debugP: while the debug panel is shown)", point.first);
+    case PointKind::Exec: break;
+    case PointKind::Read: kind = "Read"; break;
+    case PointKind::Write: kind = "Write"; break;
+    case PointKind::Access: kind = "Read/write"; break;
+    }
+    std::string text = formatText("%s $%04X", kind, point.first);
+    if (point.last != point.first) text += formatText("-$%04X", point.last);
+    if (point.condition.reg != CondReg::None) text += " if " + conditionText(point.condition);
+    return text;
+}
+
+std::string stopReason(const TrapHit& hit) {
+    switch (hit.kind) {
+    case TRAP_READ: return formatText("Read from $%04X at $%04X", hit.address, hit.at);
+    case TRAP_WRITE: return formatText("Write to $%04X at $%04X", hit.address, hit.at);
+    default: return formatText("Breakpoint at $%04X", hit.address);
+    }
+}
+
+} // namespace orv
