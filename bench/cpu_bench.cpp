@@ -1,4 +1,5 @@
 #include "control/run_state.h"
+#include "debugger/breakpoints.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "settings/flags.h"
@@ -8,6 +9,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 
 namespace {
 
@@ -69,5 +71,28 @@ void BM_MixedLoop1000CycleSlices(benchmark::State& state) {
     runSlices(state, 1000, 10'000);
 }
 BENCHMARK(BM_MixedLoop1000CycleSlices)->Unit(benchmark::kMillisecond);
+
+// The same loop with the debugger's checks on: breakpoints the loop never reaches, or a write
+// watchpoint on a byte it never writes in the page it works in, so every access there takes the slow
+// path.
+void withPoints(benchmark::State& state, PointKind kind, int count, std::uint16_t first) {
+    std::string message;
+    for (int n = 0; n < count; ++n) {
+        const auto address = static_cast<std::uint16_t>(first + n);
+        if (!breakpointAdd(kind, address, address, "", message)) state.SkipWithError(message.c_str());
+    }
+    runSlices(state, 10'000'000, 1);
+    breakpointRemoveAll();
+}
+
+void BM_MixedLoop8Breakpoints(benchmark::State& state) {
+    withPoints(state, PointKind::Exec, 8, 0x0280);
+}
+BENCHMARK(BM_MixedLoop8Breakpoints)->Unit(benchmark::kMillisecond);
+
+void BM_MixedLoopWriteWatchOnItsPage(benchmark::State& state) {
+    withPoints(state, PointKind::Write, 1, 0x03F0);
+}
+BENCHMARK(BM_MixedLoopWriteWatchOnItsPage)->Unit(benchmark::kMillisecond);
 
 } // namespace
