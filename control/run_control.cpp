@@ -37,7 +37,7 @@ void runSlice(std::int32_t budget) {
         std::snprintf(text, sizeof text, "Invalid opcode '%02x' at PC:%04x", busRead(pc), pc);
         QMessageBox::critical(mainWindow, "Halted...", text);
     }
-    if (sliceStatus & SLICE_BREAK) haltRunning();
+    if (sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
 }
 
 void startRunning() {
