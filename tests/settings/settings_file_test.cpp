@@ -118,17 +118,6 @@ TEST_F(SettingsFileKindsTest, WrittenThroughLinksNeverOverAReadOnlyFile) {
     }
 }
 
-TEST_F(SettingsFileKindsTest, APipeInPlaceOfTheFileIsNeitherWaitedOnNorReplaced) {
-    ASSERT_EQ(::mkfifo(settingsPath.c_str(), 0644), 0);
-    debugP = 0x1234;
-    loadSettings();
-    EXPECT_EQ(debugP, 0);
-    EXPECT_EQ(menu, 1);
-    debugP = 0x1234;
-    saveSettings();
-    EXPECT_EQ(fs::status(settingsPath).type(), fs::file_type::fifo);
-}
-
 TEST_F(SettingsFileKindsTest, TheUsersFileStartsFromTheOneBesideTheProgram) {
     fs::create_directories(dir / "program");
     fs::create_directories(dir / "user");
