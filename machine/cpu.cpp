@@ -500,6 +500,11 @@ void storeCore(const Core<Checked>& r) {
     cycles = static_cast<std::int32_t>(r.cyc);
 }
 
+// What a checked slice looks at before each instruction.
+constexpr std::uint8_t HOOK_SINGLE = 0x01;
+constexpr std::uint8_t HOOK_EXEC = 0x02;
+constexpr std::uint8_t HOOK_RECORD = 0x04;
+
 // Whether a watchpoint fires for the accesses noted since the last look, and what it reports.
 [[gnu::noinline]] bool watchFired(const TrapRegs& regs, std::uint16_t at) {
     const unsigned count = watchedCount;
@@ -556,12 +561,15 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
     std::uint16_t opcodeAddr = lastOpcodeAddr;
     int executed = 0;
 
-    // Checked only. A step's breakpoints wait until its first instruction has run.
-    [[maybe_unused]] bool breaksLive = !halted || (stepping && runGoal.moved);
-    [[maybe_unused]] const bool singleArmed = sliceStatus & SLICE_ARMED;
-    [[maybe_unused]] const bool execChecks = execTrapsArmed;
+    // Checked only: what to look at before and after each instruction, one test each way for the
+    // common case. A step's breakpoints wait until its first instruction has run.
     [[maybe_unused]] const bool record = history.on && history.ring.size() == HISTORY_LENGTH;
     [[maybe_unused]] const RunGoal goal = stepping ? runGoal : RunGoal{};
+    [[maybe_unused]] const std::uint8_t breakHooks =
+        ((sliceStatus & SLICE_ARMED) ? HOOK_SINGLE : 0) | (execTrapsArmed ? HOOK_EXEC : 0);
+    [[maybe_unused]] std::uint8_t before =
+        ((!halted || (stepping && runGoal.moved)) ? breakHooks : 0) | (record ? HOOK_RECORD : 0);
+    [[maybe_unused]] const bool after = record || stepping;
     if constexpr (Checked) {
         watchedCount = 0;
         if (watchTrapsArmed) markWatchedPages();
@@ -605,16 +613,18 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
             }
         }
         if constexpr (Checked) {
-            if (breaksLive) {
-                if (singleArmed && r.pc == stopAt) [[unlikely]] {
+            if (before) {
+                if ((before & HOOK_SINGLE) && r.pc == stopAt) [[unlikely]] {
                     trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
                     sliceStatus |= SLICE_BREAK;
                     break;
                 }
-                if (execChecks && (trapMap[r.pc] & TRAP_EXEC) && execTrapFired(r.regs())) [[unlikely]] {
+                if ((before & HOOK_EXEC) && (trapMap[r.pc] & TRAP_EXEC) && execTrapFired(r.regs()))
+                    [[unlikely]] {
                     sliceStatus |= SLICE_BREAK;
                     break;
                 }
+                if (before & HOOK_RECORD) recordHistory(r);
             }
         } else if (armed && r.pc == stopAt) [[unlikely]] {
             trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
@@ -622,9 +632,6 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
             break;
         }
         opcodeAddr = r.pc;
-        if constexpr (Checked) {
-            if (record) recordHistory(r);
-        }
         const std::uint8_t opcode = r.fetch();
         if (traceFetch) [[unlikely]]
             trace("%04x: Opcode %02x\n", opcodeAddr, opcode);
@@ -637,11 +644,13 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
         r.cyc += opcodeCycles[opcode];
         ++executed;
         if constexpr (Checked) {
-            if (record) {
-                if (++history.next == HISTORY_LENGTH) history.next = 0;
-                if (history.count < HISTORY_LENGTH) ++history.count;
+            if (after) {
+                if (record) {
+                    if (++history.next == HISTORY_LENGTH) history.next = 0;
+                    if (history.count < HISTORY_LENGTH) ++history.count;
+                }
+                if (stepping) before |= breakHooks;
             }
-            breaksLive |= stepping;
             if (watchedCount && watchFired(r.regs(), opcodeAddr)) [[unlikely]] {
                 sliceStatus |= SLICE_WATCH;
                 break;

@@ -169,6 +169,14 @@ TEST_F(HistoryTest, RecordsOnlyWhileOnAndKeepsTheLastInstructions) {
     const std::uint32_t last = historyAt(HISTORY_LENGTH - 1).cycles;
     runFor(100);
     EXPECT_EQ(historyAt(HISTORY_LENGTH - 1).cycles, last);
+
+    // Switched on again it starts afresh; an instruction that stops at a watchpoint did run.
+    historySwitch(true);
+    cpu.pc = 0x0200;
+    add(PointKind::Write, 0x01FE, 0x01FE);
+    EXPECT_EQ(runFor(100), SLICE_WATCH);
+    ASSERT_EQ(historySize(), 1u);
+    EXPECT_EQ(historyAt(0).pc, 0x0200);
 }
 
 TEST_F(HistoryTest, ExportsEveryLineOrSaysWhyNot) {
