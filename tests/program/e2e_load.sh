@@ -2,7 +2,8 @@
 # End to end: the real orv under Xvfb loads an object file through Load on the popup menu, with the
 # file name typed into the dialog. The file holds a program at 0200 that lights segment p of digit p
 # (the point of digit 7) and a reset vector pointing at it; after a click on "rst" the screenshot's
-# pixels must show that diagonal and nothing else.
+# pixels must show that diagonal and nothing else. A named pipe chosen for Load is refused with the
+# failure box at once.
 # Usage: e2e_load.sh path/to/orv have-monitor(0|1)
 set -euo pipefail
 # shellcheck source=e2e_lib.sh
@@ -33,6 +34,7 @@ record() {
   record FFFC 00 02
   printf ':00000001FF\r\n'
 } > "$work/diagonal.obj"
+mkfifo "$work/pipe.obj"
 
 e2e_session <<'SESSION' || e2e_abort "the session did not complete"
 e2e_place
@@ -53,6 +55,22 @@ sleep 0.3
 xdotool key Return
 for _ in $(seq 50); do xdotool search --onlyvisible --name '^Successful load$' >/dev/null 2>&1 || break; sleep 0.1; done
 
+# A named pipe is refused at once with the command's own box: nothing waits for a writer.
+xdotool mousemove $((X + 3 * scale)) $((panel_top + 8 * scale)) click 3
+sleep 0.5
+xdotool key l
+dialog=$(e2e_wait_window '^Load Object file\.\.\.$') || { echo "the second load dialog did not appear"; exit 1; }
+xdotool windowfocus --sync "$dialog"
+sleep 0.5
+xdotool key ctrl+a
+xdotool type --delay 20 "$1/pipe.obj"
+xdotool key Return
+box=$(e2e_wait_window '^Error loading from file$') || { echo "no failure box for a named pipe"; exit 1; }
+xdotool windowfocus --sync "$box"
+sleep 0.3
+xdotool key Escape
+for _ in $(seq 50); do xdotool search --onlyvisible --name '^Error loading from file$' >/dev/null 2>&1 || break; sleep 0.1; done
+
 # Reset takes the loaded vector.
 e2e_click_rst
 e2e_shot_showing shot.png 0x01 0x02 0x04 0x08 0x10 0x20 0x40 0x80
@@ -61,6 +79,7 @@ e2e_read_place
 e2e_keep shot.png orv_e2e_load.png
 grep -q "^Loading diagonal.obj\.\.\.$" "$work/trace.txt" || e2e_abort "no load in the trace"
 grep -q "^Bytes loaded: 39$" "$work/trace.txt" || e2e_abort "not all 39 bytes loaded"
+grep -q "^Loading pipe.obj\.\.\.$" "$work/trace.txt" || e2e_abort "no load of the pipe in the trace"
 grep -qx "Monitor loaded \[512 bytes\]" "$work/trace.txt" || e2e_fail "no trace of the monitor loaded at start-up"
 
 # Segment p of digit p lit, and the point of digit 7; everything else dark.
