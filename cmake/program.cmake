@@ -79,6 +79,9 @@ endif()
 
 add_executable(orv control/main.cpp)
 target_link_libraries(orv PRIVATE orvprogram)
+# --version answers with the project's version.
+set_source_files_properties(control/command_line.cpp PROPERTIES
+  COMPILE_DEFINITIONS ORV_VERSION="${PROJECT_VERSION}")
 set_target_properties(orv PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # The user guide travels beside the executable: the Help menu opens its pages in the browser.

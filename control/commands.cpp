@@ -4,6 +4,7 @@
 #include "control/keypad.h"
 #include "control/main_window.h"
 #include "control/menus.h"
+#include "control/program_files.h"
 #include "control/run_control.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
@@ -76,6 +77,12 @@ void onCommand(int command) {
         break;
     case CMD_TAPE_MUTE: mute = !mute; break;
     case CMD_IRQ:
+    case CMD_LOAD_BINARY: loadBinaryCommand(); break;
+    case CMD_SAVE_BINARY: saveBinaryCommand(); break;
+    case CMD_RECENT_FILES: break;
+    case CMD_RELOAD: reloadCommand(); break;
+    case CMD_RELOAD_ON_CHANGE: toggleReloadOnChange(); break;
+    case CMD_SAVE_SCREENSHOT: saveScreenshotCommand(); break;
         trace("IRQ...\n");
         cpuRequestIrq();
         break;

@@ -1,14 +1,28 @@
 // orv: the Orvane single-board computer on the desktop.
+#include "control/command_line.h"
 #include "control/ending.h"
+#include "control/program_files.h"
 #include "control/startup.h"
 
 #include <QApplication>
 
+#include <cstdio>
+
 int main(int argc, char** argv) {
     orv::prepareOutput();
+    // Read before the display is opened: --help, --version and mistakes need none.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    const orv::CommandLine line = orv::parseCommandLine(arguments);
+    if (!line.start) {
+        std::fputs(line.output.toLocal8Bit().constData(), stdout);
+        if (!line.error.isEmpty()) std::fprintf(stderr, "%s\n", line.error.toLocal8Bit().constData());
+        return line.exitStatus;
+    }
     QApplication application(argc, argv);
     orv::startUp();
     orv::catchEndings();
+    orv::openStartRequest(line.request);
     const int exitCode = QApplication::exec();
     return orv::shutDown(exitCode);
 }

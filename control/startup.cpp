@@ -2,6 +2,7 @@
 
 #include "control/ending.h"
 #include "control/main_window.h"
+#include "control/program_files.h"
 #include "control/run_control.h"
 #include "machine/cpu.h"
 #include "machine/power.h"
@@ -61,6 +62,7 @@ void startUp() {
     rioReset();
     cpuSetBreakpoint(debugP);
     loadMonitor();
+    installProgramFiles();
 
     mainWindow->show();
 }

@@ -1,6 +1,7 @@
 #include "objfile/file_commands.h"
 
 #include "control/main_window.h"
+#include "control/program_files.h"
 #include "machine/trace.h"
 #include "objfile/file_dialog.h"
 #include "objfile/objfile.h"
@@ -36,6 +37,20 @@ QString countText(int count, const char* one, const char* many, const std::strin
 
 } // namespace
 
+bool showLoadResult(int count, const std::string& message, const std::string& fileTitle) {
+    if (!message.empty()) return showFailure("Error loading from file", message);
+    showSuccess("Successful load",
+                countText(count, "One byte loaded from '%1'", "%1 bytes loaded from '%2'", fileTitle));
+    return false;
+}
+
+bool showSaveResult(int count, const std::string& message, const std::string& fileTitle) {
+    if (!message.empty()) return showFailure("Error saving to file", message);
+    showSuccess("Successful save",
+                countText(count, "One byte saved to '%1'", "%1 bytes saved to '%2'", fileTitle));
+    return false;
+}
+
 void loadObjectCommand() {
     for (;;) {
         ChosenFile chosen;
@@ -43,12 +58,8 @@ void loadObjectCommand() {
         trace("Loading %s...\n", chosen.title.c_str());
         std::string message;
         const int count = loadObjectFile(chosen.path, message);
-        if (message.empty()) {
-            showSuccess("Successful load", countText(count, "One byte loaded from '%1'",
-                                                     "%1 bytes loaded from '%2'", chosen.title));
-            return;
-        }
-        if (!showFailure("Error loading from file", message)) return;
+        if (message.empty()) noteFileUsed(chosen.path, ProgramFileKind::Object);
+        if (!showLoadResult(count, message, chosen.title)) return;
     }
 }
 
@@ -59,12 +70,7 @@ bool saveObjectCommand() {
         trace("Saving to %s...\n", chosen.title.c_str());
         std::string message;
         const int count = saveObjectFile(chosen.path, saveStart, saveEnd, message);
-        if (message.empty()) {
-            showSuccess("Successful save",
-                        countText(count, "One byte saved to '%1'", "%1 bytes saved to '%2'", chosen.title));
-            return true;
-        }
-        if (!showFailure("Error saving to file", message)) return false;
+        if (!showSaveResult(count, message, chosen.title)) return message.empty();
     }
 }
 

@@ -2,12 +2,18 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace orv {
 
 // The Save As range as the range dialog last read it (checkSaveRange).
 extern std::uint16_t saveStart;
 extern std::uint16_t saveEnd;
+
+// The result boxes of a load and a save, with the file's bare name: the count on success, the message
+// with Retry and Cancel on failure. True when the user chose Retry.
+bool showLoadResult(int count, const std::string& message, const std::string& fileTitle);
+bool showSaveResult(int count, const std::string& message, const std::string& fileTitle);
 
 // File dialog, load, result box; Retry in a failure box opens the file dialog again.
 void loadObjectCommand();

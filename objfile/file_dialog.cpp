@@ -1,6 +1,7 @@
 #include "objfile/file_dialog.h"
 
 #include "control/main_window.h"
+#include "settings/file_history.h"
 #include "settings/settings.h"
 
 #include <QAbstractFileIconProvider>
@@ -67,6 +68,10 @@ struct KindOfFile {
 
 KindOfFile kindOf(FileKind kind) {
     if (kind == FileKind::Midi) return {{"MIDI Files (*.mid)", "All Files (*.*)"}, "mid", currFileMid};
+    if (kind == FileKind::Binary)
+        return {{"Binary Files (*.bin)", "All Files (*.*)"}, "bin", fileHistory.binaryName};
+    if (kind == FileKind::Screenshot)
+        return {{"PNG Images (*.png)", "All Files (*.*)"}, "png", fileHistory.screenshotName};
     return {{"Object Files (*.obj)", "All Files (*.*)"}, "obj", currFileObj};
 }
 

@@ -8,6 +8,8 @@ namespace orv {
 enum class FileKind {
     Object, // "*.obj", remembered in currFileObj
     Midi,   // "*.mid", remembered in currFileMid
+    Binary,     // "*.bin", remembered in the "Files" section
+    Screenshot, // "*.png", the same
 };
 
 struct ChosenFile {

@@ -25,7 +25,7 @@ int nibbleValue(char c) {
 
 // One line as [line, line + length); every read stays inside it.
 int parseLine(const std::string& name, long long lineNumber, const char* line, std::size_t length,
-              std::string& message, int& recordType) {
+              std::string& message, int& recordType, bool store = true) {
     if (length == 0 || line[0] != ':') {
         message = formatText("Error in '%s' line %lld: does not start with ':'", name.c_str(), lineNumber);
         return 0;
@@ -63,7 +63,7 @@ int parseLine(const std::string& name, long long lineNumber, const char* line, s
     for (int i = 0; i < count && !error; ++i) {
         const std::uint8_t value = readPair();
         if (error) break;
-        busWrite(address, value, 1);
+        if (store) busWrite(address, value, 1);
         ++stored;
         address = static_cast<std::uint16_t>(address + 1);
     }
@@ -105,7 +105,10 @@ int loadHexLine(const std::string& name, int lineNumber, const char* line, std::
     return parseLine(name, lineNumber, line, std::strlen(line), message, recordType);
 }
 
-int loadHexText(const std::string& name, char* text, std::size_t length, std::string& message) {
+namespace {
+
+int readHexText(const std::string& name, const char* text, std::size_t length, std::string& message,
+                bool store) {
     message.clear();
     // Wide counters: a text long enough to overflow 32 bits must not wrap them.
     long long total = 0;
@@ -128,7 +131,7 @@ int loadHexText(const std::string& name, char* text, std::size_t length, std::st
 
         ++lineNumber;
         total += parseLine(name, lineNumber, position, static_cast<std::size_t>(contentEnd - position),
-                           message, type);
+                           message, type, store);
         if (!message.empty()) break;
         if (previousType == TYPE_EOF) {
             message =
@@ -146,6 +149,17 @@ int loadHexText(const std::string& name, char* text, std::size_t length, std::st
         }
     }
     return total > INT_MAX ? INT_MAX : static_cast<int>(total);
+}
+
+} // namespace
+
+int loadHexText(const std::string& name, char* text, std::size_t length, std::string& message) {
+    return readHexText(name, text, length, message, true);
+}
+
+bool checkHexText(const std::string& name, const char* text, std::size_t length, std::string& message) {
+    readHexText(name, text, length, message, false);
+    return message.empty();
 }
 
 } // namespace orv

@@ -12,6 +12,10 @@ namespace orv {
 // outside [text, text + length); a NUL inside the text ends its line.
 int loadHexText(const std::string& name, char* text, std::size_t length, std::string& message);
 
+// Reads the text as loadHexText does without storing a byte: true when loading it would succeed, else
+// false with loadHexText's message.
+bool checkHexText(const std::string& name, const char* text, std::size_t length, std::string& message);
+
 // Parses one NUL-terminated line. Returns the data bytes stored from it; sets (never clears) the message
 // on a fault; stores the record type as soon as its field has been read.
 int loadHexLine(const std::string& name, int lineNumber, const char* line, std::string& message,

@@ -85,7 +85,7 @@ void hexByteText(std::uint8_t value, char* out) {
     out[1] = digits[value & 0x0F];
 }
 
-int loadObjectFile(const std::string& fileName, std::string& message) {
+int loadObjectFile(const std::string& fileName, std::string& message, bool wholeOrNothing) {
     message.clear();
     if (bareName(fileName).size() > MAX_NAME) {
         message = formatText("Error: filename too long (%zu)", bareName(fileName).size());
@@ -126,6 +126,7 @@ int loadObjectFile(const std::string& fileName, std::string& message) {
         return 0;
     }
     text[length] = '\0';
+    if (wholeOrNothing && !checkHexText(shown, text.get(), length, message)) return 0;
     const int count = loadHexText(shown, text.get(), length, message);
     trace("Bytes loaded: %d\n", count);
     return count;

@@ -43,10 +43,12 @@ bool checkSaveRange(Ui::OrvSave& ui) {
     return good;
 }
 
-void saveRangeDialog() {
+void saveRangeDialog(bool (*save)(), const char* caption) {
+    if (!save) save = saveObjectCommand;
     QDialog dialog(mainWindow);
     Ui::OrvSave ui;
     ui.setupUi(&dialog);
+    if (caption) dialog.setWindowTitle(caption);
     if (mainWindow) dialog.setWindowIcon(mainWindow->windowIcon());
     // Room for four digits and the cursor, whatever the font.
     const int fieldWidth = ui.startEdit->fontMetrics().horizontalAdvance("DDDDDD") + 8;
@@ -58,8 +60,8 @@ void saveRangeDialog() {
     checkSaveRange(ui);
     QObject::connect(ui.startEdit, &QLineEdit::textChanged, [&ui] { checkSaveRange(ui); });
     QObject::connect(ui.endEdit, &QLineEdit::textChanged, [&ui] { checkSaveRange(ui); });
-    QObject::connect(ui.okButton, &QPushButton::clicked, [&dialog] {
-        if (saveObjectCommand()) dialog.accept();
+    QObject::connect(ui.okButton, &QPushButton::clicked, [&dialog, save] {
+        if (save()) dialog.accept();
     });
     QObject::connect(ui.cancelButton, &QPushButton::clicked, &dialog, &QDialog::reject);
     dialog.exec();

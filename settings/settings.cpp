@@ -98,6 +98,14 @@ void writeAddress(const char* key, std::uint16_t address) {
 } // namespace
 
 void loadSettings() {
+std::string settingsReadPath() {
+    return settingsSource();
+}
+
+void settingsWrite(const char* section, const char* key, const std::string& value) {
+    write(section, key, value);
+}
+
     const std::string from = settingsSource();
     WindowRect place;
     place.left = profileReadInt(from, "Screen", "mainLeft", MISSING);

@@ -33,6 +33,11 @@ extern std::uint16_t debugM;
 extern std::uint16_t debugG;
 extern std::uint16_t debugP;
 
+// For the sections kept by other modules: the file to read them from (the user's own once it exists,
+// else the one it starts from), and the one way to write a key.
+std::string settingsReadPath();
+void settingsWrite(const char* section, const char* key, const std::string& value);
+
 void loadSettings();
 void saveSettings();
 void saveScreenSettings();

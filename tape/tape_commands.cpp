@@ -2,6 +2,7 @@
 
 #include "control/commands.h"
 #include "control/main_window.h"
+#include "control/program_files.h"
 #include "control/run_control.h"
 #include "machine/trace.h"
 #include "objfile/file_dialog.h"
@@ -62,6 +63,7 @@ void playTapeCommand() {
         std::string message;
         tapeStartPlaying(chosen.path, message);
         if (message.empty()) {
+            noteFileUsed(chosen.path, ProgramFileKind::Tape);
             tapeStopDue = 0;
             return;
         }

@@ -1,0 +1,40 @@
+// The command line: `orv [OPTION]... [FILE]`, read before any window exists, so that --help, --version
+// and a mistake are answered without a display.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+namespace orv {
+
+enum class ProgramFileKind { Object, Binary, Tape, Unknown };
+
+// By the name's suffix: .obj, .hex, .ihx; .bin; .mid (any case).
+ProgramFileKind programFileKind(const QString& path);
+
+struct StartRequest {
+    QString file; // empty: none
+    ProgramFileKind kind = ProgramFileKind::Unknown;
+    std::optional<std::uint16_t> at;  // where a binary goes
+    std::optional<std::uint16_t> run; // where the machine starts once the file is in
+    QString labels;                   // a label file for the debugger
+};
+
+struct CommandLine {
+    bool start = false; // open the window; otherwise print and exit with exitStatus
+    int exitStatus = 0;
+    QString output; // for standard output: the help or the version
+    QString error;  // one line for standard error
+    StartRequest request;
+};
+
+// The arguments after the program's name.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+// 1 to 4 hex digits, with or without a leading "$" or "0x".
+std::optional<std::uint16_t> parseHexAddress(const QString& text);
+
+} // namespace orv

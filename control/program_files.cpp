@@ -1,0 +1,441 @@
+#include "control/program_files.h"
+
+#include "control/commands.h"
+#include "control/main_window.h"
+#include "control/menus.h"
+#include "control/run_control.h"
+#include "files/safe_file.h"
+#include "machine/cpu.h"
+#include "machine/host.h"
+#include "machine/trace.h"
+#include "objfile/binary.h"
+#include "objfile/file_commands.h"
+#include "objfile/file_dialog.h"
+#include "objfile/objfile.h"
+#include "objfile/save_dialog.h"
+#include "panel/panel_widget.h"
+#include "settings/file_history.h"
+#include "settings/flags.h"
+#include "tape/tape.h"
+
+#include <QAction>
+#include <QBuffer>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace orv {
+
+int watchedReloads = 0;
+
+namespace {
+
+// The file Reload loads: the last object or binary file, how, and whether it was started.
+std::optional<StartRequest> lastLoad;
+
+QString fromPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string toPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+std::string titleOf(const QString& path) {
+    return toPath(QFileInfo(path).fileName());
+}
+
+void repaintAfterLoad() {
+    if (debug) repaintArea(AREA_DEBUG);
+    repaintArea(AREA_DISPLAY);
+}
+
+void startAt(std::uint16_t address) {
+    haltRunning();
+    cpuSetPc(address);
+    trace("Run from %04x\n", address);
+    runCommand();
+}
+
+// ---- Reload when the file changes ----
+
+// A file being rewritten is loaded once its size and time have held still for two checks 100 ms
+// apart; an object file must also read through completely, or the next change is waited for.
+class ReloadWatcher : public QObject {
+  public:
+    ReloadWatcher() {
+        checks.setInterval(100);
+        connect(&watcher, &QFileSystemWatcher::fileChanged, this, [this] { changed(); });
+        // An editor or linker that writes a new file and renames it over the old one ends the watch on
+        // the file; the folder's change brings it back.
+        connect(&watcher, &QFileSystemWatcher::directoryChanged, this, [this] { changed(); });
+        connect(&checks, &QTimer::timeout, this, [this] { check(); });
+    }
+
+    void follow() {
+        if (!watcher.files().isEmpty()) watcher.removePaths(watcher.files());
+        if (!watcher.directories().isEmpty()) watcher.removePaths(watcher.directories());
+        checks.stop();
+        if (!fileHistory.reloadOnChange || !lastLoad) return;
+        path = lastLoad->file;
+        watcher.addPath(QFileInfo(path).absolutePath());
+        if (QFileInfo::exists(path)) watcher.addPath(path);
+        stamp = stampOf();
+    }
+
+  private:
+    struct Stamp {
+        qint64 size = -1;
+        QDateTime modified;
+        bool operator==(const Stamp&) const = default;
+    };
+
+    Stamp stampOf() const {
+        const QFileInfo info(path);
+        if (!info.exists()) return {};
+        return {info.size(), info.lastModified()};
+    }
+
+    void changed() {
+        if (QFileInfo::exists(path) && !watcher.files().contains(path)) watcher.addPath(path);
+        const Stamp now = stampOf();
+        if (now == stamp && !checks.isActive()) return; // the folder changed, not the file
+        stable = 0;
+        seen = now;
+        checks.start();
+    }
+
+    void check() {
+        const Stamp now = stampOf();
+        if (now.size < 0 || !(now == seen)) {
+            seen = now;
+            stable = 0;
+            return;
+        }
+        if (++stable < 2) return;
+        checks.stop();
+        stamp = now;
+        if (!lastLoad) return;
+        std::string message;
+        if (!loadAgain(*lastLoad, message)) {
+            // Caught half written, or broken: nothing was stored; the next change tries again.
+            trace("Not reloaded: %s\n", message.c_str());
+            return;
+        }
+        ++watchedReloads;
+    }
+
+  public:
+    static bool loadAgain(const StartRequest& request, std::string& message);
+
+  private:
+    QFileSystemWatcher watcher;
+    QTimer checks;
+    QString path;
+    Stamp stamp, seen;
+    int stable = 0;
+};
+
+ReloadWatcher* reloadWatcher = nullptr;
+
+// Loads an object or binary file; an object file only as a whole when `whole`.
+int loadFile(const StartRequest& request, std::string& message, bool whole) {
+    const std::string path = toPath(request.file);
+    if (request.kind == ProgramFileKind::Binary)
+        return loadBinaryFile(path, request.at.value_or(fileHistory.binaryAddress), message);
+    return loadObjectFile(path, message, whole);
+}
+
+bool ReloadWatcher::loadAgain(const StartRequest& request, std::string& message) {
+    trace("Reloading %s...\n", titleOf(request.file).c_str());
+    loadFile(request, message, true);
+    if (!message.empty()) return false;
+    repaintAfterLoad();
+    if (request.run) startAt(*request.run);
+    return true;
+}
+
+void remember(const StartRequest& request) {
+    rememberRecentFile(fileHistory.recent, toPath(QFileInfo(request.file).absoluteFilePath()));
+    saveFileHistory();
+    if (request.kind == ProgramFileKind::Object || request.kind == ProgramFileKind::Binary) {
+        lastLoad = request;
+        lastLoad->file = QFileInfo(request.file).absoluteFilePath();
+        if (reloadWatcher) reloadWatcher->follow();
+    }
+}
+
+const char* failureCaption(ProgramFileKind kind) {
+    return kind == ProgramFileKind::Tape ? "Cannot play this file" : "Error loading from file";
+}
+
+void showFailureBox(const char* caption, const std::string& message) {
+    QMessageBox box(QMessageBox::Critical, caption, QString::fromLocal8Bit(message), QMessageBox::Ok,
+                    mainWindow);
+    box.exec();
+}
+
+// ---- Menus ----
+
+QMenu* recentMenu = nullptr;
+QAction* reloadAction = nullptr;
+QAction* reloadOnChangeAction = nullptr;
+
+void fillRecentMenu() {
+    recentMenu->clear();
+    for (const std::string& path : fileHistory.recent) {
+        const QString file = fromPath(path);
+        QAction* action = recentMenu->addAction(QDir::toNativeSeparators(file));
+        // One that has gone is shown, grayed, so the list keeps its order.
+        action->setEnabled(QFileInfo(file).isFile());
+        QObject::connect(action, &QAction::triggered, [file] { openDroppedFiles({file}); });
+    }
+    if (fileHistory.recent.empty()) recentMenu->addAction("(none)")->setEnabled(false);
+}
+
+// Drops on any part of the main window.
+class DropFilter : public QObject {
+  protected:
+    bool eventFilter(QObject* receiver, QEvent* e) override {
+        if (e->type() == QEvent::DragEnter || e->type() == QEvent::DragMove) {
+            auto* drag = static_cast<QDropEvent*>(e);
+            if (!localFiles(drag->mimeData()).isEmpty()) drag->acceptProposedAction();
+            return true;
+        }
+        if (e->type() == QEvent::Drop) {
+            auto* drop = static_cast<QDropEvent*>(e);
+            const QStringList files = localFiles(drop->mimeData());
+            if (files.isEmpty()) return true;
+            drop->acceptProposedAction();
+            // Opened after the drop has ended: the dialogs it may ask must not run inside it.
+            QTimer::singleShot(0, mainWindow, [files] { openDroppedFiles(files); });
+            return true;
+        }
+        return QObject::eventFilter(receiver, e);
+    }
+
+  private:
+    static QStringList localFiles(const QMimeData* data) {
+        QStringList files;
+        if (!data) return files;
+        for (const QUrl& url : data->urls())
+            if (url.isLocalFile()) files << url.toLocalFile();
+        return files;
+    }
+};
+
+} // namespace
+
+bool openProgramFile(const StartRequest& request, std::string& message) {
+    message.clear();
+    const std::string path = toPath(request.file);
+    trace("Loading %s...\n", titleOf(request.file).c_str());
+    switch (request.kind) {
+    case ProgramFileKind::Object:
+    case ProgramFileKind::Binary: loadFile(request, message, false); break;
+    case ProgramFileKind::Tape:
+        if (tape.tapeState != 0) {
+            std::string ignored;
+            tapeStop(ignored);
+        }
+        tapeStartPlaying(path, message);
+        break;
+    case ProgramFileKind::Unknown:
+        message = "Error: file '" + titleOf(request.file) + "' is no object, binary or tape file";
+        break;
+    }
+    repaintAfterLoad();
+    if (!message.empty()) return false;
+    remember(request);
+    if (request.run) startAt(*request.run);
+    return true;
+}
+
+void openStartRequest(const StartRequest& request) {
+    if (request.file.isEmpty()) {
+        if (request.run) startAt(*request.run);
+        return;
+    }
+    std::string message;
+    if (!openProgramFile(request, message)) showFailureBox(failureCaption(request.kind), message);
+}
+
+void openDroppedFiles(const QStringList& paths) {
+    QStringList failures;
+    const char* caption = "Error loading from file";
+    for (const QString& path : paths) {
+        StartRequest request;
+        request.file = path;
+        request.kind = programFileKind(path);
+        if (request.kind == ProgramFileKind::Binary) {
+            request.at = askBinaryAddress(QFileInfo(path).fileName());
+            if (!request.at) continue;
+        }
+        std::string message;
+        if (!openProgramFile(request, message)) {
+            failures << QString::fromLocal8Bit(message);
+            if (paths.size() == 1) caption = failureCaption(request.kind);
+        }
+    }
+    if (!failures.isEmpty()) showFailureBox(caption, failures.join('\n').toStdString());
+}
+
+void noteFileUsed(const std::string& path, ProgramFileKind kind) {
+    StartRequest request;
+    request.file = fromPath(path);
+    request.kind = kind;
+    remember(request);
+}
+
+std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle) {
+    QDialog dialog(mainWindow);
+    dialog.setWindowTitle("Orvane - Load Binary");
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel("Load '" + fileTitle + "' at:", &dialog));
+    auto* row = new QHBoxLayout;
+    auto* edit =
+        new QLineEdit(QString("%1").arg(fileHistory.binaryAddress, 4, 16, QChar('0')).toUpper(), &dialog);
+    edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]{0,4}"), edit));
+    edit->setObjectName("addressEdit");
+    row->addWidget(edit);
+    row->addWidget(new QLabel("(hex)", &dialog));
+    layout->addLayout(row);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addWidget(buttons);
+    QPushButton* ok = buttons->button(QDialogButtonBox::Ok);
+    auto check = [edit, ok] { ok->setEnabled(edit->text().size() == 4); };
+    check();
+    QObject::connect(edit, &QLineEdit::textChanged, check);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const auto address = parseHexAddress(edit->text());
+    if (address && *address != fileHistory.binaryAddress) {
+        fileHistory.binaryAddress = *address;
+        saveFileHistory();
+    }
+    return address;
+}
+
+void loadBinaryCommand() {
+    for (;;) {
+        ChosenFile chosen;
+        if (!chooseFile(FileKind::Binary, false, "Load Binary file...", chosen)) return;
+        const auto address = askBinaryAddress(QString::fromLocal8Bit(chosen.title));
+        if (!address) return;
+        trace("Loading %s...\n", chosen.title.c_str());
+        std::string message;
+        const int count = loadBinaryFile(chosen.path, *address, message);
+        repaintAfterLoad();
+        if (message.empty()) {
+            StartRequest request;
+            request.file = fromPath(chosen.path);
+            request.kind = ProgramFileKind::Binary;
+            request.at = address;
+            remember(request);
+        }
+        if (!showLoadResult(count, message, chosen.title)) return;
+    }
+}
+
+namespace {
+
+bool saveBinaryToChosenFile() {
+    for (;;) {
+        ChosenFile chosen;
+        if (!chooseFile(FileKind::Binary, true, "Save to Binary file...", chosen)) return false;
+        trace("Saving to %s...\n", chosen.title.c_str());
+        std::string message;
+        const int count = saveBinaryFile(chosen.path, saveStart, saveEnd, message);
+        if (!showSaveResult(count, message, chosen.title)) return message.empty();
+    }
+}
+
+} // namespace
+
+void saveBinaryCommand() {
+    saveRangeDialog(saveBinaryToChosenFile, "Orvane - Save Binary");
+}
+
+void saveScreenshotCommand() {
+    if (!panelWidget) return;
+    ChosenFile chosen;
+    if (!chooseFile(FileKind::Screenshot, true, "Save Screenshot...", chosen)) return;
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    panelWidget->grab().save(&buffer, "PNG");
+    FileRefusal why;
+    if (!replaceWhole(chosen.path, png.toStdString(), why))
+        showFailureBox("Error saving to file", "Error: file '" + chosen.title + "' could not be written");
+}
+
+void reloadCommand() {
+    if (!lastLoad) return;
+    std::string message;
+    if (!ReloadWatcher::loadAgain(*lastLoad, message)) showFailureBox("Error loading from file", message);
+}
+
+void toggleReloadOnChange() {
+    fileHistory.reloadOnChange = !fileHistory.reloadOnChange;
+    saveFileHistory();
+    if (reloadWatcher) reloadWatcher->follow();
+}
+
+void installProgramFiles() {
+    loadFileHistory();
+    reloadWatcher = new ReloadWatcher;
+    reloadWatcher->setParent(mainWindow);
+    mainWindow->setAcceptDrops(true);
+    auto* drops = new DropFilter;
+    drops->setParent(mainWindow);
+    mainWindow->installEventFilter(drops);
+    if (!mainMenu) return;
+    for (QAction* top : mainMenu->actions()) {
+        QMenu* submenu = top->menu();
+        if (!submenu) continue;
+        for (QAction* action : submenu->actions()) {
+            switch (action->data().toInt()) {
+            case CMD_RECENT_FILES:
+                recentMenu = new QMenu(mainWindow);
+                action->setMenu(recentMenu);
+                QObject::connect(recentMenu, &QMenu::aboutToShow, fillRecentMenu);
+                break;
+            case CMD_RELOAD:
+                reloadAction = action;
+                action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+                // Also with the menu bar hidden.
+                mainWindow->addAction(action);
+                break;
+            case CMD_RELOAD_ON_CHANGE:
+                reloadOnChangeAction = action;
+                action->setCheckable(true);
+                break;
+            default: break;
+            }
+        }
+        QObject::connect(submenu, &QMenu::aboutToShow, [] {
+            if (reloadAction) reloadAction->setEnabled(lastLoad.has_value());
+            if (reloadOnChangeAction) reloadOnChangeAction->setChecked(fileHistory.reloadOnChange);
+        });
+    }
+}
+
+} // namespace orv

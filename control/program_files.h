@@ -1,0 +1,46 @@
+// Getting programs in and out beyond Load and Save As: the command line's file, binaries, drag and
+// drop, the recent files, Reload (also when the file changes) and screenshots.
+#pragma once
+
+#include "control/command_line.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+class QMenu;
+
+namespace orv {
+
+// Loads (or, for a tape, starts playing) the request's file, then starts the machine at its run
+// address. No box: false with the message of the loader. A file loaded is remembered among the recent
+// files and becomes the one Reload loads.
+bool openProgramFile(const StartRequest& request, std::string& message);
+// The command line's request, once the window is up: a failure is shown in the command's box.
+void openStartRequest(const StartRequest& request);
+// The files of a drop, each in turn; a binary asks for its address. One box lists those that failed.
+void openDroppedFiles(const QStringList& paths);
+
+// Load and Save As of object files and Tape Play tell of the file they used.
+void noteFileUsed(const std::string& path, ProgramFileKind kind);
+
+// The binary's address dialog: the remembered address proposed; nothing when cancelled.
+std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle);
+
+void loadBinaryCommand();
+void saveBinaryCommand();
+void saveScreenshotCommand();
+// Loads the last object or binary file again, and starts it again if it was started.
+void reloadCommand();
+void toggleReloadOnChange();
+
+// The File menu's Recent Files submenu, Reload's Ctrl+R and the check of "Reload when the file
+// changes", drops on the main window and the settings section: after the main window is made.
+void installProgramFiles();
+
+// Reloads caught by the file watcher, for the tests.
+extern int watchedReloads;
+
+} // namespace orv
