@@ -95,6 +95,8 @@ install(TARGETS orv RUNTIME DESTINATION bin)
 install(DIRECTORY docs/ DESTINATION share/doc/orvane)
 # The desktop's menu entry, and the icon it names in the usual theme at each size we draw.
 install(FILES resources/orvane.desktop DESTINATION share/applications)
+install(FILES resources/orvane.metainfo.xml DESTINATION share/metainfo)
+install(FILES resources/orv.1 DESTINATION share/man/man1)
 foreach(size IN LISTS ORV_ICON_SIZES)
   install(FILES ${ORV_RES_DIR}/orvicon-${size}.png
     DESTINATION share/icons/hicolor/${size}x${size}/apps RENAME orvane.png)

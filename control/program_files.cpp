@@ -4,6 +4,7 @@
 #include "control/main_window.h"
 #include "control/menus.h"
 #include "control/run_control.h"
+#include "debugger/symbols.h"
 #include "files/safe_file.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
@@ -16,6 +17,7 @@
 #include "panel/panel_widget.h"
 #include "settings/file_history.h"
 #include "settings/flags.h"
+#include "settings/settings.h"
 #include "tape/tape.h"
 
 #include <QAction>
@@ -269,6 +271,22 @@ bool openProgramFile(const StartRequest& request, std::string& message) {
 }
 
 void openStartRequest(const StartRequest& request) {
+    if (!request.labels.isEmpty()) {
+        // Read once here so that a mistake is told now; the debugger window reads the file itself.
+        SymbolTable check;
+        std::string message;
+        const std::string path = toPath(QFileInfo(request.labels).absoluteFilePath());
+        if (symbolsLoadFile(check, path, message) > 0) {
+            const QString listed = QString::fromStdString(debuggerSettings.labels);
+            QStringList files = listed.isEmpty() ? QStringList() : listed.split(';');
+            if (!files.contains(fromPath(path))) files << fromPath(path);
+            debuggerSettings.labels = files.join(';').toStdString();
+        } else {
+            showFailureBox("Error loading labels",
+                           message.empty() ? "Error: no labels in '" + titleOf(request.labels) + "'"
+                                           : message);
+        }
+    }
     if (request.file.isEmpty()) {
         if (request.run) startAt(*request.run);
         return;

@@ -31,13 +31,24 @@ if [ -f "$entry" ]; then
   # Hints are suggestions; errors and warnings are not.
   report=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate rejects the entry: $report"
   if grep -E ': (error|warning): ' <<< "$report"; then fail "desktop-file-validate complains"; fi
-  for line in 'Exec=orv' 'Icon=orvane' 'Type=Application'; do
+  for line in 'Icon=orvane' 'Type=Application'; do
     grep -qx "$line" "$entry" || fail "the desktop entry lacks $line"
   done
   grep -qE '^Categories=(.*;)?Education;(.*;)?Emulator;' "$entry" || fail "the desktop entry's categories"
 else
   fail "no share/applications/orvane.desktop"
 fi
+grep -q '^Exec=orv %f$' "$entry" 2>/dev/null || fail "the desktop entry's Exec does not take a file (%f)"
+grep -q '^MimeType=.*audio/midi;' "$entry" 2>/dev/null || fail "the desktop entry declares no MIME types"
+metainfo=$prefix/share/metainfo/orvane.metainfo.xml
+if [ ! -f "$metainfo" ]; then
+  fail "no share/metainfo/orvane.metainfo.xml"
+elif command -v appstreamcli >/dev/null; then
+  report=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli rejects the metainfo: $report"
+else
+  fail "appstreamcli is not installed (package appstream)"
+fi
+[ -s "$prefix/share/man/man1/orv.1" ] || fail "no man page share/man/man1/orv.1"
 for size in 16 24 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x${size}/apps/orvane.png
   if [ -f "$icon" ]; then

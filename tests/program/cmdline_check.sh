@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The real orv answers --help, --version and mistakes without a display: no DISPLAY, no platform plugin
+# chosen, and it must neither hang nor open a window.
+# Usage: cmdline_check.sh path/to/orv
+set -uo pipefail
+orv=$(realpath "$1")
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+run() { env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout 20 "$orv" "$@" > out.txt 2> err.txt; }
+cd "$(mktemp -d)" || exit 1
+trap 'rm -rf "$PWD"' EXIT
+
+# arguments | exit status | standard output starts with | standard error (one line) starts with
+while IFS='|' read -r args status out err; do
+  read -ra argv <<< "$args"
+  run "${argv[@]}"
+  got=$?
+  [ "$got" -eq "$status" ] || fail "orv $args: exit status $got, not $status"
+  [ -z "$out" ] || [[ "$(head -c ${#out} out.txt)" == "$out" ]] || fail "orv $args: output '$(head -1 out.txt)'"
+  if [ -n "$err" ]; then
+    [ "$(wc -l < err.txt)" -eq 1 ] && [[ "$(cat err.txt)" == "$err"* ]] || fail "orv $args: error '$(cat err.txt)'"
+  else
+    [ ! -s err.txt ] || fail "orv $args: unexpected error output '$(cat err.txt)'"
+  fi
+done <<'TABLE'
+--help|0|Usage: orv [OPTION]... [FILE]|
+--version|0|orv |
+--bogus|2||orv: Unknown option 'bogus'.
+prog.bin|2||orv: the binary 'prog.bin' needs --at ADDR
+prog.bin --at 12345|2||orv: bad address for --at: '12345'
+a.obj b.obj|2||orv: one FILE at most
+TABLE
+[ $failures -eq 0 ] || exit 1
+echo "PASS: help, version and mistakes answered without a display"
