@@ -13,7 +13,8 @@ list(REMOVE_ITEM ORV_PROGRAM_SOURCES
   ${CMAKE_CURRENT_SOURCE_DIR}/control/run_state.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/control/main.cpp)
 # The program files of the core folders, picked up as soon as they appear.
-file(GLOB ORV_MIXED_FOLDER_SOURCES CONFIGURE_DEPENDS machine/*.cpp objfile/*.cpp tape/*.cpp settings/*.cpp)
+file(GLOB ORV_MIXED_FOLDER_SOURCES CONFIGURE_DEPENDS machine/*.cpp objfile/*.cpp tape/*.cpp settings/*.cpp
+  debugger/*.cpp)
 foreach(f IN LISTS ORV_PROGRAM_ONLY)
   if(${CMAKE_CURRENT_SOURCE_DIR}/${f} IN_LIST ORV_MIXED_FOLDER_SOURCES)
     list(APPEND ORV_PROGRAM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${f})
@@ -48,6 +49,8 @@ add_custom_command(
 set(ORV_ROM_QRC_ENTRY "")
 if(TARGET orv_monitor_hex)
   set(ORV_ROM_QRC_ENTRY "    <file alias=\"orvROM\">${ORV_MONITOR_HEX}</file>\n")
+  # The monitor's labels, so the debugger window names its routines from the start.
+  string(APPEND ORV_ROM_QRC_ENTRY "    <file alias=\"orvlabels\">${ORV_MONITOR_LABELS}</file>\n")
 endif()
 configure_file(resources/orv.qrc.in ${ORV_RES_DIR}/orv.qrc @ONLY)
 qt6_add_resources(ORV_RESOURCE_SOURCES ${ORV_RES_DIR}/orv.qrc)

@@ -6,6 +6,7 @@
 #include "control/menus.h"
 #include "control/program_files.h"
 #include "control/run_control.h"
+#include "debugger/debugger_window.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
 #include "machine/power.h"
@@ -94,6 +95,7 @@ void onCommand(int command) {
     case CMD_MENU: toggleMenuBar(); break;
     case CMD_KEYBOARD: toggleKeys(); break;
     case CMD_DEBUG: toggleDebug(); break;
+    case CMD_DEBUGGER_WINDOW: toggleDebuggerWindow(); break;
     case CMD_WEBSITE: openGuidePage(GUIDE_HOME_PAGE); break;
     case CMD_EMULATOR_PAGES: openGuidePage(GUIDE_EMULATOR_PAGE); break;
     default:

@@ -21,6 +21,7 @@ constexpr int CMD_DEBUG = 772;
 constexpr int CMD_EXIT = 773;
 constexpr int CMD_MENU = 774;
 constexpr int CMD_KEYBOARD = 775;
+constexpr int CMD_DEBUGGER_WINDOW = 776;
 constexpr int CMD_TAPE_RECORD = 785;
 constexpr int CMD_TAPE_PLAY = 786;
 constexpr int CMD_TAPE_STOP = 787;

@@ -5,6 +5,7 @@
 #include "control/keypad.h"
 #include "control/menus.h"
 #include "control/run_control.h"
+#include "debugger/debugger_window.h"
 #include "panel/panel_widget.h"
 #include "settings/settings.h"
 
@@ -73,6 +74,14 @@ QIcon programIcon() {
     return icon;
 }
 
+// Ctrl+D opens and closes the debugger window; every other key is the keypad's, which takes no Ctrl key.
+void windowKeyPress(const QKeyEvent& e) {
+    if (e.key() == Qt::Key_D && (e.modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier)
+        postCommand(CMD_DEBUGGER_WINDOW);
+    else
+        keyPressMessage(e);
+}
+
 } // namespace
 
 MainWindow::MainWindow() {
@@ -104,6 +113,7 @@ MainWindow::MainWindow() {
     housekeepingTimer.setInterval(HOUSEKEEPING_MS);
     connect(&housekeepingTimer, &QTimer::timeout, [] { housekeepingTick(); });
     housekeepingTimer.start();
+    if (debuggerSettings.open) postCommand(CMD_DEBUGGER_WINDOW);
 }
 
 MainWindow::~MainWindow() {
@@ -136,7 +146,7 @@ bool MainWindow::eventFilter(QObject* receiver, QEvent* e) {
     if (!widget || widget->window() != this || QApplication::activePopupWidget()) return false;
     // Taking the focus back also ends the bar's keyboard mode.
     setFocus();
-    keyPressMessage(*static_cast<QKeyEvent*>(e));
+    windowKeyPress(*static_cast<QKeyEvent*>(e));
     return true;
 }
 
@@ -151,7 +161,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* e) {
-    keyPressMessage(*e);
+    windowKeyPress(*e);
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* e) {

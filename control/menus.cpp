@@ -3,6 +3,7 @@
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/run_state.h"
+#include "debugger/debugger_window.h"
 #include "panel/panel_widget.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
@@ -51,6 +52,8 @@ constexpr std::array viewItems = {
     MenuItem{"&Menu", CMD_MENU},
     MenuItem{"&Keyboard", CMD_KEYBOARD},
     MenuItem{"&Debug", CMD_DEBUG},
+    separator,
+    MenuItem{"Debu&gger window\tCtrl+D", CMD_DEBUGGER_WINDOW},
 };
 constexpr std::array helpItems = {
     MenuItem{"&Website", CMD_WEBSITE},
@@ -93,7 +96,8 @@ constexpr std::array popupItems = {
 };
 
 bool isCheckItem(int command) {
-    return command == CMD_TAPE_MUTE || command == CMD_MENU || command == CMD_KEYBOARD || command == CMD_DEBUG;
+    return command == CMD_TAPE_MUTE || command == CMD_MENU || command == CMD_KEYBOARD || command == CMD_DEBUG ||
+           command == CMD_DEBUGGER_WINDOW;
 }
 
 void fillMenu(QMenu* menu, std::span<const MenuItem> items) {
@@ -136,6 +140,7 @@ void viewRules(QAction* action, int command) {
     case CMD_DEBUG: action->setChecked(debug != 0); break;
     case CMD_MENU: action->setChecked(menu != 0); break;
     case CMD_KEYBOARD: action->setChecked(keys != 0); break;
+    case CMD_DEBUGGER_WINDOW: action->setChecked(debuggerWindowShown()); break;
     default: break;
     }
 }

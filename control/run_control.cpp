@@ -69,7 +69,8 @@ void runCommand() {
     if (!halted) return;
     // The first instruction runs while still halted, so a breakpoint at PC lets the machine move on.
     runSlice(1);
-    if (!(sliceStatus & SLICE_BADOP)) startRunning();
+    // Anything that stopped the first instruction keeps the machine halted.
+    if (!(sliceStatus & (SLICE_BADOP | SLICE_BREAK | SLICE_WATCH))) startRunning();
 }
 
 void stepCommand() {

@@ -26,6 +26,8 @@ std::uint16_t debugM = 0;
 std::uint16_t debugG = 0;
 std::uint16_t debugP = 0;
 
+DebuggerSettings debuggerSettings;
+
 namespace {
 
 constexpr std::int32_t MISSING = INT32_MIN;
@@ -97,7 +99,6 @@ void writeAddress(const char* key, std::uint16_t address) {
 
 } // namespace
 
-void loadSettings() {
 std::string settingsReadPath() {
     return settingsSource();
 }
@@ -106,6 +107,7 @@ void settingsWrite(const char* section, const char* key, const std::string& valu
     write(section, key, value);
 }
 
+void loadSettings() {
     const std::string from = settingsSource();
     WindowRect place;
     place.left = profileReadInt(from, "Screen", "mainLeft", MISSING);
@@ -134,6 +136,20 @@ void settingsWrite(const char* section, const char* key, const std::string& valu
     debugM = readAddress(from, "debugM");
     debugG = readAddress(from, "debugG");
     debugP = readAddress(from, "debugP");
+
+    DebuggerSettings& d = debuggerSettings;
+    d.present = profileReadInt(from, "Debugger", "open", -1) >= 0;
+    if (d.present) {
+        d.open = readFlag(from, "Debugger", "open", 0);
+        d.left = profileReadInt(from, "Debugger", "left", -1);
+        d.top = profileReadInt(from, "Debugger", "top", -1);
+        d.width = profileReadInt(from, "Debugger", "width", 0);
+        d.height = profileReadInt(from, "Debugger", "height", 0);
+        d.history = readFlag(from, "Debugger", "history", 0);
+        d.romWrites = readFlag(from, "Debugger", "romWrites", 0);
+        d.memory = static_cast<std::uint16_t>(profileReadInt(from, "Debugger", "memory", 0));
+        d.labels = profileReadString(from, "Debugger", "labels", "", 4096);
+    }
 }
 
 void saveUserSettings() {
@@ -161,6 +177,21 @@ void saveSettings() {
     writeAddress("debugM", debugM);
     writeAddress("debugG", debugG);
     writeAddress("debugP", debugP);
+    saveDebuggerSettings();
+}
+
+void saveDebuggerSettings() {
+    const DebuggerSettings& d = debuggerSettings;
+    if (!d.present) return;
+    writeFlag("Debugger", "open", d.open);
+    writeInt("Debugger", "left", d.left);
+    writeInt("Debugger", "top", d.top);
+    writeInt("Debugger", "width", d.width);
+    writeInt("Debugger", "height", d.height);
+    writeFlag("Debugger", "history", d.history);
+    writeFlag("Debugger", "romWrites", d.romWrites);
+    writeInt("Debugger", "memory", d.memory);
+    write("Debugger", "labels", d.labels);
 }
 
 } // namespace orv

@@ -38,9 +38,25 @@ extern std::uint16_t debugP;
 std::string settingsReadPath();
 void settingsWrite(const char* section, const char* key, const std::string& value);
 
+// The debugger window's own section "Debugger": its place and size, whether it is open, and its
+// panes' choices. Written only once the window has been opened or the file already had the section,
+// so a program that never opens it writes the file as before.
+struct DebuggerSettings {
+    bool present = false;
+    std::int32_t left = -1, top = -1, width = 0, height = 0; // left < 0: no saved place
+    std::uint8_t open = 0;
+    std::uint8_t history = 0;   // the history is recorded
+    std::uint8_t romWrites = 0; // the memory pane may write to ROM
+    std::uint16_t memory = 0;   // the memory pane's first row
+    std::string labels;         // label files loaded by the user, separated by ';'
+};
+extern DebuggerSettings debuggerSettings;
+
 void loadSettings();
 void saveSettings();
 void saveScreenSettings();
 void saveUserSettings();
+// The "Debugger" section, when it is kept at all (saveSettings includes it).
+void saveDebuggerSettings();
 
 } // namespace orv

@@ -1,0 +1,589 @@
+#include "debugger/debugger_window.h"
+
+#include "control/commands.h"
+#include "control/main_window.h"
+#include "control/run_control.h"
+#include "control/run_state.h"
+#include "debugger/breakpoints.h"
+#include "debugger/code_pane.h"
+#include "debugger/history.h"
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "machine/host.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+
+#include <QAbstractListModel>
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDockWidget>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileSystemWatcher>
+#include <QFontDatabase>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace orv {
+
+SymbolTable debuggerSymbols;
+DebuggerWindow* debuggerWindow = nullptr;
+
+namespace {
+
+constexpr int REFRESH_MS = 50;
+// Host time per chunk of a long step.
+constexpr qint64 CHUNK_MS = 5;
+constexpr const char* MONITOR_LABELS = "monitor.lbl";
+constexpr const char* MONITOR_LABELS_RESOURCE = ":/orvlabels";
+
+const char* const pointKindNames[] = {"Execute", "Read", "Write", "Access"};
+constexpr PointKind pointKinds[] = {PointKind::Exec, PointKind::Read, PointKind::Write, PointKind::Access};
+
+// The history as a list of lines, asked for only the rows in sight.
+class HistoryModel : public QAbstractListModel {
+  public:
+    using QAbstractListModel::QAbstractListModel;
+    int rowCount(const QModelIndex& parent) const override {
+        return parent.isValid() ? 0 : static_cast<int>(historySize());
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole || index.row() >= static_cast<int>(historySize())) return {};
+        return QString::fromStdString(
+            historyLine(historyAt(static_cast<std::size_t>(index.row())), &debuggerSymbols));
+    }
+    void reset() {
+        beginResetModel();
+        endResetModel();
+    }
+};
+
+QString stopReasonText(std::uint8_t status) {
+    if (status & (SLICE_BREAK | SLICE_WATCH)) return QString::fromStdString(stopReason(debugHooks.trapHit));
+    if (status & SLICE_BADOP) return QString::asprintf("Invalid opcode at $%04X", cpu.pc);
+    return "Halted";
+}
+
+// Arms the enabled points again after the window was closed: enabling one re-arms them all.
+void armPoints() {
+    for (const BreakPoint& point : breakpointList())
+        if (point.kind != PointKind::Single) {
+            breakpointEnable(point.id, point.enabled);
+            return;
+        }
+}
+
+} // namespace
+
+DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
+    setWindowTitle("Orvane Debugger");
+    setDockNestingEnabled(true);
+
+    QMenu* file = menuBar()->addMenu("&File");
+    QAction* load = file->addAction("&Load Labels...");
+    connect(load, &QAction::triggered, [this] {
+        const QStringList files =
+            QFileDialog::getOpenFileNames(this, "Load Labels", QString::fromStdString(currFileDir),
+                                          "Label files (*.lbl *.lab *.sym *.txt);;All files (*)");
+        loadLabelFiles(files);
+    });
+    file->addSeparator();
+    QAction* close = file->addAction("&Close\tCtrl+D");
+    // The same key closes it as opened it from the main window.
+    close->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    connect(close, &QAction::triggered, [] { postCommand(CMD_DEBUGGER_WINDOW); });
+
+    QToolBar* steps = addToolBar("Stepping");
+    steps->setObjectName("stepping");
+    steps->addAction("Step into", [] { postCommand(CMD_STEP); });
+    steps->addAction("Step over", [this] { stepOver(); });
+    steps->addAction("Step out", [this] { stepOut(); });
+    steps->addAction("Run to here", [this] { runTo(disasm->cursorAddress()); });
+    steps->addSeparator();
+    steps->addAction("Run", [] { postCommand(CMD_RUN); });
+    steps->addAction("Halt", [] { postCommand(CMD_HALT); });
+    steps->addAction("Stop", [this] { stopStep(); });
+
+    disasm = new DisasmView(this);
+    setCentralWidget(disasm);
+    connect(disasm, &DisasmView::toggleBreakpoint, [this](std::uint16_t a) { toggleBreakpointAt(a); });
+    connect(disasm, &DisasmView::runToHere, [this](std::uint16_t a) { runTo(a); });
+
+    const auto dock = [this](const char* title, QWidget* content, Qt::DockWidgetArea area) {
+        auto* d = new QDockWidget(title, this);
+        d->setObjectName(title);
+        d->setWidget(content);
+        d->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+        addDockWidget(area, d);
+    };
+    dock("Registers", makeRegisters(), Qt::RightDockWidgetArea);
+    dock("Breakpoints", makeBreakpoints(), Qt::RightDockWidgetArea);
+    dock("Memory", makeMemory(), Qt::BottomDockWidgetArea);
+    dock("History", makeHistory(), Qt::BottomDockWidgetArea);
+
+    stopLabel = new QLabel(this);
+    statusBar()->addWidget(stopLabel, 1);
+
+    watcher = new QFileSystemWatcher(this);
+    connect(watcher, &QFileSystemWatcher::fileChanged,
+            [this](const QString& path) { reloadLabelFile(path); });
+    QFile monitorLabels(MONITOR_LABELS_RESOURCE);
+    if (monitorLabels.open(QIODevice::ReadOnly)) {
+        std::string message;
+        symbolsLoadText(debuggerSymbols, MONITOR_LABELS, monitorLabels.readAll().toStdString(), message);
+    }
+    const QString saved = QString::fromStdString(debuggerSettings.labels);
+    for (const QString& path : saved.split(';', Qt::SkipEmptyParts)) {
+        std::string message;
+        if (symbolsLoadFile(debuggerSymbols, path.toStdString(), message) > 0 || message.empty()) {
+            labelFiles << path;
+            watcher->addPath(path);
+        }
+    }
+
+    const DebuggerSettings& d = debuggerSettings;
+    resize(d.width > 0 && d.height > 0 ? QSize(d.width, d.height) : QSize(900, 640));
+    if (d.left >= 0 && d.top >= 0) move(d.left, d.top);
+    romWrites->setChecked(d.romWrites != 0);
+    memoryView->goTo(d.memory);
+    memoryGoTo->setText(QString::asprintf("$%04X", d.memory));
+
+    refreshTimer.setInterval(REFRESH_MS);
+    connect(&refreshTimer, &QTimer::timeout, [this] { refreshTick(); });
+    stepTimer.setInterval(0);
+    connect(&stepTimer, &QTimer::timeout, [this] { stepChunk(); });
+    disasm->setCursorAddress(cpu.pc);
+    disasm->showAddress(cpu.pc);
+}
+
+DebuggerWindow::~DebuggerWindow() {
+    if (debuggerWindow == this) debuggerWindow = nullptr;
+}
+
+QWidget* DebuggerWindow::makeRegisters() {
+    auto* box = new QWidget(this);
+    auto* grid = new QGridLayout(box);
+    const char* const names[] = {"A", "X", "Y", "SP", "PC"};
+    for (int i = 0; i < 5; ++i) {
+        auto* edit = new QLineEdit(box);
+        edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+        edit->setInputMask(i == 4 ? "HHHH" : "HH");
+        edit->setMaximumWidth(60);
+        grid->addWidget(new QLabel(names[i], box), i, 0);
+        grid->addWidget(edit, i, 1);
+        registerEdits[static_cast<std::size_t>(i)] = edit;
+        connect(edit, &QLineEdit::editingFinished, [this, i, edit] {
+            if (!halted || !edit->isModified()) return;
+            bool ok = false;
+            const unsigned value = edit->text().toUInt(&ok, 16);
+            if (!ok) return;
+            const auto byte = static_cast<std::uint8_t>(value);
+            switch (i) {
+            case 0: cpu.a = byte; break;
+            case 1: cpu.x = byte; break;
+            case 2: cpu.y = byte; break;
+            case 3: cpu.sp = byte; break;
+            default: cpuSetPc(static_cast<std::uint16_t>(value)); break;
+            }
+            edit->setModified(false);
+            if (debug) repaintArea(AREA_DEBUG);
+            refreshViews();
+            if (i == 4) disasm->showAddress(cpu.pc);
+        });
+    }
+    auto* flags = new QHBoxLayout;
+    const char* const flagNames = "NV1BDIZC";
+    for (int bit = 0; bit < 8; ++bit) {
+        auto* check = new QCheckBox(QString(QChar(flagNames[bit])), box);
+        flagBoxes[static_cast<std::size_t>(bit)] = check;
+        flags->addWidget(check);
+        connect(check, &QCheckBox::clicked, [bit](bool on) {
+            if (!halted) return;
+            const auto mask = static_cast<std::uint8_t>(0x80 >> bit);
+            cpuSetStatusByte(
+                static_cast<std::uint8_t>(on ? cpuStatusByte() | mask : cpuStatusByte() & ~mask));
+            if (debug) repaintArea(AREA_DEBUG);
+        });
+    }
+    grid->addLayout(flags, 5, 0, 1, 2);
+    cycleLabel = new QLabel(box);
+    cycleLabel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    grid->addWidget(cycleLabel, 6, 0, 1, 2);
+    grid->setRowStretch(7, 1);
+    return box;
+}
+
+QWidget* DebuggerWindow::makeMemory() {
+    auto* box = new QWidget(this);
+    auto* layout = new QVBoxLayout(box);
+    auto* bar = new QHBoxLayout;
+    memoryGoTo = new QLineEdit(box);
+    memoryGoTo->setPlaceholderText("$0200, label, X:A or ($FB)");
+    auto* go = new QPushButton("&Go to", box);
+    romWrites = new QCheckBox("Allow ROM writes", box);
+    bar->addWidget(memoryGoTo);
+    bar->addWidget(go);
+    bar->addWidget(romWrites);
+    layout->addLayout(bar);
+    memoryView = new MemoryView(box);
+    layout->addWidget(memoryView);
+    const auto goTo = [this] {
+        std::uint16_t address = 0;
+        if (parseAddress(memoryGoTo->text(), address)) {
+            memoryView->goTo(address);
+            debuggerSettings.memory = address;
+        } else {
+            stopLabel->setText("Not an address: " + memoryGoTo->text());
+        }
+    };
+    connect(go, &QPushButton::clicked, goTo);
+    connect(memoryGoTo, &QLineEdit::returnPressed, goTo);
+    connect(romWrites, &QCheckBox::toggled, [this](bool on) {
+        memoryView->allowRomWrites = on;
+        debuggerSettings.romWrites = on;
+    });
+    connect(memoryView, &MemoryView::message, [this](const QString& text) { stopLabel->setText(text); });
+    return box;
+}
+
+QWidget* DebuggerWindow::makeBreakpoints() {
+    auto* box = new QWidget(this);
+    auto* layout = new QVBoxLayout(box);
+    pointList = new QListWidget(box);
+    layout->addWidget(pointList);
+    connect(pointList, &QListWidget::itemChanged, [](QListWidgetItem* item) {
+        breakpointEnable(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
+    });
+    auto* add = new QHBoxLayout;
+    pointKind = new QComboBox(box);
+    for (const char* name : pointKindNames) pointKind->addItem(name);
+    pointRange = new QLineEdit(box);
+    pointRange->setPlaceholderText("$0300 or $0300-$03FF");
+    pointCondition = new QLineEdit(box);
+    pointCondition->setPlaceholderText("if, e.g. X = $10");
+    auto* addButton = new QPushButton("&Add", box);
+    auto* remove = new QPushButton("&Delete", box);
+    add->addWidget(pointKind);
+    add->addWidget(pointRange, 2);
+    add->addWidget(pointCondition, 2);
+    add->addWidget(addButton);
+    add->addWidget(remove);
+    layout->addLayout(add);
+    connect(addButton, &QPushButton::clicked,
+            [this] { addPoint(pointKind->currentIndex(), pointRange->text(), pointCondition->text()); });
+    connect(remove, &QPushButton::clicked, [this] {
+        if (QListWidgetItem* item = pointList->currentItem()) {
+            breakpointRemove(item->data(Qt::UserRole).toInt());
+            refreshPoints();
+            disasm->viewport()->update();
+        }
+    });
+    return box;
+}
+
+QWidget* DebuggerWindow::makeHistory() {
+    auto* box = new QWidget(this);
+    auto* layout = new QVBoxLayout(box);
+    auto* bar = new QHBoxLayout;
+    historyOn = new QCheckBox("Record the last 10,000 instructions", box);
+    auto* exportButton = new QPushButton("&Export...", box);
+    bar->addWidget(historyOn);
+    bar->addStretch(1);
+    bar->addWidget(exportButton);
+    layout->addLayout(bar);
+    auto* model = new HistoryModel(box);
+    historyModel = model;
+    historyView = new QListView(box);
+    historyView->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    historyView->setUniformItemSizes(true);
+    historyView->setModel(model);
+    layout->addWidget(historyView);
+    historyOn->setChecked(debuggerSettings.history != 0);
+    connect(historyOn, &QCheckBox::toggled, [this](bool on) {
+        debuggerSettings.history = on;
+        if (isVisible()) historySwitch(on);
+    });
+    connect(exportButton, &QPushButton::clicked, [this] {
+        const QString path = QFileDialog::getSaveFileName(
+            this, "Export History", QString::fromStdString(currFileDir), "Text files (*.txt)");
+        if (path.isEmpty()) return;
+        std::string message;
+        if (!historyExport(path.toStdString(), message, &debuggerSymbols))
+            QMessageBox::critical(this, "Export History", QString::fromStdString(message));
+    });
+    return box;
+}
+
+bool DebuggerWindow::parseAddress(const QString& input, std::uint16_t& address) {
+    const QString text = input.trimmed();
+    static const QRegularExpression pointer(R"(^\(\s*\$?([0-9A-Fa-f]{1,2})\s*\)$)");
+    static const QRegularExpression pair(R"(^([AXY]):([AXY])$)", QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression hex(R"(^(\$|0x)?([0-9A-Fa-f]{1,4})$)");
+    if (const auto m = pointer.match(text); m.hasMatch()) {
+        const auto zp = static_cast<std::uint8_t>(m.captured(1).toUInt(nullptr, 16));
+        address = static_cast<std::uint16_t>(peekByte(zp) | peekByte(static_cast<std::uint8_t>(zp + 1)) << 8);
+        return true;
+    }
+    if (const auto m = pair.match(text); m.hasMatch()) {
+        const auto reg = [](QChar c) {
+            return c.toUpper() == 'A' ? cpu.a : c.toUpper() == 'X' ? cpu.x : cpu.y;
+        };
+        address = static_cast<std::uint16_t>(reg(m.captured(1)[0]) << 8 | reg(m.captured(2)[0]));
+        return true;
+    }
+    // A label first: "add" or "dec" are names as well as hex.
+    if (const auto named = symbolAddress(debuggerSymbols, text.toStdString())) {
+        address = *named;
+        return true;
+    }
+    if (const auto m = hex.match(text); m.hasMatch()) {
+        address = static_cast<std::uint16_t>(m.captured(2).toUInt(nullptr, 16));
+        return true;
+    }
+    return false;
+}
+
+bool DebuggerWindow::addPoint(int kindIndex, const QString& range, const QString& condition) {
+    const QStringList ends = range.split('-');
+    std::uint16_t first = 0, last = 0;
+    bool ok = ends.size() <= 2 && parseAddress(ends[0], first);
+    last = first;
+    if (ok && ends.size() == 2) ok = parseAddress(ends[1], last);
+    if (!ok || kindIndex < 0 || kindIndex >= static_cast<int>(std::size(pointKinds))) {
+        stopLabel->setText("Not an address or range: " + range);
+        return false;
+    }
+    std::string message;
+    if (breakpointAdd(pointKinds[kindIndex], first, last, condition.toStdString(), message) == 0) {
+        stopLabel->setText(QString::fromStdString(message));
+        return false;
+    }
+    refreshPoints();
+    disasm->viewport()->update();
+    return true;
+}
+
+void DebuggerWindow::toggleBreakpointAt(std::uint16_t address) {
+    for (const BreakPoint& point : breakpointList()) {
+        if (point.kind == PointKind::Exec && point.first == address && point.last == address) {
+            breakpointRemove(point.id);
+            refreshPoints();
+            disasm->viewport()->update();
+            return;
+        }
+    }
+    std::string message;
+    breakpointAdd(PointKind::Exec, address, address, "", message);
+    refreshPoints();
+    disasm->viewport()->update();
+}
+
+void DebuggerWindow::refreshPoints() {
+    const QSignalBlocker block(pointList);
+    const int row = pointList->currentRow();
+    pointList->clear();
+    for (const BreakPoint& point : breakpointList()) {
+        auto* item = new QListWidgetItem(QString::fromStdString(breakpointText(point)), pointList);
+        item->setData(Qt::UserRole, point.id);
+        // debugP follows the debug panel and the keypad, not this list.
+        if (point.kind != PointKind::Single) {
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState(point.enabled ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    pointList->setCurrentRow(std::min(row, pointList->count() - 1));
+}
+
+void DebuggerWindow::refreshRegisters() {
+    const std::uint8_t values[] = {cpu.a, cpu.x, cpu.y, cpu.sp};
+    for (std::size_t i = 0; i < registerEdits.size(); ++i) {
+        QLineEdit* edit = registerEdits[i];
+        edit->setReadOnly(!halted);
+        // Typing under way is not overwritten.
+        if (edit->hasFocus() && edit->isModified()) continue;
+        edit->setText(i < 4 ? QString::asprintf("%02X", values[i]) : QString::asprintf("%04X", cpu.pc));
+        edit->setModified(false);
+    }
+    const std::uint8_t status = cpuStatusByte();
+    for (std::size_t bit = 0; bit < flagBoxes.size(); ++bit) {
+        flagBoxes[bit]->setChecked(status & (0x80 >> bit));
+        flagBoxes[bit]->setEnabled(halted);
+    }
+    cycleLabel->setText(
+        QString::asprintf("Cycles %u\nSince stop %u", static_cast<std::uint32_t>(cycles),
+                          static_cast<std::uint32_t>(cycles) - static_cast<std::uint32_t>(cyclesAtStop)));
+}
+
+void DebuggerWindow::refreshViews() {
+    refreshRegisters();
+    disasm->viewport()->update();
+    memoryView->viewport()->update();
+    if (historyRecording() || halted) {
+        static_cast<HistoryModel*>(historyModel)->reset();
+        historyView->scrollToBottom();
+    }
+}
+
+void DebuggerWindow::noteStop(const QString& reason) {
+    stopLabel->setText(reason);
+    memoryView->noteStop();
+    disasm->setCursorAddress(cpu.pc);
+    disasm->showAddress(cpu.pc);
+    refreshViews();
+    cyclesAtStop = cycles;
+    wasHalted = halted;
+    lastCycles = cycles;
+}
+
+void DebuggerWindow::refreshTick() {
+    if (stepActive()) {
+        refreshRegisters();
+        return;
+    }
+    if (!halted) {
+        wasHalted = false;
+        refreshViews();
+        return;
+    }
+    // Halted since the last look, or moved by a step from elsewhere (the Space key).
+    if (!wasHalted || cycles != lastCycles) noteStop(stopReasonText(sliceStatus));
+}
+
+void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target) {
+    if (!halted || stepActive()) return;
+    stepBegin(kind, target);
+    stopLabel->setText("Stepping...");
+    stepTimer.start();
+}
+
+void DebuggerWindow::stepChunk() {
+    // Run from elsewhere took the machine: the step gives way.
+    if (!halted) {
+        stepCancel();
+        stepTimer.stop();
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const StepState state = stepContinue(stepBudget);
+    const qint64 spent = clock.elapsed();
+    if (spent < CHUNK_MS / 2 && stepBudget < 100'000'000)
+        stepBudget *= 2;
+    else if (spent > CHUNK_MS * 2 && stepBudget > 1000)
+        stepBudget /= 2;
+    if (state == StepState::Running) return;
+    stepTimer.stop();
+    if (debug) repaintArea(AREA_DEBUG);
+    switch (state) {
+    case StepState::Stopped: noteStop(stopReasonText(stepStatus())); break;
+    case StepState::Limit: noteStop("The step ran 100,000,000 cycles without getting there"); break;
+    default: noteStop(""); break;
+    }
+}
+
+void DebuggerWindow::stopStep() {
+    if (!stepActive()) return;
+    stepCancel();
+    stepTimer.stop();
+    if (debug) repaintArea(AREA_DEBUG);
+    noteStop("Stopped");
+}
+
+void DebuggerWindow::loadLabelFiles(const QStringList& files) {
+    QString messages;
+    for (const QString& path : files) {
+        std::string message;
+        symbolsLoadFile(debuggerSymbols, path.toStdString(), message);
+        messages += QString::fromStdString(message);
+        if (!labelFiles.contains(path)) labelFiles << path;
+        if (!watcher->files().contains(path)) watcher->addPath(path);
+    }
+    debuggerSettings.labels = labelFiles.join(';').toStdString();
+    refreshViews();
+    if (!messages.isEmpty()) QMessageBox::warning(this, "Load Labels", messages.trimmed());
+}
+
+void DebuggerWindow::reloadLabelFile(const QString& path) {
+    // An editor that saves by replacing the file ends the watch: it is taken up again.
+    if (QFile::exists(path) && !watcher->files().contains(path)) watcher->addPath(path);
+    std::string message;
+    symbolsLoadFile(debuggerSymbols, path.toStdString(), message);
+    if (!message.empty()) stopLabel->setText(QString::fromStdString(message).trimmed());
+    refreshViews();
+}
+
+void DebuggerWindow::recordPlace() {
+    if (!isVisible()) return;
+    DebuggerSettings& d = debuggerSettings;
+    d.left = frameGeometry().left();
+    d.top = frameGeometry().top();
+    d.width = width();
+    d.height = height();
+}
+
+void DebuggerWindow::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    debuggerSettings.present = true;
+    debuggerSettings.open = 1;
+    armPoints();
+    historySwitch(historyOn->isChecked());
+    refreshPoints();
+    noteStop(halted ? "Halted" : "Running");
+    refreshTimer.start();
+}
+
+void DebuggerWindow::hideEvent(QHideEvent* e) {
+    QMainWindow::hideEvent(e);
+    refreshTimer.stop();
+}
+
+void DebuggerWindow::closeEvent(QCloseEvent* e) {
+    recordPlace();
+    stopStep();
+    // Closed, the debugger costs the machine nothing: no traps, no history.
+    cpuSetTraps({});
+    if (historyRecording()) historySwitch(false);
+    debuggerSettings.open = 0;
+    QMainWindow::closeEvent(e);
+}
+
+void DebuggerWindow::moveEvent(QMoveEvent* e) {
+    QMainWindow::moveEvent(e);
+    recordPlace();
+}
+
+void DebuggerWindow::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    recordPlace();
+}
+
+void toggleDebuggerWindow() {
+    if (!debuggerWindow) debuggerWindow = new DebuggerWindow;
+    if (debuggerWindow->isVisible()) {
+        debuggerWindow->close();
+        return;
+    }
+    debuggerWindow->show();
+    debuggerWindow->raise();
+    debuggerWindow->activateWindow();
+}
+
+bool debuggerWindowShown() {
+    return debuggerWindow && debuggerWindow->isVisible();
+}
+
+} // namespace orv

@@ -1,0 +1,104 @@
+// The debugger window "Orvane Debugger": disassembly, registers, memory, breakpoints and history,
+// with the stepping commands. Made the first time it is opened; while closed it arms nothing, records
+// nothing and refreshes nothing.
+#pragma once
+
+#include "debugger/stepping.h"
+#include "debugger/symbols.h"
+
+#include <QMainWindow>
+#include <QTimer>
+
+#include <array>
+#include <cstdint>
+
+class QAbstractListModel;
+class QCheckBox;
+class QComboBox;
+class QFileSystemWatcher;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QListWidget;
+
+namespace orv {
+
+class DisasmView;
+class MemoryView;
+
+// The names the views show: the monitor's from the first opening, then the files the user loads.
+extern SymbolTable debuggerSymbols;
+
+class DebuggerWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    DebuggerWindow();
+    ~DebuggerWindow() override;
+
+    DisasmView* disasm = nullptr;
+    MemoryView* memoryView = nullptr;
+    QLabel* stopLabel = nullptr;
+    QListWidget* pointList = nullptr;
+    QCheckBox* romWrites = nullptr;
+    QCheckBox* historyOn = nullptr;
+    QLineEdit* memoryGoTo = nullptr;
+
+    // The stepping toolbar's commands.
+    void stepOver() { beginStep(StepKind::Over); }
+    void stepOut() { beginStep(StepKind::Out); }
+    void runTo(std::uint16_t address) { beginStep(StepKind::RunTo, address); }
+    void stopStep();
+    // Adds a point from the Breakpoints pane's fields; false with the message shown.
+    bool addPoint(int kindIndex, const QString& range, const QString& condition);
+    // "$0200", "0200", a label, a register pair "X:A" (high:low) or a zero-page pointer "($FB)".
+    static bool parseAddress(const QString& text, std::uint16_t& address);
+    void loadLabelFiles(const QStringList& files);
+    // Brings every view up to date with the machine.
+    void refreshViews();
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+  private:
+    void beginStep(StepKind kind, std::uint16_t target = 0);
+    void stepChunk();
+    void refreshTick();
+    void noteStop(const QString& reason);
+    void toggleBreakpointAt(std::uint16_t address);
+    void refreshPoints();
+    void refreshRegisters();
+    void recordPlace();
+    void reloadLabelFile(const QString& path);
+    QWidget* makeRegisters();
+    QWidget* makeMemory();
+    QWidget* makeBreakpoints();
+    QWidget* makeHistory();
+
+    QTimer refreshTimer, stepTimer;
+    std::int32_t stepBudget = 100'000;
+    bool wasHalted = true;
+    std::int32_t lastCycles = 0, cyclesAtStop = 0;
+    QStringList labelFiles;
+    QFileSystemWatcher* watcher = nullptr;
+    std::array<QLineEdit*, 5> registerEdits{};
+    std::array<QCheckBox*, 8> flagBoxes{};
+    QLabel* cycleLabel = nullptr;
+    QComboBox* pointKind = nullptr;
+    QLineEdit* pointRange = nullptr;
+    QLineEdit* pointCondition = nullptr;
+    QAbstractListModel* historyModel = nullptr;
+    QListView* historyView = nullptr;
+};
+
+extern DebuggerWindow* debuggerWindow;
+
+// View > Debugger window and Ctrl+D: opens the window (making it the first time) or closes it.
+void toggleDebuggerWindow();
+bool debuggerWindowShown();
+
+} // namespace orv
