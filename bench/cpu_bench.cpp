@@ -4,6 +4,7 @@
 #include "machine/cpu.h"
 #include "settings/flags.h"
 #include "support/cpu_start.h"
+#include "support/poke.h"
 
 #include <benchmark/benchmark.h>
 
@@ -38,8 +39,7 @@ void loadMixedLoop() {
         0xD0, 0xE8,       // 021A BNE $0204
         0x4C, 0x00, 0x02, // 021C JMP $0200
     };
-    std::uint16_t address = 0x0200;
-    for (std::uint8_t byte : program) memory[address++] = byte;
+    test::poke(0x0200, program);
     test::cpuStartAt(0x0200);
     halted = false;
 }
@@ -50,7 +50,7 @@ void runSlices(benchmark::State& state, std::int32_t budget, int slicesPerIterat
     for (auto _ : state) {
         for (int slice = 0; slice < slicesPerIteration; ++slice) {
             std::uint8_t status = 0;
-            executed += test::runSlice(budget, status);
+            executed += test::runTestSlice(budget, status);
             if (status & SLICE_BADOP) {
                 state.SkipWithError("the loop ran into an invalid opcode");
                 return;

@@ -8,6 +8,7 @@
 #include "files/safe_file.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
+#include "machine/text_format.h"
 #include "machine/trace.h"
 #include "objfile/binary.h"
 #include "objfile/file_commands.h"
@@ -260,7 +261,8 @@ bool openProgramFile(const StartRequest& request, std::string& message) {
         tapeStartPlaying(path, message);
         break;
     case ProgramFileKind::Unknown:
-        message = "Error: file '" + titleOf(request.file) + "' is no object, binary or tape file";
+        message =
+            formatText("Error: file '%s' is no object, binary or tape file", titleOf(request.file).c_str());
         break;
     }
     repaintAfterLoad();
@@ -283,8 +285,9 @@ void openStartRequest(const StartRequest& request) {
             debuggerSettings.labels = files.join(';').toStdString();
         } else {
             showFailureBox("Error loading labels",
-                           message.empty() ? "Error: no labels in '" + titleOf(request.labels) + "'"
-                                           : message);
+                           message.empty()
+                               ? formatText("Error: no labels in '%s'", titleOf(request.labels).c_str())
+                               : message);
         }
     }
     if (request.file.isEmpty()) {
@@ -402,7 +405,8 @@ void saveScreenshotCommand() {
     panelWidget->grab().save(&buffer, "PNG");
     FileRefusal why;
     if (!replaceWhole(chosen.path, png.toStdString(), why))
-        showFailureBox("Error saving to file", "Error: file '" + chosen.title + "' could not be written");
+        showFailureBox("Error saving to file",
+                       formatText("Error: file '%s' could not be written", chosen.title.c_str()));
 }
 
 void reloadCommand() {

@@ -8,6 +8,7 @@
 #include "machine/cpu.h"
 #include "machine/host.h"
 #include "machine/latch.h"
+#include "machine/text_format.h"
 #include "machine/trace.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
@@ -15,8 +16,6 @@
 #include "tape/tape_commands.h"
 
 #include <QMessageBox>
-
-#include <cstdio>
 
 namespace orv {
 
@@ -27,15 +26,14 @@ std::int32_t uiTick = 0;
 std::int32_t rectSaveDue = 0;
 std::int32_t tapeStopDue = 0;
 
-void runSlice(std::int32_t budget) {
+void runPacedSlice(std::int32_t budget) {
     sliceStatus = debug ? SLICE_ARMED : 0;
     cpuExecute(budget, sliceStatus);
     if (sliceStatus & SLICE_BADOP) {
         haltRunning();
         const std::uint16_t pc = cpuGetPc();
-        char text[48];
-        std::snprintf(text, sizeof text, "Invalid opcode '%02x' at PC:%04x", busRead(pc), pc);
-        QMessageBox::critical(mainWindow, "Halted...", text);
+        QMessageBox::critical(mainWindow, "Halted...",
+                              formatText("Invalid opcode '%02x' at PC:%04x", busRead(pc), pc).c_str());
     }
     if (sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
 }
@@ -62,20 +60,20 @@ void haltRunning() {
 
 void tickCommand() {
     // Ticks still queued from before a halt fall through here.
-    if (!halted) runSlice(static_cast<std::int32_t>(minTimer * 1000));
+    if (!halted) runPacedSlice(static_cast<std::int32_t>(minTimer * 1000));
 }
 
 void runCommand() {
     if (!halted) return;
     // The first instruction runs while still halted, so a breakpoint at PC lets the machine move on.
-    runSlice(1);
+    runPacedSlice(1);
     // Anything that stopped the first instruction keeps the machine halted.
     if (!(sliceStatus & (SLICE_BADOP | SLICE_BREAK | SLICE_WATCH))) startRunning();
 }
 
 void stepCommand() {
     if (!halted) return;
-    runSlice(1);
+    runPacedSlice(1);
     if (debug) repaintArea(AREA_DEBUG);
 }
 

@@ -23,7 +23,7 @@ constexpr int HOUSEKEEPING_MS = 50;
 constexpr std::int32_t RECT_SAVE_DELAY = 100;
 constexpr std::int32_t TAPE_STOP_DELAY = 10;
 
-void runSlice(std::int32_t budget);
+void runPacedSlice(std::int32_t budget);
 void startRunning();
 void haltRunning();
 

@@ -1,9 +1,9 @@
 #include "debugger/disasm.h"
 
 #include "machine/opcodes.h"
+#include "machine/text_format.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <set>
 #include <vector>
 
@@ -12,9 +12,7 @@ namespace orv {
 namespace {
 
 std::string hex(unsigned value, int digits) {
-    char text[8];
-    std::snprintf(text, sizeof text, "$%0*X", digits, value);
-    return text;
+    return formatText("$%0*X", digits, value);
 }
 
 // ca65 reads these as registers, not as symbols.
@@ -132,12 +130,9 @@ std::string byteList(const ByteReader& read, int at, int count) {
 void appendCode(std::string& out, const std::string& text, int at, const ByteReader& read, int length) {
     std::string line = "        " + text;
     line.resize(std::max<std::size_t>(line.size() + 1, 40), ' ');
-    char bytes[24];
-    int used = std::snprintf(bytes, sizeof bytes, "; %04X ", at);
-    for (int i = 0; i < length; ++i)
-        used += std::snprintf(bytes + used, sizeof bytes - used, " %02X",
-                              read(static_cast<std::uint16_t>(at + i)));
-    out += line + bytes + "\n";
+    line += formatText("; %04X ", at);
+    for (int i = 0; i < length; ++i) line += formatText(" %02X", read(static_cast<std::uint16_t>(at + i)));
+    out += line + "\n";
 }
 
 } // namespace

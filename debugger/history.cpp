@@ -3,7 +3,7 @@
 #include "debugger/disasm.h"
 #include "files/safe_file.h"
 #include "machine/cpu.h"
-#include "objfile/text_format.h"
+#include "machine/text_format.h"
 
 namespace orv {
 

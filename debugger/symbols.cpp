@@ -1,6 +1,6 @@
 #include "debugger/symbols.h"
 
-#include "objfile/text_format.h"
+#include "machine/text_format.h"
 
 #include <algorithm>
 #include <filesystem>

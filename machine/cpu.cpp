@@ -4,11 +4,11 @@
 #include "machine/bus.h"
 #include "machine/debug_hooks.h"
 #include "machine/opcodes.h"
+#include "machine/text_format.h"
 #include "machine/trace.h"
 #include "settings/flags.h"
 
 #include <array>
-#include <cstdio>
 
 namespace orv {
 
@@ -672,7 +672,7 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
 }
 
 // The plain loop unless the debugger has something armed, is recording or is stepping.
-int runSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
+int interpretSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
     if (execTrapsArmed || watchTrapsArmed || history.on || (sliceStatus & SLICE_STEPPING)) [[unlikely]]
         return runLoop<true>(budget, sliceStatus);
     return runLoop<false>(budget, sliceStatus);
@@ -687,7 +687,7 @@ void serveRequest() {
 
 int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus) {
     busy.store(true, std::memory_order_relaxed);
-    const int executed = budget >= 0 ? runSlice(static_cast<std::uint32_t>(budget), sliceStatus) : 0;
+    const int executed = budget >= 0 ? interpretSlice(static_cast<std::uint32_t>(budget), sliceStatus) : 0;
     busy.store(false, std::memory_order_relaxed);
     const bool stepping = sliceStatus & SLICE_STEPPING;
     if (diag && ((halted && !stepping) || (sliceStatus & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP))))
@@ -750,10 +750,8 @@ std::string flagString(std::uint8_t status) {
 }
 
 std::string registerLine() {
-    char line[48];
-    std::snprintf(line, sizeof line, "PC:%04x A:%02x X:%02x Y:%02x %s SP:%02x", cpu.pc, cpu.a, cpu.x, cpu.y,
-                  flagString(cpuStatusByte()).c_str(), cpu.sp);
-    return line;
+    return formatText("PC:%04x A:%02x X:%02x Y:%02x %s SP:%02x", cpu.pc, cpu.a, cpu.x, cpu.y,
+                      flagString(cpuStatusByte()).c_str(), cpu.sp);
 }
 
 } // namespace orv

@@ -2,6 +2,7 @@
 
 #include "files/safe_file.h"
 #include "machine/bus.h"
+#include "machine/text_format.h"
 #include "machine/trace.h"
 
 #include <cstdio>
@@ -12,16 +13,11 @@ namespace orv {
 
 namespace {
 
-constexpr std::size_t MAX_NAME = 256;
 constexpr std::size_t ADDRESS_SPACE = 0x10000;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
-
-std::string quoted(const char* before, const std::string& name, const char* after) {
-    return std::string(before) + "'" + name + "'" + after;
-}
 
 // Memory that files keep: RAM, ROM and the RAM half of a RIO page.
 bool isKept(std::uint16_t address) {
@@ -31,23 +27,16 @@ bool isKept(std::uint16_t address) {
     return true;
 }
 
-bool nameTooLong(const std::string& path, std::string& message) {
-    const std::size_t length = bareName(path).size();
-    if (length <= MAX_NAME) return false;
-    message = "Error: filename too long (" + std::to_string(length) + ")";
-    return true;
-}
-
 } // namespace
 
 int loadBinaryFile(const std::string& path, std::uint16_t address, std::string& message) {
     message.clear();
-    if (nameTooLong(path, message)) return 0;
+    if (!nameFits(path, message)) return 0;
     const std::string shown = bareName(path);
     FileRefusal why;
     std::unique_ptr<std::FILE, FileCloser> file(openForReading(path, why));
     if (!file) {
-        message = quoted("Error: file ", shown, " not found");
+        message = formatText("Error: file '%s' not found", shown.c_str());
         return 0;
     }
     // One byte more than can fit tells a file that is too long.
@@ -55,17 +44,15 @@ int loadBinaryFile(const std::string& path, std::uint16_t address, std::string& 
     std::vector<std::uint8_t> bytes(room + 1);
     const std::size_t length = std::fread(bytes.data(), 1, bytes.size(), file.get());
     if (std::ferror(file.get())) {
-        message = quoted("Error: cannot read file ", shown, "");
+        message = formatText("Error: cannot read file '%s'", shown.c_str());
         return 0;
     }
     if (length == 0) {
-        message = quoted("Error: file ", shown, " empty or unknown length");
+        message = formatText("Error: file '%s' empty or unknown length", shown.c_str());
         return 0;
     }
     if (length > room) {
-        char where[8];
-        std::snprintf(where, sizeof where, "%04X", address);
-        message = quoted("Error: file ", shown, " does not fit in memory from ") + where;
+        message = formatText("Error: file '%s' does not fit in memory from %04X", shown.c_str(), address);
         return 0;
     }
     trace("Binary file: '%s' [%zu] at %04x\n", shown.c_str(), length, address);
@@ -76,14 +63,14 @@ int loadBinaryFile(const std::string& path, std::uint16_t address, std::string& 
         busWrite(at, bytes[i], 1);
         ++stored;
     }
-    if (stored == 0) message = quoted("Error: file ", shown, " had no bytes to load");
+    if (stored == 0) message = formatText("Error: file '%s' had no bytes to load", shown.c_str());
     trace("Bytes loaded: %d\n", stored);
     return stored;
 }
 
 int saveBinaryFile(const std::string& path, std::uint16_t start, std::uint16_t end, std::string& message) {
     message.clear();
-    if (nameTooLong(path, message)) return 0;
+    if (!nameFits(path, message)) return 0;
     if (path.empty()) {
         message = "Error: no filename given";
         return 0;
@@ -98,15 +85,15 @@ int saveBinaryFile(const std::string& path, std::uint16_t start, std::uint16_t e
         saved += kept ? 1 : 0;
     }
     if (saved == 0) {
-        message = quoted("Error: no bytes to save to file ", shown, "");
+        message = formatText("Error: no bytes to save to file '%s'", shown.c_str());
         return 0;
     }
     FileRefusal why;
     if (!replaceWhole(path, image, why)) {
-        message =
-            quoted("Error: file ", shown,
-                   why == FileRefusal::NotRegular || why == FileRefusal::Failed ? " could not be written"
-                                                                                : " could not be opened");
+        message = formatText(why == FileRefusal::NotRegular || why == FileRefusal::Failed
+                                 ? "Error: file '%s' could not be written"
+                                 : "Error: file '%s' could not be opened",
+                             shown.c_str());
         return 0;
     }
     trace("Binary saved: %d bytes of %04x-%04x\n", saved, start, end);

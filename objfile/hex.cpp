@@ -1,8 +1,8 @@
 #include "objfile/hex.h"
 
 #include "machine/bus.h"
+#include "machine/text_format.h"
 #include "machine/trace.h"
-#include "objfile/text_format.h"
 
 #include <algorithm>
 #include <climits>

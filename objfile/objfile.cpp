@@ -2,9 +2,9 @@
 
 #include "files/safe_file.h"
 #include "machine/bus.h"
+#include "machine/text_format.h"
 #include "machine/trace.h"
 #include "objfile/hex.h"
-#include "objfile/text_format.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,7 +16,6 @@ namespace orv {
 
 namespace {
 
-constexpr std::size_t MAX_NAME = 256;
 constexpr int RECORD_BYTES = 32;
 
 struct FileCloser {
@@ -74,7 +73,7 @@ std::size_t buildRecord(char* out, std::uint16_t address, int count) {
 
 void addDefaultExtension(std::string& name, const std::string& extension) {
     if (name.find('.') != std::string::npos) return;
-    if (bareName(name).size() + extension.size() + 1 > MAX_NAME) return;
+    if (bareName(name).size() + extension.size() + 1 > FILE_NAME_MAX) return;
     name += '.';
     name += extension;
 }
@@ -87,10 +86,7 @@ void hexByteText(std::uint8_t value, char* out) {
 
 int loadObjectFile(const std::string& fileName, std::string& message, bool wholeOrNothing) {
     message.clear();
-    if (bareName(fileName).size() > MAX_NAME) {
-        message = formatText("Error: filename too long (%zu)", bareName(fileName).size());
-        return 0;
-    }
+    if (!nameFits(fileName, message)) return 0;
     std::string name = fileName;
     addDefaultExtension(name, "obj");
     // Messages and the reader name the file as the user picked it, without its folder.
@@ -135,10 +131,7 @@ int loadObjectFile(const std::string& fileName, std::string& message, bool whole
 int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16_t end,
                    std::string& message) {
     message.clear();
-    if (bareName(fileName).size() > MAX_NAME) {
-        message = formatText("Error: filename too long (%zu)", bareName(fileName).size());
-        return 0;
-    }
+    if (!nameFits(fileName, message)) return 0;
     if (fileName.empty()) {
         message = "Error: no filename given";
         return 0;

@@ -5,6 +5,7 @@
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/latch.h"
+#include "machine/text_format.h"
 #include "machine/trace.h"
 #include "panel/layout.h"
 #include "settings/flags.h"
@@ -15,7 +16,6 @@
 #include <QPainter>
 #include <QRect>
 
-#include <cstdio>
 #include <string>
 
 namespace orv {
@@ -286,38 +286,23 @@ void paintDebugPanel(QPainter& painter) {
     first.write(halted ? registerLine().c_str() : "Running...", black);
 
     TextPen second{painter, QFontMetrics(debugFont), 5, memoryLineY};
-    char text[16];
     second.write(" M:", black);
-    std::snprintf(text, sizeof text, "%04x", debugM);
-    second.write(text, halted && debugMode == DEBUG_ADDRESS ? red : black);
+    second.write(formatText("%04x", debugM).c_str(), halted && debugMode == DEBUG_ADDRESS ? red : black);
     second.write(".", black);
-    if (halted)
-        std::snprintf(text, sizeof text, "%02x", busRead(debugM));
-    else
-        std::snprintf(text, sizeof text, "  ");
-    second.write(text, halted && debugMode == DEBUG_DATA ? red : black);
+    second.write(halted ? formatText("%02x", busRead(debugM)).c_str() : "  ",
+                 halted && debugMode == DEBUG_DATA ? red : black);
     second.write(" G:", black);
-    std::snprintf(text, sizeof text, "%04x", debugG);
-    second.write(text, halted && debugMode == DEBUG_GO ? red : black);
+    second.write(formatText("%04x", debugG).c_str(), halted && debugMode == DEBUG_GO ? red : black);
     second.write(" P:", black);
-    std::snprintf(text, sizeof text, "%04x", debugP);
-    second.write(text, halted && debugMode == DEBUG_BREAKPOINT ? red : black);
+    second.write(formatText("%04x", debugP).c_str(), halted && debugMode == DEBUG_BREAKPOINT ? red : black);
     if (halted) {
-        char fetch[5];
-        fetchAddressText(fetch);
-        if (fetch[0] != ' ') {
-            std::snprintf(text, sizeof text, " F:%s", fetch);
-            second.write(text, black);
-        }
+        const std::string fetch = fetchAddressText();
+        if (fetch[0] != ' ') second.write((" F:" + fetch).c_str(), black);
     }
 }
 
-const char* fetchAddressText(char (&buffer)[5]) {
-    if (cycles == 0)
-        std::snprintf(buffer, sizeof buffer, "    ");
-    else
-        std::snprintf(buffer, sizeof buffer, "%04x", lastOpcodeAddr);
-    return buffer;
+std::string fetchAddressText() {
+    return cycles == 0 ? "    " : formatText("%04x", lastOpcodeAddr);
 }
 
 } // namespace orv

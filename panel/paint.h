@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 
 class QPainter;
 class QRect;
@@ -40,6 +41,6 @@ int paintPanel(QPainter& painter, const QRect& update);
 void paintDigit(QPainter& painter, int position);
 void paintDebugPanel(QPainter& painter);
 // Four blanks before anything has run, else the address of the last fetched opcode.
-const char* fetchAddressText(char (&buffer)[5]);
+std::string fetchAddressText();
 
 } // namespace orv

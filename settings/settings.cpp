@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include "files/safe_file.h"
+#include "machine/text_format.h"
 #include "objfile/hex.h"
 #include "settings/flags.h"
 #include "settings/profile.h"
@@ -92,9 +93,7 @@ void writeFlag(const char* section, const char* key, std::uint8_t flag) {
 }
 
 void writeAddress(const char* key, std::uint16_t address) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%04x", address);
-    write("Debug", key, text);
+    write("Debug", key, formatText("%04x", address));
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // Playing a recorded MIDI file into the cassette input, at the machine time the recording holds.
+#include "machine/text_format.h"
 #include "machine/trace.h"
 #include "settings/flags.h"
 #include "tape/tape.h"
@@ -51,15 +52,15 @@ bool checkHead(std::int32_t size, std::string& message) {
     const char* name = tapeFileName.c_str();
     if (n < MIN_HEAD || std::memcmp(b, "MThd", 4) != 0 || std::memcmp(b + 14, "MTrk", 4) != 0 ||
         bigEndian(4, 4) != 6) {
-        tapeFormat(message, "Error: file '%s' is not a MIDI file", name);
+        message = formatText("Error: file '%s' is not a MIDI file", name);
         return false;
     }
     if (bigEndian(8, 2) != 0 || bigEndian(10, 2) != 1 || bigEndian(12, 2) != 5000) {
-        tapeFormat(message, "Sorry: the file '%s' is not in a MIDI format ORV understands", name);
+        message = formatText("Sorry: the file '%s' is not in a MIDI format ORV understands", name);
         return false;
     }
     if (bigEndian(18, 4) != static_cast<std::uint32_t>(size - TAPE_CHUNK_HEADERS)) {
-        tapeFormat(message, "Error: file '%s' has bad track length", name);
+        message = formatText("Error: file '%s' has bad track length", name);
         return false;
     }
     // Text, volume and program events in any order; every byte looked at lies inside the block.
@@ -78,8 +79,8 @@ bool checkHead(std::int32_t size, std::string& message) {
         }
     }
     if (!(p + 1 < n && b[p] == 0x00 && b[p + 1] == 0x90)) {
-        tapeFormat(message, "Sorry: the file '%s' contains MIDI data ORV does not understand [at %d]", name,
-                   p);
+        message =
+            formatText("Sorry: the file '%s' contains MIDI data ORV does not understand [at %d]", name, p);
         return false;
     }
     tapeCursor = p + 2;
@@ -104,15 +105,15 @@ bool tapeStartPlaying(const std::string& fileName, std::string& message) {
     long size = -1;
     if (std::fseek(playFile, 0, SEEK_END) == 0) size = std::ftell(playFile);
     if (size < 1 || size > MAX_FILE_SIZE) {
-        tapeFormat(message,
-                   size < 1 ? "Error: file '%s' empty or unknown length" : "Error: file '%s' too large",
-                   tapeFileName.c_str());
+        message =
+            formatText(size < 1 ? "Error: file '%s' empty or unknown length" : "Error: file '%s' too large",
+                       tapeFileName.c_str());
         closePlayFile();
         return false;
     }
     tapeBytesLeft = static_cast<std::int32_t>(size);
     if (std::fseek(playFile, 0, SEEK_SET) != 0) {
-        tapeFormat(message, "Error: cannot read file '%s'", tapeFileName.c_str());
+        message = formatText("Error: cannot read file '%s'", tapeFileName.c_str());
         closePlayFile();
         return false;
     }
@@ -194,7 +195,7 @@ bool tapeRefill(std::string& message) {
     if (!playFile || count < 1 ||
         std::fread(tapeBuffer.data(), 1, static_cast<std::size_t>(count), playFile) !=
             static_cast<std::size_t>(count)) {
-        tapeFormat(message, "Error: cannot read file '%s'", tapeFileName.c_str());
+        message = formatText("Error: cannot read file '%s'", tapeFileName.c_str());
         return false;
     }
     trace("Tape read %d bytes\n", count);

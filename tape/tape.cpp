@@ -1,14 +1,12 @@
 // Tape state, recording to a MIDI file, stopping, and the tape's use of the MIDI output.
 #include "tape/tape.h"
 
+#include "machine/text_format.h"
 #include "machine/trace.h"
 #include "objfile/objfile.h"
 #include "settings/flags.h"
 #include "tape/midi.h"
 #include "tape/tape_internal.h"
-
-#include <cstdarg>
-#include <limits>
 
 namespace orv {
 
@@ -74,15 +72,6 @@ bool rewriteLength() {
 
 } // namespace
 
-void tapeFormat(std::string& message, const char* format, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    message = text;
-}
-
 std::FILE* tapeOpenFile(const std::string& fileName, bool writing, std::string& message) {
     message.clear();
     // The window offers Record and Play only while idle; a second file would orphan the running one.
@@ -93,11 +82,7 @@ std::FILE* tapeOpenFile(const std::string& fileName, bool writing, std::string& 
     tapeMessage.clear();
     // The user picked a name in a folder: the limit and the messages are about that name.
     const std::string bare = bareName(fileName);
-    if (bare.size() > static_cast<std::size_t>(TAPE_NAME_MAX)) {
-        std::size_t shown = std::min<std::size_t>(bare.size(), std::numeric_limits<int>::max());
-        tapeFormat(message, "Error: filename too long (%d)", static_cast<int>(shown));
-        return nullptr;
-    }
+    if (!nameFits(bare, message)) return nullptr;
     if (bare.empty()) {
         message = "Error: no filename given";
         return nullptr;
@@ -112,7 +97,7 @@ std::FILE* tapeOpenFile(const std::string& fileName, bool writing, std::string& 
     } else {
         file = openForReading(path, why);
     }
-    if (!file) tapeFormat(message, "Error: file '%s' could not be opened", tapeFileName.c_str());
+    if (!file) message = formatText("Error: file '%s' could not be opened", tapeFileName.c_str());
     return file;
 }
 
@@ -209,7 +194,7 @@ bool tapeFlush(std::string& message) {
     std::FILE* file = recordFile.file;
     bool written = file && std::fwrite(tapeBuffer.data(), 1, count, file) == count && std::fflush(file) == 0;
     if (!written) {
-        tapeFormat(message, "Error: file '%s' could not be written", tapeFileName.c_str());
+        message = formatText("Error: file '%s' could not be written", tapeFileName.c_str());
         return false;
     }
     trackLength = static_cast<std::int32_t>(static_cast<std::uint32_t>(trackLength) + count);
@@ -233,10 +218,10 @@ void tapeStop(std::string& message) {
         tapeFlush(message);
         if (message.empty()) message = failure;
         if (!rewriteLength())
-            tapeFormat(message, "Error: file '%s' could not be rewritten", tapeFileName.c_str());
+            message = formatText("Error: file '%s' could not be rewritten", tapeFileName.c_str());
         complete = message.empty();
         if (complete && !tapeClockStarted)
-            tapeFormat(message, "Warning: no data recorded in '%s'", tapeFileName.c_str());
+            message = formatText("Warning: no data recorded in '%s'", tapeFileName.c_str());
     }
     trace("Tape Stop\n");
     lastEdgeCycle = 0;
@@ -251,7 +236,7 @@ void tapeStop(std::string& message) {
         if (!complete)
             replacingDiscard(recordFile);
         else if (!replacingCommit(recordFile))
-            tapeFormat(message, "Error: file '%s' could not be written", tapeFileName.c_str());
+            message = formatText("Error: file '%s' could not be written", tapeFileName.c_str());
     }
     tapeCursor = 0;
     tapeLast = -1;

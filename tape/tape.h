@@ -23,8 +23,6 @@ constexpr std::uint8_t TAPE_NOTE_HIGH = 98;
 constexpr std::uint8_t TAPE_NOTE_LOW = 86;
 
 constexpr int TAPE_BUFFER_SIZE = 4000;
-// Bare names longer than this are refused.
-constexpr int TAPE_NAME_MAX = 256;
 // Machine cycles per tick: at the default tempo one tick lasts 100 us, and the board runs at 1 MHz.
 constexpr int TAPE_CYCLES_PER_TICK = 100;
 

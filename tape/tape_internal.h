@@ -9,8 +9,6 @@
 
 namespace orv {
 
-// Replaces message by the formatted text.
-void tapeFormat(std::string& message, const char* format, ...) __attribute__((format(printf, 2, 3)));
 // The start of a recording or of playback: clears message and tapeMessage, refuses a second tape and
 // a bad name, sets tapeFileName to the bare name with the default extension and opens that file, a
 // regular file only and never waiting: for reading, or (writing) as recordFile, a replacement of it.

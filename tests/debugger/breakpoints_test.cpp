@@ -47,7 +47,7 @@ class WatchTest : public DebugFixture {
   protected:
     // A = 5, X = 1, Y = 2; $10 points to $0300, which holds $42.
     void load(std::vector<std::uint8_t> code) {
-        for (std::size_t n = 0; n < code.size(); ++n) memory[0x0200 + n] = code[n];
+        poke(0x0200, code);
         poke(0x0010, {0x00, 0x03});
         poke(0x0300, {0x42});
         cpu.a = 5;

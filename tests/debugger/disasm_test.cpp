@@ -1,7 +1,7 @@
 #include "debugger/disasm.h"
 #include "debugger/symbols.h"
 #include "machine/opcodes.h"
-#include "tape/tape_fixture.h"
+#include "support/file_io.h"
 
 #include <gtest/gtest.h>
 

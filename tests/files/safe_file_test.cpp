@@ -1,5 +1,7 @@
 #include "files/safe_file.h"
 
+#include "support/file_io.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,17 +20,8 @@ namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return "(missing)";
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeText(const fs::path& path, const std::string& text, mode_t mode = 0644) {
-    std::ofstream(path, std::ios::binary) << text;
-    ::chmod(path.c_str(), mode);
-}
+using test::readText;
+using test::writeText;
 
 // Every name in the folder and below it, links not followed.
 std::set<std::string> namesIn(const fs::path& dir) {

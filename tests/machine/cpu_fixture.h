@@ -6,15 +6,15 @@
 #include "machine/cpu.h"
 #include "machine/power.h"
 #include "machine/rio.h"
+#include "machine/text_format.h"
 #include "settings/flags.h"
 #include "support/cpu_start.h"
+#include "support/poke.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <initializer_list>
 #include <string>
 
 namespace orv::test {
@@ -41,14 +41,9 @@ class CpuFixture : public ::testing::Test {
         diag = 0;
     }
 
-    // Forced writes, so ROM can be filled too.
-    static void poke(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
-        for (std::uint8_t byte : bytes) busWrite(address++, byte, 1);
-    }
-
     static std::uint32_t step() {
         std::uint8_t status = 0;
-        return runSlice(1, status);
+        return runTestSlice(1, status);
     }
 
     static std::uint8_t stackByte(int depth) { return memory[0x0100 + ((cpu.sp + depth) & 0xFF)]; }
@@ -56,10 +51,8 @@ class CpuFixture : public ::testing::Test {
 
 // Every field, so a failed comparison shows what differs.
 inline std::string describe(const CpuState& s) {
-    char text[96];
-    std::snprintf(text, sizeof text, "pc=%04x a=%02x x=%02x y=%02x sp=%02x n%d v%d 5:%d b%d d%d i%d z%d c%d",
-                  s.pc, s.a, s.x, s.y, s.sp, s.n, s.v, s.bit5, s.b, s.d, s.i, s.z, s.c);
-    return text;
+    return formatText("pc=%04x a=%02x x=%02x y=%02x sp=%02x n%d v%d 5:%d b%d d%d i%d z%d c%d", s.pc, s.a, s.x,
+                      s.y, s.sp, s.n, s.v, s.bit5, s.b, s.d, s.i, s.z, s.c);
 }
 
 } // namespace orv::test

@@ -165,7 +165,7 @@ TEST_F(CpuTest, BreakpointFiresOnlyWhenArmedAndRunning) {
         halted = t.halted;
         std::uint8_t status = t.armed;
         int executed = -1;
-        const std::uint32_t spent = runSlice(1, status, &executed);
+        const std::uint32_t spent = runTestSlice(1, status, &executed);
         EXPECT_EQ(status, t.armed | (t.fires ? SLICE_BREAK : 0));
         EXPECT_EQ(spent, t.fires ? 0u : 2u);
         EXPECT_EQ(executed, t.fires ? 0 : 1);
@@ -179,19 +179,19 @@ TEST_F(CpuTest, BreakpointStopsASliceAndStepMovesOffIt) {
     halted = false;
     std::uint8_t status = SLICE_ARMED;
     int executed = 0;
-    EXPECT_EQ(runSlice(1000, status, &executed), 12u);
+    EXPECT_EQ(runTestSlice(1000, status, &executed), 12u);
     EXPECT_EQ(executed, 6);
     EXPECT_EQ(status, SLICE_ARMED | SLICE_BREAK);
     EXPECT_EQ(cpu.pc, 0x0206);
     EXPECT_EQ(lastOpcodeAddr, 0x0205);
 
     status = SLICE_ARMED;
-    EXPECT_EQ(runSlice(1000, status), 0u);
+    EXPECT_EQ(runTestSlice(1000, status), 0u);
     EXPECT_EQ(status, SLICE_ARMED | SLICE_BREAK);
 
     halted = true;
     status = SLICE_ARMED;
-    EXPECT_EQ(runSlice(1, status), 2u);
+    EXPECT_EQ(runTestSlice(1, status), 2u);
     EXPECT_EQ(status, SLICE_ARMED);
     EXPECT_EQ(cpu.pc, 0x0207);
 }
@@ -208,7 +208,7 @@ TEST_F(CpuTest, BudgetRunsUntilItIsExceeded) {
         fillNops();
         std::uint8_t status = 0;
         int executed = -1;
-        EXPECT_EQ(runSlice(t.budget, status, &executed), t.spent);
+        EXPECT_EQ(runTestSlice(t.budget, status, &executed), t.spent);
         EXPECT_EQ(executed, t.executed);
         EXPECT_EQ(status, 0);
         EXPECT_FALSE(busy.load());
@@ -226,7 +226,7 @@ TEST_F(CpuTest, SlicesCountRightAcrossTheSignedLimit) {
         cycles = static_cast<std::int32_t>(start);
         std::uint8_t status = 0;
         int executed = 0;
-        EXPECT_EQ(runSlice(100, status, &executed), 102u);
+        EXPECT_EQ(runTestSlice(100, status, &executed), 102u);
         EXPECT_EQ(executed, 51);
         EXPECT_EQ(cpu.pc, 0x0233);
     }
@@ -236,14 +236,14 @@ TEST_F(CpuTest, InvalidOpcodeStopsWithoutCountingCycles) {
     poke(0x0200, {0xEA, 0xEA, 0xFF});
     std::uint8_t status = 0;
     int executed = 0;
-    EXPECT_EQ(runSlice(100, status, &executed), 4u);
+    EXPECT_EQ(runTestSlice(100, status, &executed), 4u);
     EXPECT_EQ(executed, 2);
     EXPECT_EQ(status, SLICE_BADOP);
     EXPECT_EQ(cpu.pc, 0x0202);
     EXPECT_EQ(lastOpcodeAddr, 0x0202);
 
     status = 0;
-    EXPECT_EQ(runSlice(100, status, &executed), 0u);
+    EXPECT_EQ(runTestSlice(100, status, &executed), 0u);
     EXPECT_EQ(executed, 0);
     EXPECT_EQ(status, SLICE_BADOP);
     EXPECT_EQ(cpu.pc, 0x0202);

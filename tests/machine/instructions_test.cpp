@@ -127,7 +127,7 @@ TEST_F(InstructionTest, EveryOpcodeIsValidOrNotAndCostsItsClass) {
         cpu.n = cpu.v = cpu.c = cpu.z = clearTest ? 1 : 0;
         std::uint8_t status = 0;
         int executed = -1;
-        const std::uint32_t spent = runSlice(1, status, &executed);
+        const std::uint32_t spent = runTestSlice(1, status, &executed);
         EXPECT_EQ(cpuOpcodeValid(static_cast<std::uint8_t>(code)), op != nullptr);
         if (op) {
             ++valid;
@@ -406,7 +406,7 @@ TEST_F(InstructionTest, IndexedAndIndirectAddressWrapping) {
         memory[0x0011] = 0x02;
         memory[t.ea] = 0x77;
         SCOPED_TRACE(testing::Message() << std::hex << "ea " << t.ea);
-        for (std::size_t k = 0; k < t.code.size(); ++k) memory[0x0200 + k] = t.code[k];
+        poke(0x0200, t.code);
         cpu.x = t.x;
         cpu.y = t.y;
         EXPECT_EQ(step(), t.cycles);
@@ -583,7 +583,7 @@ TEST_F(InstructionTest, DeviceRegistersAreAccessedOnlyAsNamed) {
     for (const Case& t : cases) {
         SetUp();
         SCOPED_TRACE(testing::Message() << std::hex << int(t.code[0]));
-        for (std::size_t k = 0; k < t.code.size(); ++k) memory[0x0200 + k] = t.code[k];
+        poke(0x0200, t.code);
         poke(0x0040, {0x10, 0x0E});
         cpu.x = t.x;
         cpu.y = t.y;

@@ -8,6 +8,7 @@
 #include "objfile/hex.h"
 #include "settings/flags.h"
 #include "support/board.h"
+#include "support/poke.h"
 #include "tape/tape.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +18,6 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -31,16 +31,13 @@ using test::boardKeyId;
 using test::boardPress;
 using test::boardRun;
 using test::boardType;
+using test::poke;
 
 constexpr std::array<std::uint8_t, 16> HEX_PATTERN = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07,
                                                       0x7F, 0x6F, 0x77, 0x7C, 0x58, 0x5E, 0x79, 0x71};
 constexpr std::uint16_t REGS = 0xFFB3;
 // Nominal tape bit time in cycles.
 constexpr double BIT_TIME = 3320.0;
-
-void poke(std::uint16_t address, std::initializer_list<std::uint8_t> bytes) {
-    for (std::uint8_t byte : bytes) busWrite(address++, byte, 1);
-}
 
 // The digits a word shows in digits `first` to `first + 3`, high digit first.
 void expectWord(int first, std::uint16_t value) {
@@ -355,7 +352,7 @@ TEST_F(MonitorTest, LoadReadsARecordedBlockBackWhereItCameFrom) {
 // RAM holds new random bytes.
 TEST_F(MonitorTest, StoredBytesComeBackAfterPowerOffAndOn) {
     const std::uint8_t stored[] = {0x3C, 0xA5, 0x0F};
-    for (std::uint16_t i = 0; i < 3; ++i) busWrite(0x0200 + i, stored[i], 1);
+    poke(0x0200, stored);
     const std::string file = tapeFile("power");
     // Seven bytes of about 33,200 cycles each.
     ASSERT_NO_FATAL_FAILURE(storeOnTape("s0200m0203", file, 300000));

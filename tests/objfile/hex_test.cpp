@@ -1,12 +1,12 @@
 #include "machine/bus.h"
 #include "machine/power.h"
 #include "machine/rio.h"
+#include "machine/text_format.h"
 #include "objfile/hex.h"
 #include "settings/flags.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,14 +22,11 @@ std::string makeRecord(std::uint16_t address, std::uint8_t type, const std::vect
     bytes.insert(bytes.end(), data.begin(), data.end());
     unsigned sum = 0;
     std::string text = ":";
-    char pair[3];
     for (std::uint8_t b : bytes) {
-        std::snprintf(pair, sizeof pair, "%02X", b);
-        text += pair;
+        text += formatText("%02X", b);
         sum += b;
     }
-    std::snprintf(pair, sizeof pair, "%02X", (0x100 - (sum & 0xFF)) & 0xFF);
-    return text + pair;
+    return text + formatText("%02X", (0x100 - (sum & 0xFF)) & 0xFF);
 }
 
 class HexTest : public ::testing::Test {

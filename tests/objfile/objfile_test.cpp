@@ -3,6 +3,7 @@
 #include "machine/rio.h"
 #include "objfile/objfile.h"
 #include "settings/flags.h"
+#include "support/file_io.h"
 
 #include <gtest/gtest.h>
 
@@ -24,18 +25,8 @@ namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+using test::readText;
+using test::writeText;
 
 struct Record {
     unsigned address;
@@ -137,7 +128,7 @@ TEST_F(ObjfileTest, SavesThreeBytesExactly) {
     std::string message = "stale";
     EXPECT_EQ(saveObjectFile(path("prog"), 0x0200, 0x0202, message), 3);
     EXPECT_EQ(message, "");
-    EXPECT_EQ(readFile(dir / "prog.obj"), ":03020000A90060F2\r\n:00000001FF\r\n");
+    EXPECT_EQ(readText(dir / "prog.obj"), ":03020000A90060F2\r\n:00000001FF\r\n");
     EXPECT_EQ(filesInDir(), 1u);
 }
 
@@ -170,7 +161,7 @@ TEST_F(ObjfileTest, SavedRecordsFollowPagesAndSkipWhatIsNotMemory) {
         fs::remove(dir / "range.obj");
         EXPECT_EQ(saveObjectFile(path("range.obj"), c.start, c.end, message), c.total) << std::hex << c.start;
         EXPECT_EQ(message, "");
-        const std::vector<Record> records = dataRecords(readFile(dir / "range.obj"));
+        const std::vector<Record> records = dataRecords(readText(dir / "range.obj"));
         if (!c.records.empty()) {
             EXPECT_EQ(records, c.records) << std::hex << c.start;
         }
@@ -194,18 +185,18 @@ TEST_F(ObjfileTest, NothingToSave) {
 
 TEST_F(ObjfileTest, FailedSaveKeepsTheOldFile) {
     const std::string old = ":0100000042BD\r\n:00000001FF\r\n";
-    writeFile(dir / "keep.obj", old);
+    writeText(dir / "keep.obj", old);
     std::string message;
     EXPECT_EQ(saveObjectFile(path("keep"), 0x1000, 0x1FFF, message), 0);
     EXPECT_EQ(message, "Error: no bytes to save to file 'keep.obj'");
-    EXPECT_EQ(readFile(dir / "keep.obj"), old);
+    EXPECT_EQ(readText(dir / "keep.obj"), old);
     EXPECT_EQ(filesInDir(), 1u);
 }
 
 #ifdef __linux__
 TEST_F(ObjfileTest, WriteErrorKeepsTheOldFile) {
     const std::string old = ":0100000042BD\r\n:00000001FF\r\n";
-    writeFile(dir / "full.obj", old);
+    writeText(dir / "full.obj", old);
     // A file size limit makes the writes of the new file fail part way.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -219,13 +210,13 @@ TEST_F(ObjfileTest, WriteErrorKeepsTheOldFile) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(message, "Error: file 'full.obj' could not be written");
-    EXPECT_EQ(readFile(dir / "full.obj"), old);
+    EXPECT_EQ(readText(dir / "full.obj"), old);
     EXPECT_EQ(filesInDir(), 1u);
 }
 #endif
 
 TEST_F(ObjfileTest, SaveReplacesAnExistingFileAndLoadsBack) {
-    writeFile(dir / "round.obj", std::string(5000, 'x'));
+    writeText(dir / "round.obj", std::string(5000, 'x'));
     for (int i = 0; i < 0x400; ++i)
         busWrite(static_cast<std::uint16_t>(i), static_cast<std::uint8_t>(i * 7 + 3), 0);
     for (int i = 0; i < 0x80; ++i)
@@ -253,7 +244,7 @@ TEST_F(ObjfileTest, NamesOnSave) {
     const fs::path deep = dir / std::string(200, 'd') / std::string(100, 'e');
     fs::create_directories(deep);
     ASSERT_EQ(::mkfifo(path("pipe.obj").c_str(), 0644), 0);
-    writeFile(dir / "ro.obj", "old");
+    writeText(dir / "ro.obj", "old");
     fs::permissions(dir / "ro.obj", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     std::string message;
     EXPECT_EQ(saveObjectFile(path("prog.hex"), 0, 0, message), 1);
@@ -267,12 +258,12 @@ TEST_F(ObjfileTest, NamesOnSave) {
     EXPECT_EQ(loadObjectFile((deep / "prog").string(), message), 1);
     EXPECT_EQ(message, "");
     // Saved through a link: the file it names is replaced and keeps its permissions.
-    writeFile(dir / "real.obj", "old");
+    writeText(dir / "real.obj", "old");
     fs::permissions(dir / "real.obj", fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink("real.obj", dir / "link.obj");
     EXPECT_EQ(saveObjectFile(path("link.obj"), 0, 0, message), 1);
     EXPECT_TRUE(fs::is_symlink(dir / "link.obj"));
-    EXPECT_EQ(readFile(dir / "real.obj"), ":0100000001FE\r\n:00000001FF\r\n");
+    EXPECT_EQ(readText(dir / "real.obj"), ":0100000001FE\r\n:00000001FF\r\n");
     EXPECT_EQ(fs::status(dir / "real.obj").permissions(), fs::perms::owner_read | fs::perms::owner_write);
 
     const struct {
@@ -293,13 +284,13 @@ TEST_F(ObjfileTest, NamesOnSave) {
         EXPECT_EQ(message, f.message);
     }
     EXPECT_TRUE(fs::is_directory(dir / "my.dir"));
-    EXPECT_EQ(readFile(dir / "ro.obj"), "old");
+    EXPECT_EQ(readText(dir / "ro.obj"), "old");
     EXPECT_EQ(fs::status(dir / "pipe.obj").type(), fs::file_type::fifo);
 }
 
 TEST_F(ObjfileTest, LoadFailures) {
-    writeFile(dir / "empty.obj", "");
-    writeFile(dir / "ctrlz.obj", "\x1A");
+    writeText(dir / "empty.obj", "");
+    writeText(dir / "ctrlz.obj", "\x1A");
     fs::create_directories(dir / "folder.obj");
     ASSERT_EQ(::mkfifo(path("pipe.obj").c_str(), 0644), 0);
     // A system file that says it is 4096 bytes long and reads a few: the read comes up short.
@@ -332,8 +323,8 @@ TEST_F(ObjfileTest, LoadFailures) {
 
 TEST_F(ObjfileTest, OneTrailingCtrlZIsDropped) {
     const std::string text = ":03020000A90060F2\r\n:00000001FF\r\n";
-    writeFile(dir / "one.obj", text + "\x1A");
-    writeFile(dir / "two.obj", text + "\x1A\x1A");
+    writeText(dir / "one.obj", text + "\x1A");
+    writeText(dir / "two.obj", text + "\x1A\x1A");
     diag = 1;
     testing::internal::CaptureStdout();
     std::string message;
@@ -347,7 +338,7 @@ TEST_F(ObjfileTest, OneTrailingCtrlZIsDropped) {
 }
 
 TEST_F(ObjfileTest, LoadReportsHexFaultsWithTheFileName) {
-    writeFile(dir / "bad.obj", ":03020000A90060F3\r\n:00000001FF\r\n");
+    writeText(dir / "bad.obj", ":03020000A90060F3\r\n:00000001FF\r\n");
     std::string message;
     EXPECT_EQ(loadObjectFile(path("bad"), message), 3);
     EXPECT_EQ(message, "Error in 'bad.obj' line 1: bad checksum, got '01'");

@@ -5,6 +5,8 @@
 #include "program/program_fixture.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
+#include "support/command_recorder.h"
+#include "support/poke.h"
 
 #include <QDir>
 #include <QFile>
@@ -290,7 +292,7 @@ TEST_F(FileCommandsTest, LoadReportsTheCountWithTheFileTitle) {
         {"byte.obj", ":01030000EA12\r\n:00000001FF\r\n", "One byte loaded from 'byte.obj'"},
         {"pair.obj", ":02030100EAEA26\r\n:00000001FF\r\n", "2 bytes loaded from 'pair.obj'"},
     };
-    for (std::uint16_t a = 0x0300; a < 0x0303; ++a) busWrite(a, 0x00, 1);
+    test::poke(0x0300, {0x00, 0x00, 0x00});
     std::vector<FileDialogSeen> seen;
     for (const Case& c : cases) {
         ASSERT_TRUE(writeFile(inFolder(c.name), c.text));
@@ -357,23 +359,9 @@ TEST_F(FileCommandsTest, AFailedLoadOffersRetryWhichOpensTheFileDialogAgain) {
     EXPECT_TRUE(boxes.empty());
 }
 
-// Keeps the page commands from reaching the main window (they would open a browser), noting them.
-class PageCommandCatcher : public QObject {
-  public:
-    PageCommandCatcher() { mainWindow->installEventFilter(this); }
-    ~PageCommandCatcher() override { mainWindow->removeEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() != COMMAND_EVENT) return false;
-        const int command = static_cast<CommandEvent*>(e)->command;
-        if (command != CMD_WEBSITE && command != CMD_EMULATOR_PAGES) return false;
-        commands.push_back(command);
-        return true;
-    }
-    std::vector<int> commands;
-};
-
 TEST_F(FileCommandsTest, TheAboutBoxPostsThePageCommandsAndStaysOpen) {
-    PageCommandCatcher catcher;
+    // The page commands are kept from the window: they would open a browser.
+    test::CommandRecorder catcher(test::CommandRecorder::WITHHOLD, {CMD_WEBSITE, CMD_EMULATOR_PAGES});
     QString caption, title, address;
     bool hasIcon = false;
     std::vector<int> postedWhileOpen;

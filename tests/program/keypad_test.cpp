@@ -10,6 +10,8 @@
 #include "program/program_fixture.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
+#include "support/command_recorder.h"
+#include "support/poke.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -22,28 +24,10 @@
 namespace orv {
 namespace {
 
+using test::CommandRecorder;
+using test::poke;
 using test::settle;
 using test::settleUntil;
-
-// Takes the commands posted to the main window before they are carried out.
-class CommandCatcher : public QObject {
-  public:
-    CommandCatcher() { mainWindow->installEventFilter(this); }
-    ~CommandCatcher() override { mainWindow->removeEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() != COMMAND_EVENT) return false;
-        commands.push_back(static_cast<CommandEvent*>(e)->command);
-        return true;
-    }
-    // Delivers what is posted, without letting timers run.
-    std::vector<int> take() {
-        QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
-        std::vector<int> taken;
-        taken.swap(commands);
-        return taken;
-    }
-    std::vector<int> commands;
-};
 
 // The parts of the panel that were painted.
 class PaintRecorder : public QObject {
@@ -149,7 +133,7 @@ TEST_F(KeypadTest, NinthKeyInOneTickBeepsAndIsLost) {
 }
 
 TEST_F(KeypadTest, CharactersAndKeysBecomeTheirCommands) {
-    CommandCatcher catcher;
+    CommandRecorder catcher;
     struct Case {
         char32_t character;
         std::vector<int> halted, running;
@@ -187,7 +171,7 @@ TEST_F(KeypadTest, KeyPressesOfTheWindowTakeBothRoadsWhenPlain) {
     // With the menu bar hidden nothing of it takes the Alt keys first.
     onCommand(CMD_MENU);
     ASSERT_EQ(menu, 0);
-    CommandCatcher catcher;
+    CommandRecorder catcher;
     struct Case {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
@@ -227,7 +211,7 @@ TEST_F(KeypadTest, AClickedKeyLeavesTheFocusWithTheWindow) {
     settle(10);
     ASSERT_EQ(mainWindow->focusWidget(), mainWindow);
     // So Space still reaches the window as Step instead of pressing a button.
-    CommandCatcher catcher;
+    CommandRecorder catcher;
     QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
     QCoreApplication::sendEvent(mainWindow->focusWidget(), &space);
     EXPECT_EQ(catcher.take(), (std::vector<int>{CMD_STEP}));
@@ -292,7 +276,7 @@ TEST_F(KeypadTest, IdleDigitsChangeNothingAndRepaintNothing) {
 
 TEST_F(KeypadTest, SaveLoadAndRunKeysPostTheirCommandsAndEndEntry) {
     showDebugPanel();
-    CommandCatcher catcher;
+    CommandRecorder catcher;
     for (const auto& [key, command] : {std::pair{19, CMD_SAVE_AS}, {20, CMD_LOAD}, {21, CMD_RUN}}) {
         debugMode = DEBUG_BREAKPOINT;
         keyCommand(key);
@@ -304,8 +288,7 @@ TEST_F(KeypadTest, SaveLoadAndRunKeysPostTheirCommandsAndEndEntry) {
 TEST_F(KeypadTest, GoAddressThenGRunsFromIt) {
     showDebugPanel();
     // At 0x0240: INX, JMP 0x0240.
-    const std::uint8_t loop[] = {0xE8, 0x4C, 0x40, 0x02};
-    for (std::uint16_t i = 0; i < sizeof loop; ++i) busWrite(0x0240 + i, loop[i], 1);
+    poke(0x0240, {0xE8, 0x4C, 0x40, 0x02});
     cpuSetPc(0x0300);
     type("g0240");
     EXPECT_EQ(debugMode, DEBUG_GO);
@@ -323,8 +306,7 @@ TEST_F(KeypadTest, GoAddressThenGRunsFromIt) {
 TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox) {
     showDebugPanel();
     // At 0x0280: INX, INX, JMP 0x0280.
-    const std::uint8_t loop[] = {0xE8, 0xE8, 0x4C, 0x80, 0x02};
-    for (std::uint16_t i = 0; i < sizeof loop; ++i) busWrite(0x0280 + i, loop[i], 1);
+    poke(0x0280, {0xE8, 0xE8, 0x4C, 0x80, 0x02});
     cpuSetPc(0x0280);
     type("p0281");
     EXPECT_EQ(debugP, 0x0281);

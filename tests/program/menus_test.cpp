@@ -10,6 +10,7 @@
 #include "program/program_fixture.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
+#include "support/command_recorder.h"
 #include "tape/tape.h"
 
 #include <QAction>
@@ -241,19 +242,6 @@ TEST_F(MenusTest, InterruptCommandsTraceAndRequest) {
     pendingInterrupts = 0;
 }
 
-// Takes the commands posted to the main window instead of carrying them out.
-class CommandCatcher : public QObject {
-  public:
-    CommandCatcher() { mainWindow->installEventFilter(this); }
-    ~CommandCatcher() override { mainWindow->removeEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() != COMMAND_EVENT) return false;
-        commands.push_back(static_cast<CommandEvent*>(e)->command);
-        return true;
-    }
-    std::vector<int> commands;
-};
-
 struct Key {
     Qt::Key key;
     Qt::KeyboardModifiers modifiers;
@@ -298,12 +286,11 @@ TEST_F(MenusTest, KeysTypedAfterMenusHaveClosedReachTheWindow) {
         QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
         mute = 0;
 
-        CommandCatcher catcher;
+        test::CommandRecorder recorder;
         for (const Key& k :
              {escape, Key{Qt::Key_5, Qt::NoModifier, "5"}, Key{Qt::Key_A, Qt::NoModifier, "a"}})
             typeKey(k);
-        QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
-        EXPECT_EQ(catcher.commands, (std::vector<int>{CMD_RESET, 5, 10}));
+        EXPECT_EQ(recorder.take(), (std::vector<int>{CMD_RESET, 5, 10}));
         EXPECT_EQ(QApplication::focusWidget(), mainWindow);
     }
 }

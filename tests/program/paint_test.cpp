@@ -293,14 +293,13 @@ TEST_F(PaintTest, DebugPanelShowsRegistersWhileHaltedAndRunningOtherwise) {
 TEST_F(PaintTest, FetchAddressIsBlankUntilSomethingRan) {
     const std::int32_t savedCycles = cycles;
     const std::uint16_t savedFetch = lastOpcodeAddr;
-    char text[5];
     cycles = 0;
     lastOpcodeAddr = 0x01FE;
-    EXPECT_STREQ(fetchAddressText(text), "    ");
+    EXPECT_EQ(fetchAddressText(), "    ");
     cycles = 7;
-    EXPECT_STREQ(fetchAddressText(text), "01fe");
+    EXPECT_EQ(fetchAddressText(), "01fe");
     lastOpcodeAddr = 0xABCD;
-    EXPECT_STREQ(fetchAddressText(text), "abcd");
+    EXPECT_EQ(fetchAddressText(), "abcd");
     cycles = savedCycles;
     lastOpcodeAddr = savedFetch;
 }

@@ -4,9 +4,12 @@
 #include "control/run_control.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
+#include "machine/text_format.h"
 #include "program/program_fixture.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
+#include "support/command_recorder.h"
+#include "support/poke.h"
 #include "tape/tape.h"
 
 #include <QDir>
@@ -16,27 +19,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 namespace orv {
 namespace {
 
+using test::CommandRecorder;
 using test::settle;
 using test::settleUntil;
-
-// Records the commands that reach the main window.
-class CommandRecorder : public QObject {
-  public:
-    CommandRecorder() { mainWindow->installEventFilter(this); }
-    ~CommandRecorder() override { mainWindow->removeEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == COMMAND_EVENT) commands.push_back(static_cast<CommandEvent*>(e)->command);
-        return false;
-    }
-    std::vector<int> commands;
-};
 
 int countOf(const std::string& text, const std::string& part) {
     int n = 0;
@@ -62,8 +53,7 @@ class RunControlTest : public ::testing::Test {
     }
     // At 0x0200: INX, JMP 0x0200.
     void loadLoop() {
-        const std::uint8_t program[] = {0xE8, 0x4C, 0x00, 0x02};
-        for (std::uint16_t i = 0; i < sizeof program; ++i) busWrite(0x0200 + i, program[i], 1);
+        test::poke(0x0200, {0xE8, 0x4C, 0x00, 0x02});
         cpuSetPc(0x0200);
     }
 };
@@ -223,13 +213,11 @@ TEST_F(RunControlTest, RstButtonResetsAndRuns) {
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind("Reset...\n", 0), 0u) << out;
     // Reset's own trace shows PC at the reset vector.
-    char pc[16];
-    std::snprintf(pc, sizeof pc, "PC:%04x", vector);
-    EXPECT_NE(out.find(pc), std::string::npos) << out;
+    EXPECT_NE(out.find(formatText("PC:%04x", vector)), std::string::npos) << out;
 }
 
 TEST_F(RunControlTest, KeyButtonsPostTheirKeyIds) {
-    CommandRecorder recorder;
+    CommandRecorder recorder(CommandRecorder::PASS_ON);
     for (int id = 0; id < 24; ++id) keyButtons[id]->click();
     settle(20);
     std::vector<int> expected;
@@ -266,7 +254,7 @@ TEST_F(RunControlTest, HousekeepingSavesTheWindowPlaceOnceAfterTheLastMove) {
 }
 
 TEST_F(RunControlTest, HousekeepingFollowsTapeActivityAndStopsAFinishedTape) {
-    CommandRecorder recorder;
+    CommandRecorder recorder(CommandRecorder::PASS_ON);
     tapeStopDue = 0;
     // No tape runs, so the tape reports no activity: an active recording has just ended.
     tapeState = TAPE_RECORDING | TAPE_ACTIVE;
@@ -287,7 +275,7 @@ TEST_F(RunControlTest, HousekeepingFollowsTapeActivityAndStopsAFinishedTape) {
 }
 
 TEST_F(RunControlTest, PacerCountsEventsAndPostsTicksOnlyWhenNoSliceRuns) {
-    CommandRecorder recorder;
+    CommandRecorder recorder(CommandRecorder::PASS_ON);
     const std::int32_t events0 = events.load(), overruns0 = overruns.load();
     busy.store(true);
     timerCallback();

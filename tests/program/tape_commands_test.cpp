@@ -3,12 +3,13 @@
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/run_control.h"
-#include "machine/bus.h"
 #include "machine/cpu.h"
 #include "program/program_fixture.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
+#include "support/file_io.h"
 #include "support/file_size_limit.h"
+#include "support/poke.h"
 #include "tape/midi.h"
 #include "tape/tape.h"
 #include "tape/tape_commands.h"
@@ -38,14 +39,10 @@ namespace orv {
 namespace {
 
 using test::BoxRecord;
+using test::Bytes;
+using test::readBytes;
 using test::settle;
 using test::settleUntil;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::uint32_t lengthField(const Bytes& file) {
     return std::uint32_t{file[18]} << 24 | std::uint32_t{file[19]} << 16 | std::uint32_t{file[20]} << 8 |
@@ -173,7 +170,7 @@ TEST_F(TapeCommandsTest, RecordAsksForAFileRemembersItAndStartsRecording) {
     EXPECT_EQ(test::boxes[0].title, "MIDI file message");
     EXPECT_EQ(test::boxes[0].text.toStdString(), "Warning: no data recorded in 'first.mid'");
     EXPECT_EQ(test::boxes[0].icon, QMessageBox::Critical);
-    const Bytes file = readFile(path("first.mid"));
+    const Bytes file = readBytes(path("first.mid"));
     EXPECT_EQ(file.size(), 66u);
     expectComplete(file);
 
@@ -285,7 +282,7 @@ TEST_F(TapeCommandsTest, ARecordingWhoseHeadCannotBeWrittenIsNotLeftRunning) {
     EXPECT_EQ(test::boxes[0].title, "Error starting recording");
     EXPECT_EQ(test::boxes[0].text.toStdString(), "Error: file 'full.mid' could not be written");
     EXPECT_EQ(tapeState, 0);
-    EXPECT_EQ(readFile(path("full.mid")),
+    EXPECT_EQ(readBytes(path("full.mid")),
               (Bytes{'t', 'h', 'e', ' ', 'o', 'l', 'd', ' ', 't', 'a', 'p', 'e', '\n'}));
 }
 
@@ -304,7 +301,7 @@ void loadToggler() {
         0xD0, 0xF3,       // BNE loop
         0x4C, 0x14, 0x03, // JMP *
     };
-    for (std::uint16_t i = 0; i < sizeof program; ++i) busWrite(0x0300 + i, program[i], 1);
+    test::poke(0x0300, program);
     cpuSetPc(0x0300);
 }
 
@@ -323,7 +320,7 @@ TEST_F(TapeCommandsTest, AFinishedRecordingStopsByItselfHalfASecondLater) {
     EXPECT_EQ(states, (std::vector<int>{TAPE_RECORDING | TAPE_WAITING, TAPE_RECORDING | TAPE_ACTIVE,
                                         TAPE_RECORDING | TAPE_ENDED, 0}));
     EXPECT_TRUE(test::boxes.empty()) << test::boxes[0].text.toStdString();
-    const Bytes file = readFile(path("auto.mid"));
+    const Bytes file = readBytes(path("auto.mid"));
     // The head, one six-byte group per level change (each gap under 128 ticks), the trailer.
     EXPECT_EQ(file.size(), 57u + 64 * 6 + 9);
     expectComplete(file);
@@ -355,7 +352,7 @@ TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
     onCommand(CMD_EXIT);
     ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 10000));
     EXPECT_EQ(tapeState, 0);
-    const Bytes file = readFile(path("exit.mid"));
+    const Bytes file = readBytes(path("exit.mid"));
     EXPECT_EQ(file.size(), 57u + 2 * 6 + 9);
     expectComplete(file);
 
@@ -431,7 +428,7 @@ TEST_F(TapeCommandsTest, ARecordingOnAFullDiskStopsAtOnceAndKeepsTheOldTape) {
     EXPECT_EQ(test::boxes[0].title, "MIDI file message");
     EXPECT_EQ(test::boxes[0].text.toStdString(), "Error: file 'tape.mid' could not be written");
     EXPECT_EQ(test::boxes[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(readFile(tape), old);
+    EXPECT_EQ(readBytes(tape), old);
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(disk))
         names.push_back(entry.path().filename());

@@ -1,5 +1,6 @@
 #include "settings/flags.h"
 #include "settings/settings.h"
+#include "support/file_io.h"
 #include "support/settings_defaults.h"
 
 #include <gtest/gtest.h>
@@ -17,16 +18,8 @@ namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeText(const fs::path& path, const std::string& text, mode_t mode = 0644) {
-    std::ofstream(path, std::ios::binary) << text;
-    ::chmod(path.c_str(), mode);
-}
+using test::readText;
+using test::writeText;
 
 mode_t modeOf(const fs::path& path) {
     struct stat st {};

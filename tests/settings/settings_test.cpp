@@ -1,6 +1,7 @@
 #include "settings/flags.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
+#include "support/file_io.h"
 #include "support/settings_defaults.h"
 
 #include <gtest/gtest.h>
@@ -17,29 +18,19 @@ namespace orv {
 namespace {
 
 namespace fs = std::filesystem;
+using test::readText;
+using test::writeText;
 
 // Unique per process: the same tests may run in several builds at once.
 fs::path scratchPath(const std::string& name) {
     return fs::temp_directory_path() / ("orv_" + std::to_string(::getpid()) + "_" + name);
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 std::vector<std::string> readLines(const fs::path& path) {
     std::vector<std::string> lines;
-    std::istringstream in(readFile(path));
+    std::istringstream in(readText(path));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
 }
 
 class SettingsTest : public ::testing::Test {
@@ -77,7 +68,7 @@ TEST_F(SettingsTest, DebuggerAddressesConvertPairByPair) {
         {"123", 0x1200},  {"x", 0x0000},    {"\t0a0b\t", 0x0A0B}, {" \t 0c0d\t ", 0x0C0D},
     };
     for (const auto& c : cases) {
-        writeFile(ini, std::string("[Debug]\ndebugM=") + c.value + "\ndebugG=" + c.value + "\n");
+        writeText(ini, std::string("[Debug]\ndebugM=") + c.value + "\ndebugG=" + c.value + "\n");
         debugP = 0x7777;
         loadSettings();
         EXPECT_EQ(debugM, c.expected) << c.value;
@@ -105,11 +96,11 @@ TEST_F(SettingsTest, SavedPlaceIsValidated) {
         {"mainLeft=99999999999\nmainTop=5\nmainRight=405\nmainBottom=305\n", -1},
     };
     for (const auto& c : cases) {
-        writeFile(ini, std::string("[Screen]\n") + c.screen);
+        writeText(ini, std::string("[Screen]\n") + c.screen);
         loadSettings();
         EXPECT_EQ(windowRect.left, c.left) << c.screen;
     }
-    writeFile(ini, "[Screen]\nmainLeft=5\nmainTop=6\nmainRight=405\nmainBottom=306\n");
+    writeText(ini, "[Screen]\nmainLeft=5\nmainTop=6\nmainRight=405\nmainBottom=306\n");
     loadSettings();
     EXPECT_EQ(windowRect.left, 5);
     EXPECT_EQ(windowRect.top, 6);
@@ -147,7 +138,7 @@ TEST_F(SettingsTest, NoFileGivesDefaults) {
 }
 
 TEST_F(SettingsTest, DiagIsReadButNeverWritten) {
-    writeFile(ini, "[User]\ndiag=1\nmenu=0\n");
+    writeText(ini, "[User]\ndiag=1\nmenu=0\n");
     loadSettings();
     EXPECT_EQ(diag, 1);
     EXPECT_EQ(menu, 0);
@@ -159,7 +150,7 @@ TEST_F(SettingsTest, DiagIsReadButNeverWritten) {
     fs::remove(ini);
     diag = 1;
     saveSettings();
-    EXPECT_EQ(readFile(ini).find("diag"), std::string::npos);
+    EXPECT_EQ(readText(ini).find("diag"), std::string::npos);
 }
 
 TEST_F(SettingsTest, FirstRunFileLineForLine) {
@@ -258,7 +249,7 @@ TEST_F(SettingsTest, PartialWritesTouchOnlyTheirSection) {
 }
 
 TEST_F(SettingsTest, JunkLinesAreSkippedAndKept) {
-    writeFile(ini, "junk before any section\n"
+    writeText(ini, "junk before any section\n"
                    "currFileObj=outside.obj\n"
                    "\n"
                    "; a comment\n"
@@ -292,7 +283,7 @@ TEST_F(SettingsTest, JunkLinesAreSkippedAndKept) {
 
 TEST(ProfileTest, Integers) {
     const fs::path ini = scratchPath("profile_int.ini");
-    writeFile(ini, "[S]\na= 42 \nb=-7\nc=12abc\nd=abc\ne=+5\nf=\ng=4294967297\nh=-2147483648\n"
+    writeText(ini, "[S]\na= 42 \nb=-7\nc=12abc\nd=abc\ne=+5\nf=\ng=4294967297\nh=-2147483648\n"
                    "\ti\t=\t-42\t\n \t j \t= \t 7 \t\n");
     const struct {
         const char* key;
@@ -307,12 +298,12 @@ TEST(ProfileTest, Integers) {
 
 TEST(ProfileTest, WritesPlaceKeysAndSections) {
     const fs::path ini = scratchPath("profile_write.ini");
-    writeFile(ini, "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
+    writeText(ini, "[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n");
     EXPECT_TRUE(profileWriteString(ini.string(), "a", "X", "10"));
     EXPECT_TRUE(profileWriteString(ini.string(), "A", "z", "3"));
     EXPECT_TRUE(profileWriteString(ini.string(), "C", "w", "4"));
     EXPECT_TRUE(profileWriteString(ini.string(), "B", "v", "line\nbreak"));
-    EXPECT_EQ(readFile(ini), "[A]\r\nX=10\r\nz=3\r\n\r\n[B]\r\ny=2\r\nv=line\r\n[C]\r\nw=4\r\n");
+    EXPECT_EQ(readText(ini), "[A]\r\nX=10\r\nz=3\r\n\r\n[B]\r\ny=2\r\nv=line\r\n[C]\r\nw=4\r\n");
     fs::remove(ini);
 }
 

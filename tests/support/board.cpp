@@ -26,7 +26,7 @@ void account(std::uint32_t ran) {
 }
 
 // One slice (budget 0: a single instruction); returns the slice status.
-std::uint8_t runSlice(std::int32_t budget) {
+std::uint8_t runBoardSlice(std::int32_t budget) {
     std::uint8_t status = 0;
     const auto before = static_cast<std::uint32_t>(cycles);
     cpuExecute(budget, status);
@@ -84,7 +84,7 @@ void boardClearDisplay() {
 std::uint8_t boardRun(std::int64_t count) {
     const auto start = static_cast<std::uint32_t>(cycles);
     while (static_cast<std::uint32_t>(cycles) - start < count) {
-        const std::uint8_t status = runSlice(BOARD_SLICE);
+        const std::uint8_t status = runBoardSlice(BOARD_SLICE);
         if (status & (SLICE_BREAK | SLICE_BADOP)) return status;
     }
     return 0;
@@ -94,7 +94,7 @@ bool boardRunUntil(const std::function<bool()>& done, std::int64_t limit) {
     const auto start = static_cast<std::uint32_t>(cycles);
     while (!done()) {
         if (static_cast<std::uint32_t>(cycles) - start >= limit) return false;
-        if (runSlice(0) & SLICE_BADOP) return false;
+        if (runBoardSlice(0) & SLICE_BADOP) return false;
     }
     return true;
 }
@@ -127,7 +127,7 @@ std::vector<TapeEdge> boardRunWatchingTape(std::int64_t count) {
     int level = tapeLine();
     const auto start = static_cast<std::uint32_t>(cycles);
     while (static_cast<std::uint32_t>(cycles) - start < count) {
-        if (runSlice(0) & SLICE_BADOP) break;
+        if (runBoardSlice(0) & SLICE_BADOP) break;
         const int now = tapeLine();
         if (now != level) edges.push_back({cycles, now});
         level = now;

@@ -21,7 +21,7 @@ inline void cpuStartAt(std::uint16_t pc) {
 }
 
 // Runs one slice and returns the cycles it took, counted wrap-safe.
-inline std::uint32_t runSlice(std::int32_t budget, std::uint8_t& status, int* executed = nullptr) {
+inline std::uint32_t runTestSlice(std::int32_t budget, std::uint8_t& status, int* executed = nullptr) {
     const auto before = static_cast<std::uint32_t>(cycles);
     const int count = cpuExecute(budget, status);
     if (executed) *executed = count;

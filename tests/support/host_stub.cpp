@@ -12,7 +12,9 @@ namespace test {
 
 std::array<int, 4> repaintCount{};
 
-void clearHostRecord() { repaintCount.fill(0); }
+void clearHostRecord() {
+    repaintCount.fill(0);
+}
 
 } // namespace test
 } // namespace orv

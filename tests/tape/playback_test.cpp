@@ -1,5 +1,6 @@
 #include "tape_fixture.h"
 
+#include "machine/text_format.h"
 #include "tape/tape.h"
 
 #include <gtest/gtest.h>
@@ -139,9 +140,7 @@ TEST_F(PlayTest, Refusals) {
         {"volume cut short", midiFile({0x00, 0xC0, 0x50, 0x00, 0xB0, 0x07}), data, 25},
     };
     for (const auto& c : cases) {
-        char expected[512];
-        std::snprintf(expected, sizeof expected, c.message.c_str(), "p.mid", c.offset);
-        EXPECT_EQ(play(c.bytes), expected) << c.what;
+        EXPECT_EQ(play(c.bytes), formatText(c.message.c_str(), "p.mid", c.offset)) << c.what;
         EXPECT_EQ(tapeState, 0) << c.what;
         EXPECT_EQ(playFile, nullptr) << c.what;
     }

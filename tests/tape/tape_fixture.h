@@ -2,6 +2,7 @@
 #pragma once
 
 #include "settings/flags.h"
+#include "support/file_io.h"
 #include "support/midi_stub.h"
 #include "tape/tape.h"
 
@@ -16,18 +17,6 @@
 #include <vector>
 
 namespace orv::test {
-
-using Bytes = std::vector<std::uint8_t>;
-
-inline Bytes readBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void writeBytes(const std::string& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
 
 inline Bytes operator+(Bytes a, const Bytes& b) {
     a.insert(a.end(), b.begin(), b.end());

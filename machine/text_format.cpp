@@ -1,4 +1,4 @@
-#include "objfile/text_format.h"
+#include "machine/text_format.h"
 
 #include <cstdarg>
 #include <cstdio>

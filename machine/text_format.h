@@ -1,0 +1,12 @@
+// printf-style formatting into a std::string: the one way the core and the program build their
+// messages and display texts. It lives beside the trace, at the bottom of the core, because every
+// folder uses it.
+#pragma once
+
+#include <string>
+
+namespace orv {
+
+std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+} // namespace orv
