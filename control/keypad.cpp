@@ -6,6 +6,7 @@
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
+#include "machine/keys.h"
 #include "machine/rio.h"
 #include "panel/layout.h"
 #include "settings/flags.h"
@@ -24,8 +25,10 @@ std::int32_t beepCount = 0;
 
 namespace {
 
-constexpr int KEY_UP = 22;
-constexpr int KEY_DOWN = 23;
+constexpr int KEY_UP = keyWithLegend("^");
+constexpr int KEY_DOWN = keyWithLegend("v");
+// A key button posts its key id: the reset key's is the Reset command, the others are key commands.
+static_assert(keyWithLegend("rst") == CMD_RESET && CMD_KEY_LAST == CMD_RESET - 1);
 
 // The next hex digit shifted into a 16-bit field.
 std::uint16_t shiftIn(std::uint16_t field, int digit) {
@@ -103,7 +106,8 @@ void keyCommand(int key) {
 
 void debuggerKey(int key) {
     if (!debug || key < 0 || key > CMD_KEY_LAST) return;
-    const char label = KEY_LABELS[static_cast<std::size_t>(key)];
+    // The function keys are told apart by their legends.
+    const char label = keyTable[static_cast<std::size_t>(key)].legend[0];
     switch (label) {
     case 's':
         debugMode = DEBUG_IDLE;
@@ -162,26 +166,12 @@ void keyPressMessage(const QKeyEvent& e) {
 }
 
 void characterMessage(char32_t character) {
-    if (character >= '0' && character <= '9') {
-        postCommand(static_cast<int>(character - '0'));
-        return;
-    }
-    if (character >= 'A' && character <= 'Z') character += 'a' - 'A';
-    if (character >= 'a' && character <= 'f') {
-        postCommand(static_cast<int>(character - 'a') + 10);
+    // A key's characters post its id, Esc the reset key's: the Reset command.
+    if (const int key = keyOfCharacter(character); key >= 0) {
+        postCommand(key);
         return;
     }
     switch (character) {
-    case 'm': postCommand(16); break;
-    case 'g': postCommand(17); break;
-    case 'p': postCommand(18); break;
-    case 's': postCommand(19); break;
-    case 'l': postCommand(20); break;
-    case 'r': postCommand(21); break;
-    case '^': postCommand(KEY_UP); break;
-    case 'v': postCommand(KEY_DOWN); break;
-    case '\r': postCommand(KEY_UP); break;
-    case 0x1B: postCommand(CMD_RESET); break;
     case ' ':
         if (halted) postCommand(CMD_STEP);
         break;

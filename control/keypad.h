@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <string_view>
 
 class QKeyEvent;
 
@@ -16,8 +15,6 @@ constexpr std::uint8_t DEBUG_DATA = 2;
 constexpr std::uint8_t DEBUG_GO = 4;
 constexpr std::uint8_t DEBUG_BREAKPOINT = 8;
 
-// One character per key id 0-23; the debugger keypad tells the function keys apart by it.
-constexpr std::string_view KEY_LABELS = "0123456789abcdefmgpslr^v";
 constexpr int KEY_QUEUE_SIZE = 8;
 
 // Which debugger field the keypad is entering; painting shows that field in red while halted.

@@ -30,7 +30,7 @@ namespace orv {
 
 MainWindow* mainWindow = nullptr;
 PanelWidget* panelWidget = nullptr;
-std::array<QPushButton*, 25> keyButtons{};
+std::array<QPushButton*, KEY_COUNT> keyButtons{};
 QSoundEffect* clickSound = nullptr;
 
 namespace {

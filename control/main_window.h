@@ -2,6 +2,8 @@
 // housekeeping timer, and the road of posted commands.
 #pragma once
 
+#include "machine/keys.h"
+
 #include <QEvent>
 #include <QMainWindow>
 #include <QTimer>
@@ -68,7 +70,7 @@ class MainWindow : public QMainWindow {
 extern MainWindow* mainWindow;
 extern PanelWidget* panelWidget;
 // Index = key id; clicking one posts its key id as a command.
-extern std::array<QPushButton*, 25> keyButtons;
+extern std::array<QPushButton*, KEY_COUNT> keyButtons;
 extern QSoundEffect* clickSound;
 
 void createKeyButtons();

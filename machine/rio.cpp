@@ -1,6 +1,7 @@
 #include "machine/rio.h"
 
 #include "machine/cpu.h"
+#include "machine/keys.h"
 #include "machine/latch.h"
 #include "machine/power.h"
 #include "machine/trace.h"
@@ -99,9 +100,11 @@ void rioReset() {
 }
 
 void keyDown(int key) {
-    rio[0].outA |= 0x38;
-    keyRows = key < 8 ? 0xDF : key < 16 ? 0xF7 : 0xEF;
-    keyColumn = static_cast<std::uint8_t>(key % 8);
+    if (key < 0 || key >= KEY_COUNT) return;
+    const KeyInfo& k = keyTable[static_cast<std::size_t>(key)];
+    rio[0].outA |= KEY_ROWS;
+    keyRows = static_cast<std::uint8_t>(~k.row);
+    keyColumn = k.column;
 }
 
 void keyUp() {

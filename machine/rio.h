@@ -25,7 +25,7 @@ void rioWrite(std::uint16_t address, std::uint8_t value);
 std::uint8_t rioPeek(std::uint16_t address);
 void rioReset();
 
-// Key numbers 0-23 as the keypad input uses them.
+// A key of keyTable held down on the keypad matrix, and released. The reset key pulls no row.
 void keyDown(int key);
 void keyUp();
 

@@ -25,7 +25,7 @@ std::int32_t registerLineY = 0;
 std::int32_t memoryLineY = 0;
 QFont debugFont;
 QFont labelFont;
-std::array<QPoint, 25> keyLabelAnchors{};
+std::array<QPoint, KEY_COUNT> keyLabelAnchors{};
 QRect displayArea;
 QRect ledArea;
 QRect debugArea;
@@ -147,12 +147,11 @@ int layoutPanel(int width, int height) {
         QPushButton* button = keyButtons[i];
         if (!button) continue;
         if (keys) {
-            const KeyPlace place = keyPlaces[i];
-            button->setGeometry(place.x * scale, place.y * scale, KEY_WIDTH_UNITS * scale,
+            const KeyInfo& key = keyTable[static_cast<std::size_t>(i)];
+            button->setGeometry(key.x * scale, key.y * scale, KEY_WIDTH_UNITS * scale,
                                 KEY_HEIGHT_UNITS * scale);
             button->show();
-            keyLabelAnchors[i] =
-                QPoint(place.x * scale + KEY_WIDTH_UNITS * scale / 2, (place.y - 1) * scale + 1);
+            keyLabelAnchors[i] = QPoint(key.x * scale + KEY_WIDTH_UNITS * scale / 2, (key.y - 1) * scale + 1);
         } else {
             button->hide();
         }

@@ -2,6 +2,8 @@
 // places, the legends' anchors, the three repaint areas and the two fonts.
 #pragma once
 
+#include "machine/keys.h"
+
 #include <QFont>
 #include <QPoint>
 #include <QRect>
@@ -20,20 +22,12 @@ extern std::int32_t memoryLineY;
 extern QFont debugFont;
 extern QFont labelFont;
 // Horizontal centre and text bottom of each key's legend.
-extern std::array<QPoint, 25> keyLabelAnchors;
+extern std::array<QPoint, KEY_COUNT> keyLabelAnchors;
 extern QRect displayArea;
 extern QRect ledArea;
 extern QRect debugArea;
 
-struct KeyPlace {
-    int x, y;
-};
-// Top-left corner of each key button in units; every key is 9 x 5 units.
-constexpr std::array<KeyPlace, 25> keyPlaces = {{
-    {10, 74}, {23, 74}, {36, 74}, {49, 74}, {10, 62}, {23, 62}, {36, 62}, {49, 62}, {10, 50},
-    {23, 50}, {36, 50}, {49, 50}, {10, 38}, {23, 38}, {36, 38}, {49, 38}, {67, 38}, {67, 50},
-    {67, 62}, {67, 74}, {80, 38}, {80, 50}, {80, 62}, {80, 74}, {80, 26},
-}};
+// Every key button is 9 x 5 units; keyTable gives where each stands.
 constexpr int KEY_WIDTH_UNITS = 9;
 constexpr int KEY_HEIGHT_UNITS = 5;
 constexpr int PANEL_WIDTH_UNITS = 100;

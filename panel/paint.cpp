@@ -4,6 +4,7 @@
 #include "control/run_state.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
+#include "machine/keys.h"
 #include "machine/latch.h"
 #include "machine/text_format.h"
 #include "machine/trace.h"
@@ -21,9 +22,6 @@
 namespace orv {
 
 std::array<std::int32_t, 8> paintedDigits{};
-const std::array<const char*, 25> keyLegends = {"0", "1", "2", "3", "4", "5", "6",  "7", "8",
-                                                "9", "a", "b", "c", "d", "e", "f",  "m", "g",
-                                                "p", "s", "l", "r", "^", "v", "rst"};
 
 QBrush blackBrush;
 QBrush frameBrush;
@@ -41,25 +39,6 @@ QPen blackPen;
 QPen darkPen;
 
 namespace {
-
-enum class Shape { Horizontal, Vertical, Point };
-
-struct Segment {
-    int x0, x1, y0, y1; // units, x relative to the digit's left edge
-    Shape shape;
-};
-
-// Bit 0 (a) to bit 7 (decimal point).
-constexpr std::array<Segment, 8> SEGMENTS = {{
-    {0, 7, 3, 4, Shape::Horizontal},
-    {6, 7, 3, 9, Shape::Vertical},
-    {6, 7, 8, 14, Shape::Vertical},
-    {0, 7, 13, 14, Shape::Horizontal},
-    {0, 1, 8, 14, Shape::Vertical},
-    {0, 1, 3, 9, Shape::Vertical},
-    {0, 7, 8, 9, Shape::Horizontal},
-    {8, 9, 13, 14, Shape::Point},
-}};
 
 void fill(QPainter& p, const QBrush& brush, int left, int top, int right, int bottom) {
     if (right > left && bottom > top) p.fillRect(left, top, right - left, bottom - top, brush);
@@ -103,15 +82,16 @@ struct Pen {
     }
 };
 
-void drawSegment(QPainter& p, Shape shape, int left, int top, int right, int bottom, const QBrush& body,
+void drawSegment(QPainter& p, SegmentShape shape, const QRect& r, const QBrush& body,
                  const QBrush& highlight) {
+    const int left = r.left(), top = r.top(), right = r.left() + r.width(), bottom = r.top() + r.height();
     const int s = scale;
     if (s <= 2) {
         fill(p, body, left, top, right, bottom);
         return;
     }
     // Two overlapping fills leave the four corner pixels out.
-    if (shape == Shape::Horizontal) {
+    if (shape == SegmentShape::Horizontal) {
         fill(p, body, left + 1, top, right - 1, bottom);
         fill(p, body, left, top + 1, right, bottom - 1);
     } else {
@@ -120,9 +100,11 @@ void drawSegment(QPainter& p, Shape shape, int left, int top, int right, int bot
     }
     const int in = (s + 1) / 3, thick = s / 3;
     switch (shape) {
-    case Shape::Vertical: fill(p, highlight, left + in, top + s, left + in + thick, bottom - s); break;
-    case Shape::Horizontal: fill(p, highlight, left + s, top + in, right - s, top + in + thick); break;
-    case Shape::Point: fill(p, highlight, left + in, top + in, left + in + thick, top + in + thick); break;
+    case SegmentShape::Vertical: fill(p, highlight, left + in, top + s, left + in + thick, bottom - s); break;
+    case SegmentShape::Horizontal: fill(p, highlight, left + s, top + in, right - s, top + in + thick); break;
+    case SegmentShape::Point:
+        fill(p, highlight, left + in, top + in, left + in + thick, top + in + thick);
+        break;
     }
 }
 
@@ -184,8 +166,9 @@ void paintBackground(QPainter& p) {
         p.setFont(labelFont);
         p.setPen(QColor(0, 0, 0));
         const QFontMetrics metrics(labelFont);
-        for (int i = 0; i < static_cast<int>(keyLegends.size()); ++i) {
-            const QString legend = QString::fromLatin1(keyLegends[i]);
+        for (int i = 0; i < KEY_COUNT; ++i) {
+            const std::string_view text = keyTable[static_cast<std::size_t>(i)].legend;
+            const QString legend = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
             const QPoint anchor = keyLabelAnchors[i];
             // Centred on the anchor, the bottom of the character cell on it.
             p.drawText(anchor.x() - metrics.horizontalAdvance(legend) / 2, anchor.y() - metrics.descent(),
@@ -247,18 +230,22 @@ int paintPanel(QPainter& painter, const QRect& update) {
     return 0;
 }
 
+QRect segmentRect(int position, int bit) {
+    const int s = scale, x = digitLeftUnits(position);
+    const SegmentBox& g = segmentBoxes[static_cast<std::size_t>(bit)];
+    return edgeRect((x + g.left) * s, g.top * s, (x + g.right) * s, g.bottom * s);
+}
+
 void paintDigit(QPainter& painter, int position) {
-    const int s = scale;
     const std::uint8_t pattern = digitSegments[position];
-    const int x = 11 * position + 7;
     // Unlit first, so lit segments cover their dark neighbours at the joints.
     for (int pass = 0; pass < 2; ++pass) {
         const bool lit = pass == 1;
         for (int bit = 7; bit >= 0; --bit) {
             if (((pattern >> bit) & 1) != (lit ? 1 : 0)) continue;
-            const Segment& g = SEGMENTS[bit];
-            drawSegment(painter, g.shape, (x + g.x0) * s, g.y0 * s, (x + g.x1) * s, g.y1 * s,
-                        lit ? segmentBrush : blackBrush, lit ? highlightBrush : blackBrush);
+            drawSegment(painter, segmentBoxes[static_cast<std::size_t>(bit)].shape,
+                        segmentRect(position, bit), lit ? segmentBrush : blackBrush,
+                        lit ? highlightBrush : blackBrush);
         }
     }
 }

@@ -54,7 +54,7 @@ TEST_F(LatchTest, DigitGoesDarkAfterThreeTicksUnlessLatchedLast) {
 }
 
 TEST_F(LatchTest, ScanningKeepsAllDigitsLitAndHaltingLeavesTheLastOne) {
-    const std::uint8_t patterns[8] = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07};
+    const std::uint8_t patterns[8] = {0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
     for (int tick = 0; tick < 20; ++tick) {
         for (int d = 0; d < 8; ++d) latchDigit(patterns[d], d);
         fadeDigits();

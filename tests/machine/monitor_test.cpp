@@ -2,6 +2,7 @@
 
 #include "machine/bus.h"
 #include "machine/cpu.h"
+#include "machine/keys.h"
 #include "machine/latch.h"
 #include "machine/power.h"
 #include "machine/rio.h"
@@ -27,14 +28,13 @@ namespace orv {
 namespace {
 
 using test::BOARD_TICK;
-using test::boardKeyId;
 using test::boardPress;
 using test::boardRun;
 using test::boardType;
 using test::poke;
 
-constexpr std::array<std::uint8_t, 16> HEX_PATTERN = {0x3F, 0x06, 0x5B, 0x4F, 0x66, 0x6D, 0x7D, 0x07,
-                                                      0x7F, 0x6F, 0x77, 0x7C, 0x58, 0x5E, 0x79, 0x71};
+// The monitor's segment patterns of the hex digits, as its image holds them.
+std::array<std::uint8_t, 16> hexPattern{};
 constexpr std::uint16_t REGS = 0xFFB3;
 // Nominal tape bit time in cycles.
 constexpr double BIT_TIME = 3320.0;
@@ -43,13 +43,13 @@ constexpr double BIT_TIME = 3320.0;
 void expectWord(int first, std::uint16_t value) {
     for (int i = 0; i < 4; ++i) {
         const int nibble = (value >> (12 - 4 * i)) & 0x0F;
-        EXPECT_EQ(digitSegments[first + i], HEX_PATTERN[nibble]) << "digit " << first + i;
+        EXPECT_EQ(digitSegments[first + i], hexPattern[nibble]) << "digit " << first + i;
     }
 }
 
 void expectByte(int first, std::uint8_t value) {
-    EXPECT_EQ(digitSegments[first], HEX_PATTERN[value >> 4]) << "digit " << first;
-    EXPECT_EQ(digitSegments[first + 1], HEX_PATTERN[value & 0x0F]) << "digit " << first + 1;
+    EXPECT_EQ(digitSegments[first], hexPattern[value >> 4]) << "digit " << first;
+    EXPECT_EQ(digitSegments[first + 1], hexPattern[value & 0x0F]) << "digit " << first + 1;
 }
 
 class MonitorTest : public ::testing::Test {
@@ -62,6 +62,7 @@ class MonitorTest : public ::testing::Test {
         test::boardClearDisplay();
         keyUp();
         ASSERT_NO_FATAL_FAILURE(powerOnAndReset());
+        ASSERT_TRUE(test::monitorDigitPatterns(hexPattern, message)) << message;
     }
     void TearDown() override {
         std::string message;
@@ -83,7 +84,7 @@ class MonitorTest : public ::testing::Test {
         std::string message;
         ASSERT_TRUE(boardType(command));
         ASSERT_TRUE(tapeStartRecording("Orvane bytes", file, message)) << message;
-        boardPress(boardKeyId('m'));
+        boardPress(keyWithLegend("m"));
         boardRun(count);
         ASSERT_EQ(rio[0].ddrA, 0x07) << "the store has not returned to the command loop";
         tapeStop(message);
@@ -168,12 +169,12 @@ TEST_F(MonitorTest, KeyHeldLongerIsStillReportedOnce) {
     ASSERT_TRUE(boardType("m0200g"));
     for (int ticks : {1, 2, 5}) {
         poke(0x0200, {0x00});
-        boardPress(boardKeyId('7'), ticks);
+        boardPress(keyWithLegend("7"), ticks);
         EXPECT_EQ(memory[0x0200], 0x07) << ticks << " ticks";
     }
     // The first pass that sees a key notes its column and goes to state $40; the next one, a pass
     // (about 22,850 cycles) later, reports it.
-    keyDown(boardKeyId('b'));
+    keyDown(keyWithLegend("b"));
     ASSERT_TRUE(test::boardRunUntil([] { return memory[0x0F] == 0x40; }, 25000));
     EXPECT_EQ(memory[0x19], 3);
     const auto seen = static_cast<std::uint32_t>(cycles);
@@ -189,6 +190,27 @@ TEST_F(MonitorTest, KeyHeldLongerIsStillReportedOnce) {
     poke(0x0200, {0x00});
     ASSERT_TRUE(boardType("9a"));
     EXPECT_EQ(memory[0x0200], 0x9A);
+}
+
+TEST_F(MonitorTest, TheScanReadsEveryKeyAsItsIdAndTheResetKeyNotAtAll) {
+    // LDA #mode; STA $0E; JSR SCAN; STA $0290; JMP $030A: scan mode $FF waits for a key, 0 makes one pass.
+    poke(0x0300, {0xA9, 0xFF, 0x85, 0x0E, 0x20, 0x0C, 0xFE, 0x8D, 0x90, 0x02, 0x4C, 0x0A, 0x03});
+    for (int id = 0; id < KEY_COUNT; ++id) {
+        SCOPED_TRACE(keyTable[id].legend);
+        const bool inMatrix = keyTable[id].row != 0;
+        poke(0x0301, {static_cast<std::uint8_t>(inMatrix ? 0xFF : 0x00)});
+        poke(0x000F, {0x80});
+        poke(0x0290, {0xEE});
+        cpu.pc = 0x0300;
+        keyDown(id);
+        ASSERT_TRUE(test::boardRunTo(0x030A, 100000));
+        keyUp();
+        if (inMatrix) {
+            EXPECT_EQ(int{memory[0x0290]}, id);
+        } else {
+            EXPECT_EQ(memory[0x0F], 0x80) << "a key was seen";
+        }
+    }
 }
 
 TEST_F(MonitorTest, BreakpointShowsRegistersAndResumes) {
@@ -287,7 +309,7 @@ std::vector<test::TapeEdge> storeBlock(const char* start, const char* end) {
     EXPECT_TRUE(boardType(std::string("s") + start + "m"));
     EXPECT_EQ(digitSegments[0], 0x08);
     EXPECT_TRUE(boardType(end));
-    keyDown(boardKeyId('m'));
+    keyDown(keyWithLegend("m"));
     auto edges = test::boardRunWatchingTape(BOARD_TICK);
     keyUp();
     for (const auto& edge : test::boardRunWatchingTape(400000)) edges.push_back(edge);
@@ -376,28 +398,20 @@ TEST_F(MonitorTest, StoredBytesComeBackAfterPowerOffAndOn) {
 
 TEST_F(MonitorTest, RoutinesProgramsMayCall) {
     // Each program starts with LDX #$5A, ends with STA $0290; STX $0291; STY $0292; PHP; PLA; STA $0293 and
-    // stops in JMP $0380. A result of -1 is not looked at.
+    // stops in JMP $0380. The display buffer's digits as hex digits, "." for the point alone. A result of -1
+    // is not looked at.
     const struct {
         const char* name;
         std::vector<std::uint8_t> code;
-        std::array<std::uint8_t, 8> digits;
+        const char* digits;
         std::array<int, 4> axyc;
     } cases[] = {
         // LDA #$3C; LDY #5; JSR SHOWBYTE
-        {"SHOWBYTE",
-         {0xA9, 0x3C, 0xA0, 0x05, 0x20, 0x6F, 0xFE},
-         {0x80, 0x80, 0x80, 0x80, 0x80, 0x4F, 0x58, 0x80},
-         {0x4F, 0x5A, 5, -1}},
+        {"SHOWBYTE", {0xA9, 0x3C, 0xA0, 0x05, 0x20, 0x6F, 0xFE}, ".....3c.", {hexPattern[3], 0x5A, 5, -1}},
         // LDA #0; STA $0E; LDX #$42; JSR SHOWFOUR: one pass, bytes $42 down to $3F in digits 6-7 down to 0-1
-        {"SHOWFOUR",
-         {0xA9, 0x00, 0x85, 0x0E, 0xA2, 0x42, 0x20, 0x00, 0xFE},
-         {0x3F, 0x3F, 0x79, 0x71, 0x3F, 0x5B, 0x6F, 0x07},
-         {0x18, 0x3E, 0, 1}},
+        {"SHOWFOUR", {0xA9, 0x00, 0x85, 0x0E, 0xA2, 0x42, 0x20, 0x00, 0xFE}, "00ef0297", {0x18, 0x3E, 0, 1}},
         // LDA #0; STA $0E; JSR SCAN: one pass without a key
-        {"SCAN",
-         {0xA9, 0x00, 0x85, 0x0E, 0x20, 0x0C, 0xFE},
-         {0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80},
-         {0x18, 0x5A, 0, 1}},
+        {"SCAN", {0xA9, 0x00, 0x85, 0x0E, 0x20, 0x0C, 0xFE}, "........", {0x18, 0x5A, 0, 1}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -412,7 +426,11 @@ TEST_F(MonitorTest, RoutinesProgramsMayCall) {
         poke(0x0380, {0x4C, 0x80, 0x03});
         cpu.pc = 0x0300;
         ASSERT_TRUE(test::boardRunTo(0x0380, 200000));
-        for (int d = 0; d < 8; ++d) EXPECT_EQ(memory[0x10 + d], c.digits[d]) << "digit " << d;
+        for (int d = 0; d < 8; ++d) {
+            const char digit = c.digits[d];
+            const int value = digit == '.' ? 0x80 : hexPattern[std::stoi(std::string(1, digit), nullptr, 16)];
+            EXPECT_EQ(memory[0x10 + d], value) << "digit " << d;
+        }
         const int results[] = {memory[0x0290], memory[0x0291], memory[0x0292], memory[0x0293] & 1};
         for (int r = 0; r < 4; ++r) {
             if (c.axyc[r] >= 0) {

@@ -4,6 +4,7 @@
 #include "control/run_control.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
+#include "machine/keys.h"
 #include "machine/rio.h"
 #include "panel/layout.h"
 #include "panel/panel_widget.h"
@@ -19,6 +20,7 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <vector>
 
 namespace orv {
@@ -43,12 +45,10 @@ class PaintRecorder : public QObject {
 
 // The key the emulated keypad has down, from its row and column lines; -1 for none.
 int keyOnKeypad() {
-    switch (keyRows) {
-    case 0xDF: return keyColumn;
-    case 0xF7: return 8 + keyColumn;
-    case 0xEF: return 16 + keyColumn;
-    default: return -1;
-    }
+    for (int id = 0; id < KEY_COUNT; ++id)
+        if (keyTable[id].row && keyRows == (0xFF & ~keyTable[id].row) && keyColumn == keyTable[id].column)
+            return id;
+    return -1;
 }
 
 // Delivers the posted key commands to the keypad without running the machine or any timer: the
@@ -134,16 +134,27 @@ TEST_F(KeypadTest, NinthKeyInOneTickBeepsAndIsLost) {
 
 TEST_F(KeypadTest, CharactersAndKeysBecomeTheirCommands) {
     CommandRecorder catcher;
+    // Every key's legend typed, in either case, gives that key.
+    for (int id = 0; id < KEY_COUNT; ++id) {
+        const std::string_view legend = keyTable[id].legend;
+        if (legend.size() != 1) continue;
+        for (const char c : {legend[0], static_cast<char>(std::toupper(legend[0]))}) {
+            SCOPED_TRACE(c);
+            characterMessage(static_cast<char32_t>(c));
+            EXPECT_EQ(catcher.take(), (std::vector<int>{id}));
+        }
+    }
     struct Case {
         char32_t character;
         std::vector<int> halted, running;
     };
+    const int up = keyWithLegend("^");
     const Case cases[] = {
-        {'0', {0}, {0}},   {'9', {9}, {9}},   {'a', {10}, {10}},  {'F', {15}, {15}},  {'M', {16}, {16}},
-        {'g', {17}, {17}}, {'P', {18}, {18}}, {'s', {19}, {19}},  {'L', {20}, {20}},  {'r', {21}, {21}},
-        {'^', {22}, {22}}, {'V', {23}, {23}}, {'\r', {22}, {22}}, {0x1B, {24}, {24}}, {' ', {514}, {}},
-        {'.', {517}, {}},  {'h', {}, {}},     {'x', {}, {}},      {'\n', {}, {}},     {U'\u0131', {}, {}},
-        {'!', {}, {}},
+        {'\r', {up}, {up}}, {0x1B, {CMD_RESET}, {CMD_RESET}},
+        {' ', {514}, {}},   {'.', {517}, {}},
+        {'h', {}, {}},      {'x', {}, {}},
+        {'\n', {}, {}},     {U'\u0131', {}, {}},
+        {'!', {}, {}},      {0, {}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<unsigned>(c.character));
@@ -157,8 +168,9 @@ TEST_F(KeypadTest, CharactersAndKeysBecomeTheirCommands) {
     halted = true;
 
     const std::pair<int, std::vector<int>> keysDown[] = {
-        {Qt::Key_Pause, {520}}, {Qt::Key_Up, {22}}, {Qt::Key_Down, {23}}, {Qt::Key_F1, {801}},
-        {Qt::Key_F2, {}},       {Qt::Key_Left, {}}, {Qt::Key_Space, {}},
+        {Qt::Key_Pause, {520}}, {Qt::Key_Up, {up}}, {Qt::Key_Down, {keyWithLegend("v")}},
+        {Qt::Key_F1, {801}},    {Qt::Key_F2, {}},   {Qt::Key_Left, {}},
+        {Qt::Key_Space, {}},
     };
     for (const auto& [key, expected] : keysDown) {
         SCOPED_TRACE(key);
@@ -172,6 +184,7 @@ TEST_F(KeypadTest, KeyPressesOfTheWindowTakeBothRoadsWhenPlain) {
     onCommand(CMD_MENU);
     ASSERT_EQ(menu, 0);
     CommandRecorder catcher;
+    const int up = keyWithLegend("^");
     struct Case {
         Qt::Key key;
         Qt::KeyboardModifiers modifiers;
@@ -179,10 +192,10 @@ TEST_F(KeypadTest, KeyPressesOfTheWindowTakeBothRoadsWhenPlain) {
         std::vector<int> commands;
     };
     const Case cases[] = {
-        {Qt::Key_Up, Qt::NoModifier, "", {22}},
-        {Qt::Key_M, Qt::ShiftModifier, "M", {16}},
-        {Qt::Key_AsciiCircum, Qt::ShiftModifier, "^", {22}},
-        {Qt::Key_Return, Qt::NoModifier, "\r", {22}},
+        {Qt::Key_Up, Qt::NoModifier, "", {up}},
+        {Qt::Key_M, Qt::ShiftModifier, "M", {keyWithLegend("m")}},
+        {Qt::Key_AsciiCircum, Qt::ShiftModifier, "^", {up}},
+        {Qt::Key_Return, Qt::NoModifier, "\r", {up}},
         {Qt::Key_F1, Qt::NoModifier, "", {801}},
         {Qt::Key_5, Qt::KeypadModifier, "5", {5}},
         // Mnemonics, shortcuts and their like: never the keypad's.
@@ -277,9 +290,9 @@ TEST_F(KeypadTest, IdleDigitsChangeNothingAndRepaintNothing) {
 TEST_F(KeypadTest, SaveLoadAndRunKeysPostTheirCommandsAndEndEntry) {
     showDebugPanel();
     CommandRecorder catcher;
-    for (const auto& [key, command] : {std::pair{19, CMD_SAVE_AS}, {20, CMD_LOAD}, {21, CMD_RUN}}) {
+    for (const auto& [legend, command] : {std::pair{"s", CMD_SAVE_AS}, {"l", CMD_LOAD}, {"r", CMD_RUN}}) {
         debugMode = DEBUG_BREAKPOINT;
-        keyCommand(key);
+        keyCommand(keyWithLegend(legend));
         EXPECT_EQ(debugMode, DEBUG_IDLE);
         EXPECT_EQ(catcher.take(), (std::vector<int>{command}));
     }
@@ -329,12 +342,12 @@ TEST_F(KeypadTest, OnlyKeyIdsReachTheKeypadAndOnlyWithTheDebugPanelWhileHalted) 
     for (int command : {-1, 25, 600, 1000}) keyCommand(command);
     EXPECT_EQ(keyQueueCount, 0);
     halted = true;
-    keyCommand(16);
+    keyCommand(keyWithLegend("m"));
     EXPECT_EQ(debugMode, DEBUG_IDLE);
     showDebugPanel();
     for (int command : {-1, 25, 600, 1000}) keyCommand(command);
     EXPECT_EQ(debugMode, DEBUG_IDLE);
-    keyCommand(16);
+    keyCommand(keyWithLegend("m"));
     EXPECT_EQ(debugMode, DEBUG_ADDRESS);
 }
 

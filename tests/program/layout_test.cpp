@@ -74,11 +74,16 @@ TEST_F(LayoutTest, KeysSitOnTheirGridWithLegendsAboveThem) {
     relayout(300);
     ASSERT_EQ(scale, 3);
     EXPECT_EQ(keyLabelAnchors[0], QPoint(43, 220));
-    for (int i = 0; i < 25; ++i) {
+    for (int i = 0; i < KEY_COUNT; ++i) {
         SCOPED_TRACE(i);
+        // The hex keys a 4 x 4 block, "0" bottom left; the function keys two columns of four, top to
+        // bottom; the reset key alone above the second column.
+        const QPoint place = i < 16   ? QPoint(10 + 13 * (i % 4), 74 - 12 * (i / 4))
+                             : i < 24 ? QPoint(67 + 13 * ((i - 16) / 4), 38 + 12 * ((i - 16) % 4))
+                                      : QPoint(80, 26);
         const QRect button = keyButtons[i]->geometry();
         EXPECT_TRUE(keyButtons[i]->isVisible());
-        EXPECT_EQ(button, QRect(keyPlaces[i].x * 3, keyPlaces[i].y * 3, 27, 15));
+        EXPECT_EQ(button, QRect(place * 3, QSize(27, 15)));
         EXPECT_EQ(keyLabelAnchors[i], QPoint(button.left() + 13, button.top() - 2));
     }
 }

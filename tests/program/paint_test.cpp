@@ -15,6 +15,7 @@
 
 #include <set>
 #include <utility>
+#include <vector>
 
 namespace orv {
 namespace {
@@ -34,13 +35,6 @@ const QRgb MARKER = qRgb(255, 0, 255);
 QRgb at(const QImage& image, int x, int y) {
     return image.pixel(x, y) | 0xFF000000u;
 }
-
-// Segment rectangles of digit 0 in units, bit 0 (a) to bit 7 (point).
-struct Box {
-    int x0, x1, y0, y1;
-};
-constexpr Box SEGMENT_UNITS[8] = {{7, 14, 3, 4}, {13, 14, 3, 9}, {13, 14, 8, 14}, {7, 14, 13, 14},
-                                  {7, 8, 8, 14}, {7, 8, 3, 9},   {7, 14, 8, 9},   {15, 16, 13, 14}};
 
 class PaintTest : public ::testing::Test {
   protected:
@@ -133,6 +127,37 @@ TEST_F(PaintTest, ScaleThreeHasOnePixelHighlightsAndCutCorners) {
     EXPECT_EQ(at(image, 22, 9), BODY);
 }
 
+TEST_F(PaintTest, SegmentsLieWhereTheirLettersSay) {
+    enum { A, B, C, D, E, F, G, POINT };
+    // Groups of segments whose centres stand level, in order down the digit and then across it.
+    const std::vector<std::vector<int>> down = {{A}, {F, B}, {G}, {E, C}, {D, POINT}};
+    const std::vector<std::vector<int>> across = {{F, E}, {A, G, D}, {B, C}, {POINT}};
+    for (const bool vertical : {true, false}) {
+        auto centre = [&](int bit) {
+            const SegmentBox& g = segmentBoxes[bit];
+            return vertical ? g.top + g.bottom : g.left + g.right;
+        };
+        const auto& order = vertical ? down : across;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            for (int bit : order[i]) {
+                SCOPED_TRACE(testing::Message() << (vertical ? "down " : "across ") << bit);
+                EXPECT_EQ(centre(bit), centre(order[i][0]));
+                if (i > 0) {
+                    EXPECT_GT(centre(bit), centre(order[i - 1][0]));
+                }
+            }
+        }
+    }
+    for (int bit = 0; bit < 8; ++bit) {
+        const SegmentBox& g = segmentBoxes[bit];
+        const int width = g.right - g.left, height = g.bottom - g.top;
+        EXPECT_EQ(g.shape, width > 1    ? SegmentShape::Horizontal
+                           : height > 1 ? SegmentShape::Vertical
+                                        : SegmentShape::Point)
+            << bit;
+    }
+}
+
 TEST_F(PaintTest, EveryPatternBitLightsItsSegmentInEveryDigit) {
     relayout(500);
     const int s = scale;
@@ -144,11 +169,11 @@ TEST_F(PaintTest, EveryPatternBitLightsItsSegmentInEveryDigit) {
             for (int bit = 0; bit < 8; ++bit) {
                 SCOPED_TRACE(testing::Message()
                              << "pattern " << int(pattern) << " digit " << p << " bit " << bit);
-                const Box& g = SEGMENT_UNITS[bit];
+                const QRect g = segmentRect(p, bit);
                 // Inside the body, clear of highlight and of the joints where neighbours overlap.
-                const bool horizontal = g.x1 - g.x0 > 1, vertical = g.y1 - g.y0 > 1;
-                const int x = (g.x0 + 11 * p + (horizontal ? 3 : 0)) * s + 1;
-                const int y = (g.y0 + (vertical ? 2 : 0)) * s + 1;
+                const bool horizontal = g.width() > s, vertical = g.height() > s;
+                const int x = g.left() + (horizontal ? 3 * s : 0) + 1;
+                const int y = g.top() + (vertical ? 2 * s : 0) + 1;
                 EXPECT_EQ(at(image, x, y), (pattern >> bit) & 1 ? BODY : BLACK);
             }
         }

@@ -1,6 +1,9 @@
 #include "support/board.h"
 
+#include "debugger/symbols.h"
+#include "machine/bus.h"
 #include "machine/cpu.h"
+#include "machine/keys.h"
 #include "machine/latch.h"
 #include "machine/power.h"
 #include "machine/rio.h"
@@ -57,6 +60,25 @@ std::string monitorHexText(std::string& message) {
 #endif
 }
 
+bool monitorDigitPatterns(std::array<std::uint8_t, 16>& patterns, std::string& message) {
+    message.clear();
+#ifdef ORV_MONITOR_LABELS
+    SymbolTable labels;
+    symbolsLoadFile(labels, ORV_MONITOR_LABELS, message);
+    const auto table = symbolAddress(labels, "SEGMENTS");
+    if (!table) {
+        if (message.empty()) message = "Error: no SEGMENTS label in '" ORV_MONITOR_LABELS "'";
+        return false;
+    }
+    for (std::size_t i = 0; i < patterns.size(); ++i)
+        patterns[i] = busRead(static_cast<std::uint16_t>(*table + i));
+    return true;
+#else
+    message = "Error: the monitor's labels are not part of this build";
+    return false;
+#endif
+}
+
 bool boardPowerOn(std::string& message) {
     machinePowerOn();
     rioReset();
@@ -103,11 +125,6 @@ bool boardRunTo(std::uint16_t address, std::int64_t limit) {
     return boardRunUntil([address] { return cpu.pc == address; }, limit);
 }
 
-int boardKeyId(char label) {
-    const auto at = BOARD_KEY_LABELS.find(label);
-    return at == std::string_view::npos ? -1 : static_cast<int>(at);
-}
-
 void boardPress(int key, int ticks) {
     keyDown(key);
     boardRun(static_cast<std::int64_t>(ticks) * BOARD_TICK);
@@ -115,10 +132,10 @@ void boardPress(int key, int ticks) {
     boardRun(BOARD_TICK);
 }
 
-bool boardType(std::string_view labels) {
-    for (char label : labels)
-        if (boardKeyId(label) < 0) return false;
-    for (char label : labels) boardPress(boardKeyId(label));
+bool boardType(std::string_view legends) {
+    for (std::size_t i = 0; i < legends.size(); ++i)
+        if (keyWithLegend(legends.substr(i, 1)) < 0) return false;
+    for (std::size_t i = 0; i < legends.size(); ++i) boardPress(keyWithLegend(legends.substr(i, 1)));
     return true;
 }
 

@@ -4,6 +4,7 @@
 // second run control.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -14,8 +15,6 @@ namespace orv::test {
 
 constexpr std::int32_t BOARD_SLICE = 1000;
 constexpr std::int32_t BOARD_TICK = 50000;
-// Key labels in key-id order: 0-15 the digits, 16-23 the function keys.
-constexpr std::string_view BOARD_KEY_LABELS = "0123456789abcdefmgpslr^v";
 
 // The monitor image as built (Intel HEX text). Empty with a message when it cannot be read.
 std::string monitorHexText(std::string& message);
@@ -23,6 +22,9 @@ std::string monitorHexText(std::string& message);
 // Power on (machinePowerOn, rioReset) and load the monitor image into the ROM pages. Returns false with
 // a message when the image cannot be read or loaded.
 bool boardPowerOn(std::string& message);
+// The monitor's own segment patterns of the hex digits 0-f, read from the loaded image where its label
+// file places them. False with a message when the labels cannot be read.
+bool monitorDigitPatterns(std::array<std::uint8_t, 16>& patterns, std::string& message);
 // The reset key: a processor reset, served at once.
 void boardReset();
 // The display latch as before any write: every digit dark, none refreshed yet.
@@ -37,12 +39,10 @@ bool boardRunUntil(const std::function<bool()>& done, std::int64_t limit);
 // Runs until the program counter equals `address`, at most `limit` cycles.
 bool boardRunTo(std::uint16_t address, std::int64_t limit);
 
-// Key id of a label from BOARD_KEY_LABELS; -1 for any other character.
-int boardKeyId(char label);
 // One key as the key queue gives it: held `ticks` ticks, then released for one tick.
 void boardPress(int key, int ticks = 1);
-// Each label pressed for one tick in turn. Returns false, pressing nothing, when a character is no key
-// label.
+// Each key, by its one-character legend, pressed for one tick in turn. Returns false, pressing nothing,
+// when a character is no key's legend.
 bool boardType(std::string_view labels);
 
 // One change of the cassette output line: the cycle count after the instruction that made it.
