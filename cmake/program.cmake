@@ -1,5 +1,5 @@
-# The Qt program `orv`: everything of control/ and panel/ (and the program files of the core folders)
-# goes into orvprogram, so the program's tests link the same code the executable runs.
+# The Qt program `orv`: control/, panel/ and the program files of the core's folders make orvprogram, so
+# the program's tests link the same code the executable runs.
 find_package(Qt6 REQUIRED COMPONENTS Widgets Multimedia)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(RTMIDI REQUIRED IMPORTED_TARGET rtmidi)
@@ -8,18 +8,31 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux")
   pkg_check_modules(ALSA REQUIRED IMPORTED_TARGET alsa)
 endif()
 
-file(GLOB ORV_PROGRAM_SOURCES CONFIGURE_DEPENDS control/*.cpp panel/*.cpp)
-list(REMOVE_ITEM ORV_PROGRAM_SOURCES
-  ${CMAKE_CURRENT_SOURCE_DIR}/control/run_state.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/control/main.cpp)
-# The program files of the core folders, picked up as soon as they appear.
-file(GLOB ORV_MIXED_FOLDER_SOURCES CONFIGURE_DEPENDS machine/*.cpp objfile/*.cpp tape/*.cpp settings/*.cpp
-  debugger/*.cpp)
-foreach(f IN LISTS ORV_PROGRAM_ONLY)
-  if(${CMAKE_CURRENT_SOURCE_DIR}/${f} IN_LIST ORV_MIXED_FOLDER_SOURCES)
-    list(APPEND ORV_PROGRAM_SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/${f})
-  endif()
-endforeach()
+set(ORV_PROGRAM_SOURCES
+  control/command_line.cpp
+  control/commands.cpp
+  control/ending.cpp
+  control/guide.cpp
+  control/host.cpp
+  control/keypad.cpp
+  control/main_window.cpp
+  control/menus.cpp
+  control/pacer.cpp
+  control/program_files.cpp
+  control/run_control.cpp
+  control/startup.cpp
+  panel/layout.cpp
+  panel/paint.cpp
+  panel/panel_widget.cpp
+  objfile/about_dialog.cpp
+  objfile/file_commands.cpp
+  objfile/file_dialog.cpp
+  objfile/save_dialog.cpp
+  tape/midi_device.cpp
+  tape/tape_commands.cpp
+  debugger/code_pane.cpp
+  debugger/debugger_window.cpp
+)
 
 # The click sound and the icon are drawn by our own tools at build time, so they are reproducible.
 set(ORV_RES_DIR ${CMAKE_CURRENT_BINARY_DIR}/resources)
@@ -55,24 +68,14 @@ endif()
 configure_file(resources/orv.qrc.in ${ORV_RES_DIR}/orv.qrc @ONLY)
 qt6_add_resources(ORV_RESOURCE_SOURCES ${ORV_RES_DIR}/orv.qrc)
 
-# The program's side of the core's seams (repaint requests, the MIDI device) is called only from the
-# core, which comes after orvprogram on the link line: these objects go straight into every executable
-# that links orvprogram.
-set(ORV_SEAM_SOURCES
-  ${CMAKE_CURRENT_SOURCE_DIR}/control/host.cpp
-  ${CMAKE_CURRENT_SOURCE_DIR}/tape/midi_device.cpp)
-list(REMOVE_ITEM ORV_PROGRAM_SOURCES ${ORV_SEAM_SOURCES})
-add_library(orvseams OBJECT ${ORV_SEAM_SOURCES})
-target_link_libraries(orvseams PRIVATE orvcore Qt6::Widgets PkgConfig::RTMIDI)
-target_include_directories(orvseams PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-
-add_library(orvprogram STATIC ${ORV_PROGRAM_SOURCES} ${ORV_RESOURCE_SOURCES})
-target_sources(orvprogram INTERFACE $<TARGET_OBJECTS:orvseams>)
+# An object library: all its objects go straight into orv and into the program's tests, ahead of the core
+# on the link line. Among them is the program's side of the core's seams (control/host.cpp for the
+# repaint requests, tape/midi_device.cpp for the MIDI device), which only the core calls.
+add_library(orvprogram OBJECT ${ORV_PROGRAM_SOURCES} ${ORV_RESOURCE_SOURCES})
 set_target_properties(orvprogram PROPERTIES AUTOMOC ON AUTOUIC ON
   AUTOUIC_SEARCH_PATHS ${CMAKE_CURRENT_SOURCE_DIR}/resources)
 target_link_libraries(orvprogram PUBLIC orvcore Qt6::Widgets Qt6::Multimedia PkgConfig::RTMIDI)
 if(TARGET PkgConfig::ALSA)
-  target_link_libraries(orvseams PRIVATE PkgConfig::ALSA)
   target_link_libraries(orvprogram PUBLIC PkgConfig::ALSA)
 endif()
 target_include_directories(orvprogram PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
@@ -95,7 +98,8 @@ add_dependencies(orv orv_guide)
 
 # Installed, the guide sits in share/doc/orvane beside bin/, where the program looks for it too.
 install(TARGETS orv RUNTIME DESTINATION bin)
-install(DIRECTORY docs/ DESTINATION share/doc/orvane)
+# The developers' map in docs/ is no page of the guide.
+install(DIRECTORY docs/ DESTINATION share/doc/orvane PATTERN architecture.md EXCLUDE)
 # The desktop's menu entry, and the icon it names in the usual theme at each size we draw.
 install(FILES resources/orvane.desktop DESTINATION share/applications)
 install(FILES resources/orvane.metainfo.xml DESTINATION share/metainfo)

@@ -6,6 +6,7 @@
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "support/command_recorder.h"
+#include "support/file_io.h"
 #include "support/poke.h"
 
 #include <QDir>
@@ -27,6 +28,8 @@ namespace {
 using test::boxes;
 using test::ModalAction;
 using test::ModalScript;
+using test::readText;
+using test::writeText;
 
 // What a file dialog looked like when it came up.
 struct FileDialogSeen {
@@ -91,17 +94,6 @@ ModalAction saveDialogButtonStep(const char* button, int* seenOpen) {
     };
 }
 
-std::string readAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return "(missing)";
-    return file.readAll().toStdString();
-}
-
-bool writeFile(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
-
 class FileCommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -121,7 +113,7 @@ class FileCommandsTest : public ::testing::Test {
         QFile::remove(QString::fromStdString(settingsPath));
     }
     QString inFolder(const QString& name) const { return QDir(folder.path()).filePath(name); }
-    std::string settingsText() const { return readAll(QString::fromStdString(settingsPath)); }
+    std::string settingsText() const { return readText(settingsPath); }
 
     QTemporaryDir folder;
 };
@@ -249,7 +241,7 @@ TEST_F(FileCommandsTest, ASuccessfulSaveReportsItsCountAndClosesTheDialog) {
     EXPECT_EQ(seen[0].mode, QFileDialog::AcceptSave);
     EXPECT_EQ(seen[0].folder, QDir(folder.path()).absolutePath());
     EXPECT_EQ(seen[1].proposed, "one.obj");
-    EXPECT_EQ(readAll(inFolder("one.obj")), ":01020000A954\r\n:00000001FF\r\n");
+    EXPECT_EQ(readText(inFolder("one.obj").toStdString()), ":01020000A954\r\n:00000001FF\r\n");
     EXPECT_EQ(currFileDir, QDir::toNativeSeparators(folder.path() + "/").toStdString());
     EXPECT_EQ(currFileObj, "many.obj");
 }
@@ -295,7 +287,7 @@ TEST_F(FileCommandsTest, LoadReportsTheCountWithTheFileTitle) {
     test::poke(0x0300, {0x00, 0x00, 0x00});
     std::vector<FileDialogSeen> seen;
     for (const Case& c : cases) {
-        ASSERT_TRUE(writeFile(inFolder(c.name), c.text));
+        ASSERT_TRUE(writeText(inFolder(c.name).toStdString(), c.text));
         ModalScript script({fileDialogStep(inFolder(c.name), &seen)});
         onCommand(CMD_LOAD);
         ASSERT_EQ(script.done(), 1u);
@@ -322,7 +314,7 @@ TEST_F(FileCommandsTest, LoadReportsTheCountWithTheFileTitle) {
 }
 
 TEST_F(FileCommandsTest, AFailedLoadOffersRetryWhichOpensTheFileDialogAgain) {
-    ASSERT_TRUE(writeFile(inFolder("good.obj"), ":010310005597\r\n:00000001FF\r\n"));
+    ASSERT_TRUE(writeText(inFolder("good.obj").toStdString(), ":010310005597\r\n:00000001FF\r\n"));
     busWrite(0x0310, 0x00, 1);
     std::vector<FileDialogSeen> seen;
     test::boxAnswers = {QMessageBox::Retry};

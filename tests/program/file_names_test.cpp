@@ -4,6 +4,7 @@
 #include "machine/bus.h"
 #include "program/program_fixture.h"
 #include "settings/settings.h"
+#include "support/file_io.h"
 #include "tape/tape.h"
 
 #include <QDir>
@@ -28,6 +29,7 @@ namespace {
 using test::boxes;
 using test::ModalAction;
 using test::ModalScript;
+using test::writeText;
 
 // Chooses the path in the file dialog as the Open or Save button would.
 ModalAction choose(const QString& path) {
@@ -38,11 +40,6 @@ ModalAction choose(const QString& path) {
         static_cast<QDialog*>(dialog)->accept();
         return true;
     };
-}
-
-bool writeFile(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }
 
 class FileNamesTest : public ::testing::Test {
@@ -69,7 +66,7 @@ TEST_F(FileNamesTest, ResultBoxesNameTheBareFileAndNothingButFilesIsOpened) {
     // Deep enough that the full path is far beyond 256 characters.
     const QString deep = inFolder(QString(120, 'd') + "/" + QString(120, 'e'));
     ASSERT_TRUE(QDir().mkpath(deep));
-    ASSERT_TRUE(writeFile(deep + "/good.obj", ":010320005587\r\n:00000001FF\r\n"));
+    ASSERT_TRUE(writeText((deep + "/good.obj").toStdString(), ":010320005587\r\n:00000001FF\r\n"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(inFolder("pipe.obj")).constData(), 0644), 0);
     ASSERT_EQ(::mkfifo(QFile::encodeName(inFolder("pipe.mid")).constData(), 0644), 0);
     busWrite(0x0320, 0x00, 1);
@@ -126,8 +123,8 @@ std::set<std::string> openedIn(int watch) {
 TEST_F(FileNamesTest, TheFileDialogsListFilesWithoutReadingThem) {
     // A pipe nobody writes to, and a file whose unknown suffix would send a type guess to its content.
     ASSERT_EQ(::mkfifo(QFile::encodeName(inFolder("pipe.obj")).constData(), 0644), 0);
-    ASSERT_TRUE(writeFile(inFolder("report.zzq"), "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n"));
-    ASSERT_TRUE(writeFile(inFolder("prog.obj"), ":00000001FF\r\n"));
+    ASSERT_TRUE(writeText(inFolder("report.zzq").toStdString(), "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n"));
+    ASSERT_TRUE(writeText(inFolder("prog.obj").toStdString(), ":00000001FF\r\n"));
     const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     ASSERT_GE(watch, 0);
     ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folder.path()).constData(), IN_OPEN | IN_ACCESS),

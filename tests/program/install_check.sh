@@ -26,6 +26,8 @@ fail() {
 for page in index.html emulator.html style.css images/panel.png; do
   [ -s "$prefix/share/doc/orvane/$page" ] || fail "no guide file share/doc/orvane/$page"
 done
+# The developers' map lives in docs/ but is no page of the guide.
+[ ! -e "$prefix/share/doc/orvane/architecture.md" ] || fail "share/doc/orvane holds the developers' map"
 entry=$prefix/share/applications/orvane.desktop
 if [ -f "$entry" ]; then
   # Hints are suggestions; errors and warnings are not.
