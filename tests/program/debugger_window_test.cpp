@@ -12,6 +12,7 @@
 #include "program/program_fixture.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
+#include "support/key_press.h"
 #include "support/poke.h"
 
 #include <QAction>
@@ -28,10 +29,6 @@
 
 #include <cstring>
 
-Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
-                                               const QString& text = QString(), bool autorep = false,
-                                               ushort count = 1);
-
 namespace orv {
 namespace {
 
@@ -41,9 +38,7 @@ using test::settleUntil;
 constexpr int DEADLINE_MS = 10000;
 
 void ctrlD(QWidget* target) {
-    if (qt_sendShortcutOverrideEvent(target, 0, Qt::Key_D, Qt::ControlModifier, "\x04")) return;
-    QKeyEvent press(QEvent::KeyPress, Qt::Key_D, Qt::ControlModifier, "\x04");
-    QApplication::sendEvent(target, &press);
+    test::pressKey(target, Qt::Key_D, Qt::ControlModifier, "\x04");
 }
 
 class DebuggerWindowTest : public ::testing::Test {

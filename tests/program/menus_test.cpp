@@ -11,6 +11,7 @@
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "support/command_recorder.h"
+#include "support/key_press.h"
 #include "tape/tape.h"
 
 #include <QAction>
@@ -29,11 +30,6 @@
 
 #include <string>
 #include <vector>
-
-// Qt's own test library delivers keys to the shortcuts with this.
-Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
-                                               const QString& text = QString(), bool autorep = false,
-                                               ushort count = 1);
 
 namespace orv {
 namespace {
@@ -254,9 +250,7 @@ void typeKey(const Key& k) {
     QWidget* target = QApplication::activePopupWidget();
     if (!target) target = QApplication::focusWidget();
     ASSERT_NE(target, nullptr);
-    if (qt_sendShortcutOverrideEvent(target, 0, k.key, k.modifiers, k.text)) return;
-    QKeyEvent press(QEvent::KeyPress, k.key, k.modifiers, k.text);
-    QApplication::sendEvent(target, &press);
+    test::pressKey(target, k.key, k.modifiers, k.text);
 }
 
 TEST_F(MenusTest, KeysTypedAfterMenusHaveClosedReachTheWindow) {

@@ -1,0 +1,23 @@
+// A key pressed the way the keyboard delivers it, for the program's tests: the shortcuts (menu mnemonics,
+// Ctrl+D) see it first, and only a key none of them takes reaches the widget.
+#pragma once
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QString>
+#include <QWidget>
+
+// Qt's own test library delivers keys to the shortcuts with this.
+Q_GUI_EXPORT bool qt_sendShortcutOverrideEvent(QObject* o, ulong timestamp, int k, Qt::KeyboardModifiers mods,
+                                               const QString& text = QString(), bool autorep = false,
+                                               ushort count = 1);
+
+namespace orv::test {
+
+inline void pressKey(QWidget* target, Qt::Key key, Qt::KeyboardModifiers modifiers, const QString& text) {
+    if (qt_sendShortcutOverrideEvent(target, 0, key, modifiers, text)) return;
+    QKeyEvent press(QEvent::KeyPress, key, modifiers, text);
+    QApplication::sendEvent(target, &press);
+}
+
+} // namespace orv::test
