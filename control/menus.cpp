@@ -116,7 +116,7 @@ void fillMenu(QMenu* menu, std::span<const MenuItem> items) {
 }
 
 void fileRules(QAction* action, int command) {
-    const bool tapeBusy = tapeState != 0;
+    const bool tapeBusy = tape.tapeState != 0;
     switch (command) {
     case CMD_TAPE_RECORD:
     case CMD_TAPE_PLAY: action->setEnabled(!tapeBusy && !halted); break;

@@ -52,7 +52,7 @@ void haltRunning() {
     if (halted) return;
     halted = true;
     pacerStop();
-    if (tapeState & TAPE_MIDI_OPEN) tapeSilence();
+    if (tape.tapeState & TAPE_MIDI_OPEN) tapeSilence();
     trace("Halted.  Events: %ld, overruns: %ld\n", static_cast<long>(events.load(std::memory_order_relaxed)),
           static_cast<long>(overruns.load(std::memory_order_relaxed)));
     if (debug) repaintArea(AREA_DEBUG);
@@ -92,14 +92,14 @@ void housekeepingTick() {
         saveScreenSettings();
         trace(".ini updated\n");
     }
-    if (tapeState != 0) {
+    if (tape.tapeState != 0) {
         stopFailedRecording();
         const bool active = tapeActive(cycles);
-        if (active && (tapeState & TAPE_WAITING)) {
-            tapeState ^= TAPE_WAITING | TAPE_ACTIVE;
+        if (active && (tape.tapeState & TAPE_WAITING)) {
+            tape.tapeState ^= TAPE_WAITING | TAPE_ACTIVE;
             repaintArea(AREA_DISPLAY);
-        } else if (!active && (tapeState & TAPE_ACTIVE)) {
-            tapeState ^= TAPE_ACTIVE | TAPE_ENDED;
+        } else if (!active && (tape.tapeState & TAPE_ACTIVE)) {
+            tape.tapeState ^= TAPE_ACTIVE | TAPE_ENDED;
             repaintArea(AREA_DISPLAY);
             tapeStopDue = uiTick + TAPE_STOP_DELAY;
         }

@@ -8,26 +8,26 @@
 namespace orv {
 
 void historySwitch(bool on) {
-    if (on && !history.on) {
-        history.ring.assign(HISTORY_LENGTH, HistoryEntry{});
-        history.next = 0;
-        history.count = 0;
+    if (on && !debugHooks.history.on) {
+        debugHooks.history.ring.assign(HISTORY_LENGTH, HistoryEntry{});
+        debugHooks.history.next = 0;
+        debugHooks.history.count = 0;
     }
-    history.on = on;
+    debugHooks.history.on = on;
 }
 
 bool historyRecording() {
-    return history.on;
+    return debugHooks.history.on;
 }
 
 std::size_t historySize() {
-    return history.count;
+    return debugHooks.history.count;
 }
 
 const HistoryEntry& historyAt(std::size_t index) {
     // While the ring is not yet full its oldest entry is the first.
-    const std::size_t oldest = history.count < HISTORY_LENGTH ? 0 : history.next;
-    return history.ring[(oldest + index) % HISTORY_LENGTH];
+    const std::size_t oldest = debugHooks.history.count < HISTORY_LENGTH ? 0 : debugHooks.history.next;
+    return debugHooks.history.ring[(oldest + index) % HISTORY_LENGTH];
 }
 
 std::string historyLine(const HistoryEntry& entry, const SymbolTable* symbols) {

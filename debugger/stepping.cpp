@@ -24,7 +24,7 @@ StepRun run;
 
 void endRun() {
     run.active = false;
-    runGoal = {};
+    debugHooks.runGoal = {};
 }
 
 } // namespace
@@ -56,7 +56,7 @@ void stepBegin(StepKind kind, std::uint16_t target, std::uint32_t limit) {
         goal.anyDepth = true;
         break;
     }
-    runGoal = goal;
+    debugHooks.runGoal = goal;
 }
 
 StepState stepContinue(std::int32_t budget) {

@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!tapeStartPlaying(path, message)) {
         check(!message.empty(), "refusal without a message");
         check(startsWith(message, "Error: ") || startsWith(message, "Sorry: "), "refusal of an unknown kind");
-        check(tapeState == 0 && playFile == nullptr, "refused file left the tape running");
+        check(tape.tapeState == 0 && tape.playFile == nullptr, "refused file left the tape running");
         return 0;
     }
     check(message.empty(), "start succeeded with a message");
@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int read = 0; read < READ_BOUND && elapsed < CYCLE_BOUND; ++read) {
         const int level = tapeInputBit(static_cast<std::int32_t>(now));
         check(level == 0 || level == 1, "input line neither 0 nor 1");
-        check(tapeCursor >= 0 && tapeCursor <= tapeLast + 1, "cursor outside the block");
-        if (trackEnded) {
+        check(tape.tapeCursor >= 0 && tape.tapeCursor <= tape.tapeLast + 1, "cursor outside the block");
+        if (tape.trackEnded) {
             check(level == 1, "ended track reads low");
             break;
         }
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (read % 61 == 60) tapeSilence();
         // Mostly straight to the next change, sometimes a short step inside the level, sometimes a leap
         // over several changes at once.
-        const std::uint32_t due = static_cast<std::uint32_t>(nextEdgeCycle) - now;
+        const std::uint32_t due = static_cast<std::uint32_t>(tape.nextEdgeCycle) - now;
         std::uint32_t step = 1;
         switch ((seed >> (read % 29)) & 3) {
         case 0: step = 1 + static_cast<std::uint32_t>(read * 37 % 400); break;
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     tapeStop(message);
     check(message.empty(), "playing an ordinary file reported a failure at stop");
-    check(tapeState == 0 && playFile == nullptr, "stop left the tape running");
+    check(tape.tapeState == 0 && tape.playFile == nullptr, "stop left the tape running");
     mute = 0;
     diag = 0;
     return 0;

@@ -30,7 +30,7 @@ std::uint8_t peekByte(std::uint16_t address) {
 
 void busWrite(std::uint16_t address, std::uint8_t value, std::uint8_t force) {
     const std::uint8_t flags = pageFlags[address >> 8];
-    if ((flags & PAGE_RAM) || ((flags & PAGE_ROM) && force == 1)) {
+    if ((flags & PAGE_RAM) || ((flags & PAGE_ROM) && force == FORCE_ROM)) {
         memory[address] = value;
         return;
     }

@@ -37,7 +37,7 @@ constexpr std::array<std::uint8_t, 256> opcodeCycles = [] {
 
 [[gnu::noinline]] void deviceWrite(std::uint16_t address, std::uint8_t value, std::uint32_t cyc) {
     cycles = static_cast<std::int32_t>(cyc);
-    busWrite(address, value, 0);
+    busWrite(address, value, FORCE_NONE);
 }
 
 // The accesses of the current instruction that a watchpoint covers; the slice looks at them once the
@@ -50,7 +50,7 @@ std::array<WatchedAccess, 8> watchedAccesses;
 unsigned watchedCount = 0;
 
 void noteAccess(std::uint8_t kind, std::uint16_t address) {
-    if ((trapMap[address] & kind) && watchedCount < watchedAccesses.size())
+    if ((debugHooks.trapMap[address] & kind) && watchedCount < watchedAccesses.size())
         watchedAccesses[watchedCount++] = {kind, address};
 }
 
@@ -65,7 +65,7 @@ void noteAccess(std::uint8_t kind, std::uint16_t address) {
 [[gnu::noinline]] void watchedWrite(std::uint16_t address, std::uint8_t value, std::uint32_t cyc) {
     noteAccess(TRAP_WRITE, address);
     cycles = static_cast<std::int32_t>(cyc);
-    busWrite(address, value, 0);
+    busWrite(address, value, FORCE_NONE);
 }
 
 std::uint8_t decimalValue(std::uint8_t bcd) {
@@ -141,7 +141,7 @@ struct Core {
     // The zero-page pointer comes straight from memory and is not wrapped: p = 0xFF pairs with 0x0100.
     [[gnu::always_inline]] std::uint16_t pointerAt(unsigned p) {
         if constexpr (Checked) {
-            if ((trapMap[p] | trapMap[p + 1]) & TRAP_READ) [[unlikely]] {
+            if ((debugHooks.trapMap[p] | debugHooks.trapMap[p + 1]) & TRAP_READ) [[unlikely]] {
                 noteAccess(TRAP_READ, static_cast<std::uint16_t>(p));
                 noteAccess(TRAP_READ, static_cast<std::uint16_t>(p + 1));
             }
@@ -431,7 +431,7 @@ inline bool Core<Checked>::execute(std::uint8_t opcode) {
         pushPc();
         b = 1;
         push(status() | 0x10);
-        enterInterrupt(0xFFFE);
+        enterInterrupt(VECTOR_IRQ);
         break;
     case 0x40: {
         setStatus(pull());
@@ -512,7 +512,7 @@ constexpr std::uint8_t HOOK_RECORD = 0x04;
     for (unsigned n = 0; n < count; ++n) {
         const WatchedAccess& access = watchedAccesses[n];
         if (const Trap* trap = trapFiring(access.kind, access.address, regs)) {
-            trapHit = {access.kind, access.address, at, trap->id};
+            debugHooks.trapHit = {access.kind, access.address, at, trap->id};
             return true;
         }
     }
@@ -521,7 +521,7 @@ constexpr std::uint8_t HOOK_RECORD = 0x04;
 
 [[gnu::noinline]] bool execTrapFired(const TrapRegs& regs) {
     const Trap* trap = trapFiring(TRAP_EXEC, regs.pc, regs);
-    if (trap) trapHit = {TRAP_EXEC, regs.pc, regs.pc, trap->id};
+    if (trap) debugHooks.trapHit = {TRAP_EXEC, regs.pc, regs.pc, trap->id};
     return trap != nullptr;
 }
 
@@ -535,15 +535,16 @@ bool goalReached(const RunGoal& goal, std::uint8_t opcode, std::uint16_t pc, std
 template <bool Checked>
 void recordHistory(const Core<Checked>& r) {
     const std::uint16_t pc = r.pc;
-    history.ring[history.next] = {r.cyc,
-                                  pc,
-                                  {peekByte(pc), peekByte(static_cast<std::uint16_t>(pc + 1)),
-                                   peekByte(static_cast<std::uint16_t>(pc + 2))},
-                                  r.a,
-                                  r.x,
-                                  r.y,
-                                  r.sp,
-                                  r.status()};
+    debugHooks.history.ring[debugHooks.history.next] = {r.cyc,
+                                                        pc,
+                                                        {peekByte(pc),
+                                                         peekByte(static_cast<std::uint16_t>(pc + 1)),
+                                                         peekByte(static_cast<std::uint16_t>(pc + 2))},
+                                                        r.a,
+                                                        r.x,
+                                                        r.y,
+                                                        r.sp,
+                                                        r.status()};
 }
 
 // The loop proper; budget is known to be non-negative. Counting the slice's own cycles instead of
@@ -563,16 +564,17 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
 
     // Checked only: what to look at before and after each instruction, one test each way for the
     // common case. A step's breakpoints wait until its first instruction has run.
-    [[maybe_unused]] const bool record = history.on && history.ring.size() == HISTORY_LENGTH;
-    [[maybe_unused]] const RunGoal goal = stepping ? runGoal : RunGoal{};
+    [[maybe_unused]] const bool record =
+        debugHooks.history.on && debugHooks.history.ring.size() == HISTORY_LENGTH;
+    [[maybe_unused]] const RunGoal goal = stepping ? debugHooks.runGoal : RunGoal{};
     [[maybe_unused]] const std::uint8_t breakHooks =
-        ((sliceStatus & SLICE_ARMED) ? HOOK_SINGLE : 0) | (execTrapsArmed ? HOOK_EXEC : 0);
+        ((sliceStatus & SLICE_ARMED) ? HOOK_SINGLE : 0) | (debugHooks.execTrapsArmed ? HOOK_EXEC : 0);
     [[maybe_unused]] std::uint8_t before =
-        ((!halted || (stepping && runGoal.moved)) ? breakHooks : 0) | (record ? HOOK_RECORD : 0);
+        ((!halted || (stepping && debugHooks.runGoal.moved)) ? breakHooks : 0) | (record ? HOOK_RECORD : 0);
     [[maybe_unused]] const bool after = record || stepping;
     if constexpr (Checked) {
         watchedCount = 0;
-        if (watchTrapsArmed) markWatchedPages();
+        if (debugHooks.watchTrapsArmed) markWatchedPages();
     }
 
     do {
@@ -583,7 +585,7 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
                 pending &= static_cast<std::uint8_t>(~PEND_RESET);
                 r.i = 1;
                 r.b = 1;
-                r.pc = r.readWord(0xFFFC);
+                r.pc = r.readWord(VECTOR_RESET);
                 r.cyc += 6;
                 if constexpr (Checked) {
                     if (watchedCount && watchFired(r.regs(), interrupted)) {
@@ -597,13 +599,13 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
                 pending &= static_cast<std::uint8_t>(~PEND_NMI);
                 r.pushPc();
                 r.push(r.status());
-                r.enterInterrupt(0xFFFA);
+                r.enterInterrupt(VECTOR_NMI);
             } else if ((pending & PEND_IRQ) && !r.i) {
                 pending &= static_cast<std::uint8_t>(~PEND_IRQ);
                 r.pushPc();
                 r.b = 0;
                 r.push(r.status());
-                r.enterInterrupt(0xFFFE);
+                r.enterInterrupt(VECTOR_IRQ);
             }
             if constexpr (Checked) {
                 if (watchedCount && watchFired(r.regs(), interrupted)) {
@@ -615,11 +617,11 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
         if constexpr (Checked) {
             if (before) {
                 if ((before & HOOK_SINGLE) && r.pc == stopAt) [[unlikely]] {
-                    trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
+                    debugHooks.trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
                     sliceStatus |= SLICE_BREAK;
                     break;
                 }
-                if ((before & HOOK_EXEC) && (trapMap[r.pc] & TRAP_EXEC) && execTrapFired(r.regs()))
+                if ((before & HOOK_EXEC) && (debugHooks.trapMap[r.pc] & TRAP_EXEC) && execTrapFired(r.regs()))
                     [[unlikely]] {
                     sliceStatus |= SLICE_BREAK;
                     break;
@@ -627,7 +629,7 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
                 if (before & HOOK_RECORD) recordHistory(r);
             }
         } else if (armed && r.pc == stopAt) [[unlikely]] {
-            trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
+            debugHooks.trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
             sliceStatus |= SLICE_BREAK;
             break;
         }
@@ -646,8 +648,8 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
         if constexpr (Checked) {
             if (after) {
                 if (record) {
-                    if (++history.next == HISTORY_LENGTH) history.next = 0;
-                    if (history.count < HISTORY_LENGTH) ++history.count;
+                    if (++debugHooks.history.next == HISTORY_LENGTH) debugHooks.history.next = 0;
+                    if (debugHooks.history.count < HISTORY_LENGTH) ++debugHooks.history.count;
                 }
                 if (stepping) before |= breakHooks;
             }
@@ -663,7 +665,7 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
     } while (r.cyc - start <= budget);
 
     if constexpr (Checked) {
-        if (stepping && executed > 0) runGoal.moved = true;
+        if (stepping && executed > 0) debugHooks.runGoal.moved = true;
     }
     storeCore(r);
     lastOpcodeAddr = opcodeAddr;
@@ -673,7 +675,8 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
 
 // The plain loop unless the debugger has something armed, is recording or is stepping.
 int interpretSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
-    if (execTrapsArmed || watchTrapsArmed || history.on || (sliceStatus & SLICE_STEPPING)) [[unlikely]]
+    if (debugHooks.execTrapsArmed || debugHooks.watchTrapsArmed || debugHooks.history.on ||
+        (sliceStatus & SLICE_STEPPING)) [[unlikely]]
         return runLoop<true>(budget, sliceStatus);
     return runLoop<false>(budget, sliceStatus);
 }

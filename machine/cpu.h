@@ -1,4 +1,7 @@
-// The 6502 processor core: registers, interrupt requests, breakpoint and the execute loop.
+// The processor, an NMOS 6502 clocked at 1 MHz: its registers and flags, the reset, NMI and IRQ
+// requests, the breakpoint, and the loop that runs instructions for a budget of cycles. No device on
+// the board raises an interrupt; the window's commands do. Its vectors lie at the top of the monitor's
+// ROM, and its stack is page 0x01 of the RAM.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +23,11 @@ extern std::int32_t cycles;
 extern std::uint16_t lastOpcodeAddr;
 extern std::uint16_t breakpoint;
 extern std::uint8_t pendingInterrupts;
+
+// Where the processor finds its handlers, low byte first.
+constexpr std::uint16_t VECTOR_NMI = 0xFFFA;
+constexpr std::uint16_t VECTOR_RESET = 0xFFFC;
+constexpr std::uint16_t VECTOR_IRQ = 0xFFFE; // BRK's as well
 
 constexpr std::uint8_t PEND_RESET = 0x01;
 constexpr std::uint8_t PEND_NMI = 0x02;

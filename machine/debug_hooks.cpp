@@ -6,19 +6,7 @@
 
 namespace orv {
 
-TrapHit trapHit;
-RunGoal runGoal;
-HistoryRecord history;
-std::array<std::uint8_t, 65536> trapMap{};
-bool execTrapsArmed = false;
-bool watchTrapsArmed = false;
-
-namespace {
-
-std::vector<Trap> armed;
-std::vector<std::uint8_t> watchedPages;
-
-} // namespace
+DebugHooksRecord debugHooks;
 
 bool conditionHolds(const TrapCondition& condition, const TrapRegs& regs) {
     unsigned value = 0;
@@ -43,36 +31,38 @@ bool conditionHolds(const TrapCondition& condition, const TrapRegs& regs) {
 }
 
 void cpuSetTraps(const std::vector<Trap>& traps) {
-    armed = traps;
-    trapMap.fill(0);
+    debugHooks.armedTraps = traps;
+    debugHooks.trapMap.fill(0);
     for (std::uint8_t& flags : pageFlags) flags &= static_cast<std::uint8_t>(~PAGE_WATCH);
-    watchedPages.clear();
-    execTrapsArmed = watchTrapsArmed = false;
-    for (const Trap& trap : armed) {
-        for (unsigned address = trap.first; address <= trap.last; ++address) trapMap[address] |= trap.kinds;
-        execTrapsArmed |= (trap.kinds & TRAP_EXEC) != 0;
+    debugHooks.watchedPages.clear();
+    debugHooks.execTrapsArmed = debugHooks.watchTrapsArmed = false;
+    for (const Trap& trap : debugHooks.armedTraps) {
+        for (unsigned address = trap.first; address <= trap.last; ++address)
+            debugHooks.trapMap[address] |= trap.kinds;
+        debugHooks.execTrapsArmed |= (trap.kinds & TRAP_EXEC) != 0;
         if (!(trap.kinds & (TRAP_READ | TRAP_WRITE))) continue;
-        watchTrapsArmed = true;
+        debugHooks.watchTrapsArmed = true;
         for (unsigned page = trap.first >> 8; page <= (trap.last >> 8); ++page) {
-            if (std::find(watchedPages.begin(), watchedPages.end(), page) == watchedPages.end())
-                watchedPages.push_back(static_cast<std::uint8_t>(page));
+            if (std::find(debugHooks.watchedPages.begin(), debugHooks.watchedPages.end(), page) ==
+                debugHooks.watchedPages.end())
+                debugHooks.watchedPages.push_back(static_cast<std::uint8_t>(page));
         }
     }
     markWatchedPages();
 }
 
 const std::vector<Trap>& cpuTraps() {
-    return armed;
+    return debugHooks.armedTraps;
 }
 
 void markWatchedPages() {
-    for (std::uint8_t page : watchedPages) {
+    for (std::uint8_t page : debugHooks.watchedPages) {
         if (pageFlags[page] & (PAGE_RAM | PAGE_ROM)) pageFlags[page] |= PAGE_WATCH;
     }
 }
 
 const Trap* trapFiring(std::uint8_t kind, std::uint16_t address, const TrapRegs& regs) {
-    for (const Trap& trap : armed) {
+    for (const Trap& trap : debugHooks.armedTraps) {
         if ((trap.kinds & kind) && address >= trap.first && address <= trap.last &&
             conditionHolds(trap.condition, regs))
             return &trap;

@@ -56,7 +56,6 @@ struct TrapHit {
     std::uint16_t at = 0;      // the instruction that did it (for an interrupt entry: where it came)
     int id = TRAP_ID_SINGLE;
 };
-extern TrapHit trapHit;
 
 // Where a step over, step out or run to here stops, checked after each instruction of a slice given
 // SLICE_STEPPING.
@@ -72,7 +71,6 @@ struct RunGoal {
     // on one.
     bool moved = false;
 };
-extern RunGoal runGoal;
 
 // One executed instruction, as it stood before it ran.
 struct HistoryEntry {
@@ -89,12 +87,24 @@ struct HistoryRecord {
     std::size_t next = 0;           // where the next entry goes
     std::size_t count = 0;          // entries held, at most HISTORY_LENGTH
 };
-extern HistoryRecord history;
 
-// For the interpreter: bits per address of the armed traps, and whether any of each sort is armed.
-extern std::array<std::uint8_t, 65536> trapMap;
-extern bool execTrapsArmed;
-extern bool watchTrapsArmed;
+// All the hooks hold. A test starts afresh with `debugHooks = DebugHooksRecord{}`; cpuSetTraps({})
+// also takes PAGE_WATCH off pageFlags, where power-on does not come between.
+struct DebugHooksRecord {
+    // For the interpreter: bits per address of the armed traps, and whether any of each sort is armed.
+    // First in the record, so the checked loop indexes it at no offset.
+    std::array<std::uint8_t, 65536> trapMap{};
+    bool execTrapsArmed = false;
+    bool watchTrapsArmed = false;
+    std::vector<Trap> armedTraps;           // as cpuSetTraps got them
+    std::vector<std::uint8_t> watchedPages; // pages any watchpoint covers
+    TrapHit trapHit;                        // why the last SLICE_BREAK or SLICE_WATCH
+    RunGoal runGoal;                        // of the step under way
+    HistoryRecord history;
+};
+
+extern DebugHooksRecord debugHooks;
+
 // Puts PAGE_WATCH on the RAM and ROM pages a watchpoint covers; power-on rebuilds pageFlags, so every
 // slice that checks watchpoints calls it first. Other pages take the interpreter's slow path anyway.
 void markWatchedPages();

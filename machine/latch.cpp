@@ -4,10 +4,7 @@
 
 namespace orv {
 
-std::array<std::uint8_t, 8> digitSegments{};
-std::array<std::int32_t, 8> digitTick{};
-std::int32_t lastDigit = -1;
-std::int32_t displayTick = 0;
+LatchRecord latch;
 
 namespace {
 // A digit not refreshed for more than this many fade passes goes dark.
@@ -15,20 +12,20 @@ constexpr std::int32_t FADE_AGE = 2;
 } // namespace
 
 void latchDigit(std::uint8_t segments, int position) {
-    lastDigit = position;
-    digitTick[position] = displayTick;
-    const std::uint8_t old = digitSegments[position];
-    digitSegments[position] = segments;
+    latch.lastDigit = position;
+    latch.digitTick[position] = latch.displayTick;
+    const std::uint8_t old = latch.digitSegments[position];
+    latch.digitSegments[position] = segments;
     if (old != segments) repaintArea(AREA_LED);
 }
 
 void fadeDigits() {
-    ++displayTick;
+    ++latch.displayTick;
     bool changed = false;
     for (int position = 0; position < 8; ++position) {
-        if (position == lastDigit) continue;
-        if (digitTick[position] < displayTick - FADE_AGE && digitSegments[position] != 0) {
-            digitSegments[position] = 0;
+        if (position == latch.lastDigit) continue;
+        if (latch.digitTick[position] < latch.displayTick - FADE_AGE && latch.digitSegments[position] != 0) {
+            latch.digitSegments[position] = 0;
             changed = true;
         }
     }

@@ -1,6 +1,9 @@
-// The instruction set's shape in one table: mnemonic, addressing mode, length and cycles of each of
-// the 256 opcodes. The interpreter takes its cycle counts and opcode validity from here, the
-// disassembler everything else.
+// The instruction set of the NMOS 6502: the 151 documented opcodes, 56 mnemonics over 13 addressing
+// modes. The other 105 opcodes are invalid here; no undocumented opcode is emulated. Cycle counts are
+// the base counts: indexed reads pay nothing for crossing a page, a taken branch pays one more.
+//
+// One table holds the shape of all 256: mnemonic, addressing mode, length and cycles. The interpreter
+// takes its cycle counts and opcode validity from here, the disassembler everything else.
 #pragma once
 
 #include <array>

@@ -2,6 +2,7 @@
 
 #include "machine/bus.h"
 #include "machine/cpu.h"
+#include "machine/rio.h"
 #include "machine/trace.h"
 #include "tape/tape.h"
 
@@ -32,11 +33,10 @@ void fillRandom(std::uint8_t* buffer, std::size_t length) {
 void machinePowerOn() {
     trace("Power On\n");
     pageFlags.fill(PAGE_EMPTY);
-    for (int page = 0x00; page <= 0x03; ++page) pageFlags[page] = PAGE_RAM;
-    pageFlags[0xFE] = PAGE_ROM;
-    pageFlags[0xFF] = PAGE_ROM;
-    pageFlags[0x0E] = PAGE_RIO0;
-    pageFlags[0x0F] = PAGE_RIO1;
+    for (int page = RAM_FIRST_PAGE; page <= RAM_LAST_PAGE; ++page) pageFlags[page] = PAGE_RAM;
+    for (int page = ROM_FIRST_PAGE; page <= ROM_LAST_PAGE; ++page) pageFlags[page] = PAGE_ROM;
+    pageFlags[rioPage[0]] = PAGE_RIO0;
+    pageFlags[rioPage[1]] = PAGE_RIO1;
     for (int page = 0; page < 256; ++page) {
         if (pageFlags[page] == PAGE_RAM) fillRandom(memory.data() + page * 256, 256);
     }

@@ -1,4 +1,7 @@
-// Power-on of the machine and the pseudo-random source that fills RAM and registers.
+// Switching the board on. The RAM, the RIO chips' RAM and the processor's registers come up holding
+// whatever they happen to hold, for which a pseudo-random source stands in; the ROM keeps the monitor.
+// The processor does nothing useful until the reset key sends it through the reset vector. rioReset
+// (machine/rio.h) is the chips' half of power-on and follows machinePowerOn.
 #pragma once
 
 #include <cstddef>

@@ -10,8 +10,7 @@
 namespace orv {
 
 std::array<RioChip, 2> rio{};
-std::uint8_t keyColumn = 0;
-std::uint8_t keyRows = 0xFF;
+KeypadRecord keypad;
 std::int32_t rioWarningsLeft = 1;
 
 namespace {
@@ -34,22 +33,23 @@ std::uint8_t rioRead(std::uint16_t address) {
     const int index = page == rioPage[0] ? 0 : 1;
     RioChip& chip = rio[index];
     const std::uint8_t offset = static_cast<std::uint8_t>(address);
-    if (offset >= 0x80) return chip.ram[offset - 0x80];
+    if (offset >= RIO_RAM) return chip.ram[offset - RIO_RAM];
     switch (offset) {
-    case 0x20: {
+    case RIO_PORT_A: {
         std::uint8_t input = 0xFF;
         if (index == 0) {
-            if (keyColumn == (portALines(chip) & 0x07)) input = keyRows;
-            if (!(chip.ddrA & 0x80) && tapeInputBit(cycles) == 0) input &= 0x7F;
+            if (keypad.keyColumn == (portALines(chip) & PA_DIGIT)) input = keypad.keyRows;
+            if (!(chip.ddrA & PA_TAPE_IN) && tapeInputBit(cycles) == 0)
+                input &= static_cast<std::uint8_t>(~PA_TAPE_IN);
         }
         const std::uint8_t result =
             static_cast<std::uint8_t>((static_cast<std::uint8_t>(~chip.ddrA) | chip.outA) & input);
         chip.outA = result;
         return result;
     }
-    case 0x21: return chip.outB;
-    case 0x22: return chip.ddrA;
-    case 0x23: return chip.ddrB;
+    case RIO_PORT_B: return chip.outB;
+    case RIO_DDR_A: return chip.ddrA;
+    case RIO_DDR_B: return chip.ddrB;
     default: warnBadAddress(address); return page;
     }
 }
@@ -58,12 +58,12 @@ std::uint8_t rioPeek(std::uint16_t address) {
     const std::uint8_t page = static_cast<std::uint8_t>(address >> 8);
     const RioChip& chip = rio[page == rioPage[0] ? 0 : 1];
     const std::uint8_t offset = static_cast<std::uint8_t>(address);
-    if (offset >= 0x80) return chip.ram[offset - 0x80];
+    if (offset >= RIO_RAM) return chip.ram[offset - RIO_RAM];
     switch (offset) {
-    case 0x20: return chip.outA;
-    case 0x21: return chip.outB;
-    case 0x22: return chip.ddrA;
-    case 0x23: return chip.ddrB;
+    case RIO_PORT_A: return chip.outA;
+    case RIO_PORT_B: return chip.outB;
+    case RIO_DDR_A: return chip.ddrA;
+    case RIO_DDR_B: return chip.ddrB;
     default: return page;
     }
 }
@@ -73,22 +73,26 @@ void rioWrite(std::uint16_t address, std::uint8_t value) {
     const int index = page == rioPage[0] ? 0 : 1;
     RioChip& chip = rio[index];
     const std::uint8_t offset = static_cast<std::uint8_t>(address);
-    if (offset >= 0x80) {
-        chip.ram[offset - 0x80] = value;
+    if (offset >= RIO_RAM) {
+        chip.ram[offset - RIO_RAM] = value;
         return;
     }
     switch (offset) {
-    case 0x20: chip.outA = static_cast<std::uint8_t>((value & chip.ddrA) | (chip.outA & ~chip.ddrA)); break;
-    case 0x21: chip.outB = static_cast<std::uint8_t>((value & chip.ddrB) | (chip.outB & ~chip.ddrB)); break;
-    case 0x22: chip.ddrA = value; break;
-    case 0x23: chip.ddrB = value; break;
+    case RIO_PORT_A:
+        chip.outA = static_cast<std::uint8_t>((value & chip.ddrA) | (chip.outA & ~chip.ddrA));
+        break;
+    case RIO_PORT_B:
+        chip.outB = static_cast<std::uint8_t>((value & chip.ddrB) | (chip.outB & ~chip.ddrB));
+        break;
+    case RIO_DDR_A: chip.ddrA = value; break;
+    case RIO_DDR_B: chip.ddrB = value; break;
     default: warnBadAddress(address); return;
     }
-    if (index == 0 && offset == 0x20) {
+    if (index == 0 && offset == RIO_PORT_A) {
         const std::uint8_t lines = portALines(chip);
         // Every digit select latches, even an unchanged one: that refresh is what keeps the digit lit.
-        latchDigit(chip.outB, lines & 0x07);
-        if (chip.ddrA & 0x40) tapeOutputBit((lines >> 6) & 1, cycles);
+        latchDigit(chip.outB, lines & PA_DIGIT);
+        if (chip.ddrA & PA_TAPE_OUT) tapeOutputBit((lines & PA_TAPE_OUT) ? 1 : 0, cycles);
     }
 }
 
@@ -96,19 +100,19 @@ void rioReset() {
     for (RioChip& chip : rio) chip.ddrA = chip.ddrB = chip.outA = chip.outB = 0xFF;
     fillRandom(rio[0].ram.data(), rio[0].ram.size());
     fillRandom(rio[1].ram.data(), rio[1].ram.size());
-    latchDigit(rio[0].outB, rio[0].outA % 8);
+    latchDigit(rio[0].outB, rio[0].outA & PA_DIGIT);
 }
 
 void keyDown(int key) {
     if (key < 0 || key >= KEY_COUNT) return;
     const KeyInfo& k = keyTable[static_cast<std::size_t>(key)];
     rio[0].outA |= KEY_ROWS;
-    keyRows = static_cast<std::uint8_t>(~k.row);
-    keyColumn = k.column;
+    keypad.keyRows = static_cast<std::uint8_t>(~k.row);
+    keypad.keyColumn = k.column;
 }
 
 void keyUp() {
-    keyRows = 0xFF;
+    keypad.keyRows = 0xFF;
 }
 
 } // namespace orv

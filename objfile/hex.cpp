@@ -63,7 +63,7 @@ int parseLine(const std::string& name, long long lineNumber, const char* line, s
     for (int i = 0; i < count && !error; ++i) {
         const std::uint8_t value = readPair();
         if (error) break;
-        if (store) busWrite(address, value, 1);
+        if (store) busWrite(address, value, FORCE_ROM);
         ++stored;
         address = static_cast<std::uint16_t>(address + 1);
     }

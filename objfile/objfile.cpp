@@ -2,6 +2,7 @@
 
 #include "files/safe_file.h"
 #include "machine/bus.h"
+#include "machine/rio.h"
 #include "machine/text_format.h"
 #include "machine/trace.h"
 #include "objfile/hex.h"
@@ -162,7 +163,8 @@ int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16
             offset = 0;
         }
         if (page > 0xFF) break;
-        if ((pageFlags[page] == PAGE_RIO0 || pageFlags[page] == PAGE_RIO1) && offset < 0x80) offset = 0x80;
+        if ((pageFlags[page] == PAGE_RIO0 || pageFlags[page] == PAGE_RIO1) && offset < RIO_RAM)
+            offset = RIO_RAM;
         unsigned address = page * 256 + offset;
         if (address > end) break;
         const unsigned last = std::min(page * 256 + 0xFF, static_cast<unsigned>(end));

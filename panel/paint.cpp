@@ -112,8 +112,8 @@ void paintTapeIndicator(QPainter& p) {
     const int s = scale;
     const int left = 5, top = 5, right = 5 + 3 * s, bottom = 5 + 3 * s;
     const QBrush* colour;
-    if (tapeState & TAPE_RECORDING)
-        colour = (tapeState & TAPE_ACTIVE) ? &recordActiveBrush : &recordIdleBrush;
+    if (tape.tapeState & TAPE_RECORDING)
+        colour = (tape.tapeState & TAPE_ACTIVE) ? &recordActiveBrush : &recordIdleBrush;
     else
         colour = tapeActive(cycles) ? &playActiveBrush : &playIdleBrush;
     fill(p, *colour, left, top, right, bottom);
@@ -159,7 +159,7 @@ void paintBackground(QPainter& p) {
     light.lineTo(r - 3, b - 3);
     light.lineTo(r - 3, t + 2);
 
-    if (tapeState != 0) paintTapeIndicator(p);
+    if (tape.tapeState != 0) paintTapeIndicator(p);
 
     if (keys) {
         fill(p, whiteBrush, 0, DISPLAY_HEIGHT_UNITS * s, PANEL_WIDTH_UNITS * s + 1, s * panelHeightUnits + 1);
@@ -221,9 +221,9 @@ int paintPanel(QPainter& painter, const QRect& update) {
     }
     if (updateTop <= DISPLAY_HEIGHT_UNITS * s || paintedDigits[0] < 0) {
         for (int p = 0; p < 8; ++p) {
-            if (paintedDigits[p] != digitSegments[p]) {
+            if (paintedDigits[p] != latch.digitSegments[p]) {
                 paintDigit(painter, p);
-                paintedDigits[p] = digitSegments[p];
+                paintedDigits[p] = latch.digitSegments[p];
             }
         }
     }
@@ -237,7 +237,7 @@ QRect segmentRect(int position, int bit) {
 }
 
 void paintDigit(QPainter& painter, int position) {
-    const std::uint8_t pattern = digitSegments[position];
+    const std::uint8_t pattern = latch.digitSegments[position];
     // Unlit first, so lit segments cover their dark neighbours at the joints.
     for (int pass = 0; pass < 2; ++pass) {
         const bool lit = pass == 1;

@@ -32,24 +32,24 @@ std::int32_t cyclesAfter(std::int32_t base, std::uint32_t distance) {
 
 std::uint32_t bigEndian(std::int32_t at, int count) {
     std::uint32_t value = 0;
-    for (int i = 0; i < count; ++i) value = (value << 8) | tapeBuffer[static_cast<std::size_t>(at + i)];
+    for (int i = 0; i < count; ++i) value = (value << 8) | tape.tapeBuffer[static_cast<std::size_t>(at + i)];
     return value;
 }
 
 bool dataUsedUp() {
-    return tapeCursor > tapeLast && tapeBytesLeft <= 0;
+    return tape.tapeCursor > tape.tapeLast && tape.tapeBytesLeft <= 0;
 }
 
 void endTrack() {
-    trackEnded = 1;
+    tape.trackEnded = 1;
     trace("Tape track ended\n");
 }
 
 // Checks the first block; on success tapeCursor is left after the first note on's status.
 bool checkHead(std::int32_t size, std::string& message) {
-    const std::uint8_t* b = tapeBuffer.data();
-    std::int32_t n = tapeLast + 1;
-    const char* name = tapeFileName.c_str();
+    const std::uint8_t* b = tape.tapeBuffer.data();
+    std::int32_t n = tape.tapeLast + 1;
+    const char* name = tape.tapeFileName.c_str();
     if (n < MIN_HEAD || std::memcmp(b, "MThd", 4) != 0 || std::memcmp(b + 14, "MTrk", 4) != 0 ||
         bigEndian(4, 4) != 6) {
         message = formatText("Error: file '%s' is not a MIDI file", name);
@@ -83,16 +83,16 @@ bool checkHead(std::int32_t size, std::string& message) {
             formatText("Sorry: the file '%s' contains MIDI data ORV does not understand [at %d]", name, p);
         return false;
     }
-    tapeCursor = p + 2;
+    tape.tapeCursor = p + 2;
     return true;
 }
 
 void closePlayFile() {
-    std::fclose(playFile);
-    playFile = nullptr;
-    tapeCursor = 0;
-    tapeLast = -1;
-    tapeBytesLeft = 0;
+    std::fclose(tape.playFile);
+    tape.playFile = nullptr;
+    tape.tapeCursor = 0;
+    tape.tapeLast = -1;
+    tape.tapeBytesLeft = 0;
 }
 
 } // namespace
@@ -101,19 +101,19 @@ bool tapeStartPlaying(const std::string& fileName, std::string& message) {
     // Into a local first: a refused start leaves the running tape's file alone.
     std::FILE* file = tapeOpenFile(fileName, false, message);
     if (!file) return false;
-    playFile = file;
+    tape.playFile = file;
     long size = -1;
-    if (std::fseek(playFile, 0, SEEK_END) == 0) size = std::ftell(playFile);
+    if (std::fseek(tape.playFile, 0, SEEK_END) == 0) size = std::ftell(tape.playFile);
     if (size < 1 || size > MAX_FILE_SIZE) {
         message =
             formatText(size < 1 ? "Error: file '%s' empty or unknown length" : "Error: file '%s' too large",
-                       tapeFileName.c_str());
+                       tape.tapeFileName.c_str());
         closePlayFile();
         return false;
     }
-    tapeBytesLeft = static_cast<std::int32_t>(size);
-    if (std::fseek(playFile, 0, SEEK_SET) != 0) {
-        message = formatText("Error: cannot read file '%s'", tapeFileName.c_str());
+    tape.tapeBytesLeft = static_cast<std::int32_t>(size);
+    if (std::fseek(tape.playFile, 0, SEEK_SET) != 0) {
+        message = formatText("Error: cannot read file '%s'", tape.tapeFileName.c_str());
         closePlayFile();
         return false;
     }
@@ -121,13 +121,13 @@ bool tapeStartPlaying(const std::string& fileName, std::string& message) {
         closePlayFile();
         return false;
     }
-    tapeState |= TAPE_PLAYING | TAPE_WAITING;
-    trace("Tape Playing '%s' [%d]\n", tapeFileName.c_str(), static_cast<int>(size));
-    trackEnded = 0;
-    lastEdgeCycle = 0;
-    nextEdgeCycle = 0;
-    tapeClockStarted = 0;
-    wentLow = 0;
+    tape.tapeState |= TAPE_PLAYING | TAPE_WAITING;
+    trace("Tape Playing '%s' [%d]\n", tape.tapeFileName.c_str(), static_cast<int>(size));
+    tape.trackEnded = 0;
+    tape.lastEdgeCycle = 0;
+    tape.nextEdgeCycle = 0;
+    tape.tapeClockStarted = 0;
+    tape.wentLow = 0;
     tapeOpenOutput();
     // The leader: level 1, the first change due 2 s after the time line is anchored.
     tapeNextEvent();
@@ -135,28 +135,28 @@ bool tapeStartPlaying(const std::string& fileName, std::string& message) {
 }
 
 int tapeInputBit(std::int32_t atCycles) {
-    if (!(tapeState & TAPE_PLAYING)) return 1;
+    if (!(tape.tapeState & TAPE_PLAYING)) return 1;
     // The recording's time starts at the program's first read of the line, not at the command.
-    if (!tapeClockStarted) {
-        nextEdgeCycle = cyclesAfter(nextEdgeCycle, static_cast<std::uint32_t>(atCycles));
-        lastEdgeCycle = atCycles;
-        tapeClockStarted = 1;
+    if (!tape.tapeClockStarted) {
+        tape.nextEdgeCycle = cyclesAfter(tape.nextEdgeCycle, static_cast<std::uint32_t>(atCycles));
+        tape.lastEdgeCycle = atCycles;
+        tape.tapeClockStarted = 1;
     }
     // Every pass consumes file data, so a read that lags far behind still ends.
-    while (!trackEnded && cyclesBetween(nextEdgeCycle, atCycles) <= 0) tapeNextEvent();
-    if (trackEnded) return 1;
-    if (tapeLevel == 0) wentLow = 1;
-    return tapeLevel;
+    while (!tape.trackEnded && cyclesBetween(tape.nextEdgeCycle, atCycles) <= 0) tapeNextEvent();
+    if (tape.trackEnded) return 1;
+    if (tape.tapeLevel == 0) tape.wentLow = 1;
+    return tape.tapeLevel;
 }
 
 void tapeNextEvent() {
-    if (tapeClockStarted) tapeMidiSend(0x90, tapeNoteOf(tapeLevel), 0);
+    if (tape.tapeClockStarted) tapeMidiSend(0x90, tapeNoteOf(tape.tapeLevel), 0);
     std::uint8_t note = tapeNextByte();
     if (note != TAPE_NOTE_HIGH && note != TAPE_NOTE_LOW) {
         endTrack();
         return;
     }
-    tapeLevel = note == TAPE_NOTE_HIGH ? 1 : 0;
+    tape.tapeLevel = note == TAPE_NOTE_HIGH ? 1 : 0;
     if (!mute) tapeMidiSend(0x90, note, 127);
     tapeNextByte();
     // A delta cut short by the end of the data, or longer than any delta can be, ends the track.
@@ -171,37 +171,37 @@ void tapeNextEvent() {
         if (!(b & 0x80)) break;
     }
     if (ticks > MAX_EVENT_TICKS) ticks = MAX_EVENT_TICKS;
-    lastEdgeCycle = nextEdgeCycle;
-    nextEdgeCycle = cyclesAfter(nextEdgeCycle, ticks * TAPE_CYCLES_PER_TICK);
+    tape.lastEdgeCycle = tape.nextEdgeCycle;
+    tape.nextEdgeCycle = cyclesAfter(tape.nextEdgeCycle, ticks * TAPE_CYCLES_PER_TICK);
     for (int i = 0; i < 3; ++i) tapeNextByte();
 }
 
 std::uint8_t tapeNextByte() {
-    if (tapeCursor > tapeLast) {
-        if (tapeBytesLeft <= 0) return 0xFF;
+    if (tape.tapeCursor > tape.tapeLast) {
+        if (tape.tapeBytesLeft <= 0) return 0xFF;
         std::string failure;
         if (!tapeRefill(failure)) {
-            tapeMessage = failure;
-            tapeBytesLeft = 0;
+            tape.tapeMessage = failure;
+            tape.tapeBytesLeft = 0;
             return 0xFF;
         }
     }
-    return tapeBuffer[static_cast<std::size_t>(tapeCursor++)];
+    return tape.tapeBuffer[static_cast<std::size_t>(tape.tapeCursor++)];
 }
 
 bool tapeRefill(std::string& message) {
     message.clear();
-    std::int32_t count = std::min(tapeBytesLeft, TAPE_BUFFER_SIZE);
-    if (!playFile || count < 1 ||
-        std::fread(tapeBuffer.data(), 1, static_cast<std::size_t>(count), playFile) !=
+    std::int32_t count = std::min(tape.tapeBytesLeft, TAPE_BUFFER_SIZE);
+    if (!tape.playFile || count < 1 ||
+        std::fread(tape.tapeBuffer.data(), 1, static_cast<std::size_t>(count), tape.playFile) !=
             static_cast<std::size_t>(count)) {
-        message = formatText("Error: cannot read file '%s'", tapeFileName.c_str());
+        message = formatText("Error: cannot read file '%s'", tape.tapeFileName.c_str());
         return false;
     }
     trace("Tape read %d bytes\n", count);
-    tapeCursor = 0;
-    tapeLast = count - 1;
-    tapeBytesLeft -= count;
+    tape.tapeCursor = 0;
+    tape.tapeLast = count - 1;
+    tape.tapeBytesLeft -= count;
     return true;
 }
 

@@ -10,22 +10,7 @@
 
 namespace orv {
 
-std::uint8_t tapeState = 0;
-std::uint8_t tapeLevel = 1;
-std::int32_t lastEdgeCycle = 0;
-std::int32_t nextEdgeCycle = 0;
-std::uint8_t tapeClockStarted = 0;
-std::uint8_t trackEnded = 0;
-std::uint8_t wentLow = 0;
-std::array<std::uint8_t, TAPE_BUFFER_SIZE> tapeBuffer{};
-std::int32_t tapeCursor = 0;
-std::int32_t tapeLast = -1;
-std::int32_t tapeBytesLeft = 0;
-std::int32_t trackLength = 0;
-std::string tapeMessage;
-std::string tapeFileName;
-ReplacingFile recordFile;
-std::FILE* playFile = nullptr;
+TapeRecord tape;
 
 namespace {
 
@@ -40,7 +25,7 @@ constexpr std::uint8_t LEADER_TICKS[] = {0x81, 0x9C, 0x20};
 constexpr std::uint32_t ACTIVE_CYCLES = 500000;
 
 void put(std::uint8_t byte) {
-    tapeBuffer[static_cast<std::size_t>(tapeCursor++)] = byte;
+    tape.tapeBuffer[static_cast<std::size_t>(tape.tapeCursor++)] = byte;
 }
 
 void put(std::initializer_list<std::uint8_t> bytes) {
@@ -62,10 +47,10 @@ void putHead(const std::string& text) {
 }
 
 bool rewriteLength() {
-    std::uint32_t length = static_cast<std::uint32_t>(trackLength);
+    std::uint32_t length = static_cast<std::uint32_t>(tape.trackLength);
     std::uint8_t bytes[4] = {static_cast<std::uint8_t>(length >> 24), static_cast<std::uint8_t>(length >> 16),
                              static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)};
-    std::FILE* file = recordFile.file;
+    std::FILE* file = tape.recordFile.file;
     return std::fseek(file, 18, SEEK_SET) == 0 && std::fwrite(bytes, 1, 4, file) == 4 &&
            std::fflush(file) == 0;
 }
@@ -75,11 +60,11 @@ bool rewriteLength() {
 std::FILE* tapeOpenFile(const std::string& fileName, bool writing, std::string& message) {
     message.clear();
     // The window offers Record and Play only while idle; a second file would orphan the running one.
-    if (tapeState != 0) {
+    if (tape.tapeState != 0) {
         message = "Error: a tape is already running";
         return nullptr;
     }
-    tapeMessage.clear();
+    tape.tapeMessage.clear();
     // The user picked a name in a folder: the limit and the messages are about that name.
     const std::string bare = bareName(fileName);
     if (!nameFits(bare, message)) return nullptr;
@@ -87,17 +72,17 @@ std::FILE* tapeOpenFile(const std::string& fileName, bool writing, std::string& 
         message = "Error: no filename given";
         return nullptr;
     }
-    tapeFileName = bare;
-    addDefaultExtension(tapeFileName, "mid");
-    const std::string path = fileName.substr(0, fileName.size() - bare.size()) + tapeFileName;
+    tape.tapeFileName = bare;
+    addDefaultExtension(tape.tapeFileName, "mid");
+    const std::string path = fileName.substr(0, fileName.size() - bare.size()) + tape.tapeFileName;
     FileRefusal why = FileRefusal::None;
     std::FILE* file = nullptr;
     if (writing) {
-        if (replacingOpen(recordFile, path, why)) file = recordFile.file;
+        if (replacingOpen(tape.recordFile, path, why)) file = tape.recordFile.file;
     } else {
         file = openForReading(path, why);
     }
-    if (!file) message = formatText("Error: file '%s' could not be opened", tapeFileName.c_str());
+    if (!file) message = formatText("Error: file '%s' could not be opened", tape.tapeFileName.c_str());
     return file;
 }
 
@@ -113,14 +98,14 @@ bool tapeMidiOpen() {
 
 bool tapeOpenOutput() {
     if (!tapeMidiOpen()) return false;
-    tapeState |= TAPE_MIDI_OPEN;
+    tape.tapeState |= TAPE_MIDI_OPEN;
     tapeMidiSend(0xB0, 7, 48);
     tapeMidiSend(0xC0, 80, 0);
     return true;
 }
 
 void tapeMidiSend(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
-    if (!(tapeState & TAPE_MIDI_OPEN)) return;
+    if (!(tape.tapeState & TAPE_MIDI_OPEN)) return;
     int rc = midiSend(status, data1, data2);
     if (rc != 0) traceAlways("midiOutShortMsg rc=%d\n", rc);
 }
@@ -128,24 +113,24 @@ void tapeMidiSend(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
 void tapeMidiClose() {
     trace("midiClose\n");
     midiClose();
-    tapeState &= static_cast<std::uint8_t>(~TAPE_MIDI_OPEN);
+    tape.tapeState &= static_cast<std::uint8_t>(~TAPE_MIDI_OPEN);
 }
 
 bool tapeStartRecording(const std::string& text, const std::string& fileName, std::string& message) {
     if (!tapeOpenFile(fileName, true, message)) return false;
     trace("Tape Record\n");
-    tapeState |= TAPE_RECORDING | TAPE_WAITING;
-    trackLength = -TAPE_CHUNK_HEADERS;
-    tapeCursor = 0;
+    tape.tapeState |= TAPE_RECORDING | TAPE_WAITING;
+    tape.trackLength = -TAPE_CHUNK_HEADERS;
+    tape.tapeCursor = 0;
     putHead(text);
-    tapeLevel = 1;
-    lastEdgeCycle = 0;
-    tapeClockStarted = 0;
-    trackEnded = 0;
-    wentLow = 0;
+    tape.tapeLevel = 1;
+    tape.lastEdgeCycle = 0;
+    tape.tapeClockStarted = 0;
+    tape.trackEnded = 0;
+    tape.wentLow = 0;
     if (!tapeFlush(message)) {
         // No head, no tape: the stop that follows drops the new file.
-        tapeMessage = message;
+        tape.tapeMessage = message;
         return false;
     }
     if (tapeOpenOutput() && !mute) tapeMidiSend(0x90, TAPE_NOTE_HIGH, 127);
@@ -154,32 +139,32 @@ bool tapeStartRecording(const std::string& text, const std::string& fileName, st
 
 void tapeOutputBit(int level, std::int32_t atCycles) {
     std::uint8_t newLevel = level ? 1 : 0;
-    if (!(tapeState & TAPE_RECORDING) || newLevel == tapeLevel) return;
-    std::uint8_t oldNote = tapeNoteOf(tapeLevel);
+    if (!(tape.tapeState & TAPE_RECORDING) || newLevel == tape.tapeLevel) return;
+    std::uint8_t oldNote = tapeNoteOf(tape.tapeLevel);
     std::uint8_t newNote = tapeNoteOf(newLevel);
-    if (tapeClockStarted) tapeMidiSend(0x90, oldNote, 0);
-    tapeLevel = newLevel;
-    if (newLevel == 0) wentLow = 1;
+    if (tape.tapeClockStarted) tapeMidiSend(0x90, oldNote, 0);
+    tape.tapeLevel = newLevel;
+    if (newLevel == 0) tape.wentLow = 1;
     if (!mute) tapeMidiSend(0x90, newNote, 127);
 
     // The first change follows the leader directly. A clock that went back gives no negative gap;
     // the difference is taken modulo 2^32 so the count may wrap.
     std::uint32_t gap = 0;
-    if (tapeClockStarted) {
+    if (tape.tapeClockStarted) {
         auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(atCycles) -
-                                                 static_cast<std::uint32_t>(lastEdgeCycle));
+                                                 static_cast<std::uint32_t>(tape.lastEdgeCycle));
         if (elapsed > 0) gap = static_cast<std::uint32_t>(elapsed);
     }
-    lastEdgeCycle = atCycles;
-    tapeClockStarted = 1;
+    tape.lastEdgeCycle = atCycles;
+    tape.tapeClockStarted = 1;
     if (gap > MAX_GAP_CYCLES) gap = MAX_GAP_CYCLES;
     std::uint32_t ticks = (gap + TAPE_CYCLES_PER_TICK / 2) / TAPE_CYCLES_PER_TICK;
 
-    if (tapeCursor >= FLUSH_BEFORE_CHANGE) {
+    if (tape.tapeCursor >= FLUSH_BEFORE_CHANGE) {
         // A lost block spoils the recording: the program stops it on its next tick and the old tape
         // stays as it was.
         std::string failure;
-        if (!tapeFlush(failure)) tapeMessage = failure;
+        if (!tapeFlush(failure)) tape.tapeMessage = failure;
     }
     if (ticks >= 128) put(static_cast<std::uint8_t>((ticks >> 7) | 0x80));
     put(static_cast<std::uint8_t>(ticks & 0x7F));
@@ -188,80 +173,82 @@ void tapeOutputBit(int level, std::int32_t atCycles) {
 
 bool tapeFlush(std::string& message) {
     message.clear();
-    auto count = static_cast<std::size_t>(tapeCursor);
-    tapeCursor = 0;
+    auto count = static_cast<std::size_t>(tape.tapeCursor);
+    tape.tapeCursor = 0;
     // Flushed at once so a full disk shows up here and not only at close.
-    std::FILE* file = recordFile.file;
-    bool written = file && std::fwrite(tapeBuffer.data(), 1, count, file) == count && std::fflush(file) == 0;
+    std::FILE* file = tape.recordFile.file;
+    bool written =
+        file && std::fwrite(tape.tapeBuffer.data(), 1, count, file) == count && std::fflush(file) == 0;
     if (!written) {
-        message = formatText("Error: file '%s' could not be written", tapeFileName.c_str());
+        message = formatText("Error: file '%s' could not be written", tape.tapeFileName.c_str());
         return false;
     }
-    trackLength = static_cast<std::int32_t>(static_cast<std::uint32_t>(trackLength) + count);
+    tape.trackLength = static_cast<std::int32_t>(static_cast<std::uint32_t>(tape.trackLength) + count);
     trace("Tape write %d bytes\n", static_cast<int>(count));
     return true;
 }
 
 void tapeStop(std::string& message) {
     message.clear();
-    if (tapeState == 0) return;
-    if (tapeState & TAPE_MIDI_OPEN) tapeMidiClose();
+    if (tape.tapeState == 0) return;
+    if (tape.tapeState & TAPE_MIDI_OPEN) tapeMidiClose();
     bool complete = false;
-    if (!tapeMessage.empty()) {
-        message = tapeMessage;
-    } else if (tapeState & TAPE_RECORDING) {
+    if (!tape.tapeMessage.empty()) {
+        message = tape.tapeMessage;
+    } else if (tape.tapeState & TAPE_RECORDING) {
         // A block lost before the trailer must not be hidden by a later block that was written.
         std::string failure;
-        if (tapeCursor >= FLUSH_BEFORE_TRAILER) tapeFlush(failure);
-        put({LEADER_TICKS[0], LEADER_TICKS[1], LEADER_TICKS[2], tapeNoteOf(tapeLevel), 0x00});
+        if (tape.tapeCursor >= FLUSH_BEFORE_TRAILER) tapeFlush(failure);
+        put({LEADER_TICKS[0], LEADER_TICKS[1], LEADER_TICKS[2], tapeNoteOf(tape.tapeLevel), 0x00});
         put({0x00, 0xFF, 0x2F, 0x00});
         tapeFlush(message);
         if (message.empty()) message = failure;
         if (!rewriteLength())
-            message = formatText("Error: file '%s' could not be rewritten", tapeFileName.c_str());
+            message = formatText("Error: file '%s' could not be rewritten", tape.tapeFileName.c_str());
         complete = message.empty();
-        if (complete && !tapeClockStarted)
-            message = formatText("Warning: no data recorded in '%s'", tapeFileName.c_str());
+        if (complete && !tape.tapeClockStarted)
+            message = formatText("Warning: no data recorded in '%s'", tape.tapeFileName.c_str());
     }
     trace("Tape Stop\n");
-    lastEdgeCycle = 0;
-    tapeClockStarted = 0;
-    tapeLevel = 1;
-    if (playFile) {
-        std::fclose(playFile);
-        playFile = nullptr;
+    tape.lastEdgeCycle = 0;
+    tape.tapeClockStarted = 0;
+    tape.tapeLevel = 1;
+    if (tape.playFile) {
+        std::fclose(tape.playFile);
+        tape.playFile = nullptr;
     }
-    if (recordFile.file) {
+    if (tape.recordFile.file) {
         // Only a finished recording replaces the old tape; any failure leaves that as it was.
         if (!complete)
-            replacingDiscard(recordFile);
-        else if (!replacingCommit(recordFile))
-            message = formatText("Error: file '%s' could not be written", tapeFileName.c_str());
+            replacingDiscard(tape.recordFile);
+        else if (!replacingCommit(tape.recordFile))
+            message = formatText("Error: file '%s' could not be written", tape.tapeFileName.c_str());
     }
-    tapeCursor = 0;
-    tapeLast = -1;
-    tapeBytesLeft = 0;
-    tapeMessage.clear();
-    tapeState = 0;
+    tape.tapeCursor = 0;
+    tape.tapeLast = -1;
+    tape.tapeBytesLeft = 0;
+    tape.tapeMessage.clear();
+    tape.tapeState = 0;
 }
 
 bool tapeActive(std::int32_t atCycles) {
-    if (tapeState == 0 || !wentLow || trackEnded) return false;
+    if (tape.tapeState == 0 || !tape.wentLow || tape.trackEnded) return false;
     // Modulo 2^32: a clock that went back reads as a long silence.
-    std::uint32_t since = static_cast<std::uint32_t>(atCycles) - static_cast<std::uint32_t>(lastEdgeCycle);
+    std::uint32_t since =
+        static_cast<std::uint32_t>(atCycles) - static_cast<std::uint32_t>(tape.lastEdgeCycle);
     return since < ACTIVE_CYCLES;
 }
 
 void tapeClockMoved(std::int32_t from, std::int32_t to) {
     // Before the clock starts the stamps are no counts yet: playing keeps the leader's length there.
-    if (tapeState == 0 || !tapeClockStarted) return;
+    if (tape.tapeState == 0 || !tape.tapeClockStarted) return;
     const std::uint32_t by = static_cast<std::uint32_t>(to) - static_cast<std::uint32_t>(from);
-    lastEdgeCycle = static_cast<std::int32_t>(static_cast<std::uint32_t>(lastEdgeCycle) + by);
-    nextEdgeCycle = static_cast<std::int32_t>(static_cast<std::uint32_t>(nextEdgeCycle) + by);
+    tape.lastEdgeCycle = static_cast<std::int32_t>(static_cast<std::uint32_t>(tape.lastEdgeCycle) + by);
+    tape.nextEdgeCycle = static_cast<std::int32_t>(static_cast<std::uint32_t>(tape.nextEdgeCycle) + by);
 }
 
 void tapeSilence() {
-    if (tapeState != 0) tapeMidiSend(0x90, tapeNoteOf(tapeLevel), 0);
+    if (tape.tapeState != 0) tapeMidiSend(0x90, tapeNoteOf(tape.tapeLevel), 0);
 }
 
 } // namespace orv

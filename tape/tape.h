@@ -26,40 +26,48 @@ constexpr int TAPE_BUFFER_SIZE = 4000;
 // Machine cycles per tick: at the default tempo one tick lasts 100 us, and the board runs at 1 MHz.
 constexpr int TAPE_CYCLES_PER_TICK = 100;
 
-// 0 = idle. Owned here; the housekeeping tick moves the activity bits.
-extern std::uint8_t tapeState;
-// Level of the tape signal, 0 or 1; 1 while idle.
-extern std::uint8_t tapeLevel;
-// Cycle count of the last recorded level change, or of the event now sounding. Meaningful only
-// once tapeClockStarted is set.
-extern std::int32_t lastEdgeCycle;
-// Playing: cycle count at which the next level change falls due.
-extern std::int32_t nextEdgeCycle;
-// Recording: a level change has been recorded. Playing: the time line has been anchored at the
-// first read of the input line. A separate flag because any cycle count, 0 included, is a valid time.
-extern std::uint8_t tapeClockStarted;
-// Playing: no further level change in the file.
-extern std::uint8_t trackEnded;
-// The level has been 0 at least once since this tape started.
-extern std::uint8_t wentLow;
-extern std::array<std::uint8_t, TAPE_BUFFER_SIZE> tapeBuffer;
-// Index of the next byte to write (recording) or to read (playing).
-extern std::int32_t tapeCursor;
-// Playing: index of the last valid byte of the block (-1 when none).
-extern std::int32_t tapeLast;
-// Playing: bytes of the file not yet read into the buffer.
-extern std::int32_t tapeBytesLeft;
-// Recording: bytes written so far minus 22, the track chunk's data length once the file is complete.
-extern std::int32_t trackLength;
-// A failure while the machine ran, kept for tapeStop to report; empty = none. A recording with a
-// failure is stopped by the program as soon as it notices.
-extern std::string tapeMessage;
-// The bare name of the file as opened, default extension added; messages name it.
-extern std::string tapeFileName;
-// The recording: a new file beside the tape it replaces, put in its place only by a stop that finished
-// it. Until then the old tape is untouched.
-extern ReplacingFile recordFile;
-extern std::FILE* playFile;
+// Everything the tape holds between calls, in one record: a test starts afresh with
+// `tape = TapeRecord{}` (after tapeStop, which closes the files).
+struct TapeRecord {
+    // 0 = idle. The housekeeping tick moves the activity bits.
+    std::uint8_t tapeState = 0;
+    // Level of the tape signal, 0 or 1; 1 while idle.
+    std::uint8_t tapeLevel = 1;
+    // Cycle count of the last recorded level change, or of the event now sounding. Meaningful only
+    // once tapeClockStarted is set.
+    std::int32_t lastEdgeCycle = 0;
+    // Playing: cycle count at which the next level change falls due.
+    std::int32_t nextEdgeCycle = 0;
+    // Recording: a level change has been recorded. Playing: the time line has been anchored at the
+    // first read of the input line. A separate flag because any cycle count, 0 included, is a valid
+    // time.
+    std::uint8_t tapeClockStarted = 0;
+    // Playing: no further level change in the file.
+    std::uint8_t trackEnded = 0;
+    // The level has been 0 at least once since this tape started.
+    std::uint8_t wentLow = 0;
+    std::array<std::uint8_t, TAPE_BUFFER_SIZE> tapeBuffer{};
+    // Index of the next byte to write (recording) or to read (playing).
+    std::int32_t tapeCursor = 0;
+    // Playing: index of the last valid byte of the block (-1 when none).
+    std::int32_t tapeLast = -1;
+    // Playing: bytes of the file not yet read into the buffer.
+    std::int32_t tapeBytesLeft = 0;
+    // Recording: bytes written so far minus 22, the track chunk's data length once the file is
+    // complete.
+    std::int32_t trackLength = 0;
+    // A failure while the machine ran, kept for tapeStop to report; empty = none. A recording with a
+    // failure is stopped by the program as soon as it notices.
+    std::string tapeMessage;
+    // The bare name of the file as opened, default extension added; messages name it.
+    std::string tapeFileName;
+    // The recording: a new file beside the tape it replaces, put in its place only by a stop that
+    // finished it. Until then the old tape is untouched.
+    ReplacingFile recordFile;
+    std::FILE* playFile = nullptr;
+};
+
+extern TapeRecord tape;
 
 // Creates the file and starts recording. Returns true with message empty on success.
 bool tapeStartRecording(const std::string& text, const std::string& fileName, std::string& message);

@@ -32,7 +32,7 @@ bool retryAfter(const char* caption, const std::string& message) {
 
 bool recordTapeCommand() {
     // The menu offers Record only while no tape runs; a late command has nothing to do.
-    if (tapeState != 0) return false;
+    if (tape.tapeState != 0) return false;
     for (;;) {
         ChosenFile chosen;
         if (!chooseMidiFile(true, "Start Recording...", chosen)) return false;
@@ -44,7 +44,7 @@ bool recordTapeCommand() {
             tapeStopDue = 0;
             return true;
         }
-        if (tapeState != 0) {
+        if (tape.tapeState != 0) {
             // The head could not be written: a file without it is no tape, whatever follows. Closed
             // at once, so neither a retry nor a later Tape Stop finishes it as if it were sound.
             std::string ignored;
@@ -55,7 +55,7 @@ bool recordTapeCommand() {
 }
 
 void playTapeCommand() {
-    if (tapeState != 0) return;
+    if (tape.tapeState != 0) return;
     for (;;) {
         ChosenFile chosen;
         if (!chooseMidiFile(false, "Play MIDI file...", chosen)) return;
@@ -73,7 +73,7 @@ void playTapeCommand() {
 
 void stopFailedRecording() {
     // The new file is spoilt: the user hears of it now, not at a Tape Stop that may come much later.
-    if ((tapeState & TAPE_RECORDING) && !tapeMessage.empty()) postCommand(CMD_TAPE_STOP);
+    if ((tape.tapeState & TAPE_RECORDING) && !tape.tapeMessage.empty()) postCommand(CMD_TAPE_STOP);
 }
 
 } // namespace orv

@@ -98,7 +98,7 @@ TEST_F(WatchTest, StopsAfterTheInstructionThatMadeTheAccess) {
         EXPECT_EQ(runFor(40), stops ? SLICE_WATCH : 0);
         EXPECT_EQ(cpu.pc, end);
         if (stops) {
-            EXPECT_EQ(stopReason(trapHit), std::string(t.reason) + " at $0200");
+            EXPECT_EQ(stopReason(debugHooks.trapHit), std::string(t.reason) + " at $0200");
         }
     }
 }
@@ -125,7 +125,7 @@ TEST_F(WatchTest, InterruptsStopAfterTheirEntry) {
         add(RW, t.watched, t.watched);
         pendingInterrupts = t.request;
         EXPECT_EQ(runFor(100), SLICE_WATCH);
-        EXPECT_EQ(stopReason(trapHit), t.reason);
+        EXPECT_EQ(stopReason(debugHooks.trapHit), t.reason);
         EXPECT_EQ(cpu.pc, t.pc);
         EXPECT_EQ(cpu.x, 1); // the handler has not run
     }
@@ -163,7 +163,7 @@ TEST_F(BreakTest, StopsBeforeTheInstructionWhenItsConditionHolds) {
         EXPECT_EQ(cpu.pc, t.pc);
         EXPECT_EQ(cpu.x, t.x);
         if (stops) {
-            EXPECT_EQ(stopReason(trapHit), t.reason);
+            EXPECT_EQ(stopReason(debugHooks.trapHit), t.reason);
         }
     }
 
@@ -204,7 +204,7 @@ TEST_F(BreakTest, ListsEditsAndArmsOnlyTheEnabledOnes) {
     EXPECT_FALSE(breakpointList()[2].enabled);
 
     EXPECT_EQ(cpuTraps().size(), 2u);
-    EXPECT_EQ(trapMap[0x00F9], 0);
+    EXPECT_EQ(debugHooks.trapMap[0x00F9], 0);
     EXPECT_EQ(pageFlags[0x03], PAGE_RAM | PAGE_WATCH);
     EXPECT_EQ(pageFlags[0x00], PAGE_RAM);
     breakpointRemoveAll();

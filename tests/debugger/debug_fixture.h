@@ -19,10 +19,9 @@ class DebugFixture : public CpuFixture {
         CpuFixture::TearDown();
     }
     static void clear() {
-        breakpointRemoveAll();
+        breakpointRemoveAll(); // the debugger's list, and PAGE_WATCH off the watched pages
         stepCancel();
-        historySwitch(false);
-        trapHit = {};
+        debugHooks = DebugHooksRecord{};
         debug = 0;
     }
 

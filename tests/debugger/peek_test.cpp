@@ -14,12 +14,13 @@ namespace {
 // Everything a read of a RIO page may change: the chips, the keypad, the warning, the tape and the
 // display.
 std::vector<int> deviceState() {
-    std::vector<int> state{keyColumn, keyRows, rioWarningsLeft, tapeState, tapeClockStarted, tapeCursor};
+    std::vector<int> state{keypad.keyColumn, keypad.keyRows,        rioWarningsLeft,
+                           tape.tapeState,   tape.tapeClockStarted, tape.tapeCursor};
     for (const RioChip& chip : rio) {
         state.insert(state.end(), {chip.ddrA, chip.ddrB, chip.outA, chip.outB});
         state.insert(state.end(), chip.ram.begin(), chip.ram.end());
     }
-    state.insert(state.end(), digitSegments.begin(), digitSegments.end());
+    state.insert(state.end(), latch.digitSegments.begin(), latch.digitSegments.end());
     return state;
 }
 
@@ -63,7 +64,7 @@ TEST_F(PeekTest, ShowsMemoryWithoutTouchingAnyDevice) {
     EXPECT_EQ(rioWarningsLeft, 0);
     busRead(0x0E20);
     EXPECT_EQ(rio[0].outA, 0xF1);
-    EXPECT_EQ(tapeClockStarted, 1);
+    EXPECT_EQ(tape.tapeClockStarted, 1);
     rioWarningsLeft = savedWarnings;
     keyUp();
 }

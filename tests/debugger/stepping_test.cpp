@@ -90,7 +90,7 @@ TEST_F(SteppingTest, ACallThatNeverReturnsEndsAtTheLimit) {
     EXPECT_GE(static_cast<std::uint32_t>(cycles) - before, 10'000u);
     EXPECT_LT(static_cast<std::uint32_t>(cycles) - before, 10'010u);
     EXPECT_EQ(cpu.pc, 0x0240);
-    EXPECT_EQ(runGoal.kind, GOAL_NONE);
+    EXPECT_EQ(debugHooks.runGoal.kind, GOAL_NONE);
 }
 
 TEST_F(SteppingTest, AnInterruptInsideTheCallIsStepOverToo) {
@@ -115,7 +115,7 @@ TEST_F(SteppingTest, BreakpointsAndWatchpointsStopARun) {
     add(PointKind::Exec, 0x0252, 0x0252, "Y = $10");
     EXPECT_EQ(finish(StepKind::Over), StepState::Stopped);
     EXPECT_EQ(stepStatus() & SLICE_BREAK, SLICE_BREAK);
-    EXPECT_EQ(stopReason(trapHit), "Breakpoint at $0252");
+    EXPECT_EQ(stopReason(debugHooks.trapHit), "Breakpoint at $0252");
     EXPECT_EQ(cpu.y, 0x10);
     breakpointRemoveAll();
 
@@ -134,7 +134,7 @@ TEST_F(SteppingTest, BreakpointsAndWatchpointsStopARun) {
     add(PointKind::Write, 0x01FF, 0x01FF);
     EXPECT_EQ(finish(StepKind::Over), StepState::Stopped);
     EXPECT_EQ(stepStatus() & SLICE_WATCH, SLICE_WATCH);
-    EXPECT_EQ(stopReason(trapHit), "Write to $01FF at $0200");
+    EXPECT_EQ(stopReason(debugHooks.trapHit), "Write to $01FF at $0200");
     EXPECT_EQ(cpu.pc, 0x0250);
 }
 

@@ -43,13 +43,13 @@ constexpr double BIT_TIME = 3320.0;
 void expectWord(int first, std::uint16_t value) {
     for (int i = 0; i < 4; ++i) {
         const int nibble = (value >> (12 - 4 * i)) & 0x0F;
-        EXPECT_EQ(digitSegments[first + i], hexPattern[nibble]) << "digit " << first + i;
+        EXPECT_EQ(latch.digitSegments[first + i], hexPattern[nibble]) << "digit " << first + i;
     }
 }
 
 void expectByte(int first, std::uint8_t value) {
-    EXPECT_EQ(digitSegments[first], hexPattern[value >> 4]) << "digit " << first;
-    EXPECT_EQ(digitSegments[first + 1], hexPattern[value & 0x0F]) << "digit " << first + 1;
+    EXPECT_EQ(latch.digitSegments[first], hexPattern[value >> 4]) << "digit " << first;
+    EXPECT_EQ(latch.digitSegments[first + 1], hexPattern[value & 0x0F]) << "digit " << first + 1;
 }
 
 class MonitorTest : public ::testing::Test {
@@ -109,7 +109,7 @@ class MonitorTest : public ::testing::Test {
 };
 
 TEST_F(MonitorTest, AfterResetEveryDigitShowsOnlyItsPoint) {
-    for (int d = 0; d < 8; ++d) EXPECT_EQ(digitSegments[d], 0x80) << "digit " << d;
+    for (int d = 0; d < 8; ++d) EXPECT_EQ(latch.digitSegments[d], 0x80) << "digit " << d;
     EXPECT_EQ(cpu.sp & 0xF0, 0xF0);
     EXPECT_EQ(rio[0].ddrB, 0xFF);
     EXPECT_EQ(memory[0x0E], 0xFF);
@@ -120,13 +120,13 @@ TEST_F(MonitorTest, MemoryCommandShowsAndChangesBytes) {
     poke(0x0200, {0x5A, 0xC3});
     poke(0x0000, {0x34, 0x12});
     ASSERT_TRUE(boardType("m"));
-    EXPECT_EQ(digitSegments[0], 0xF7);
+    EXPECT_EQ(latch.digitSegments[0], 0xF7);
     expectWord(1, 0x1234);
     // Each digit shifts into the address from the right.
     ASSERT_TRUE(boardType("02"));
     expectWord(1, 0x3402);
-    EXPECT_EQ(digitSegments[6], 0);
-    EXPECT_EQ(digitSegments[7], 0);
+    EXPECT_EQ(latch.digitSegments[6], 0);
+    EXPECT_EQ(latch.digitSegments[7], 0);
     ASSERT_TRUE(boardType("00"));
     expectWord(1, 0x0200);
     EXPECT_EQ(memory[0x00] | memory[0x01] << 8, 0x0200);
@@ -222,11 +222,11 @@ TEST_F(MonitorTest, BreakpointShowsRegistersAndResumes) {
     ASSERT_TRUE(boardType("p0306l"));
     EXPECT_EQ(memory[0x0306], 0x00);
     EXPECT_EQ(memory[0x18], 0xEE);
-    EXPECT_EQ(digitSegments[0], 0xF3);
+    EXPECT_EQ(latch.digitSegments[0], 0xF3);
     expectByte(6, 0x00);
 
     ASSERT_TRUE(boardType("g0300"));
-    EXPECT_EQ(digitSegments[0], 0xF5);
+    EXPECT_EQ(latch.digitSegments[0], 0xF5);
     expectWord(1, 0x0300);
     ASSERT_TRUE(boardType("m"));
     // The program ran up to the BRK: A, X, Y and the pushed status (break bit set).
@@ -307,7 +307,7 @@ std::vector<std::uint8_t> values(const std::vector<TapeByte>& bytes) {
 // Types "s", the start, a function key, the end, and watches the last function key's tape block.
 std::vector<test::TapeEdge> storeBlock(const char* start, const char* end) {
     EXPECT_TRUE(boardType(std::string("s") + start + "m"));
-    EXPECT_EQ(digitSegments[0], 0x08);
+    EXPECT_EQ(latch.digitSegments[0], 0x08);
     EXPECT_TRUE(boardType(end));
     keyDown(keyWithLegend("m"));
     auto edges = test::boardRunWatchingTape(BOARD_TICK);
@@ -322,7 +322,7 @@ TEST_F(MonitorTest, StoreWritesHeaderAndBytesWithTheirBitTiming) {
     const auto bytes = decodeTape(edges);
     EXPECT_EQ(values(bytes), (std::vector<std::uint8_t>{0x02, 0x03, 0x02, 0x00, 0x55, 0x00, 0xFF}));
     EXPECT_EQ(rio[0].ddrA, 0x07) << "back in the command loop's scan";
-    EXPECT_EQ(digitSegments[0], 0x08) << "the display is not cleared";
+    EXPECT_EQ(latch.digitSegments[0], 0x08) << "the display is not cleared";
     expectWord(1, 0x0203);
 
     // 0x55: ten level changes one bit apart, from the start bit's fall to the stop bit's rise.
@@ -367,7 +367,7 @@ TEST_F(MonitorTest, LoadReadsARecordedBlockBackWhereItCameFrom) {
     for (std::uint16_t a = 0; a < 5; ++a) EXPECT_EQ(memory[0x0200 + a], stored[a]) << a;
     EXPECT_EQ(memory[0x06] | memory[0x07] << 8, 0x0205);
     EXPECT_EQ(memory[0x08] | memory[0x09] << 8, 0x0205);
-    for (int d = 0; d < 8; ++d) EXPECT_EQ(digitSegments[d], 0x80) << "digit " << d;
+    for (int d = 0; d < 8; ++d) EXPECT_EQ(latch.digitSegments[d], 0x80) << "digit " << d;
 }
 
 // Between store and load the board is switched off and on: the cycle counter starts again from 0 and
@@ -389,9 +389,9 @@ TEST_F(MonitorTest, StoredBytesComeBackAfterPowerOffAndOn) {
 
     EXPECT_EQ(rio[0].ddrA, 0x07) << "the load has not returned to the command loop";
     for (std::uint16_t i = 0; i < 3; ++i) EXPECT_EQ(memory[0x0200 + i], stored[i]) << "byte " << i;
-    EXPECT_EQ(trackEnded, 0) << "the trailer still sounds";
+    EXPECT_EQ(tape.trackEnded, 0) << "the trailer still sounds";
     boardRun(2000000);
-    EXPECT_EQ(trackEnded, 1);
+    EXPECT_EQ(tape.trackEnded, 1);
     EXPECT_FALSE(tapeActive(cycles));
     EXPECT_EQ(std::filesystem::file_size(file), size) << "playing changed the file";
 }

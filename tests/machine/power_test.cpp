@@ -66,8 +66,8 @@ TEST(PowerTest, DrawsInOrderAndKeepsRomAndBit5) {
     breakpoint = 0x1234;
     pendingInterrupts = PEND_RESET | PEND_IRQ;
     cycles = 99999;
-    keyColumn = 5;
-    keyRows = 0xEF;
+    keypad.keyColumn = 5;
+    keypad.keyRows = 0xEF;
     const std::int32_t warnings = rioWarningsLeft;
 
     // RAM 0x0000-0x03FF, pc high and low, a, x, y, sp, seven flags; then RIO 0's RAM and RIO 1's.
@@ -97,8 +97,8 @@ TEST(PowerTest, DrawsInOrderAndKeepsRomAndBit5) {
     EXPECT_EQ(busRead(0x0400), 0x04);
     EXPECT_EQ(memory[0x0400], 0x77) << "only RAM pages are filled";
     EXPECT_EQ(memory[0x0E80], 0x66) << "only RAM pages are filled";
-    EXPECT_EQ(keyColumn, 5);
-    EXPECT_EQ(keyRows, 0xEF);
+    EXPECT_EQ(keypad.keyColumn, 5);
+    EXPECT_EQ(keypad.keyRows, 0xEF);
     EXPECT_EQ(rioWarningsLeft, warnings);
 
     rioReset();

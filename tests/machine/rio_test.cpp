@@ -26,8 +26,7 @@ class RioTest : public ::testing::Test {
         test::boardClearDisplay();
         machinePowerOn();
         rioReset();
-        keyUp();
-        keyColumn = 0;
+        keypad = KeypadRecord{};
         test::clearHostRecord();
         savedWarnings = rioWarningsLeft;
         savedDiag = diag;
@@ -46,9 +45,9 @@ TEST_F(RioTest, ResetSetsRegistersAndLatchesDigitSeven) {
             EXPECT_EQ(busRead(static_cast<std::uint16_t>(base + offset)), 0xFF) << std::hex << base + offset;
         }
     }
-    EXPECT_EQ(digitSegments[7], 0xFF);
-    EXPECT_EQ(lastDigit, 7);
-    for (int d = 0; d < 7; ++d) EXPECT_EQ(digitSegments[d], 0) << d;
+    EXPECT_EQ(latch.digitSegments[7], 0xFF);
+    EXPECT_EQ(latch.lastDigit, 7);
+    for (int d = 0; d < 7; ++d) EXPECT_EQ(latch.digitSegments[d], 0) << d;
 }
 
 TEST_F(RioTest, RegistersOfBothChips) {
@@ -137,40 +136,40 @@ TEST_F(RioTest, OnlyOneWarningIsEverPrinted) {
 TEST_F(RioTest, PortAWriteLatchesTheSelectedDigit) {
     busWrite(0x0E22, 0x07, 0);
     busWrite(0x0E21, 0x5B, 0);
-    EXPECT_EQ(digitSegments[3], 0) << "a port B write alone shows nothing";
+    EXPECT_EQ(latch.digitSegments[3], 0) << "a port B write alone shows nothing";
     busWrite(0x0E20, 0x03, 0);
-    EXPECT_EQ(digitSegments[3], 0x5B);
-    EXPECT_EQ(lastDigit, 3);
+    EXPECT_EQ(latch.digitSegments[3], 0x5B);
+    EXPECT_EQ(latch.lastDigit, 3);
     busWrite(0x0E21, 0x06, 0);
     busWrite(0x0E20, 0x0B, 0); // only bits 0-2 select
-    EXPECT_EQ(digitSegments[3], 0x06);
+    EXPECT_EQ(latch.digitSegments[3], 0x06);
     EXPECT_EQ(test::repaintCount[AREA_LED], 2);
 
     // The whole outB goes to the latch, whatever ddrB says.
     busWrite(0x0E21, 0x80, 0);
     busWrite(0x0E23, 0x00, 0);
     busWrite(0x0E20, 0x05, 0);
-    EXPECT_EQ(digitSegments[5], 0x80);
+    EXPECT_EQ(latch.digitSegments[5], 0x80);
 
     // Every write latches, even of an unchanged pattern: the digit's age is refreshed.
     fadeDigits();
     fadeDigits();
     const int repaints = test::repaintCount[AREA_LED];
     busWrite(0x0E20, 0x05, 0);
-    EXPECT_EQ(digitTick[5], displayTick);
+    EXPECT_EQ(latch.digitTick[5], latch.displayTick);
     EXPECT_EQ(test::repaintCount[AREA_LED], repaints);
 
     // Input lines select as 1.
     busWrite(0x0E22, 0x00, 0);
     busWrite(0x0E20, 0x00, 0);
-    EXPECT_EQ(lastDigit, 7);
-    EXPECT_EQ(digitSegments[7], 0x80);
+    EXPECT_EQ(latch.lastDigit, 7);
+    EXPECT_EQ(latch.digitSegments[7], 0x80);
 
     // RIO 1's port A and RIO 0's RAM latch nothing.
-    lastDigit = -1;
+    latch.lastDigit = -1;
     busWrite(0x0F20, 0x01, 0);
     busWrite(0x0EA0, 0x01, 0);
-    EXPECT_EQ(lastDigit, -1);
+    EXPECT_EQ(latch.lastDigit, -1);
 }
 
 TEST_F(RioTest, KeypadExamples) {
@@ -219,7 +218,7 @@ TEST_F(RioTest, EveryKeyPullsItsRowInItsColumnOnly) {
             }
         }
         keyUp();
-        EXPECT_EQ(keyColumn, k.column);
+        EXPECT_EQ(keypad.keyColumn, k.column);
         busWrite(0x0E20, k.column, 0);
         EXPECT_EQ(busRead(0x0E20) & 0x38, 0x38) << "released key " << key;
     }
@@ -259,14 +258,14 @@ TEST_F(RioTest, CassetteLinesReachTheTapeOnlyInTheirDirection) {
     busWrite(0x0E22, 0x47, 0);
     cycles = 5000;
     busWrite(0x0E20, 0x00, 0);
-    EXPECT_EQ(tapeLevel, 0);
+    EXPECT_EQ(tape.tapeLevel, 0);
     busWrite(0x0E22, 0x07, 0); // line 6 as an input floats high, but drives nothing
     busWrite(0x0E20, 0x00, 0);
-    EXPECT_EQ(tapeLevel, 0);
+    EXPECT_EQ(tape.tapeLevel, 0);
     busWrite(0x0E22, 0x47, 0);
     cycles = 5400;
     busWrite(0x0E20, 0x40, 0);
-    EXPECT_EQ(tapeLevel, 1);
+    EXPECT_EQ(tape.tapeLevel, 1);
     tapeStop(message);
     ASSERT_EQ(message, "");
 
@@ -291,8 +290,8 @@ TEST_F(RioTest, KeyDownSetsRowBitsOfOutA) {
     busWrite(0x0E20, 0x00, 0);
     keyDown(20);
     EXPECT_EQ(rio[0].outA, 0x38);
-    EXPECT_EQ(keyRows, 0xEF);
-    EXPECT_EQ(keyColumn, 4);
+    EXPECT_EQ(keypad.keyRows, 0xEF);
+    EXPECT_EQ(keypad.keyColumn, 4);
 }
 
 } // namespace

@@ -55,7 +55,7 @@ class FileNamesTest : public ::testing::Test {
     void TearDown() override {
         test::boxAnswers.clear();
         std::string ignored;
-        if (tapeState != 0) tapeStop(ignored);
+        if (tape.tapeState != 0) tapeStop(ignored);
     }
     QString inFolder(const QString& name) const { return QDir(folder.path()).filePath(name); }
 
@@ -102,7 +102,7 @@ TEST_F(FileNamesTest, ResultBoxesNameTheBareFileAndNothingButFilesIsOpened) {
         EXPECT_EQ(c.command == CMD_LOAD ? currFileObj : currFileMid, chosen.fileName().toStdString());
     }
     EXPECT_EQ(busRead(0x0320), 0x55);
-    EXPECT_EQ(tapeState, 0);
+    EXPECT_EQ(tape.tapeState, 0);
 }
 
 // The names of the files in the folder that were opened, from the watch's events so far.

@@ -46,7 +46,8 @@ class PaintRecorder : public QObject {
 // The key the emulated keypad has down, from its row and column lines; -1 for none.
 int keyOnKeypad() {
     for (int id = 0; id < KEY_COUNT; ++id)
-        if (keyTable[id].row && keyRows == (0xFF & ~keyTable[id].row) && keyColumn == keyTable[id].column)
+        if (keyTable[id].row && keypad.keyRows == (0xFF & ~keyTable[id].row) &&
+            keypad.keyColumn == keyTable[id].column)
             return id;
     return -1;
 }

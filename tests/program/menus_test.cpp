@@ -67,7 +67,7 @@ class MenusTest : public ::testing::Test {
     void SetUp() override {
         haltRunning();
         settle(5);
-        tapeState = 0;
+        tape.tapeState = 0;
         mute = 0;
         debug = 0;
         keys = 1;
@@ -75,7 +75,7 @@ class MenusTest : public ::testing::Test {
     }
     void TearDown() override {
         halted = true;
-        tapeState = 0;
+        tape.tapeState = 0;
         mute = 0;
         if (!menu) onCommand(CMD_MENU);
         if (popupMenu) popupMenu->close();
@@ -101,7 +101,7 @@ TEST_F(MenusTest, ActionAndTapeItemsFollowTheRunState) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.halted << " " << int(c.tape));
         halted = c.halted;
-        tapeState = c.tape;
+        tape.tapeState = c.tape;
         QMenu* file = openBarMenu(MENU_FILE);
         QMenu* action = openBarMenu(MENU_ACTION);
         showPopupMenu(QPoint(5, 5));

@@ -39,17 +39,17 @@ QRgb at(const QImage& image, int x, int y) {
 class PaintTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        savedDigits = digitSegments;
+        savedDigits = latch.digitSegments;
         keys = 1;
         debug = 0;
-        tapeState = 0;
-        digitSegments.fill(0);
+        tape.tapeState = 0;
+        latch.digitSegments.fill(0);
     }
     void TearDown() override {
-        digitSegments = savedDigits;
+        latch.digitSegments = savedDigits;
         keys = 1;
         debug = 0;
-        tapeState = 0;
+        tape.tapeState = 0;
         halted = true;
         debugMode = DEBUG_IDLE;
         diag = 0;
@@ -67,7 +67,7 @@ class PaintTest : public ::testing::Test {
 TEST_F(PaintTest, TopSegmentAtScaleFiveHasCutCornersAndAHighlight) {
     relayout(500);
     ASSERT_EQ(scale, 5);
-    digitSegments[0] = 0x01;
+    latch.digitSegments[0] = 0x01;
     const QImage image = grabPanel();
     for (int y = 15; y < 20; ++y) {
         for (int x = 35; x < 70; ++x) {
@@ -92,7 +92,7 @@ TEST_F(PaintTest, TopSegmentAtScaleFiveHasCutCornersAndAHighlight) {
 TEST_F(PaintTest, ScaleTwoDrawsPlainRectangles) {
     relayout(200);
     ASSERT_EQ(scale, 2);
-    digitSegments[0] = 0xFF;
+    latch.digitSegments[0] = 0xFF;
     const QImage image = grabPanel();
     for (int y = 6; y < 8; ++y)
         for (int x = 14; x < 28; ++x) EXPECT_EQ(at(image, x, y), BODY) << x << "," << y;
@@ -107,7 +107,7 @@ TEST_F(PaintTest, ScaleTwoDrawsPlainRectangles) {
 TEST_F(PaintTest, ScaleThreeHasOnePixelHighlightsAndCutCorners) {
     relayout(300);
     ASSERT_EQ(scale, 3);
-    digitSegments[0] = 0xFF;
+    latch.digitSegments[0] = 0xFF;
     const QImage image = grabPanel();
     // Segment b, (39, 9) to (42, 27): highlight column 40 from row 12 to 23.
     for (int y = 12; y < 24; ++y) EXPECT_EQ(at(image, 40, y), HIGHLIGHT) << y;
@@ -163,7 +163,7 @@ TEST_F(PaintTest, EveryPatternBitLightsItsSegmentInEveryDigit) {
     const int s = scale;
     for (std::uint8_t pattern :
          {std::uint8_t{0xFF}, std::uint8_t{0x00}, std::uint8_t{0x80}, std::uint8_t{0x3F}}) {
-        digitSegments.fill(pattern);
+        latch.digitSegments.fill(pattern);
         const QImage image = grabPanel();
         for (int p = 0; p < 8; ++p) {
             for (int bit = 0; bit < 8; ++bit) {
@@ -183,8 +183,8 @@ TEST_F(PaintTest, EveryPatternBitLightsItsSegmentInEveryDigit) {
 TEST_F(PaintTest, DigitZeroIsLeftmostAtSevenUnits) {
     relayout(400);
     const int s = scale;
-    digitSegments[0] = 0xFF;
-    digitSegments[7] = 0xFF;
+    latch.digitSegments[0] = 0xFF;
+    latch.digitSegments[7] = 0xFF;
     const QImage image = grabPanel();
     EXPECT_EQ(at(image, 7 * s, 5 * s), BODY);
     EXPECT_EQ(at(image, 7 * s - 1, 5 * s), BACKGROUND);
@@ -244,7 +244,7 @@ TEST_F(PaintTest, TapeIndicatorShowsTheTapeState) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(int(c.state));
-        tapeState = c.state;
+        tape.tapeState = c.state;
         const QImage image = grabPanel();
         // The square (5, 5) to (20, 20), framed, with corner lines to the raised centre (8, 8) to (17, 17).
         EXPECT_EQ(at(image, 12, 12), c.colour);
@@ -254,7 +254,7 @@ TEST_F(PaintTest, TapeIndicatorShowsTheTapeState) {
             EXPECT_EQ(at(image, x, y), BLACK) << x << "," << y;
         EXPECT_EQ(at(image, 20, 12), BACKGROUND);
     }
-    tapeState = 0;
+    tape.tapeState = 0;
     EXPECT_EQ(at(grabPanel(), 12, 12), BACKGROUND);
 }
 
@@ -331,7 +331,7 @@ TEST_F(PaintTest, FetchAddressIsBlankUntilSomethingRan) {
 
 TEST_F(PaintTest, RepaintOfTheLedAreaDrawsOnlyChangedDigits) {
     relayout(400);
-    for (int p = 0; p < 8; ++p) digitSegments[p] = static_cast<std::uint8_t>(0x11 * p);
+    for (int p = 0; p < 8; ++p) latch.digitSegments[p] = static_cast<std::uint8_t>(0x11 * p);
     QImage image(400, 360, QImage::Format_RGB32);
     paintInto(image, image.rect());
 
@@ -340,7 +340,7 @@ TEST_F(PaintTest, RepaintOfTheLedAreaDrawsOnlyChangedDigits) {
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) ASSERT_EQ(at(image, x, y), MARKER) << x << "," << y;
 
-    digitSegments[3] = 0xFF;
+    latch.digitSegments[3] = 0xFF;
     paintInto(image, ledArea);
     EXPECT_EQ(paintedDigits[3], 0xFF);
     const QRect digit3(40 * 4, 3 * 4, 9 * 4, 11 * 4);

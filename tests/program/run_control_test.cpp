@@ -257,19 +257,19 @@ TEST_F(RunControlTest, HousekeepingFollowsTapeActivityAndStopsAFinishedTape) {
     CommandRecorder recorder(CommandRecorder::PASS_ON);
     tapeStopDue = 0;
     // No tape runs, so the tape reports no activity: an active recording has just ended.
-    tapeState = TAPE_RECORDING | TAPE_ACTIVE;
+    tape.tapeState = TAPE_RECORDING | TAPE_ACTIVE;
     housekeepingTick();
-    EXPECT_EQ(tapeState, TAPE_RECORDING | TAPE_ENDED);
+    EXPECT_EQ(tape.tapeState, TAPE_RECORDING | TAPE_ENDED);
     EXPECT_EQ(tapeStopDue, uiTick + 10);
     for (int i = 0; i < 10; ++i) housekeepingTick();
     EXPECT_NE(tapeStopDue, 0);
     housekeepingTick();
     EXPECT_EQ(tapeStopDue, 0);
     // A waiting recording stays waiting while the tape is quiet.
-    tapeState = TAPE_RECORDING | TAPE_WAITING;
+    tape.tapeState = TAPE_RECORDING | TAPE_WAITING;
     housekeepingTick();
-    EXPECT_EQ(tapeState, TAPE_RECORDING | TAPE_WAITING);
-    tapeState = 0;
+    EXPECT_EQ(tape.tapeState, TAPE_RECORDING | TAPE_WAITING);
+    tape.tapeState = 0;
     settle(20);
     EXPECT_EQ(std::count(recorder.commands.begin(), recorder.commands.end(), CMD_TAPE_STOP), 1);
 }

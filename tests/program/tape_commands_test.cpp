@@ -134,7 +134,7 @@ class TapeCommandsTest : public ::testing::Test {
     }
     std::string path(const QString& name) const { return QDir(folder.path()).filePath(name).toStdString(); }
     // The tape's state without the device bit, which depends on the machine's MIDI ports.
-    static int tapeFlags() { return tapeState & ~TAPE_MIDI_OPEN; }
+    static int tapeFlags() { return tape.tapeState & ~TAPE_MIDI_OPEN; }
 
     QTemporaryDir folder;
     FileDialogDriver dialogs;
@@ -165,7 +165,7 @@ TEST_F(TapeCommandsTest, RecordAsksForAFileRemembersItAndStartsRecording) {
     EXPECT_EQ(dialogs.seen.size(), 1u);
 
     onCommand(CMD_TAPE_STOP);
-    EXPECT_EQ(tapeState, 0);
+    EXPECT_EQ(tape.tapeState, 0);
     ASSERT_EQ(test::boxes.size(), 1u);
     EXPECT_EQ(test::boxes[0].title, "MIDI file message");
     EXPECT_EQ(test::boxes[0].text.toStdString(), "Warning: no data recorded in 'first.mid'");
@@ -180,7 +180,7 @@ TEST_F(TapeCommandsTest, RecordAsksForAFileRemembersItAndStartsRecording) {
     ASSERT_EQ(dialogs.seen.size(), 2u);
     EXPECT_EQ(dialogs.seen[1].folder, folder.path());
     EXPECT_EQ(dialogs.seen[1].offered, "first.mid");
-    EXPECT_EQ(tapeState, 0);
+    EXPECT_EQ(tape.tapeState, 0);
     EXPECT_EQ(test::boxes.size(), 1u);
 }
 
@@ -252,7 +252,7 @@ TEST_F(TapeCommandsTest, AFailedStartShowsWhyAndRetryAsksAgain) {
         EXPECT_EQ(test::boxes[0].text.toStdString(), "Error: file 'notes.txt' is not a MIDI file");
         EXPECT_EQ(test::boxes[0].buttons, QMessageBox::Retry | QMessageBox::Cancel);
         EXPECT_EQ(dialogs.seen.size(), 2u);
-        EXPECT_EQ(tapeState, 0);
+        EXPECT_EQ(tape.tapeState, 0);
     }
     {
         SCOPED_TRACE("play: Cancel ends the command");
@@ -263,7 +263,7 @@ TEST_F(TapeCommandsTest, AFailedStartShowsWhyAndRetryAsksAgain) {
         playTapeCommand();
         EXPECT_EQ(test::boxes.size(), 1u);
         EXPECT_EQ(dialogs.seen.size(), 1u);
-        EXPECT_EQ(tapeState, 0);
+        EXPECT_EQ(tape.tapeState, 0);
     }
 }
 
@@ -281,7 +281,7 @@ TEST_F(TapeCommandsTest, ARecordingWhoseHeadCannotBeWrittenIsNotLeftRunning) {
     ASSERT_EQ(test::boxes.size(), 1u);
     EXPECT_EQ(test::boxes[0].title, "Error starting recording");
     EXPECT_EQ(test::boxes[0].text.toStdString(), "Error: file 'full.mid' could not be written");
-    EXPECT_EQ(tapeState, 0);
+    EXPECT_EQ(tape.tapeState, 0);
     EXPECT_EQ(readBytes(path("full.mid")),
               (Bytes{'t', 'h', 'e', ' ', 'o', 'l', 'd', ' ', 't', 'a', 'p', 'e', '\n'}));
 }
@@ -314,7 +314,7 @@ TEST_F(TapeCommandsTest, AFinishedRecordingStopsByItselfHalfASecondLater) {
     ASSERT_TRUE(settleUntil(
         [&] {
             if (tapeFlags() != states.back()) states.push_back(tapeFlags());
-            return tapeState == 0;
+            return tape.tapeState == 0;
         },
         20000));
     EXPECT_EQ(states, (std::vector<int>{TAPE_RECORDING | TAPE_WAITING, TAPE_RECORDING | TAPE_ACTIVE,
@@ -330,11 +330,11 @@ TEST_F(TapeCommandsTest, AStopDueFromAnEarlierTapeLeavesTheNextOneRunning) {
     std::string message;
     ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, path("earlier.mid"), message)) << message;
     // The earlier tape went quiet and is due to stop, but the user stops it first.
-    tapeState = (tapeState & ~TAPE_WAITING) | TAPE_ENDED;
+    tape.tapeState = (tape.tapeState & ~TAPE_WAITING) | TAPE_ENDED;
     tapeStopDue = uiTick + TAPE_STOP_DELAY;
     const std::int32_t earlierDue = tapeStopDue;
     onCommand(CMD_TAPE_STOP);
-    ASSERT_EQ(tapeState, 0);
+    ASSERT_EQ(tape.tapeState, 0);
 
     dialogs.names = {"next"};
     ASSERT_TRUE(recordTapeCommand());
@@ -351,7 +351,7 @@ TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
     tapeOutputBit(1, cycles + 3320);
     onCommand(CMD_EXIT);
     ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 10000));
-    EXPECT_EQ(tapeState, 0);
+    EXPECT_EQ(tape.tapeState, 0);
     const Bytes file = readBytes(path("exit.mid"));
     EXPECT_EQ(file.size(), 57u + 2 * 6 + 9);
     expectComplete(file);
@@ -405,12 +405,12 @@ TEST_F(TapeCommandsTest, ARecordingOnAFullDiskStopsAtOnceAndKeepsTheOldTape) {
         std::string at;
         ~Unmount() { umount2(at.c_str(), MNT_DETACH); }
     } unmount{disk};
-    const std::string tape = disk + "/tape.mid";
+    const std::string tapeFile = disk + "/tape.mid";
     const Bytes old = {'t', 'h', 'e', ' ', 'o', 'l', 'd', ' ', 't', 'a', 'p', 'e', '\n'};
-    std::ofstream(tape, std::ios::binary).write(reinterpret_cast<const char*>(old.data()), old.size());
+    std::ofstream(tapeFile, std::ios::binary).write(reinterpret_cast<const char*>(old.data()), old.size());
 
     std::string message;
-    ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, tape, message)) << message;
+    ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, tapeFile, message)) << message;
     {
         // The rest of the disk taken by something else.
         std::ofstream filler(disk + "/filler", std::ios::binary);
@@ -421,14 +421,14 @@ TEST_F(TapeCommandsTest, ARecordingOnAFullDiskStopsAtOnceAndKeepsTheOldTape) {
     // Level changes for several blocks: the disk has no room past the page the new file already has.
     auto now = static_cast<std::uint32_t>(cycles);
     for (int k = 0; k < 2000; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, static_cast<std::int32_t>(now));
-    ASSERT_FALSE(tapeMessage.empty());
+    ASSERT_FALSE(tape.tapeMessage.empty());
 
-    ASSERT_TRUE(settleUntil([] { return tapeState == 0 && !test::boxes.empty(); }, 10000));
+    ASSERT_TRUE(settleUntil([] { return tape.tapeState == 0 && !test::boxes.empty(); }, 10000));
     ASSERT_EQ(test::boxes.size(), 1u);
     EXPECT_EQ(test::boxes[0].title, "MIDI file message");
     EXPECT_EQ(test::boxes[0].text.toStdString(), "Error: file 'tape.mid' could not be written");
     EXPECT_EQ(test::boxes[0].icon, QMessageBox::Critical);
-    EXPECT_EQ(readBytes(tape), old);
+    EXPECT_EQ(readBytes(tapeFile), old);
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(disk))
         names.push_back(entry.path().filename());

@@ -97,10 +97,7 @@ void boardReset() {
 }
 
 void boardClearDisplay() {
-    digitSegments.fill(0);
-    digitTick.fill(0);
-    lastDigit = -1;
-    displayTick = 0;
+    latch = LatchRecord{};
 }
 
 std::uint8_t boardRun(std::int64_t count) {

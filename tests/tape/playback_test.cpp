@@ -53,7 +53,7 @@ TEST_F(PlayTest, OnePulseFollowsTheFirstRead) {
     const std::int32_t anchors[] = {123456, std::numeric_limits<std::int32_t>::max() - 3000000, -1000000, 0};
     for (std::int32_t t0 : anchors) {
         ASSERT_EQ(play(pulseFile()), "");
-        EXPECT_EQ(tapeState, TAPE_PLAYING | TAPE_WAITING | TAPE_MIDI_OPEN);
+        EXPECT_EQ(tape.tapeState, TAPE_PLAYING | TAPE_WAITING | TAPE_MIDI_OPEN);
         const struct {
             std::uint32_t offset;
             int level;
@@ -68,18 +68,18 @@ TEST_F(PlayTest, OnePulseFollowsTheFirstRead) {
             EXPECT_EQ(tapeInputBit(at(t0, r.offset)), r.level) << t0 << " + " << r.offset;
             EXPECT_EQ(tapeActive(at(t0, r.offset)), r.active) << t0 << " + " << r.offset;
         }
-        EXPECT_EQ(trackEnded, 1);
+        EXPECT_EQ(tape.trackEnded, 1);
         std::string message;
         tapeStop(message);
         EXPECT_EQ(message, "");
-        EXPECT_EQ(playFile, nullptr);
+        EXPECT_EQ(tape.playFile, nullptr);
     }
 }
 
 TEST_F(PlayTest, ATapeNeverReadNeverMoves) {
     ASSERT_EQ(play(pulseFile()), "");
     for (std::int32_t now : {0, 3000000, 90000000}) EXPECT_FALSE(tapeActive(now));
-    EXPECT_EQ(trackEnded, 0);
+    EXPECT_EQ(tape.trackEnded, 0);
     EXPECT_EQ(tapeInputBit(90000000), 1);
     EXPECT_EQ(tapeInputBit(91999999), 1);
     EXPECT_EQ(tapeInputBit(92000000), 0);
@@ -90,7 +90,7 @@ TEST_F(PlayTest, ARareReadTakesOnlyTheLastLevel) {
     EXPECT_EQ(tapeInputBit(1000), 1);
     EXPECT_EQ(tapeInputBit(2001200), 0); // leader and the delta-0 change passed in one read
     EXPECT_EQ(tapeInputBit(50000000), 1);
-    EXPECT_EQ(trackEnded, 1);
+    EXPECT_EQ(tape.trackEnded, 1);
 }
 
 TEST_F(PlayTest, Refusals) {
@@ -141,8 +141,8 @@ TEST_F(PlayTest, Refusals) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(play(c.bytes), formatText(c.message.c_str(), "p.mid", c.offset)) << c.what;
-        EXPECT_EQ(tapeState, 0) << c.what;
-        EXPECT_EQ(playFile, nullptr) << c.what;
+        EXPECT_EQ(tape.tapeState, 0) << c.what;
+        EXPECT_EQ(tape.playFile, nullptr) << c.what;
     }
     EXPECT_EQ(test::midiOpenCount, 0);
 
@@ -153,7 +153,7 @@ TEST_F(PlayTest, Refusals) {
     EXPECT_EQ(message, "Error: no filename given");
     EXPECT_FALSE(tapeStartPlaying(std::string(300, 'x'), message));
     EXPECT_EQ(message, "Error: filename too long (300)");
-    EXPECT_EQ(tapeState, 0);
+    EXPECT_EQ(tape.tapeState, 0);
 
     // The reader counts the bytes left in 31 bits: a larger file is refused as such (sparse here).
     const struct {
@@ -169,7 +169,7 @@ TEST_F(PlayTest, Refusals) {
         std::filesystem::resize_file(path("p.mid"), s.size);
         EXPECT_FALSE(tapeStartPlaying(path("p.mid"), message));
         EXPECT_EQ(message, s.message) << s.size;
-        EXPECT_EQ(playFile, nullptr);
+        EXPECT_EQ(tape.playFile, nullptr);
     }
 }
 
@@ -179,11 +179,11 @@ TEST_F(PlayTest, HeadEventsInAnyOrderAndTheDefaultExtension) {
     test::writeBytes(path("song.mid"), file);
     std::string message;
     ASSERT_TRUE(tapeStartPlaying(path("song"), message)) << message;
-    EXPECT_EQ(tapeFileName, "song.mid");
+    EXPECT_EQ(tape.tapeFileName, "song.mid");
     EXPECT_EQ(tapeInputBit(10), 1);
-    EXPECT_EQ(trackEnded, 0);
+    EXPECT_EQ(tape.trackEnded, 0);
     EXPECT_EQ(tapeInputBit(2000010), 1);
-    EXPECT_EQ(trackEnded, 1);
+    EXPECT_EQ(tape.trackEnded, 1);
     EXPECT_FALSE(tapeStartPlaying(path("song"), message));
     EXPECT_EQ(message, "Error: a tape is already running");
 }
@@ -218,11 +218,11 @@ TEST_F(PlayTest, RecordingPlaysBackAtItsTimes) {
         ASSERT_EQ(tapeInputBit(at(t0, change)), level) << k;
     }
     std::uint32_t end = 2000000 + played.back() + 2000000;
-    EXPECT_EQ(trackEnded, 0);
+    EXPECT_EQ(tape.trackEnded, 0);
     tapeInputBit(at(t0, end - 1));
-    EXPECT_EQ(trackEnded, 0);
+    EXPECT_EQ(tape.trackEnded, 0);
     EXPECT_EQ(tapeInputBit(at(t0, end)), 1);
-    EXPECT_EQ(trackEnded, 1);
+    EXPECT_EQ(tape.trackEnded, 1);
 }
 
 TEST_F(PlayTest, MidiMessagesWithMuteOffAndOn) {
@@ -252,7 +252,7 @@ TEST_F(PlayTest, FailedOpenPlaysSilently) {
     ::testing::internal::CaptureStdout();
     ASSERT_EQ(play(pulseFile()), "");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "midiOutOpen rc=-3\n");
-    EXPECT_EQ(tapeState, TAPE_PLAYING | TAPE_WAITING);
+    EXPECT_EQ(tape.tapeState, TAPE_PLAYING | TAPE_WAITING);
     EXPECT_EQ(tapeInputBit(7), 1);
     EXPECT_EQ(tapeInputBit(2000007), 0);
     EXPECT_TRUE(midiSent.empty());
@@ -286,12 +286,12 @@ TEST_F(PlayTest, DamagedTracksEndCleanly) {
         ASSERT_EQ(play(midiFile(head + c.groups)), "") << c.what;
         tapeInputBit(-50);
         if (c.endsAt > 0) {
-            EXPECT_EQ(trackEnded, 0) << c.what;
+            EXPECT_EQ(tape.trackEnded, 0) << c.what;
             tapeInputBit(at(-50, c.endsAt - 1));
-            EXPECT_EQ(trackEnded, 0) << c.what;
+            EXPECT_EQ(tape.trackEnded, 0) << c.what;
         }
         EXPECT_EQ(tapeInputBit(at(-50, c.endsAt)), 1) << c.what;
-        EXPECT_EQ(trackEnded, 1) << c.what;
+        EXPECT_EQ(tape.trackEnded, 1) << c.what;
         std::string message;
         tapeStop(message);
         EXPECT_EQ(message, "") << c.what;
@@ -309,11 +309,11 @@ TEST_F(PlayTest, DamagedTracksEndCleanly) {
         for (int read = 0; read < 30000; ++read, now += 150000) {
             const int level = tapeInputBit(static_cast<std::int32_t>(now));
             // An ended track leaves the line high.
-            if (trackEnded) {
+            if (tape.trackEnded) {
                 ASSERT_EQ(level, 1) << seed << " read " << read;
             }
         }
-        EXPECT_EQ(trackEnded, 1) << seed;
+        EXPECT_EQ(tape.trackEnded, 1) << seed;
         std::string message;
         tapeStop(message);
         EXPECT_EQ(message, "") << seed;
@@ -329,7 +329,7 @@ TEST_F(PlayTest, ReadFailureEndsTheTrackAndIsReportedAtStop) {
     std::filesystem::resize_file(path("p.mid"), 5000);
     EXPECT_EQ(tapeInputBit(0), 1);
     EXPECT_EQ(tapeInputBit(100000000), 1);
-    EXPECT_EQ(trackEnded, 1);
+    EXPECT_EQ(tape.trackEnded, 1);
     std::string message;
     tapeStop(message);
     EXPECT_EQ(message, "Error: cannot read file 'p.mid'");

@@ -52,7 +52,8 @@ class TapeTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::string ignored;
-        tapeStop(ignored);
+        tapeStop(ignored); // closes the files a fresh record would lose
+        tape = TapeRecord{};
         clearMidiRecord();
         mute = 0;
         diag = 0;

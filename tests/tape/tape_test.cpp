@@ -33,7 +33,7 @@ class RecordTest : public test::TapeTest {
     std::string stop() {
         std::string message;
         tapeStop(message);
-        EXPECT_EQ(tapeState, 0);
+        EXPECT_EQ(tape.tapeState, 0);
         return message;
     }
     // The names in the test's folder: a replacement leaves no temporary file behind.
@@ -52,7 +52,7 @@ Bytes oldTape() {
 
 TEST_F(RecordTest, NoLevelChangeWritesHeadAndTrailerWithWarning) {
     start();
-    EXPECT_EQ(tapeState, TAPE_RECORDING | TAPE_WAITING | TAPE_MIDI_OPEN);
+    EXPECT_EQ(tape.tapeState, TAPE_RECORDING | TAPE_WAITING | TAPE_MIDI_OPEN);
     tapeOutputBit(1, 1000); // the level a recording starts with
     tapeOutputBit(1, 90000);
     EXPECT_EQ(stop(), "Warning: no data recorded in 't.mid'");
@@ -179,7 +179,7 @@ TEST_F(RecordTest, FailedOpenPrintsTheCodeAndRecordsSilently) {
     tapeSilence();
     std::string printed = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(printed, "midiOutOpen rc=5\n"); // printed with diag off
-    EXPECT_EQ(tapeState & TAPE_MIDI_OPEN, 0);
+    EXPECT_EQ(tape.tapeState & TAPE_MIDI_OPEN, 0);
     EXPECT_TRUE(midiSent.empty());
     EXPECT_EQ(stop(), "");
     EXPECT_EQ(test::midiCloseCount, 0);
@@ -236,14 +236,14 @@ TEST_F(RecordTest, StartRefusals) {
     for (const auto& c : cases) {
         EXPECT_FALSE(tapeStartRecording("Orvane bytes", c.name, message)) << c.name;
         EXPECT_EQ(message, c.expected);
-        EXPECT_EQ(tapeState, 0);
-        EXPECT_EQ(recordFile.file, nullptr);
+        EXPECT_EQ(tape.tapeState, 0);
+        EXPECT_EQ(tape.recordFile.file, nullptr);
     }
     // A long path to a short name is fine, and a "." in a folder's name does not count as the name's.
     const std::filesystem::path deep = dir / (std::string(200, 'd') + ".x") / std::string(100, 'e');
     std::filesystem::create_directories(deep);
     EXPECT_TRUE(tapeStartRecording("Orvane bytes", (deep / "tune").string(), message)) << message;
-    EXPECT_EQ(tapeFileName, "tune.mid");
+    EXPECT_EQ(tape.tapeFileName, "tune.mid");
     // A running tape is not replaced.
     EXPECT_FALSE(tapeStartRecording("Orvane bytes", path("other.mid"), message));
     EXPECT_EQ(message, "Error: a tape is already running");
@@ -263,11 +263,11 @@ TEST_F(RecordTest, OnlyRegularFilesAreOpened) {
         std::string message;
         EXPECT_FALSE(tapeStartPlaying(path(name), message)) << name;
         EXPECT_EQ(message, expected);
-        EXPECT_EQ(playFile, nullptr);
+        EXPECT_EQ(tape.playFile, nullptr);
         EXPECT_FALSE(tapeStartRecording("Orvane bytes", path(name), message)) << name;
         EXPECT_EQ(message, expected);
-        EXPECT_EQ(recordFile.file, nullptr);
-        EXPECT_EQ(tapeState, 0);
+        EXPECT_EQ(tape.recordFile.file, nullptr);
+        EXPECT_EQ(tape.tapeState, 0);
     }
     EXPECT_EQ(names(), before);
     EXPECT_EQ(std::filesystem::status(path("fifo.mid")).type(), std::filesystem::file_type::fifo);
@@ -326,10 +326,10 @@ TEST_F(RecordTest, AFailedRecordingLeavesTheOldTape) {
             ASSERT_TRUE(full.ok());
             EXPECT_EQ(tapeStartRecording("Orvane bytes", path("t.mid"), message), c.headWritten) << c.what;
             EXPECT_EQ(message, c.headWritten ? "" : lost) << c.what;
-            EXPECT_EQ(tapeState & ~TAPE_MIDI_OPEN, TAPE_RECORDING | TAPE_WAITING) << c.what;
+            EXPECT_EQ(tape.tapeState & ~TAPE_MIDI_OPEN, TAPE_RECORDING | TAPE_WAITING) << c.what;
             EXPECT_EQ(test::midiOpenCount, c.headWritten ? 1 : 0) << c.what;
             for (int k = 0; k < 700; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, now);
-            EXPECT_EQ(tapeMessage, lost) << c.what;
+            EXPECT_EQ(tape.tapeMessage, lost) << c.what;
         }
         for (int k = 0; k < 1400; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, now);
         EXPECT_EQ(stop(), lost) << c.what;

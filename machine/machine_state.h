@@ -1,0 +1,31 @@
+// The state of the emulated board, record by record: what a save state keeps and what a test resets
+// to start from a known board. Each record is defined and owned by its module; this header only
+// gathers them. A test resets one by assigning it afresh (`latch = LatchRecord{}`); power-on and
+// rioReset give the board a new start as the real one would have it.
+//
+// The board:
+//   cpu                the processor's registers and stored flags                  machine/cpu.h
+//   cycles             machine cycles since power-on, the tape's only clock        machine/cpu.h
+//   pendingInterrupts  reset, NMI and IRQ requests not yet served                  machine/cpu.h
+//   lastOpcodeAddr     where the last opcode was fetched (the debug panel's F:)    machine/cpu.h
+//   breakpoint         the keypad debugger's single breakpoint                     machine/cpu.h
+//   memory             64 KiB, of which only the RAM and ROM pages are used        machine/bus.h
+//   pageFlags          the memory map, one page kind per page; PAGE_WATCH bits     machine/bus.h
+//                      are the debugger's, not the board's
+//   rio                both RIO chips: ports, data directions and RAM              machine/rio.h
+//   keypad             the key held on the matrix                                  machine/rio.h
+//   latch              the LED digits as last latched, and how old each is         machine/latch.h
+//
+// Beside the board, each with its own lifetime, and no part of a save state:
+//   halted, busy, events, overruns   whether the program paces the machine      control/run_state.h
+//   tape               the cassette recorder and its open files                    tape/tape.h
+//   debugHooks         the debugger's traps, stepping goal and history             machine/debug_hooks.h
+//   rioWarningsLeft    the one "Invalid RIO address" warning of a run              machine/rio.h
+//   the random source of power-on, seeded once per run                            machine/power.cpp
+//   the switches menu, keys, debug, mute and diag                                 settings/flags.h
+#pragma once
+
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "machine/latch.h"
+#include "machine/rio.h"
