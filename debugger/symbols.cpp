@@ -92,12 +92,12 @@ bool parseLine(std::string_view line, std::optional<Symbol>& symbol, std::string
     }
     const std::optional<std::uint16_t> address = parseAddress(words[1]);
     if (!address) {
-        reason = "bad address '" + std::string(words[1]) + "'";
+        reason = formatText("bad address '%s'", std::string(words[1]).c_str());
         return false;
     }
     const std::string_view name = withoutDot(words[2]);
     if (!validName(name)) {
-        reason = "bad label '" + std::string(words[2]) + "'";
+        reason = formatText("bad label '%s'", std::string(words[2]).c_str());
         return false;
     }
     symbol = Symbol{std::string(name), *address, name[0] == '@'};

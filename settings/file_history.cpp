@@ -1,11 +1,11 @@
 #include "settings/file_history.h"
 
+#include "machine/text_format.h"
 #include "objfile/hex.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace orv {
 
@@ -53,9 +53,7 @@ void saveFileHistory() {
     const FileHistory& history = fileHistory;
     for (std::size_t i = 0; i < RECENT_FILES; ++i)
         settingsWrite(SECTION, recentKey(i).c_str(), i < history.recent.size() ? history.recent[i] : "");
-    char address[8];
-    std::snprintf(address, sizeof address, "%04x", history.binaryAddress);
-    settingsWrite(SECTION, "binaryAddress", address);
+    settingsWrite(SECTION, "binaryAddress", formatText("%04x", history.binaryAddress));
     settingsWrite(SECTION, "reloadOnChange", history.reloadOnChange ? "1" : "0");
     settingsWrite(SECTION, "currFileBin", history.binaryName);
     settingsWrite(SECTION, "currFilePng", history.screenshotName);
