@@ -77,13 +77,13 @@ void onCommand(int command) {
         QMetaObject::invokeMethod(mainWindow, &QWidget::close, Qt::QueuedConnection);
         break;
     case CMD_TAPE_MUTE: mute = !mute; break;
-    case CMD_IRQ:
     case CMD_LOAD_BINARY: loadBinaryCommand(); break;
     case CMD_SAVE_BINARY: saveBinaryCommand(); break;
     case CMD_RECENT_FILES: break;
     case CMD_RELOAD: reloadCommand(); break;
     case CMD_RELOAD_ON_CHANGE: toggleReloadOnChange(); break;
     case CMD_SAVE_SCREENSHOT: saveScreenshotCommand(); break;
+    case CMD_IRQ:
         trace("IRQ...\n");
         cpuRequestIrq();
         break;

@@ -26,13 +26,13 @@ constexpr int CMD_TAPE_RECORD = 785;
 constexpr int CMD_TAPE_PLAY = 786;
 constexpr int CMD_TAPE_STOP = 787;
 constexpr int CMD_TAPE_MUTE = 788;
-constexpr int CMD_ABOUT = 801;
 constexpr int CMD_LOAD_BINARY = 789;
 constexpr int CMD_SAVE_BINARY = 790;
 constexpr int CMD_RECENT_FILES = 791; // the submenu's own item: never posted
 constexpr int CMD_RELOAD = 792;
 constexpr int CMD_RELOAD_ON_CHANGE = 793;
 constexpr int CMD_SAVE_SCREENSHOT = 794;
+constexpr int CMD_ABOUT = 801;
 constexpr int CMD_WEBSITE = 802;
 constexpr int CMD_EMULATOR_PAGES = 803;
 

@@ -34,7 +34,6 @@ constexpr std::array fileItems = {
     MenuItem{"Tape &Mute", CMD_TAPE_MUTE},
     separator,
     MenuItem{"E&xit", CMD_EXIT},
-};
     separator,
     MenuItem{"Load &Binary...", CMD_LOAD_BINARY},
     MenuItem{"Save B&inary...", CMD_SAVE_BINARY},
@@ -42,6 +41,7 @@ constexpr std::array fileItems = {
     MenuItem{"R&eload\tCtrl+R", CMD_RELOAD},
     MenuItem{"Reload &when the file changes", CMD_RELOAD_ON_CHANGE},
     MenuItem{"Save Scree&nshot...", CMD_SAVE_SCREENSHOT},
+};
 constexpr std::array actionItems = {
     MenuItem{"&Halt\tPause", CMD_HALT}, MenuItem{"&Step\tSpace", CMD_STEP},
     MenuItem{"&Run\tPause", CMD_RUN},   separator,

@@ -33,11 +33,6 @@ extern std::uint16_t debugM;
 extern std::uint16_t debugG;
 extern std::uint16_t debugP;
 
-// For the sections kept by other modules: the file to read them from (the user's own once it exists,
-// else the one it starts from), and the one way to write a key.
-std::string settingsReadPath();
-void settingsWrite(const char* section, const char* key, const std::string& value);
-
 // The debugger window's own section "Debugger": its place and size, whether it is open, and its
 // panes' choices. Written only once the window has been opened or the file already had the section,
 // so a program that never opens it writes the file as before.
@@ -51,6 +46,11 @@ struct DebuggerSettings {
     std::string labels;         // label files loaded by the user, separated by ';'
 };
 extern DebuggerSettings debuggerSettings;
+
+// For the sections kept by other modules: the file to read them from (the user's own once it exists,
+// else the one it starts from), and the one way to write a key.
+std::string settingsReadPath();
+void settingsWrite(const char* section, const char* key, const std::string& value);
 
 void loadSettings();
 void saveSettings();
