@@ -2,6 +2,7 @@
 
 #include "files/safe_file.h"
 #include "machine/bus.h"
+#include "machine/rio.h"
 #include "machine/text_format.h"
 #include "machine/trace.h"
 
@@ -23,7 +24,7 @@ struct FileCloser {
 bool isKept(std::uint16_t address) {
     const std::uint8_t flags = pageFlags[address >> 8];
     if (flags & PAGE_EMPTY) return false;
-    if ((flags & (PAGE_RIO0 | PAGE_RIO1)) && (address & 0xFF) < 0x80) return false;
+    if ((flags & (PAGE_RIO0 | PAGE_RIO1)) && (address & 0xFF) < RIO_RAM) return false;
     return true;
 }
 
@@ -60,7 +61,7 @@ int loadBinaryFile(const std::string& path, std::uint16_t address, std::string& 
     for (std::size_t i = 0; i < length; ++i) {
         const auto at = static_cast<std::uint16_t>(address + i);
         if (!isKept(at)) continue;
-        busWrite(at, bytes[i], 1);
+        busWrite(at, bytes[i], FORCE_ROM);
         ++stored;
     }
     if (stored == 0) message = formatText("Error: file '%s' had no bytes to load", shown.c_str());
