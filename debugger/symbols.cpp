@@ -1,11 +1,10 @@
 #include "debugger/symbols.h"
 
+#include "files/safe_file.h"
 #include "machine/text_format.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <cstdio>
 #include <set>
 
 namespace orv {
@@ -164,16 +163,19 @@ int symbolsLoadText(SymbolTable& table, const std::string& fileName, std::string
 
 int symbolsLoadFile(SymbolTable& table, const std::string& fileName, std::string& message) {
     message.clear();
-    std::error_code ignored;
-    std::ifstream in;
-    // A folder opens for reading on some systems; it is no label file.
-    if (!std::filesystem::is_directory(fileName, ignored)) in.open(fileName, std::ios::binary);
-    if (!in) {
+    // Regular files only: a pipe named as a label file must not block the program.
+    FileRefusal why;
+    std::FILE* file = openForReading(fileName, why);
+    if (!file) {
         message = formatText("Error: file '%s' not found", fileName.c_str());
         return 0;
     }
-    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (in.bad()) {
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
         message = formatText("Error: cannot read file '%s'", fileName.c_str());
         return 0;
     }

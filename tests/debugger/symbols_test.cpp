@@ -4,6 +4,9 @@
 
 #include <string>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace orv {
 namespace {
 
@@ -78,6 +81,13 @@ TEST(Symbols, ReloadReplacesOnlyThatFileAndKeepsItsPlace) {
 
     EXPECT_EQ(symbolsLoadFile(table, "/nonexistent/a.lbl", message), 0);
     EXPECT_EQ(message, "Error: file '/nonexistent/a.lbl' not found");
+    // A named pipe is refused at once instead of waiting for a writer.
+    const std::string pipe = testing::TempDir() + "labels.fifo";
+    ::unlink(pipe.c_str());
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(symbolsLoadFile(table, pipe, message), 0);
+    EXPECT_NE(message.find("not found"), std::string::npos);
+    ::unlink(pipe.c_str());
     EXPECT_EQ(symbolAddress(table, "first"), 0x0500);
 
     symbolsRemoveFile(table, "b.lbl");
