@@ -139,6 +139,8 @@ bool MainWindow::event(QEvent* e) {
 }
 
 bool MainWindow::eventFilter(QObject* receiver, QEvent* e) {
+    // Filters see the pacer's posted commands before event() does.
+    takeOverEvent(e);
     // Qt leaves the menu bar with the focus, in its keyboard mode, once a menu has closed; the keys
     // typed then are still the keypad's and the keyboard commands'. An open menu keeps its own.
     if (e->type() != QEvent::KeyPress || receiver == this) return false;

@@ -40,7 +40,8 @@ std::vector<std::string_view> splitWords(std::string_view line) {
 }
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
-    return std::ranges::equal(a, b, [](char x, char y) {
+    // Plain algorithms: the fuzz build's clang cannot compile this library's ranges.
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return (x >= 'A' && x <= 'Z' ? x + 32 : x) == (y >= 'A' && y <= 'Z' ? y + 32 : y);
     });
 }
@@ -71,7 +72,7 @@ std::optional<std::uint16_t> parseAddress(std::string_view text) {
 bool validName(std::string_view name) {
     if (!name.empty() && name[0] == '@') name.remove_prefix(1);
     if (name.empty() || !isAlpha(name[0])) return false;
-    return std::ranges::all_of(name, [](char c) { return isAlpha(c) || isDigit(c); });
+    return std::all_of(name.begin(), name.end(), [](char c) { return isAlpha(c) || isDigit(c); });
 }
 
 std::string_view withoutDot(std::string_view name) {
@@ -112,7 +113,7 @@ void reindex(SymbolTable& table) {
             table.byName.try_emplace(symbol.name, symbol.address);
         }
     }
-    std::ranges::stable_sort(table.byAddress, [](const Symbol& a, const Symbol& b) {
+    std::stable_sort(table.byAddress.begin(), table.byAddress.end(), [](const Symbol& a, const Symbol& b) {
         return a.address != b.address ? a.address < b.address : !a.local && b.local;
     });
 }
@@ -152,7 +153,8 @@ int symbolsLoadText(SymbolTable& table, const std::string& fileName, std::string
         message = formatText("Warning: file '%s' holds no labels", fileName.c_str());
 
     const int count = static_cast<int>(file.symbols.size());
-    const auto old = std::ranges::find(table.files, fileName, &SymbolFile::name);
+    const auto old = std::find_if(table.files.begin(), table.files.end(),
+                                  [&](const SymbolFile& f) { return f.name == fileName; });
     if (old != table.files.end())
         *old = std::move(file);
     else
@@ -188,7 +190,12 @@ void symbolsRemoveFile(SymbolTable& table, const std::string& fileName) {
 }
 
 std::span<const Symbol> symbolsAt(const SymbolTable& table, std::uint16_t address) {
-    const auto [first, last] = std::ranges::equal_range(table.byAddress, address, {}, &Symbol::address);
+    struct ByAddress {
+        bool operator()(const Symbol& s, std::uint16_t a) const { return s.address < a; }
+        bool operator()(std::uint16_t a, const Symbol& s) const { return a < s.address; }
+    };
+    const auto [first, last] =
+        std::equal_range(table.byAddress.begin(), table.byAddress.end(), address, ByAddress{});
     return {first, last};
 }
 
