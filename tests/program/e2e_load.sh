@@ -39,37 +39,27 @@ mkfifo "$work/pipe.obj"
 e2e_session <<'SESSION' || e2e_abort "the session did not complete"
 e2e_place
 
-# The popup from a right click on the display panel, left of the first digit; "l" picks &Load.
-xdotool mousemove $((X + 3 * scale)) $((panel_top + 8 * scale)) click 3
-sleep 0.5
-xdotool key l
-dialog=$(e2e_wait_window '^Load Object file\.\.\.$') || { echo "the load dialog did not appear"; exit 1; }
-xdotool windowfocus --sync "$dialog"
-sleep 0.5
-xdotool key ctrl+a
-xdotool type --delay 20 "$1/diagonal.obj"
-xdotool key Return
-box=$(e2e_wait_window '^Successful load$') || { echo "no 'Successful load' box"; exit 1; }
-xdotool windowfocus --sync "$box"
-sleep 0.3
-xdotool key Return
-for _ in $(seq 50); do xdotool search --onlyvisible --name '^Successful load$' >/dev/null 2>&1 || break; sleep 0.1; done
-
+# Load from the popup (a right click on the display panel, left of the first digit; "l" picks &Load)
+# with the file typed into the dialog; answers the result box captioned $2 with key $3.
+load_file() {
+  xdotool mousemove $((X + 3 * scale)) $((panel_top + 8 * scale)) click 3
+  sleep 0.5
+  xdotool key l
+  dialog=$(e2e_wait_window '^Load Object file\.\.\.$') || { echo "the load dialog for $1 did not appear"; exit 1; }
+  xdotool windowfocus --sync "$dialog"
+  sleep 0.5
+  xdotool key ctrl+a
+  xdotool type --delay 20 "$1"
+  xdotool key Return
+  box=$(e2e_wait_window "^$2\$") || { echo "no '$2' box for $1"; exit 1; }
+  xdotool windowfocus --sync "$box"
+  sleep 0.3
+  xdotool key "$3"
+  for _ in $(seq 50); do xdotool search --onlyvisible --name "^$2\$" >/dev/null 2>&1 || break; sleep 0.1; done
+}
+load_file "$1/diagonal.obj" 'Successful load' Return
 # A named pipe is refused at once with the command's own box: nothing waits for a writer.
-xdotool mousemove $((X + 3 * scale)) $((panel_top + 8 * scale)) click 3
-sleep 0.5
-xdotool key l
-dialog=$(e2e_wait_window '^Load Object file\.\.\.$') || { echo "the second load dialog did not appear"; exit 1; }
-xdotool windowfocus --sync "$dialog"
-sleep 0.5
-xdotool key ctrl+a
-xdotool type --delay 20 "$1/pipe.obj"
-xdotool key Return
-box=$(e2e_wait_window '^Error loading from file$') || { echo "no failure box for a named pipe"; exit 1; }
-xdotool windowfocus --sync "$box"
-sleep 0.3
-xdotool key Escape
-for _ in $(seq 50); do xdotool search --onlyvisible --name '^Error loading from file$' >/dev/null 2>&1 || break; sleep 0.1; done
+load_file "$1/pipe.obj" 'Error loading from file' Escape
 
 # Reset takes the loaded vector.
 e2e_click_rst
