@@ -21,6 +21,7 @@
 //   tape               the cassette recorder and its open files                    tape/tape.h
 //   debugHooks         the debugger's traps, stepping goal and history             machine/debug_hooks.h
 //   rioWarningsLeft    the one "Invalid RIO address" warning of a run              machine/rio.h
+//   keyFeed            keys being typed on the keypad at the program's pace         machine/key_feed.h
 //   the random source of power-on, seeded once per run                            machine/power.cpp
 //   the switches menu, keys, debug, mute and diag                                 settings/flags.h
 #pragma once

@@ -1,6 +1,7 @@
 #include "machine/rio.h"
 
 #include "machine/cpu.h"
+#include "machine/key_feed.h"
 #include "machine/keys.h"
 #include "machine/latch.h"
 #include "machine/power.h"
@@ -44,7 +45,10 @@ std::uint8_t rioRead(std::uint16_t address) {
         }
         const std::uint8_t result =
             static_cast<std::uint8_t>((static_cast<std::uint8_t>(~chip.ddrA) | chip.outA) & input);
+        // The digit lines as they were for this read: the key feed counts it against that column.
+        const std::uint8_t column = portALines(chip) & PA_DIGIT;
         chip.outA = result;
+        if (index == 0) keyFeedScanned(column);
         return result;
     }
     case RIO_PORT_B: return chip.outB;

@@ -29,7 +29,8 @@
 //     PA3  row 8-f    8   9   a   b   c   d   e   f
 //     PA4  row m-v    m   g   p   s   l   r   ^   v
 //
-// The reset key "rst" is not in the matrix: it resets the processor.
+// The reset key "rst" is not in the matrix: it resets the processor. Every read of RIO 0's port A tells
+// the key feed (machine/key_feed.h) which column was read, so fed keys follow the program's scanning.
 //
 // The monitor shows a digit by writing its pattern to port B, then its number to port A: every write
 // of RIO 0's port A latches port B into that digit (machine/latch.h), changed or not.
