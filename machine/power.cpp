@@ -15,6 +15,11 @@ std::uint32_t randomState = 0;
 bool randomSeeded = false;
 } // namespace
 
+void seedRandom(std::uint32_t seed) {
+    randomState = seed;
+    randomSeeded = true;
+}
+
 std::uint8_t randomByte() {
     if (!randomSeeded) {
         const auto now = std::chrono::steady_clock::now().time_since_epoch();

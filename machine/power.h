@@ -10,6 +10,9 @@
 namespace orv {
 
 void machinePowerOn();
+// Makes what power-on finds repeatable: the same seed, the same bytes. Unseeded, the source starts from
+// the clock at its first use.
+void seedRandom(std::uint32_t seed);
 std::uint8_t randomByte();
 void fillRandom(std::uint8_t* buffer, std::size_t length);
 

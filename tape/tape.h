@@ -23,6 +23,8 @@ constexpr std::uint8_t TAPE_NOTE_HIGH = 98;
 constexpr std::uint8_t TAPE_NOTE_LOW = 86;
 
 constexpr int TAPE_BUFFER_SIZE = 4000;
+// The text of the Text event at the head of every recording.
+constexpr const char* TAPE_LABEL = "Orvane bytes";
 // Machine cycles per tick: at the default tempo one tick lasts 100 us, and the board runs at 1 MHz.
 constexpr int TAPE_CYCLES_PER_TICK = 100;
 

@@ -3,9 +3,6 @@
 
 namespace orv {
 
-// The text of the Text event at the head of every recording.
-constexpr const char* TAPE_LABEL = "Orvane bytes";
-
 // Asks for a file and starts recording into it; a failure offers Retry. Returns true when recording
 // started.
 bool recordTapeCommand();

@@ -3,11 +3,10 @@
 #include "debugger/symbols.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
+#include "machine/headless.h"
 #include "machine/keys.h"
 #include "machine/latch.h"
-#include "machine/power.h"
 #include "machine/rio.h"
-#include "objfile/hex.h"
 
 #include <fstream>
 #include <iterator>
@@ -17,24 +16,8 @@ namespace orv::test {
 
 namespace {
 
-// Cycles run since the last housekeeping tick.
-std::int64_t sinceTick = 0;
-
-void account(std::uint32_t ran) {
-    sinceTick += ran;
-    while (sinceTick >= BOARD_TICK) {
-        sinceTick -= BOARD_TICK;
-        fadeDigits();
-    }
-}
-
-// One slice (budget 0: a single instruction); returns the slice status.
 std::uint8_t runBoardSlice(std::int32_t budget) {
-    std::uint8_t status = 0;
-    const auto before = static_cast<std::uint32_t>(cycles);
-    cpuExecute(budget, status);
-    account(static_cast<std::uint32_t>(cycles) - before);
-    return status;
+    return headlessSlice(budget);
 }
 
 int tapeLine() {
@@ -80,16 +63,9 @@ bool monitorDigitPatterns(std::array<std::uint8_t, 16>& patterns, std::string& m
 }
 
 bool boardPowerOn(std::string& message) {
-    machinePowerOn();
-    rioReset();
-    sinceTick = 0;
-    std::string text = monitorHexText(message);
+    const std::string text = monitorHexText(message);
     if (!message.empty()) return false;
-    // The loader may end lines in place and wants a NUL after the text.
-    std::vector<char> buffer(text.begin(), text.end());
-    buffer.push_back('\0');
-    loadHexText("orvROM", buffer.data(), text.size(), message);
-    return message.empty();
+    return headlessPowerOn(text, message);
 }
 
 void boardReset() {

@@ -4,6 +4,8 @@
 // second run control.
 #pragma once
 
+#include "machine/headless.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -13,8 +15,8 @@
 
 namespace orv::test {
 
-constexpr std::int32_t BOARD_SLICE = 1000;
-constexpr std::int32_t BOARD_TICK = 50000;
+using ::orv::BOARD_SLICE;
+using ::orv::BOARD_TICK;
 
 // The monitor image as built (Intel HEX text). Empty with a message when it cannot be read.
 std::string monitorHexText(std::string& message);
