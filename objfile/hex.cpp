@@ -25,7 +25,7 @@ int nibbleValue(char c) {
 
 // One line as [line, line + length); every read stays inside it.
 int parseLine(const std::string& name, long long lineNumber, const char* line, std::size_t length,
-              std::string& message, int& recordType, bool store = true) {
+              std::string& message, int& recordType, bool store = true, HexSpan* span = nullptr) {
     if (length == 0 || line[0] != ':') {
         message = formatText("Error in '%s' line %lld: does not start with ':'", name.c_str(), lineNumber);
         return 0;
@@ -64,6 +64,10 @@ int parseLine(const std::string& name, long long lineNumber, const char* line, s
         const std::uint8_t value = readPair();
         if (error) break;
         if (store) busWrite(address, value, FORCE_ROM);
+        if (span) {
+            span->first = std::min<std::uint32_t>(span->first, address);
+            span->last = std::max<std::uint32_t>(span->last, address);
+        }
         ++stored;
         address = static_cast<std::uint16_t>(address + 1);
     }
@@ -108,7 +112,7 @@ int loadHexLine(const std::string& name, int lineNumber, const char* line, std::
 namespace {
 
 int readHexText(const std::string& name, const char* text, std::size_t length, std::string& message,
-                bool store) {
+                bool store, HexSpan* span = nullptr) {
     message.clear();
     // Wide counters: a text long enough to overflow 32 bits must not wrap them.
     long long total = 0;
@@ -131,7 +135,7 @@ int readHexText(const std::string& name, const char* text, std::size_t length, s
 
         ++lineNumber;
         total += parseLine(name, lineNumber, position, static_cast<std::size_t>(contentEnd - position),
-                           message, type, store);
+                           message, type, store, span);
         if (!message.empty()) break;
         if (previousType == TYPE_EOF) {
             message =
@@ -153,8 +157,9 @@ int readHexText(const std::string& name, const char* text, std::size_t length, s
 
 } // namespace
 
-int loadHexText(const std::string& name, char* text, std::size_t length, std::string& message) {
-    return readHexText(name, text, length, message, true);
+int loadHexText(const std::string& name, char* text, std::size_t length, std::string& message,
+                HexSpan* span) {
+    return readHexText(name, text, length, message, true, span);
 }
 
 bool checkHexText(const std::string& name, const char* text, std::size_t length, std::string& message) {

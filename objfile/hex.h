@@ -7,10 +7,18 @@
 
 namespace orv {
 
+// The lowest and highest addresses a load handed bytes to; first > last when it handed none.
+struct HexSpan {
+    std::uint32_t first = 0x10000;
+    std::uint32_t last = 0;
+};
+
 // Loads length characters of HEX text into memory (busWrite with force 1). Clears the message first and
 // sets it on the first fault. Returns the data bytes handed to the bus, also on failure. Reads nothing
-// outside [text, text + length); a NUL inside the text ends its line.
-int loadHexText(const std::string& name, char* text, std::size_t length, std::string& message);
+// outside [text, text + length); a NUL inside the text ends its line. With a span, widens it to every
+// address stored.
+int loadHexText(const std::string& name, char* text, std::size_t length, std::string& message,
+                HexSpan* span = nullptr);
 
 // Reads the text as loadHexText does without storing a byte: true when loading it would succeed, else
 // false with loadHexText's message.
