@@ -103,6 +103,8 @@ install(DIRECTORY docs/ DESTINATION share/doc/orvane PATTERN architecture.md EXC
 # The desktop's menu entry, and the icon it names in the usual theme at each size we draw.
 install(FILES resources/orvane.desktop DESTINATION share/applications)
 install(FILES resources/orvane.metainfo.xml DESTINATION share/metainfo)
+# The file types it opens; the desktop takes them in after `update-mime-database <prefix>/share/mime`.
+install(FILES resources/orvane-mime.xml DESTINATION share/mime/packages RENAME orvane.xml)
 install(FILES resources/orv.1 DESTINATION share/man/man1)
 foreach(size IN LISTS ORV_ICON_SIZES)
   install(FILES ${ORV_RES_DIR}/orvicon-${size}.png

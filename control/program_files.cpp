@@ -46,7 +46,7 @@
 
 namespace orv {
 
-int watchedReloads = 0;
+WatchedReloads watchedReloads;
 
 namespace {
 
@@ -140,9 +140,10 @@ class ReloadWatcher : public QObject {
         if (!loadAgain(*lastLoad, message)) {
             // Caught half written, or broken: nothing was stored; the next change tries again.
             trace("Not reloaded: %s\n", message.c_str());
+            ++watchedReloads.refused;
             return;
         }
-        ++watchedReloads;
+        ++watchedReloads.loaded;
     }
 
   public:
@@ -175,6 +176,8 @@ bool ReloadWatcher::loadAgain(const StartRequest& request, std::string& message)
     return true;
 }
 
+QAction* reloadAction = nullptr;
+
 void remember(const StartRequest& request) {
     rememberRecentFile(fileHistory.recent, toPath(QFileInfo(request.file).absoluteFilePath()));
     saveFileHistory();
@@ -182,6 +185,8 @@ void remember(const StartRequest& request) {
         lastLoad = request;
         lastLoad->file = QFileInfo(request.file).absoluteFilePath();
         if (reloadWatcher) reloadWatcher->follow();
+        // At once, not when the File menu is next shown: Ctrl+R works with the menu closed or hidden.
+        if (reloadAction) reloadAction->setEnabled(true);
     }
 }
 
@@ -198,7 +203,6 @@ void showFailureBox(const char* caption, const std::string& message) {
 // ---- Menus ----
 
 QMenu* recentMenu = nullptr;
-QAction* reloadAction = nullptr;
 QAction* reloadOnChangeAction = nullptr;
 
 void fillRecentMenu() {
@@ -442,6 +446,7 @@ void installProgramFiles() {
                 break;
             case CMD_RELOAD:
                 reloadAction = action;
+                action->setEnabled(lastLoad.has_value());
                 action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
                 // Also with the menu bar hidden.
                 mainWindow->addAction(action);
@@ -454,7 +459,6 @@ void installProgramFiles() {
             }
         }
         QObject::connect(submenu, &QMenu::aboutToShow, [] {
-            if (reloadAction) reloadAction->setEnabled(lastLoad.has_value());
             if (reloadOnChangeAction) reloadOnChangeAction->setChecked(fileHistory.reloadOnChange);
         });
     }

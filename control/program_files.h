@@ -40,7 +40,12 @@ void toggleReloadOnChange();
 // changes", drops on the main window and the settings section: after the main window is made.
 void installProgramFiles();
 
-// Reloads caught by the file watcher, for the tests.
-extern int watchedReloads;
+// What the file watcher did, for the tests: files loaded again, and changes passed over because the
+// file did not load whole.
+struct WatchedReloads {
+    int loaded = 0;
+    int refused = 0;
+};
+extern WatchedReloads watchedReloads;
 
 } // namespace orv

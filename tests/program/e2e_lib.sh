@@ -24,15 +24,15 @@ e2e_begin() {
   failures=0
 }
 
-# e2e_session < BODY: runs BODY on a fresh Xvfb screen once orv has started in $work and its window is
-# up (e2e_start). Returns the body's status.
+# e2e_session [ARG...] < BODY: runs BODY on a fresh Xvfb screen once orv has started in $work with the
+# arguments and its window is up (e2e_start). In BODY, $1 is $work. Returns the body's status.
 e2e_session() {
   {
-    printf '#!/usr/bin/env bash\nset -euo pipefail\nsource %q\ne2e_start "$1"\n' "$E2E_LIB"
+    printf '#!/usr/bin/env bash\nset -euo pipefail\nsource %q\ne2e_start "$@"\n' "$E2E_LIB"
     cat
   } > "$work/session.sh"
   chmod +x "$work/session.sh"
-  xvfb-run -a -s "-screen 0 1024x768x24" "$work/session.sh" "$work"
+  xvfb-run -a -s "-screen 0 1024x768x24" "$work/session.sh" "$work" "$@"
 }
 
 # Sets x, y, width, scale and top (the panel's top) as e2e_place saw them.
@@ -128,6 +128,42 @@ e2e_check_digits() {
   done < <(e2e_digit_mismatches "$x" "$top" "$scale" "$@")
 }
 
+# e2e_hex_record ADDRESS BYTE...: one Intel HEX data record line, ending in CR LF; all in hex.
+e2e_hex_record() {
+  local address=$1
+  shift
+  local sum=$(($# + 0x${address:0:2} + 0x${address:2:2}))
+  local line byte
+  line=$(printf ':%02X%s00' $# "$address")
+  for byte in "$@"; do
+    line+=$(printf '%02X' $((0x$byte)))
+    sum=$((sum + 0x$byte))
+  done
+  printf '%s%02X\r\n' "$line" $(((256 - sum % 256) % 256))
+}
+
+# The diagonal: a program at 0200 that sets ports A (digit select) and B (segments) as outputs, then
+# forever, for X in 0..7, puts out the segments from the table at 0240 with digit X selected. It lights
+# segment p of digit p and the point of digit 7: the patterns E2E_DIAGONAL.
+E2E_DIAGONAL_CODE=(A9 07 8D 22 0E A9 FF 8D 23 0E A2 00 BD 40 02 8D 21 0E 8E 20 0E E8 E0 08 D0 F2 4C 0A 02)
+E2E_DIAGONAL_TABLE=(01 02 04 08 10 20 40 80)
+E2E_DIAGONAL=(0x01 0x02 0x04 0x08 0x10 0x20 0x40 0x80)
+
+# e2e_diagonal_records: the diagonal's data records (no end record).
+e2e_diagonal_records() {
+  e2e_hex_record 0200 "${E2E_DIAGONAL_CODE[@]}"
+  e2e_hex_record 0240 "${E2E_DIAGONAL_TABLE[@]}"
+}
+
+# e2e_diagonal_binary: the diagonal as a binary image for 0200-0247, the bytes between its code and its
+# table zero.
+e2e_diagonal_binary() {
+  local byte i
+  for byte in "${E2E_DIAGONAL_CODE[@]}"; do printf "\\x$byte"; done
+  for ((i = ${#E2E_DIAGONAL_CODE[@]}; i < 0x40; i++)); do printf '\0'; done
+  for byte in "${E2E_DIAGONAL_TABLE[@]}"; do printf "\\x$byte"; done
+}
+
 # e2e_changed_pixels BEFORE AFTER REGION: how many pixels of REGION (WxH+X+Y) differ between two
 # screenshots.
 e2e_changed_pixels() {
@@ -154,15 +190,15 @@ e2e_tape_faults() {
 
 # ---- The session's side, inside Xvfb ----
 
-# e2e_start DIR: starts orv in DIR, its trace and errors written there, killed when the session ends;
-# sets pid and window once the window shows (within E2E_WINDOW_TIMEOUT seconds, 30 unless set). Its
-# signals are set as env's options in E2E_SIGNALS; by default SIGINT reaches it as from a terminal,
-# where a shell's background job would ignore it.
+# e2e_start DIR [ARG...]: starts orv in DIR with the arguments, its trace and errors written there,
+# killed when the session ends; sets pid and window once the window shows (within E2E_WINDOW_TIMEOUT
+# seconds, 30 unless set). Its signals are set as env's options in E2E_SIGNALS; by default SIGINT
+# reaches it as from a terminal, where a shell's background job would ignore it.
 e2e_start() {
   cd "$1" || exit 1
   work=$1
   # shellcheck disable=SC2086
-  env ${E2E_SIGNALS:---default-signal=INT} ./orv > trace.txt 2> errors.txt &
+  env ${E2E_SIGNALS:---default-signal=INT} ./orv "${@:2}" > trace.txt 2> errors.txt &
   pid=$!
   trap e2e_stop EXIT
   window=$(timeout "${E2E_WINDOW_TIMEOUT:-30}" xdotool search --sync --onlyvisible --name '^Orvane$' | head -1) \

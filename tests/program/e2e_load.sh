@@ -12,26 +12,10 @@ source "$(dirname "$0")/e2e_lib.sh"
 e2e_begin "$1" "${2:-1}" import convert
 printf '[User]\r\ndiag=1\r\n' > "$work/orv.ini"
 
-# One Intel HEX data record: address, then the data bytes, all in hex.
-record() {
-  local address=$1
-  shift
-  local sum=$(($# + 0x${address:0:2} + 0x${address:2:2}))
-  local line
-  line=$(printf ':%02X%s00' $# "$address")
-  for byte in "$@"; do
-    line+=$(printf '%02X' $((0x$byte)))
-    sum=$((sum + 0x$byte))
-  done
-  printf '%s%02X\r\n' "$line" $(((256 - sum % 256) % 256))
-}
 {
-  # Ports A (digit select) and B (segments) as outputs, then forever: for X in 0..7, segments from
-  # the table at 0240, digit X selected.
-  record 0200 A9 07 8D 22 0E A9 FF 8D 23 0E A2 00 BD 40 02 8D 21 0E 8E 20 0E E8 E0 08 D0 F2 4C 0A 02
-  record 0240 01 02 04 08 10 20 40 80
+  e2e_diagonal_records
   # Into the ROM: the reset vector.
-  record FFFC 00 02
+  e2e_hex_record FFFC 00 02
   printf ':00000001FF\r\n'
 } > "$work/diagonal.obj"
 mkfifo "$work/pipe.obj"
@@ -63,7 +47,7 @@ load_file "$1/pipe.obj" 'Error loading from file' Escape
 
 # Reset takes the loaded vector.
 e2e_click_rst
-e2e_shot_showing shot.png 0x01 0x02 0x04 0x08 0x10 0x20 0x40 0x80
+e2e_shot_showing shot.png "${E2E_DIAGONAL[@]}"
 SESSION
 e2e_read_place
 e2e_keep shot.png orv_e2e_load.png
@@ -74,5 +58,5 @@ grep -qx "Monitor loaded \[512 bytes\]" "$work/trace.txt" || e2e_fail "no trace 
 
 # Segment p of digit p lit, and the point of digit 7; everything else dark.
 e2e_pixels "$work/shot.png"
-e2e_check_digits 0x01 0x02 0x04 0x08 0x10 0x20 0x40 0x80
+e2e_check_digits "${E2E_DIAGONAL[@]}"
 e2e_finish "the loaded program lights segment p of digit p and the point of digit 7 (scale $scale)"

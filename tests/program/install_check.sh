@@ -42,6 +42,19 @@ else
 fi
 grep -q '^Exec=orv %f$' "$entry" 2>/dev/null || fail "the desktop entry's Exec does not take a file (%f)"
 grep -q '^MimeType=.*audio/midi;' "$entry" 2>/dev/null || fail "the desktop entry declares no MIME types"
+# The types it declares of its own go into a MIME database that names them by their globs; a .bin is
+# anybody's file and stays out.
+mime=$prefix/share/mime/packages/orvane.xml
+if [ ! -f "$mime" ]; then
+  fail "no share/mime/packages/orvane.xml"
+elif command -v update-mime-database >/dev/null; then
+  cp -r "$prefix/share/mime" "$work/mime"
+  report=$(update-mime-database "$work/mime" 2>&1 >/dev/null) || fail "update-mime-database rejects it: $report"
+  for glob in application/x-orvane-object:\*.obj text/x-ihex:\*.hex text/x-ihex:\*.ihx; do
+    grep -qxF "50:$glob" "$work/mime/globs2" 2>/dev/null || fail "no glob $glob in the MIME database"
+  done
+fi
+! grep -q '^MimeType=.*octet-stream' "$entry" 2>/dev/null || fail "the desktop entry claims every binary file"
 metainfo=$prefix/share/metainfo/orvane.metainfo.xml
 if [ ! -f "$metainfo" ]; then
   fail "no share/metainfo/orvane.metainfo.xml"
