@@ -1,0 +1,220 @@
+#include "control/command_line.h"
+#include "control/main_window.h"
+#include "control/program_files.h"
+#include "control/run_control.h"
+#include "control/run_state.h"
+#include "machine/bus.h"
+#include "machine/text_format.h"
+#include "program/program_fixture.h"
+#include "settings/file_history.h"
+#include "support/file_io.h"
+#include "support/key_press.h"
+#include "support/poke.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace orv {
+namespace {
+
+using test::boxes;
+using test::Bytes;
+using test::ModalScript;
+using test::settleUntil;
+
+constexpr int DEADLINE_MS = 10000;
+
+// One Intel HEX data record and its line end.
+std::string hexRecord(std::uint16_t address, const Bytes& bytes) {
+    unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
+    std::string line = formatText(":%02X%04X00", static_cast<unsigned>(bytes.size()), address);
+    for (std::uint8_t byte : bytes) {
+        line += formatText("%02X", byte);
+        sum += byte;
+    }
+    return line + formatText("%02X\r\n", (256 - sum % 256) % 256);
+}
+
+// An object file holding the bytes at the address.
+std::string objectText(std::uint16_t address, const Bytes& bytes) {
+    return hexRecord(address, bytes) + ":00000001FF\r\n";
+}
+
+Bytes memoryAt(std::uint16_t address, std::size_t count) {
+    Bytes bytes;
+    for (std::size_t i = 0; i < count; ++i) bytes.push_back(busRead(static_cast<std::uint16_t>(address + i)));
+    return bytes;
+}
+
+class ProgramFilesTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        boxes.clear();
+        test::boxAnswers.clear();
+        haltRunning();
+        if (fileHistory.reloadOnChange) toggleReloadOnChange();
+        fileHistory.binaryAddress = DEFAULT_BINARY_ADDRESS;
+        test::poke(0x0200, Bytes(0x200, 0x00));
+        watchedReloads = {};
+    }
+    void TearDown() override {
+        haltRunning();
+        if (fileHistory.reloadOnChange) toggleReloadOnChange();
+    }
+
+    std::string path(const char* name) const { return QDir(folder.path()).filePath(name).toStdString(); }
+
+    // A drag of the files over the window, then their drop, as a file manager makes them. False when the
+    // window did not take the drag.
+    bool drop(const std::vector<std::string>& names, bool filesToo = true) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const std::string& name : names)
+            urls << QUrl::fromLocalFile(QString::fromStdString(path(name.c_str())));
+        if (filesToo) data.setUrls(urls);
+        data.setText("dropped");
+        const QPoint inside(mainWindow->width() / 2, mainWindow->height() / 2);
+        QDragEnterEvent enter(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(mainWindow, &enter);
+        if (!enter.isAccepted()) return false;
+        QDropEvent dropped(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(mainWindow, &dropped);
+        return dropped.isAccepted();
+    }
+
+    // Loads the object file as the command line does, with Reload when the file changes on.
+    void openWatched(const char* name, std::optional<std::uint16_t> run) {
+        StartRequest request;
+        request.file = QString::fromStdString(path(name));
+        request.kind = ProgramFileKind::Object;
+        request.run = run;
+        std::string message;
+        ASSERT_TRUE(openProgramFile(request, message)) << message;
+        if (!fileHistory.reloadOnChange) toggleReloadOnChange();
+    }
+
+    QTemporaryDir folder;
+};
+
+TEST_F(ProgramFilesTest, DroppedFilesOpenInTurnAndOneBoxListsThoseThatFailed) {
+    ASSERT_TRUE(test::writeText(path("one.obj"), objectText(0x0200, {0xA9, 0x01})));
+    ASSERT_TRUE(test::writeText(path("two.hex"), objectText(0x0210, {0xA9, 0x02})));
+    std::string broken = objectText(0x0220, {0xA9, 0x03});
+    broken[10] = 'X';
+    ASSERT_TRUE(test::writeText(path("broken.obj"), broken));
+    ASSERT_TRUE(test::writeText(path("notes.txt"), "not a program"));
+
+    // Text alone is no file to open.
+    EXPECT_FALSE(drop({"one.obj"}, false));
+
+    ASSERT_TRUE(drop({"one.obj"}));
+    ASSERT_TRUE(settleUntil([] { return busRead(0x0201) == 0x01; }, DEADLINE_MS));
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_FALSE(fileHistory.recent.empty());
+    EXPECT_EQ(fileHistory.recent.front(), path("one.obj"));
+
+    ASSERT_TRUE(drop({"broken.obj", "two.hex", "notes.txt", "gone.obj"}));
+    ASSERT_TRUE(settleUntil([] { return !boxes.empty(); }, DEADLINE_MS));
+    EXPECT_EQ(memoryAt(0x0210, 2), (Bytes{0xA9, 0x02}));
+    EXPECT_EQ(memoryAt(0x0220, 2), (Bytes{0x00, 0x00}));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].title, "Error loading from file");
+    const QStringList lines = boxes[0].text.split('\n');
+    ASSERT_EQ(lines.size(), 3) << boxes[0].text.toStdString();
+    EXPECT_TRUE(lines[0].contains("'broken.obj' line 1")) << lines[0].toStdString();
+    EXPECT_TRUE(lines[1].contains("'notes.txt'")) << lines[1].toStdString();
+    EXPECT_TRUE(lines[2].contains("'gone.obj' not found")) << lines[2].toStdString();
+    EXPECT_EQ(fileHistory.recent.front(), path("two.hex"));
+}
+
+TEST_F(ProgramFilesTest, ADroppedBinaryAsksItsAddressAndReloadPutsItThereAgain) {
+    ASSERT_TRUE(test::writeBytes(path("prog.bin"), {0xEA, 0x60}));
+    // What the dialog proposed each time; the first is answered 0300, the second cancelled.
+    std::vector<QString> proposed;
+    auto answer = [&proposed](const QString& text) {
+        return [&proposed, text](QWidget* active) {
+            auto* edit = active ? active->findChild<QLineEdit*>("addressEdit") : nullptr;
+            if (!edit) return false;
+            proposed.push_back(edit->text());
+            edit->setText(text);
+            if (text.isEmpty())
+                static_cast<QDialog*>(active)->reject();
+            else
+                static_cast<QDialog*>(active)->accept();
+            return true;
+        };
+    };
+    ModalScript script({answer("0300"), answer("")});
+
+    ASSERT_TRUE(drop({"prog.bin"}));
+    ASSERT_TRUE(settleUntil([] { return busRead(0x0300) == 0xEA; }, DEADLINE_MS));
+    EXPECT_EQ(memoryAt(0x0300, 2), (Bytes{0xEA, 0x60}));
+    EXPECT_EQ(fileHistory.binaryAddress, 0x0300);
+
+    test::poke(0x0300, {0x00, 0x00});
+    ASSERT_TRUE(drop({"prog.bin"}));
+    ASSERT_TRUE(settleUntil([&script] { return script.done() == 2; }, DEADLINE_MS));
+    EXPECT_EQ(proposed, (std::vector<QString>{"0200", "0300"}));
+    EXPECT_EQ(memoryAt(0x0300, 2), (Bytes{0x00, 0x00}));
+    EXPECT_TRUE(boxes.empty());
+
+    // Ctrl+R puts it where it went, whatever address is proposed now.
+    fileHistory.binaryAddress = DEFAULT_BINARY_ADDRESS;
+    mainWindow->activateWindow();
+    ASSERT_TRUE(settleUntil([] { return QApplication::activeWindow() == mainWindow; }, DEADLINE_MS));
+    test::pressKey(mainWindow, Qt::Key_R, Qt::ControlModifier, "\x12");
+    ASSERT_TRUE(settleUntil([] { return busRead(0x0300) == 0xEA; }, DEADLINE_MS));
+    EXPECT_EQ(memoryAt(0x0300, 2), (Bytes{0xEA, 0x60}));
+    EXPECT_EQ(memoryAt(0x0200, 2), (Bytes{0x00, 0x00}));
+}
+
+TEST_F(ProgramFilesTest, AWatchedFileRewrittenIsLoadedOnceAndStartedAgain) {
+    // JMP to itself: it runs until halted.
+    ASSERT_TRUE(test::writeText(path("prog.obj"), objectText(0x0200, {0x4C, 0x00, 0x02})));
+    openWatched("prog.obj", 0x0200);
+    EXPECT_FALSE(halted);
+
+    ASSERT_TRUE(test::writeText(path("prog.obj"), objectText(0x0200, {0x4C, 0x00, 0x02, 0x11})));
+    ASSERT_TRUE(settleUntil([] { return busRead(0x0203) == 0x11; }, DEADLINE_MS));
+    haltRunning();
+    // A second change is loaded too, and is the second load: the first change was loaded once.
+    ASSERT_TRUE(test::writeText(path("prog.obj"), objectText(0x0200, {0x4C, 0x00, 0x02, 0x22})));
+    ASSERT_TRUE(settleUntil([] { return busRead(0x0203) == 0x22; }, DEADLINE_MS));
+    EXPECT_EQ(watchedReloads.loaded, 2);
+    EXPECT_EQ(watchedReloads.refused, 0);
+    EXPECT_FALSE(halted);
+}
+
+TEST_F(ProgramFilesTest, AWatchedFileCaughtHalfWrittenIsLoadedOnlyOnceComplete) {
+    ASSERT_TRUE(test::writeText(path("prog.obj"), objectText(0x0200, {0x60})));
+    openWatched("prog.obj", std::nullopt);
+
+    const std::string whole =
+        hexRecord(0x0200, {0xA9, 0x01}) + hexRecord(0x0210, {0xA9, 0x02}) + ":00000001FF\r\n";
+    // Cut inside the second record: the first is whole, yet none of it may be stored.
+    const std::string half = whole.substr(0, whole.find("\r\n") + 2 + 7);
+    ASSERT_TRUE(test::writeText(path("prog.obj"), half));
+    ASSERT_TRUE(settleUntil([] { return watchedReloads.refused == 1; }, DEADLINE_MS));
+    EXPECT_EQ(memoryAt(0x0200, 2), (Bytes{0x60, 0x00}));
+
+    ASSERT_TRUE(test::writeText(path("prog.obj"), whole));
+    ASSERT_TRUE(settleUntil([] { return watchedReloads.loaded == 1; }, DEADLINE_MS));
+    EXPECT_EQ(memoryAt(0x0200, 2), (Bytes{0xA9, 0x01}));
+    EXPECT_EQ(memoryAt(0x0210, 2), (Bytes{0xA9, 0x02}));
+    EXPECT_EQ(watchedReloads.refused, 1);
+    EXPECT_TRUE(boxes.empty());
+}
+
+} // namespace
+} // namespace orv
