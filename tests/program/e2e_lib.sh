@@ -148,6 +148,9 @@ e2e_hex_record() {
 E2E_DIAGONAL_CODE=(A9 07 8D 22 0E A9 FF 8D 23 0E A2 00 BD 40 02 8D 21 0E 8E 20 0E E8 E0 08 D0 F2 4C 0A 02)
 E2E_DIAGONAL_TABLE=(01 02 04 08 10 20 40 80)
 E2E_DIAGONAL=(0x01 0x02 0x04 0x08 0x10 0x20 0x40 0x80)
+# Its table reversed, and what the program shows with it: digit p lights segment 7 - p.
+E2E_REVERSED_TABLE=(80 40 20 10 08 04 02 01)
+E2E_REVERSED=(0x80 0x40 0x20 0x10 0x08 0x04 0x02 0x01)
 
 # e2e_diagonal_records: the diagonal's data records (no end record).
 e2e_diagonal_records() {
