@@ -23,7 +23,7 @@ void openStartRequest(const StartRequest& request);
 // The files of a drop, each in turn; a binary asks for its address. One box lists those that failed.
 void openDroppedFiles(const QStringList& paths);
 
-// Load and Save As of object files and Tape Play tell of the file they used.
+// Load of object files and Tape Play tell of the file they used.
 void noteFileUsed(const std::string& path, ProgramFileKind kind);
 
 // The binary's address dialog: the remembered address proposed; nothing when cancelled.
