@@ -10,12 +10,9 @@
 
 namespace orv {
 
-HeadlessRecord headless;
-
 bool headlessPowerOn(std::string_view monitorHex, std::string& message) {
     machinePowerOn();
     rioReset();
-    headless = HeadlessRecord{};
     // The loader may end lines in place and wants a NUL after the text.
     std::vector<char> buffer(monitorHex.begin(), monitorHex.end());
     buffer.push_back('\0');
@@ -24,13 +21,11 @@ bool headlessPowerOn(std::string_view monitorHex, std::string& message) {
 }
 
 std::uint8_t headlessSlice(std::int32_t budget, std::uint8_t status) {
-    const auto before = static_cast<std::uint32_t>(cycles);
+    const std::uint32_t from = static_cast<std::uint32_t>(cycles) / BOARD_TICK;
     cpuExecute(budget, status);
-    headless.sinceTick += static_cast<std::uint32_t>(cycles) - before;
-    while (headless.sinceTick >= static_cast<std::uint32_t>(BOARD_TICK)) {
-        headless.sinceTick -= BOARD_TICK;
+    // Where the counter wraps, that slice misses its pass.
+    for (std::uint32_t tick = from; tick < static_cast<std::uint32_t>(cycles) / BOARD_TICK; ++tick)
         fadeDigits();
-    }
     return status;
 }
 

@@ -14,19 +14,14 @@ namespace orv {
 constexpr std::int32_t BOARD_SLICE = 1000;
 constexpr std::int32_t BOARD_TICK = 50000;
 
-struct HeadlessRecord {
-    // Cycles run since the last fading pass.
-    std::uint32_t sinceTick = 0;
-};
-
-extern HeadlessRecord headless;
-
 // Power on (machinePowerOn, rioReset) and load the monitor image, Intel HEX text, into the ROM pages.
 // False with the loader's message when the text does not load.
 bool headlessPowerOn(std::string_view monitorHex, std::string& message);
 
-// One slice: cpuExecute with `status` as the slice's in bits, then a fading pass for each tick boundary
-// the slice crossed. Returns the slice status. A budget of 0 runs one instruction.
+// One slice: cpuExecute with `status` as the slice's in bits, then a fading pass for each multiple of
+// BOARD_TICK the cycle counter passed. Following the counter rather than a count of its own keeps the
+// ticks where they were when a saved state goes on. Returns the slice status. A budget of 0 runs one
+// instruction.
 std::uint8_t headlessSlice(std::int32_t budget, std::uint8_t status = 0);
 
 } // namespace orv

@@ -1,0 +1,76 @@
+// orv-run's command line: what to load, how to start, when to stop, what to report and check.
+#pragma once
+
+#include "runner/key_script.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orv {
+
+// Exit statuses: every check held; a check failed or the run did not end as asked; the command line or
+// a file was wrong.
+constexpr int RUN_PASSED = 0;
+constexpr int RUN_FAILED = 1;
+constexpr int RUN_BAD_USAGE = 2;
+
+// Bytes at an address: what --poke stores and --expect looks for.
+struct MemoryBytes {
+    std::uint16_t address = 0;
+    std::vector<std::uint8_t> bytes;
+};
+
+struct AddressRange {
+    std::uint16_t first = 0, last = 0;
+};
+
+// One item of --show, printed in the order given.
+struct ShowItem {
+    enum Kind : std::uint8_t { Stop, Display, Registers, Cycles, Memory } kind;
+    AddressRange range; // Memory
+};
+
+enum class FileKind : std::uint8_t { Object, Binary, Tape };
+
+struct InputFile {
+    std::string path;
+    FileKind kind;
+};
+
+constexpr std::uint32_t DEFAULT_SEED = 1;
+constexpr std::int64_t DEFAULT_CYCLES = 10'000'000;
+
+struct RunOptions {
+    std::vector<InputFile> files;
+    std::optional<std::uint16_t> at;
+    std::string state;
+    std::uint32_t seed = DEFAULT_SEED;
+    std::vector<MemoryBytes> pokes;
+    std::optional<std::uint16_t> pc;
+    std::vector<KeyStep> keys;
+    std::optional<std::uint16_t> untilPc;
+    std::optional<std::string> untilDisplay;
+    std::int64_t cycles = DEFAULT_CYCLES;
+    bool throughBrk = false;
+    std::vector<ShowItem> show;
+    std::vector<MemoryBytes> expect;
+    std::optional<std::string> expectDisplay;
+    std::string record;
+    std::string saveState;
+    std::optional<AddressRange> disassemble;
+};
+
+// What the command line asks for: a run, or text to print (help, version, a mistake) and a status.
+struct RunCommandLine {
+    bool run = false;
+    RunOptions options;
+    std::string output; // for standard output
+    std::string error;  // for standard error, "orv-run: ..."
+    int exitStatus = RUN_PASSED;
+};
+
+RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments);
+
+} // namespace orv

@@ -1,0 +1,310 @@
+#include "runner/run.h"
+
+#include "control/run_state.h"
+#include "debugger/disasm.h"
+#include "machine/bus.h"
+#include "machine/cpu.h"
+#include "machine/debug_hooks.h"
+#include "machine/display_text.h"
+#include "machine/headless.h"
+#include "machine/key_feed.h"
+#include "machine/keys.h"
+#include "machine/power.h"
+#include "machine/save_state.h"
+#include "machine/text_format.h"
+#include "objfile/binary.h"
+#include "objfile/objfile.h"
+#include "settings/flags.h"
+#include "tape/tape.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace orv {
+
+namespace {
+
+constexpr int UNTIL_PC_TRAP = 1;
+constexpr std::int64_t CYCLES_PER_MILLI = 1000;
+
+enum class Stop : std::uint8_t { Cycles, Brk, BadOp, Pc, Display };
+
+struct Outcome {
+    Stop stop = Stop::Cycles;
+    std::uint16_t at = 0; // where a BRK or an invalid opcode was
+    std::int64_t ran = 0; // cycles the run took
+};
+
+std::string describe(const Outcome& outcome) {
+    switch (outcome.stop) {
+    case Stop::Brk: return formatText("BRK at $%04X", outcome.at);
+    case Stop::BadOp: return formatText("invalid opcode $%02X at $%04X", peekByte(outcome.at), outcome.at);
+    case Stop::Pc: return formatText("PC reached $%04X", cpu.pc);
+    case Stop::Display: return formatText("display showed \"%s\"", displayText().c_str());
+    case Stop::Cycles: break;
+    }
+    return formatText("the cycle limit, %lld cycles", static_cast<long long>(outcome.ran));
+}
+
+std::string hexDump(const AddressRange& range) {
+    std::string text;
+    for (int line = range.first; line <= range.last; line += 16) {
+        text += formatText("%04X:", line);
+        for (int at = line; at <= range.last && at < line + 16; ++at)
+            text += formatText(" %02X", peekByte(static_cast<std::uint16_t>(at)));
+        text += '\n';
+    }
+    return text;
+}
+
+// Where a BRK came from, read back from what it pushed: its return address is two past it.
+std::uint16_t brkAddress() {
+    const std::uint8_t low = peekByte(static_cast<std::uint16_t>(0x0100 + ((cpu.sp + 2) & 0xFF)));
+    const std::uint8_t high = peekByte(static_cast<std::uint16_t>(0x0100 + ((cpu.sp + 3) & 0xFF)));
+    return static_cast<std::uint16_t>((low | high << 8) - 2);
+}
+
+// Hands the key script to the key feed as the program takes it: keys are queued at once up to the
+// next reset or wait, which wait in turn for the keys before them to have been taken.
+class ScriptPlayer {
+  public:
+    explicit ScriptPlayer(const std::vector<KeyStep>& steps) : steps(steps) {}
+
+    void advance() {
+        while (next < steps.size()) {
+            const KeyStep& step = steps[next];
+            if (step.kind == KeyStep::Key) {
+                keyFeedAdd(step.key);
+                ++next;
+                continue;
+            }
+            if (keyFeedBusy()) return;
+            if (step.kind == KeyStep::Reset) {
+                cpuRequestReset();
+                ++next;
+                continue;
+            }
+            if (!waiting) {
+                waiting = true;
+                waitStart = static_cast<std::uint32_t>(cycles);
+            }
+            if (static_cast<std::uint32_t>(cycles) - waitStart < step.millis * CYCLES_PER_MILLI) return;
+            waiting = false;
+            ++next;
+        }
+    }
+
+    // Keys not yet taken by the program, the one held down included.
+    std::size_t keysLeft() const {
+        return keyFeedLeft() + static_cast<std::size_t>(std::count_if(
+                                   steps.begin() + static_cast<std::ptrdiff_t>(next), steps.end(),
+                                   [](const KeyStep& step) { return step.kind == KeyStep::Key; }));
+    }
+
+    // Steps still to come: keys, resets and waits.
+    bool done() const { return next == steps.size() && !keyFeedBusy(); }
+
+  private:
+    const std::vector<KeyStep>& steps;
+    std::size_t next = 0;
+    bool waiting = false;
+    std::uint32_t waitStart = 0;
+};
+
+// Runs slices until `done` says so (asked before each slice), a slice stops, or `limit` cycles have run.
+Outcome runSlices(std::int64_t limit, std::uint8_t statusIn, const std::function<bool()>& done,
+                  Stop doneStop) {
+    Outcome outcome;
+    for (;;) {
+        if (done()) {
+            outcome.stop = doneStop;
+            break;
+        }
+        if (outcome.ran >= limit) break;
+        const auto before = static_cast<std::uint32_t>(cycles);
+        // cpuExecute runs until more than its budget has passed.
+        const auto budget =
+            static_cast<std::int32_t>(std::min<std::int64_t>(BOARD_SLICE, limit - outcome.ran) - 1);
+        const std::uint8_t status = headlessSlice(budget, statusIn);
+        outcome.ran += static_cast<std::uint32_t>(cycles) - before;
+        if (status & SLICE_BADOP) {
+            outcome.stop = Stop::BadOp;
+            outcome.at = cpu.pc;
+            break;
+        }
+        if (status & SLICE_BREAK) {
+            const bool brk = debugHooks.trapHit.id == TRAP_ID_SINGLE;
+            outcome.stop = brk ? Stop::Brk : Stop::Pc;
+            if (brk) outcome.at = brkAddress();
+            break;
+        }
+    }
+    return outcome;
+}
+
+// A tape played into the monitor's "l": the key typed as a user would, the tape played to its end.
+bool playTape(const std::string& path, std::int64_t limit, std::string& err) {
+    std::string message;
+    if (!tapeStartPlaying(path, message)) {
+        err += "orv-run: " + message + "\n";
+        return false;
+    }
+    keyFeedAdd(keyWithLegend("l"));
+    const Outcome outcome = runSlices(
+        limit, 0, [] { return tape.trackEnded != 0; }, Stop::Pc);
+    keyFeedStop();
+    tapeStop(message);
+    if (!message.empty()) err += "orv-run: " + message + "\n";
+    if (outcome.stop == Stop::Pc) return true;
+    err += "orv-run: the tape had not played to its end when the run stopped: " + describe(outcome) + "\n";
+    return false;
+}
+
+bool loadFiles(const RunOptions& options, std::string& err) {
+    for (const InputFile& file : options.files) {
+        std::string message;
+        if (file.kind == FileKind::Object) loadObjectFile(file.path, message, true);
+        if (file.kind == FileKind::Binary) loadBinaryFile(file.path, *options.at, message);
+        if (!message.empty()) {
+            err += "orv-run: " + message + "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+void report(const RunOptions& options, const Outcome& outcome, std::string& out) {
+    for (const ShowItem& item : options.show) {
+        switch (item.kind) {
+        case ShowItem::Stop: out += "stop: " + describe(outcome) + "\n"; break;
+        case ShowItem::Display: out += "display: \"" + displayText() + "\"\n"; break;
+        case ShowItem::Registers: out += "registers: " + registerLine() + "\n"; break;
+        case ShowItem::Cycles:
+            out += formatText("cycles: %lld\n", static_cast<long long>(outcome.ran));
+            break;
+        case ShowItem::Memory: out += hexDump(item.range); break;
+        }
+    }
+}
+
+// The checks of --expect and --expect-display; each failure named. True when all hold.
+bool check(const RunOptions& options, std::string& err) {
+    bool held = true;
+    for (const MemoryBytes& expected : options.expect) {
+        for (std::size_t i = 0; i < expected.bytes.size(); ++i) {
+            const auto address = static_cast<std::uint16_t>(expected.address + i);
+            const std::uint8_t value = peekByte(address);
+            if (value == expected.bytes[i]) continue;
+            err +=
+                formatText("orv-run: $%04X holds $%02X, expected $%02X\n", address, value, expected.bytes[i]);
+            held = false;
+        }
+    }
+    if (options.expectDisplay && displayText() != *options.expectDisplay) {
+        err += "orv-run: the display shows \"" + displayText() + "\", expected \"" + *options.expectDisplay +
+               "\"\n";
+        held = false;
+    }
+    return held;
+}
+
+} // namespace
+
+int runBoard(const RunOptions& options, std::string& out, std::string& err) {
+    diag = 0;
+    mute = 1;
+    halted = true;
+    debugHooks = DebugHooksRecord{};
+    keyFeed = KeyFeedRecord{};
+    seedRandom(options.seed);
+    std::string message;
+    if (!headlessPowerOn(monitorImageText(), message)) {
+        err += "orv-run: " + message + "\n";
+        return RUN_BAD_USAGE;
+    }
+    if (!options.state.empty()) {
+        if (!loadStateFile(options.state, message)) {
+            err += "orv-run: " + message + "\n";
+            return RUN_BAD_USAGE;
+        }
+    } else {
+        cpuRequestReset();
+    }
+    if (!loadFiles(options, err)) return RUN_BAD_USAGE;
+    halted = false;
+    for (const InputFile& file : options.files) {
+        if (file.kind == FileKind::Tape && !playTape(file.path, options.cycles, err)) return RUN_FAILED;
+    }
+    for (const MemoryBytes& poke : options.pokes) {
+        for (std::size_t i = 0; i < poke.bytes.size(); ++i)
+            busWrite(static_cast<std::uint16_t>(poke.address + i), poke.bytes[i], FORCE_ROM);
+    }
+    if (options.disassemble) {
+        out += disassembleRange(peekByte, options.disassemble->first, options.disassemble->last);
+        return RUN_PASSED;
+    }
+    if (options.pc) cpu.pc = *options.pc;
+    if (!options.record.empty() && !tapeStartRecording(TAPE_LABEL, options.record, message)) {
+        err += "orv-run: " + message + "\n";
+        tapeStop(message);
+        return RUN_BAD_USAGE;
+    }
+
+    // A BRK is caught where it lands, at the start of the interrupt handler: nothing else on the board
+    // raises an IRQ.
+    const std::uint16_t keptBreakpoint = breakpoint;
+    std::uint8_t statusIn = 0;
+    if (!options.throughBrk) {
+        breakpoint = static_cast<std::uint16_t>(peekByte(VECTOR_IRQ) | peekByte(VECTOR_IRQ + 1) << 8);
+        statusIn |= SLICE_ARMED;
+    }
+    if (options.untilPc)
+        cpuSetTraps({Trap{UNTIL_PC_TRAP, *options.untilPc, *options.untilPc, TRAP_EXEC, {}}});
+    ScriptPlayer script(options.keys);
+    const std::optional<std::string>& untilDisplay = options.untilDisplay;
+    const Outcome outcome = runSlices(
+        options.cycles, statusIn,
+        [&] {
+            script.advance();
+            return untilDisplay && displayText() == *untilDisplay;
+        },
+        Stop::Display);
+    cpuSetTraps({});
+    breakpoint = keptBreakpoint;
+    halted = true;
+
+    int status = RUN_PASSED;
+    auto fail = [&](const std::string& what) {
+        err += "orv-run: " + what + "\n";
+        status = RUN_FAILED;
+    };
+    if (!options.saveState.empty()) {
+        if (!saveStateFile(options.saveState, message))
+            fail(message);
+        else if (!message.empty())
+            err += "orv-run: " + message + "\n";
+    }
+    if (!options.record.empty()) {
+        tapeStop(message);
+        if (message.starts_with("Warning"))
+            err += "orv-run: " + message + "\n";
+        else if (!message.empty())
+            fail(message);
+    }
+    const bool until = options.untilPc || options.untilDisplay;
+    const bool asked = until ? outcome.stop == Stop::Pc || outcome.stop == Stop::Display
+                             : outcome.stop == Stop::Cycles || outcome.stop == Stop::Brk;
+    if (!asked) {
+        std::string wanted;
+        if (options.untilPc) wanted = formatText("the PC reached $%04X", *options.untilPc);
+        if (untilDisplay)
+            wanted += (wanted.empty() ? "" : " or ") + ("the display showed \"" + *untilDisplay + "\"");
+        fail("the run ended with " + describe(outcome) + (wanted.empty() ? "" : " before " + wanted));
+    }
+    if (!script.done()) fail(formatText("%zu keys of the script were not taken", script.keysLeft()));
+    report(options, outcome, out);
+    if (!check(options, err)) status = RUN_FAILED;
+    return status;
+}
+
+} // namespace orv
