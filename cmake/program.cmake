@@ -21,6 +21,7 @@ set(ORV_PROGRAM_SOURCES
   control/program_files.cpp
   control/run_control.cpp
   control/startup.cpp
+  control/state_commands.cpp
   panel/layout.cpp
   panel/paint.cpp
   panel/panel_widget.cpp

@@ -6,6 +6,7 @@
 #include "control/menus.h"
 #include "control/program_files.h"
 #include "control/run_control.h"
+#include "control/state_commands.h"
 #include "debugger/debugger_window.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
@@ -83,6 +84,10 @@ void onCommand(int command) {
     case CMD_RELOAD: reloadCommand(); break;
     case CMD_RELOAD_ON_CHANGE: toggleReloadOnChange(); break;
     case CMD_SAVE_SCREENSHOT: saveScreenshotCommand(); break;
+    case CMD_SAVE_STATE: saveStateCommand(); break;
+    case CMD_LOAD_STATE: loadStateCommand(); break;
+    case CMD_QUICK_SAVE: quickSaveCommand(); break;
+    case CMD_QUICK_LOAD: quickLoadCommand(); break;
     case CMD_IRQ:
         trace("IRQ...\n");
         cpuRequestIrq();

@@ -41,6 +41,11 @@ constexpr std::array fileItems = {
     MenuItem{"R&eload\tCtrl+R", CMD_RELOAD},
     MenuItem{"Reload &when the file changes", CMD_RELOAD_ON_CHANGE},
     MenuItem{"Save Scree&nshot...", CMD_SAVE_SCREENSHOT},
+    separator,
+    MenuItem{"Sa&ve State...", CMD_SAVE_STATE},
+    MenuItem{"Load St&ate...", CMD_LOAD_STATE},
+    MenuItem{"&Quick Save State\tF5", CMD_QUICK_SAVE},
+    MenuItem{"Quick Loa&d State\tF9", CMD_QUICK_LOAD},
 };
 constexpr std::array actionItems = {
     MenuItem{"&Halt\tPause", CMD_HALT}, MenuItem{"&Step\tSpace", CMD_STEP},

@@ -49,12 +49,6 @@ constexpr std::array<std::uint32_t, 256> crcTable = [] {
     return table;
 }();
 
-std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) c = crcTable[(c ^ data[i]) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
-
 struct Writer {
     std::vector<std::uint8_t>& out;
     void u8(std::uint8_t value) { out.push_back(value); }
@@ -254,6 +248,12 @@ bool loadParsed(const std::uint8_t* data, std::size_t size, bool moreFollows, co
 
 } // namespace
 
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) c = crcTable[(c ^ data[i]) & 0xFF] ^ (c >> 8);
+    return c ^ 0xFFFFFFFFu;
+}
+
 std::vector<std::uint8_t> saveState() {
     std::vector<std::uint8_t> out;
     out.reserve(STATE_FILE_SIZE);
@@ -308,14 +308,18 @@ bool loadStateFile(const std::string& path, std::string& message) {
         message = formatText("Error: file '%s' not found", shown.c_str());
         return false;
     }
-    std::vector<std::uint8_t> bytes(READ_LIMIT + 1);
-    const std::size_t size = std::fread(bytes.data(), 1, bytes.size(), file);
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t block[16384];
+    std::size_t got = 0;
+    while (bytes.size() <= READ_LIMIT && (got = std::fread(block, 1, sizeof block, file)) > 0)
+        bytes.insert(bytes.end(), block, block + got);
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
         message = formatText("Error: cannot read file '%s'", shown.c_str());
         return false;
     }
+    const std::size_t size = bytes.size();
     const bool moreFollows = size > READ_LIMIT;
     return loadParsed(bytes.data(), moreFollows ? READ_LIMIT : size, moreFollows,
                       formatText("file '%s'", shown.c_str()), message);

@@ -33,6 +33,9 @@ constexpr std::size_t STATE_FILE_SIZE = STATE_HEADER_SIZE + STATE_RECORDS_SIZE +
 // What the file dialog and the quick slot call a state file.
 constexpr const char* STATE_EXTENSION = "orvstate";
 
+// CRC-32, the common one (zip, PNG): a state's checksum.
+std::uint32_t crc32(const std::uint8_t* data, std::size_t size);
+
 // The whole board as bytes: the versioned format above.
 std::vector<std::uint8_t> saveState();
 // Restores the board from bytes; on any failure nothing changes and `message` says why. On success a

@@ -44,6 +44,14 @@ bool showLoadResult(int count, const std::string& message, const std::string& fi
     return false;
 }
 
+void showFileSuccess(const char* caption, const QString& text) {
+    showSuccess(caption, text);
+}
+
+bool showFileFailure(const char* caption, const std::string& message) {
+    return showFailure(caption, message);
+}
+
 bool showSaveResult(int count, const std::string& message, const std::string& fileTitle) {
     if (!message.empty()) return showFailure("Error saving to file", message);
     showSuccess("Successful save",

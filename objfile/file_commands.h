@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+class QString;
+
 namespace orv {
 
 // The Save As range as the range dialog last read it (checkSaveRange).
@@ -14,6 +16,9 @@ extern std::uint16_t saveEnd;
 // with Retry and Cancel on failure. True when the user chose Retry.
 bool showLoadResult(int count, const std::string& message, const std::string& fileTitle);
 bool showSaveResult(int count, const std::string& message, const std::string& fileTitle);
+// The boxes every file command shows: a success with OK; a failure with Retry and Cancel, true for Retry.
+void showFileSuccess(const char* caption, const QString& text);
+bool showFileFailure(const char* caption, const std::string& message);
 
 // File dialog, load, result box; Retry in a failure box opens the file dialog again.
 void loadObjectCommand();

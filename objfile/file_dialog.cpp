@@ -66,7 +66,11 @@ struct KindOfFile {
     std::string& remembered;
 };
 
+std::string stateName;
+
 KindOfFile kindOf(FileKind kind) {
+    if (kind == FileKind::State)
+        return {{"Save States (*.orvstate)", "All Files (*.*)"}, "orvstate", stateName};
     if (kind == FileKind::Midi) return {{"MIDI Files (*.mid)", "All Files (*.*)"}, "mid", currFileMid};
     if (kind == FileKind::Binary)
         return {{"Binary Files (*.bin)", "All Files (*.*)"}, "bin", fileHistory.binaryName};

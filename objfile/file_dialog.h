@@ -10,6 +10,7 @@ enum class FileKind {
     Midi,   // "*.mid", remembered in currFileMid
     Binary,     // "*.bin", remembered in the "Files" section
     Screenshot, // "*.png", the same
+    State,      // "*.orvstate", remembered while the program runs
 };
 
 struct ChosenFile {

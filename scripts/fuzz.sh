@@ -2,7 +2,7 @@
 # Builds the libFuzzer targets of fuzz/ with clang and runs each with its seed corpus.
 #   scripts/fuzz.sh [seconds] [-j jobs] [target ...]
 # seconds per target (default 600); jobs: targets run at the same time (default 1); targets: hex, objfile,
-# tape, settings (default all). Exits non-zero when any target reports a crash, hang, leak, memory blow-up
+# tape, settings, state (default all). Exits non-zero when any target reports a crash, hang, leak, memory blow-up
 # or sanitizer finding; the input that caused it is kept in build/fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -18,7 +18,7 @@ while [ $# -gt 0 ]; do
     *) targets+=("$1"); shift ;;
   esac
 done
-[ ${#targets[@]} -gt 0 ] || targets=(hex objfile tape settings)
+[ ${#targets[@]} -gt 0 ] || targets=(hex objfile tape settings state)
 
 bash scripts/install-deps.sh
 
@@ -36,8 +36,8 @@ TMPDIR=$(mktemp -d "$shm/orv_fuzz.XXXXXX")
 export TMPDIR
 trap 'rm -rf "$TMPDIR"' EXIT
 
-# Tape files grow past one 4,000-byte block only with room to spare.
-max_len() { case "$1" in tape) echo 12000 ;; *) echo 4096 ;; esac; }
+# Tape files grow past one 4,000-byte block only with room to spare; a state is 66,150 bytes.
+max_len() { case "$1" in tape) echo 12000 ;; state) echo 70000 ;; *) echo 4096 ;; esac; }
 
 run_one() {
   local t="$1"

@@ -80,14 +80,9 @@ void putU32(Bytes& state, std::size_t at, std::uint32_t value) {
         state[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-// A state edited by hand, its CRC-32 made good again, so that only the edit is wrong with it.
+// A state edited by hand, its checksum made good again, so that only the edit is wrong with it.
 void resum(Bytes& state) {
-    std::uint32_t c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i + 4 < state.size(); ++i) {
-        c ^= state[i];
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    }
-    putU32(state, state.size() - 4, c ^ 0xFFFFFFFFu);
+    putU32(state, state.size() - 4, crc32(state.data(), state.size() - 4));
 }
 
 // Where the records lie in a state.
@@ -98,6 +93,12 @@ constexpr std::size_t PAGES_AT = MEMORY_AT + 65536;
 constexpr std::size_t CHIPS_AT = PAGES_AT + 256;
 constexpr std::size_t KEYPAD_AT = CHIPS_AT + 2 * 132;
 constexpr std::size_t LATCH_AT = KEYPAD_AT + 2;
+
+TEST(StateChecksum, IsTheCommonCrc32) {
+    const std::string check = "123456789";
+    EXPECT_EQ(crc32(reinterpret_cast<const std::uint8_t*>(check.data()), check.size()), 0xCBF43926u);
+    EXPECT_EQ(crc32(nullptr, 0), 0u);
+}
 
 class SaveStateTest : public ::testing::Test {
   protected:

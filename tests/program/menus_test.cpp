@@ -75,6 +75,7 @@ class MenusTest : public ::testing::Test {
     }
     void TearDown() override {
         halted = true;
+        turbo = false;
         tape.tapeState = 0;
         mute = 0;
         if (!menu) onCommand(CMD_MENU);
@@ -128,7 +129,9 @@ TEST_F(MenusTest, ChecksFollowTheSwitches) {
         mute = on;
         debug = on;
         keys = !on;
+        turbo = on;
         QMenu* file = openBarMenu(MENU_FILE);
+        QMenu* action = openBarMenu(MENU_ACTION);
         QMenu* view = openBarMenu(MENU_VIEW);
         showPopupMenu(QPoint(5, 5));
         settle(5);
@@ -139,7 +142,39 @@ TEST_F(MenusTest, ChecksFollowTheSwitches) {
             EXPECT_EQ(actionFor(submenu, CMD_KEYBOARD)->isChecked(), on == 0);
             EXPECT_TRUE(actionFor(submenu, CMD_MENU)->isChecked());
         }
+        EXPECT_EQ(actionFor(action, CMD_TURBO)->isChecked(), on != 0);
         popupMenu->close();
+    }
+}
+
+TEST_F(MenusTest, TheFileMenuEndsWithTheStateItemsAndTheirKeys) {
+    const struct {
+        const char* text;
+        int command;
+        Qt::Key key; // Qt::Key_unknown: none
+    } rows[] = {
+        {"Sa&ve State...", CMD_SAVE_STATE, Qt::Key_unknown},
+        {"Load St&ate...", CMD_LOAD_STATE, Qt::Key_unknown},
+        {"&Quick Save State\tF5", CMD_QUICK_SAVE, Qt::Key_F5},
+        {"Quick Loa&d State\tF9", CMD_QUICK_LOAD, Qt::Key_F9},
+    };
+    const QList<QAction*> items = openBarMenu(MENU_FILE)->actions();
+    const qsizetype first = items.size() - static_cast<qsizetype>(std::size(rows));
+    ASSERT_GT(first, 0);
+    EXPECT_TRUE(items[first - 1]->isSeparator());
+    EXPECT_EQ(items[first - 2]->data().toInt(), CMD_SAVE_SCREENSHOT) << "after the items that were there";
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].text);
+        const QAction* item = items[first + static_cast<qsizetype>(i)];
+        EXPECT_EQ(item->text(), rows[i].text);
+        EXPECT_EQ(item->data().toInt(), rows[i].command);
+        EXPECT_TRUE(item->isEnabled());
+        test::CommandRecorder recorder;
+        if (rows[i].key != Qt::Key_unknown) {
+            test::pressKey(mainWindow, rows[i].key, Qt::NoModifier, QString());
+            EXPECT_EQ(recorder.take(), std::vector<int>{rows[i].command})
+                << "its key posts it, and nothing else";
+        }
     }
 }
 

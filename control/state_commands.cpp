@@ -1,0 +1,102 @@
+#include "control/state_commands.h"
+
+#include "control/main_window.h"
+#include "control/run_control.h"
+#include "debugger/debugger_window.h"
+#include "debugger/stepping.h"
+#include "files/safe_file.h"
+#include "machine/host.h"
+#include "machine/save_state.h"
+#include "machine/trace.h"
+#include "objfile/file_commands.h"
+#include "objfile/file_dialog.h"
+#include "settings/flags.h"
+#include "settings/settings.h"
+#include "tape/tape.h"
+
+#include <QMessageBox>
+#include <QString>
+
+#include <filesystem>
+
+namespace orv {
+
+namespace {
+
+QString text(const std::string& message) {
+    return QString::fromLocal8Bit(message);
+}
+
+// Saves and reports; true when the user chose Retry after a failure. `quiet`: a plain success shows nothing.
+bool saveTo(const std::string& path, bool quiet) {
+    std::string message;
+    const bool saved = saveStateFile(path, message);
+    if (!saved) return showFileFailure("Error saving to file", message);
+    if (!quiet || !message.empty()) {
+        QString report = QString("State saved to '%1'").arg(text(bareName(path)));
+        if (!message.empty()) report += "\n\n" + text(message);
+        showFileSuccess("Successful save", report);
+    }
+    return false;
+}
+
+// Loads and reports, the same way. The machine is halted while its board is replaced and then runs or
+// stays halted as the state was saved; after a refused state it goes on as it was.
+bool loadFrom(const std::string& path, bool quiet) {
+    const bool wasRunning = !halted;
+    haltRunning();
+    std::string message;
+    if (!loadStateFile(path, message)) {
+        if (wasRunning) startRunning();
+        return showFileFailure("Error loading from file", message);
+    }
+    // A step over or out aimed at where the old program stood.
+    if (stepActive() && debuggerWindow) debuggerWindow->stopStep();
+    tapeStopDue = 0;
+    repaintArea(AREA_DISPLAY);
+    if (debug) repaintArea(AREA_DEBUG);
+    if (debuggerWindowShown()) debuggerWindow->refreshViews();
+    // What stopping the tape had to say, in the box Tape Stop shows it in.
+    if (!message.empty()) QMessageBox::critical(mainWindow, "MIDI file message", text(message));
+    if (!quiet)
+        showFileSuccess("Successful load", QString("State loaded from '%1'").arg(text(bareName(path))));
+    if (!loadedStateHalted()) startRunning();
+    return false;
+}
+
+} // namespace
+
+std::string quickStatePath() {
+    return (std::filesystem::path(settingsPath).parent_path() / (std::string("quick.") + STATE_EXTENSION))
+        .string();
+}
+
+void saveStateCommand() {
+    for (;;) {
+        ChosenFile chosen;
+        if (!chooseFile(FileKind::State, true, "Save State...", chosen)) return;
+        trace("Saving state to %s...\n", chosen.title.c_str());
+        if (!saveTo(chosen.path, false)) return;
+    }
+}
+
+void loadStateCommand() {
+    for (;;) {
+        ChosenFile chosen;
+        if (!chooseFile(FileKind::State, false, "Load State...", chosen)) return;
+        trace("Loading state from %s...\n", chosen.title.c_str());
+        if (!loadFrom(chosen.path, false)) return;
+    }
+}
+
+void quickSaveCommand() {
+    while (saveTo(quickStatePath(), true)) {
+    }
+}
+
+void quickLoadCommand() {
+    while (loadFrom(quickStatePath(), true)) {
+    }
+}
+
+} // namespace orv
