@@ -1,7 +1,7 @@
-// The state of the emulated board, record by record: what a save state keeps and what a test resets
-// to start from a known board. Each record is defined and owned by its module; this header only
-// gathers them. A test resets one by assigning it afresh (`latch = LatchRecord{}`); power-on and
-// rioReset give the board a new start as the real one would have it.
+// The state of the emulated board, record by record: what a save state keeps (machine/save_state.h)
+// and what a test resets to start from a known board. Each record is defined and owned by its module;
+// this header only gathers them. A test resets one by assigning it afresh (`latch = LatchRecord{}`);
+// power-on and rioReset give the board a new start as the real one would have it.
 //
 // The board:
 //   cpu                the processor's registers and stored flags                  machine/cpu.h
@@ -15,9 +15,10 @@
 //   rio                both RIO chips: ports, data directions and RAM              machine/rio.h
 //   keypad             the key held on the matrix                                  machine/rio.h
 //   latch              the LED digits as last latched, and how old each is         machine/latch.h
+//   halted             kept by a save state too; a load leaves it to run control   control/run_state.h
 //
 // Beside the board, each with its own lifetime, and no part of a save state:
-//   halted, busy, events, overruns   whether the program paces the machine      control/run_state.h
+//   busy, events, overruns           how the program paces the machine           control/run_state.h
 //   tape               the cassette recorder and its open files                    tape/tape.h
 //   debugHooks         the debugger's traps, stepping goal and history             machine/debug_hooks.h
 //   rioWarningsLeft    the one "Invalid RIO address" warning of a run              machine/rio.h
