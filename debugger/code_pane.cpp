@@ -26,6 +26,8 @@ namespace {
 const ByteReader peekReader = [](std::uint16_t address) { return peekByte(address); };
 
 constexpr int MARGIN_WIDTH = 16;
+const QColor PC_ROW(255, 236, 140);
+const QColor CURSOR_ROW(204, 224, 250);
 
 QFont fixedFont() {
     return QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -48,6 +50,14 @@ std::uint16_t previousInstruction(std::uint16_t address) {
     return static_cast<std::uint16_t>(address - 1);
 }
 
+// count bytes from first, stopping at the end of memory.
+std::vector<std::uint8_t> peekRange(std::uint16_t first, std::uint32_t count) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint32_t a = first; a < first + count && a <= 0xFFFF; ++a)
+        bytes.push_back(peekByte(static_cast<std::uint16_t>(a)));
+    return bytes;
+}
+
 } // namespace
 
 const char* pageKindText(std::uint16_t address) {
@@ -56,6 +66,26 @@ const char* pageKindText(std::uint16_t address) {
     if (flags & PAGE_ROM) return "ROM";
     if (flags & (PAGE_RIO0 | PAGE_RIO1)) return "RIO";
     return "empty";
+}
+
+// ---- Live text ----
+
+LiveText::LiveText(const QString& widest, QWidget* parent) : QWidget(parent) {
+    setFont(fixedFont());
+    size = fontMetrics().size(0, widest);
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+}
+
+void LiveText::setText(const QString& text) {
+    if (text == shown) return;
+    shown = text;
+    update();
+}
+
+void LiveText::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignTop, shown);
 }
 
 // ---- Disassembly ----
@@ -104,6 +134,16 @@ void DisasmView::setCursorAddress(std::uint16_t address) {
     viewport()->update();
 }
 
+void DisasmView::goTo(std::uint16_t address) {
+    setCursorAddress(address);
+    showAddress(address);
+}
+
+void DisasmView::refreshIfChanged() {
+    // Three bytes a row is the most any row can take.
+    if (peekRange(top, static_cast<std::uint32_t>(visibleRows() + 1) * 3) != painted) viewport()->update();
+}
+
 std::vector<std::uint16_t> DisasmView::rowAddresses() const {
     std::vector<std::uint16_t> rows;
     std::uint32_t at = top;
@@ -150,15 +190,18 @@ void DisasmView::paintEvent(QPaintEvent*) {
     }
     const int h = rowHeight();
     const int ascent = fontMetrics().ascent();
+    painted = peekRange(top, static_cast<std::uint32_t>(visibleRows() + 1) * 3);
+    // While running, the PC is only a blur.
+    const bool markPc = halted;
     const std::uint16_t pc = cpu.pc;
     int y = 0;
     for (const std::uint16_t address : rowAddresses()) {
         const DisasmLine line = disassemble(peekReader, address, &debuggerSymbols);
         const QRect row(MARGIN_WIDTH, y, viewport()->width() - MARGIN_WIDTH, h);
-        if (address == pc)
-            painter.fillRect(row, QColor(255, 236, 140));
+        if (markPc && address == pc)
+            painter.fillRect(row, PC_ROW);
         else if (address == cursor)
-            painter.fillRect(row, pal.alternateBase());
+            painter.fillRect(row, CURSOR_ROW);
         const QRect dot(3, y + (h - 10) / 2, 10, 10);
         painter.setRenderHint(QPainter::Antialiasing);
         if (enabledAt.count(address)) {
@@ -179,8 +222,8 @@ void DisasmView::paintEvent(QPaintEvent*) {
             bytes += formatText("%02X ", line.bytes[static_cast<std::size_t>(i)]);
         const std::string* name = symbolName(debuggerSymbols, address);
         const std::string label = name ? *name + ":" : std::string();
-        const std::string text = formatText("%s%04X  %-9s %-14s %s", address == pc ? ">" : " ", address,
-                                            bytes.c_str(), label.c_str(), line.text.c_str());
+        const std::string text = formatText("%s%04X  %-9s %-14s %s", markPc && address == pc ? ">" : " ",
+                                            address, bytes.c_str(), label.c_str(), line.text.c_str());
         painter.setPen(pal.color(QPalette::Text));
         painter.drawText(MARGIN_WIDTH, y + ascent, QString::fromStdString(text));
         y += h;
@@ -208,7 +251,7 @@ void DisasmView::contextMenuEvent(QContextMenuEvent* e) {
     QMenu menu(this);
     QAction* runTo = menu.addAction("Run to &here");
     runTo->setEnabled(halted);
-    QAction* toggle = menu.addAction("Toggle &breakpoint");
+    QAction* toggle = menu.addAction("Toggle &breakpoint\tF2");
     QAction* chosen = menu.exec(e->globalPos());
     if (chosen == runTo) emit runToHere(address);
     if (chosen == toggle) emit toggleBreakpoint(address);
@@ -221,10 +264,14 @@ void DisasmView::wheelEvent(QWheelEvent* e) {
 
 void DisasmView::keyPressEvent(QKeyEvent* e) {
     switch (e->key()) {
-    case Qt::Key_Up: scrollLines(-1); break;
-    case Qt::Key_Down: scrollLines(1); break;
+    // The arrows move the cursor, which Run to here and the breakpoint key act on.
+    case Qt::Key_Up: goTo(previousInstruction(cursor)); break;
+    case Qt::Key_Down:
+        goTo(static_cast<std::uint16_t>(cursor + disassemble(peekReader, cursor).length));
+        break;
     case Qt::Key_PageUp: scrollLines(-visibleRows() + 1); break;
     case Qt::Key_PageDown: scrollLines(visibleRows() - 1); break;
+    case Qt::Key_F2: emit toggleBreakpoint(cursor); break;
     default: QAbstractScrollArea::keyPressEvent(e); break;
     }
 }
@@ -245,6 +292,26 @@ int MemoryView::rowHeight() const {
 
 int MemoryView::charWidth() const {
     return fontMetrics().horizontalAdvance('0');
+}
+
+int MemoryView::visibleRows() const {
+    return viewport()->height() / rowHeight() + 1;
+}
+
+// Address, page kind, 16 bytes and the text between bars, as paintEvent lays them out.
+QSize MemoryView::sizeHint() const {
+    return {(11 + 3 * 16 + 1 + 18 + 1) * charWidth() + verticalScrollBar()->sizeHint().width() +
+                2 * frameWidth(),
+            10 * rowHeight()};
+}
+
+QSize MemoryView::minimumSizeHint() const {
+    return {sizeHint().width(), 3 * rowHeight()};
+}
+
+void MemoryView::refreshIfChanged() {
+    if (peekRange(topAddress(), static_cast<std::uint32_t>(visibleRows()) * 16) != painted)
+        viewport()->update();
 }
 
 std::uint16_t MemoryView::topAddress() const {
@@ -306,7 +373,8 @@ void MemoryView::paintEvent(QPaintEvent*) {
     const QPalette& pal = palette();
     painter.fillRect(viewport()->rect(), pal.base());
     const int h = rowHeight(), w = charWidth(), ascent = fontMetrics().ascent();
-    const int rows = viewport()->height() / h + 1;
+    const int rows = visibleRows();
+    painted = peekRange(topAddress(), static_cast<std::uint32_t>(rows) * 16);
     for (int r = 0; r < rows; ++r) {
         const std::uint32_t rowAddress =
             static_cast<std::uint32_t>(topAddress()) + static_cast<std::uint32_t>(r) * 16;
@@ -316,19 +384,23 @@ void MemoryView::paintEvent(QPaintEvent*) {
         painter.drawText(
             0, y + ascent,
             QString::asprintf("%04X %-5s", rowAddress, pageKindText(static_cast<std::uint16_t>(rowAddress))));
-        QString ascii;
+        // The plain bytes and the text in one go; the cursor's and the changed ones one by one.
+        QString plain, ascii;
         for (int i = 0; i < 16; ++i) {
             const auto address = static_cast<std::uint16_t>(rowAddress + static_cast<std::uint32_t>(i));
             const std::uint8_t value = peekByte(address);
+            const QString digits = QString::asprintf("%02X", value);
+            const bool changed = changedSinceStop(address);
+            plain += address == cursor || changed ? QString("   ") : digits + ' ';
+            ascii += value >= 0x20 && value < 0x7F ? QChar(value) : QChar('.');
+            if (address != cursor && !changed) continue;
             const QRect cell((11 + 3 * i) * w, y, 2 * w, h);
             if (address == cursor) painter.fillRect(cell.adjusted(-1, 0, 1, 0), pal.highlight());
-            painter.setPen(address == cursor           ? pal.color(QPalette::HighlightedText)
-                           : changedSinceStop(address) ? QColor(210, 0, 0)
-                                                       : pal.color(QPalette::Text));
-            painter.drawText(cell.x(), y + ascent, QString::asprintf("%02X", value));
-            ascii += value >= 0x20 && value < 0x7F ? QChar(value) : QChar('.');
+            painter.setPen(address == cursor ? pal.color(QPalette::HighlightedText) : QColor(210, 0, 0));
+            painter.drawText(cell.x(), y + ascent, digits);
         }
         painter.setPen(pal.color(QPalette::Text));
+        painter.drawText(11 * w, y + ascent, plain);
         painter.drawText((11 + 3 * 16 + 1) * w, y + ascent, "|" + ascii + "|");
     }
 }

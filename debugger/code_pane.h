@@ -21,6 +21,10 @@ class DisasmView : public QAbstractScrollArea {
     void showAddress(std::uint16_t address);
     std::uint16_t cursorAddress() const { return cursor; }
     void setCursorAddress(std::uint16_t address);
+    // Puts the cursor on the address and brings it into sight.
+    void goTo(std::uint16_t address);
+    // While the machine runs: repaints only when the bytes in sight have changed.
+    void refreshIfChanged();
     // The addresses of the rows in sight, top first.
     std::vector<std::uint16_t> rowAddresses() const;
     int rowHeight() const;
@@ -43,6 +47,7 @@ class DisasmView : public QAbstractScrollArea {
     int visibleRows() const;
     std::uint16_t top = 0;
     std::uint16_t cursor = 0;
+    std::vector<std::uint8_t> painted; // the bytes in sight at the last paint
 };
 
 class MemoryView : public QAbstractScrollArea {
@@ -61,6 +66,10 @@ class MemoryView : public QAbstractScrollArea {
     // A stop: what memory held at the stop before becomes the reference changed bytes are shown against.
     void noteStop();
     bool changedSinceStop(std::uint16_t address) const;
+    // While the machine runs: repaints only when the bytes in sight have changed.
+    void refreshIfChanged();
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
 
   signals:
     void message(const QString& text);
@@ -75,9 +84,29 @@ class MemoryView : public QAbstractScrollArea {
   private:
     int rowHeight() const;
     int charWidth() const;
+    int visibleRows() const;
     std::uint16_t cursor = 0;
     bool highNibble = true; // the next digit typed is the high one
     std::vector<std::uint8_t> atLastStop, reference;
+    std::vector<std::uint8_t> painted; // the bytes in sight at the last paint
+};
+
+// Lines of text that change many times a second: painted directly, at a size fixed by the widest
+// text it will show, so a change never lays out the pane again.
+class LiveText : public QWidget {
+  public:
+    LiveText(const QString& widest, QWidget* parent);
+    void setText(const QString& text);
+    QString text() const { return shown; }
+    QSize sizeHint() const override { return size; }
+    QSize minimumSizeHint() const override { return size; }
+
+  protected:
+    void paintEvent(QPaintEvent* e) override;
+
+  private:
+    QString shown;
+    QSize size;
 };
 
 // "RAM", "ROM", "RIO" or "empty": what the page of an address holds.

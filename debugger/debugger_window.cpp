@@ -109,17 +109,27 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
 
     QToolBar* steps = addToolBar("Stepping");
     steps->setObjectName("stepping");
-    steps->addAction("Step into", [] { postCommand(CMD_STEP); });
-    steps->addAction("Step over", [this] { stepOver(); });
-    steps->addAction("Step out", [this] { stepOut(); });
-    steps->addAction("Run to here", [this] { runTo(disasm->cursorAddress()); });
+    const auto tool = [steps](const char* text, QKeySequence key, auto slot) {
+        QAction* action = steps->addAction(text, slot);
+        action->setShortcut(key);
+        if (!key.isEmpty())
+            action->setToolTip(QString("%1 (%2)").arg(text, key.toString(QKeySequence::NativeText)));
+    };
+    tool("Step into", Qt::Key_F11, [] { postCommand(CMD_STEP); });
+    tool("Step over", Qt::Key_F10, [this] { stepOver(); });
+    tool("Step out", Qt::SHIFT | Qt::Key_F11, [this] { stepOut(); });
+    tool("Run to here", Qt::CTRL | Qt::Key_F10, [this] { runTo(disasm->cursorAddress()); });
     steps->addSeparator();
-    steps->addAction("Run", [] { postCommand(CMD_RUN); });
-    steps->addAction("Halt", [] { postCommand(CMD_HALT); });
-    steps->addAction("Stop", [this] { stopStep(); });
+    // Pause toggles as it does in the main window.
+    tool("Run", {}, [] { postCommand(CMD_RUN); });
+    tool("Halt", {}, [] { postCommand(CMD_HALT); });
+    auto* pause = new QAction(this);
+    pause->setShortcut(Qt::Key_Pause);
+    connect(pause, &QAction::triggered, [] { postCommand(CMD_RUN_HALT); });
+    addAction(pause);
+    tool("Stop", {}, [this] { stopStep(); });
 
-    disasm = new DisasmView(this);
-    setCentralWidget(disasm);
+    setCentralWidget(makeCode());
     connect(disasm, &DisasmView::toggleBreakpoint, [this](std::uint16_t a) { toggleBreakpointAt(a); });
     connect(disasm, &DisasmView::runToHere, [this](std::uint16_t a) { runTo(a); });
 
@@ -156,7 +166,7 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
     }
 
     const DebuggerSettings& d = debuggerSettings;
-    resize(d.width > 0 && d.height > 0 ? QSize(d.width, d.height) : QSize(900, 640));
+    resize(d.width > 0 && d.height > 0 ? QSize(d.width, d.height) : QSize(1000, 700));
     if (d.left >= 0 && d.top >= 0) move(d.left, d.top);
     romWrites->setChecked(d.romWrites != 0);
     memoryView->goTo(d.memory);
@@ -172,6 +182,41 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
 
 DebuggerWindow::~DebuggerWindow() {
     if (debuggerWindow == this) debuggerWindow = nullptr;
+}
+
+QWidget* DebuggerWindow::makeCode() {
+    auto* box = new QWidget(this);
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* bar = new QHBoxLayout;
+    codeGoTo = new QLineEdit(box);
+    codeGoTo->setPlaceholderText("$0200, label or PC");
+    auto* go = new QPushButton("Go to", box);
+    go->setToolTip("Go to (Ctrl+G)");
+    bar->addWidget(codeGoTo, 1);
+    bar->addWidget(go);
+    layout->addLayout(bar);
+    disasm = new DisasmView(box);
+    layout->addWidget(disasm, 1);
+    const auto goTo = [this] {
+        std::uint16_t address = 0;
+        if (!parseAddress(codeGoTo->text(), address)) {
+            stopLabel->setText("Not an address: " + codeGoTo->text());
+            return;
+        }
+        disasm->goTo(address);
+        disasm->setFocus();
+    };
+    connect(go, &QPushButton::clicked, goTo);
+    connect(codeGoTo, &QLineEdit::returnPressed, goTo);
+    auto* find = new QAction(this);
+    find->setShortcut(Qt::CTRL | Qt::Key_G);
+    connect(find, &QAction::triggered, [this] {
+        codeGoTo->setFocus();
+        codeGoTo->selectAll();
+    });
+    addAction(find);
+    return box;
 }
 
 QWidget* DebuggerWindow::makeRegisters() {
@@ -220,8 +265,7 @@ QWidget* DebuggerWindow::makeRegisters() {
         });
     }
     grid->addLayout(flags, 5, 0, 1, 2);
-    cycleLabel = new QLabel(box);
-    cycleLabel->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    cycleLabel = new LiveText("Since stop 4294967295\nSince stop 4294967295", box);
     grid->addWidget(cycleLabel, 6, 0, 1, 2);
     grid->setRowStretch(7, 1);
     return box;
@@ -263,6 +307,10 @@ QWidget* DebuggerWindow::makeMemory() {
 QWidget* DebuggerWindow::makeBreakpoints() {
     auto* box = new QWidget(this);
     auto* layout = new QVBoxLayout(box);
+    // Closed, the window takes its points out of the interpreter, which then runs as if it had none.
+    auto* note = new QLabel("Armed while this window is open.", box);
+    note->setEnabled(false);
+    layout->addWidget(note);
     pointList = new QListWidget(box);
     layout->addWidget(pointList);
     connect(pointList, &QListWidget::itemChanged, [](QListWidgetItem* item) {
@@ -354,6 +402,10 @@ bool DebuggerWindow::parseAddress(const QString& input, std::uint16_t& address) 
         address = static_cast<std::uint16_t>(m.captured(2).toUInt(nullptr, 16));
         return true;
     }
+    if (text.compare("PC", Qt::CaseInsensitive) == 0) {
+        address = cpu.pc;
+        return true;
+    }
     return false;
 }
 
@@ -397,7 +449,10 @@ void DebuggerWindow::refreshPoints() {
     const int row = pointList->currentRow();
     pointList->clear();
     for (const BreakPoint& point : breakpointList()) {
-        auto* item = new QListWidgetItem(QString::fromStdString(breakpointText(point)), pointList);
+        QString text = QString::fromStdString(breakpointText(point));
+        if (const std::string* name = symbolName(debuggerSymbols, point.first))
+            text += QString(" (%1)").arg(QString::fromStdString(*name));
+        auto* item = new QListWidgetItem(text, pointList);
         item->setData(Qt::UserRole, point.id);
         // debugP follows the debug panel and the keypad, not this list.
         if (point.kind != PointKind::Single) {
@@ -410,22 +465,25 @@ void DebuggerWindow::refreshPoints() {
 
 void DebuggerWindow::refreshRegisters() {
     const std::uint8_t values[] = {cpu.a, cpu.x, cpu.y, cpu.sp};
+    const bool editable = halted && !stepActive();
     for (std::size_t i = 0; i < registerEdits.size(); ++i) {
         QLineEdit* edit = registerEdits[i];
-        edit->setReadOnly(!halted);
+        edit->setReadOnly(!editable);
         // Typing under way is not overwritten.
         if (edit->hasFocus() && edit->isModified()) continue;
-        edit->setText(i < 4 ? QString::asprintf("%02X", values[i]) : QString::asprintf("%04X", cpu.pc));
+        const QString text = i < 4 ? QString::asprintf("%02X", values[i]) : QString::asprintf("%04X", cpu.pc);
+        if (edit->text() != text) edit->setText(text);
         edit->setModified(false);
     }
     const std::uint8_t status = cpuStatusByte();
     for (std::size_t bit = 0; bit < flagBoxes.size(); ++bit) {
         flagBoxes[bit]->setChecked(status & (0x80 >> bit));
-        flagBoxes[bit]->setEnabled(halted);
+        flagBoxes[bit]->setEnabled(editable);
     }
+    // Halted, how long the last run or step took; running, how long this one has run so far.
+    const auto now = static_cast<std::uint32_t>(cycles);
     cycleLabel->setText(
-        QString::asprintf("Cycles %u\nSince stop %u", static_cast<std::uint32_t>(cycles),
-                          static_cast<std::uint32_t>(cycles) - static_cast<std::uint32_t>(cyclesAtStop)));
+        QString::asprintf("Cycles %u\nSince stop %u", now, editable ? lastRunCycles : now - cyclesAtStop));
 }
 
 void DebuggerWindow::refreshViews() {
@@ -439,14 +497,25 @@ void DebuggerWindow::refreshViews() {
 }
 
 void DebuggerWindow::noteStop(const QString& reason) {
+    lastRunCycles = static_cast<std::uint32_t>(cycles) - cyclesAtStop;
+    cyclesAtStop = static_cast<std::uint32_t>(cycles);
     stopLabel->setText(reason);
     memoryView->noteStop();
     disasm->setCursorAddress(cpu.pc);
     disasm->showAddress(cpu.pc);
     refreshViews();
-    cyclesAtStop = cycles;
     wasHalted = halted;
     lastCycles = cycles;
+}
+
+void DebuggerWindow::refreshRunning() {
+    refreshRegisters();
+    disasm->refreshIfChanged();
+    memoryView->refreshIfChanged();
+    if (historyRecording()) {
+        static_cast<HistoryModel*>(historyModel)->reset();
+        historyView->scrollToBottom();
+    }
 }
 
 void DebuggerWindow::refreshTick() {
@@ -455,8 +524,14 @@ void DebuggerWindow::refreshTick() {
         return;
     }
     if (!halted) {
-        wasHalted = false;
-        refreshViews();
+        // Set going: the PC's mark goes at once; then only what changed is painted again.
+        if (wasHalted) {
+            wasHalted = false;
+            stopLabel->setText("Running");
+            refreshViews();
+        } else {
+            refreshRunning();
+        }
         return;
     }
     // Halted since the last look, or moved by a step from elsewhere (the Space key).
@@ -518,8 +593,10 @@ void DebuggerWindow::loadLabelFiles(const QStringList& files) {
 }
 
 void DebuggerWindow::reloadLabelFile(const QString& path) {
-    // An editor that saves by replacing the file ends the watch: it is taken up again.
-    if (QFile::exists(path) && !watcher->files().contains(path)) watcher->addPath(path);
+    // Gone for good, its names stay as they were. An editor that saves by replacing the file ends
+    // the watch: it is taken up again.
+    if (!QFile::exists(path)) return;
+    if (!watcher->files().contains(path)) watcher->addPath(path);
     std::string message;
     symbolsLoadFile(debuggerSymbols, path.toStdString(), message);
     if (!message.empty()) stopLabel->setText(QString::fromStdString(message).trimmed());

@@ -24,6 +24,7 @@ class QListWidget;
 namespace orv {
 
 class DisasmView;
+class LiveText;
 class MemoryView;
 
 // The names the views show: the monitor's from the first opening, then the files the user loads.
@@ -43,6 +44,8 @@ class DebuggerWindow : public QMainWindow {
     QCheckBox* romWrites = nullptr;
     QCheckBox* historyOn = nullptr;
     QLineEdit* memoryGoTo = nullptr;
+    QLineEdit* codeGoTo = nullptr;
+    LiveText* cycleLabel = nullptr;
 
     // The stepping toolbar's commands.
     void stepOver() { beginStep(StepKind::Over); }
@@ -51,7 +54,7 @@ class DebuggerWindow : public QMainWindow {
     void stopStep();
     // Adds a point from the Breakpoints pane's fields; false with the message shown.
     bool addPoint(int kindIndex, const QString& range, const QString& condition);
-    // "$0200", "0200", a label, a register pair "X:A" (high:low) or a zero-page pointer "($FB)".
+    // "$0200", "0200", a label, "PC", a register pair "X:A" (high:low) or a zero-page pointer "($FB)".
     static bool parseAddress(const QString& text, std::uint16_t& address);
     void loadLabelFiles(const QStringList& files);
     // Brings every view up to date with the machine.
@@ -68,12 +71,14 @@ class DebuggerWindow : public QMainWindow {
     void beginStep(StepKind kind, std::uint16_t target = 0);
     void stepChunk();
     void refreshTick();
+    void refreshRunning();
     void noteStop(const QString& reason);
     void toggleBreakpointAt(std::uint16_t address);
     void refreshPoints();
     void refreshRegisters();
     void recordPlace();
     void reloadLabelFile(const QString& path);
+    QWidget* makeCode();
     QWidget* makeRegisters();
     QWidget* makeMemory();
     QWidget* makeBreakpoints();
@@ -82,12 +87,13 @@ class DebuggerWindow : public QMainWindow {
     QTimer refreshTimer, stepTimer;
     std::int32_t stepBudget = 100'000;
     bool wasHalted = true;
-    std::int32_t lastCycles = 0, cyclesAtStop = 0;
+    std::int32_t lastCycles = 0;
+    // The cycle count at the latest stop, and how many ran from the stop before up to it.
+    std::uint32_t cyclesAtStop = 0, lastRunCycles = 0;
     QStringList labelFiles;
     QFileSystemWatcher* watcher = nullptr;
     std::array<QLineEdit*, 5> registerEdits{};
     std::array<QCheckBox*, 8> flagBoxes{};
-    QLabel* cycleLabel = nullptr;
     QComboBox* pointKind = nullptr;
     QLineEdit* pointRange = nullptr;
     QLineEdit* pointCondition = nullptr;

@@ -12,6 +12,7 @@
 #include "program/program_fixture.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
+#include "support/file_io.h"
 #include "support/key_press.h"
 #include "support/poke.h"
 
@@ -145,9 +146,16 @@ TEST_F(DebuggerWindowTest, AMarginClickSetsABreakpointThatStopsTheRunningProgram
     EXPECT_EQ(points[1].kind, PointKind::Exec);
     EXPECT_EQ(points[1].first, 0x0201);
 
+    const auto started = static_cast<std::uint32_t>(cycles);
     onCommand(CMD_RUN);
     ASSERT_TRUE(stopShown("Breakpoint at $0201"));
     EXPECT_EQ(cpu.pc, 0x0201);
+    // How long the run took stays shown while halted.
+    const QString took = QString::asprintf("Cycles %u\nSince stop %u", static_cast<std::uint32_t>(cycles),
+                                           static_cast<std::uint32_t>(cycles) - started);
+    EXPECT_EQ(debuggerWindow->cycleLabel->text(), took);
+    debuggerWindow->refreshViews();
+    EXPECT_EQ(debuggerWindow->cycleLabel->text(), took);
     // The PC's row is marked.
     const std::vector<std::uint16_t> rows = view->rowAddresses();
     const auto row = std::find(rows.begin(), rows.end(), 0x0201) - rows.begin();
@@ -160,6 +168,57 @@ TEST_F(DebuggerWindowTest, AMarginClickSetsABreakpointThatStopsTheRunningProgram
     // A second click takes it away and the program runs on.
     QApplication::sendEvent(view->viewport(), &click);
     EXPECT_EQ(breakpointList().size(), 1u);
+}
+
+TEST_F(DebuggerWindowTest, ClosedItsPointsAreDisarmedAndOpenedAgainArmed) {
+    ASSERT_TRUE(debuggerWindow->addPoint(0, "$0201", ""));
+    ASSERT_TRUE(debuggerWindow->addPoint(2, "$0300-$0310", ""));
+    breakpointEnable(breakpointList().back().id, false);
+    ASSERT_EQ(cpuTraps().size(), 1u);
+    debuggerWindow->close();
+    EXPECT_TRUE(cpuTraps().empty());
+    onCommand(CMD_DEBUGGER_WINDOW);
+    ASSERT_TRUE(settleUntil([] { return debuggerWindowShown(); }, DEADLINE_MS));
+    ASSERT_EQ(cpuTraps().size(), 1u);
+    EXPECT_EQ(cpuTraps()[0].first, 0x0201);
+}
+
+TEST_F(DebuggerWindowTest, GoToTakesAddressesLabelsRegistersAndPointers) {
+    QTemporaryDir dir;
+    const QString labels = dir.filePath("prog.lbl");
+    ASSERT_TRUE(test::writeText(labels.toStdString(), "al 000209 .count\n"));
+    debuggerWindow->loadLabelFiles({labels});
+    cpu.a = 0x34;
+    cpu.x = 0x12;
+    cpuSetPc(0x0207);
+    test::poke(0x00FB, {0x80, 0x03});
+    struct Case {
+        const char* text;
+        bool ok;
+        std::uint16_t address;
+    };
+    const Case cases[] = {
+        {"$0200", true, 0x0200}, {"fe00", true, 0xFE00},  {"count", true, 0x0209}, {"PC", true, 0x0207},
+        {"X:A", true, 0x1234},   {"($FB)", true, 0x0380}, {"nowhere", false, 0},   {"$10000", false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        std::uint16_t address = 0;
+        EXPECT_EQ(DebuggerWindow::parseAddress(c.text, address), c.ok);
+        if (!c.ok) continue;
+        EXPECT_EQ(address, c.address);
+        debuggerWindow->codeGoTo->setText(c.text);
+        emit debuggerWindow->codeGoTo->returnPressed();
+        EXPECT_EQ(debuggerWindow->disasm->cursorAddress(), c.address);
+    }
+
+    // Rewritten on disk, the file is read again; a line that does not parse is told.
+    ASSERT_TRUE(test::writeText(labels.toStdString(), "al 000209 .tally\nal 0209\n"));
+    EXPECT_TRUE(settleUntil([] { return symbolAddress(debuggerSymbols, "tally").has_value(); }, DEADLINE_MS));
+    EXPECT_FALSE(symbolAddress(debuggerSymbols, "count").has_value());
+    EXPECT_TRUE(debuggerWindow->stopLabel->text().contains("line 2"))
+        << debuggerWindow->stopLabel->text().toStdString();
+    symbolsRemoveFile(debuggerSymbols, labels.toStdString());
 }
 
 TEST_F(DebuggerWindowTest, AWatchpointHitShowsWhy) {
