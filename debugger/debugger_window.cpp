@@ -139,11 +139,14 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
         d->setWidget(content);
         d->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
         addDockWidget(area, d);
+        return d;
     };
     dock("Registers", makeRegisters(), Qt::RightDockWidgetArea);
     dock("Breakpoints", makeBreakpoints(), Qt::RightDockWidgetArea);
-    dock("Memory", makeMemory(), Qt::BottomDockWidgetArea);
-    dock("History", makeHistory(), Qt::BottomDockWidgetArea);
+    QDockWidget* memoryDock = dock("Memory", makeMemory(), Qt::BottomDockWidgetArea);
+    // Both want the window's width for their long lines: tabs, which can be pulled apart.
+    tabifyDockWidget(memoryDock, dock("History", makeHistory(), Qt::BottomDockWidgetArea));
+    memoryDock->raise();
 
     stopLabel = new QLabel(this);
     statusBar()->addWidget(stopLabel, 1);
@@ -268,6 +271,7 @@ QWidget* DebuggerWindow::makeRegisters() {
     cycleLabel = new LiveText("Since stop 4294967295\nSince stop 4294967295", box);
     grid->addWidget(cycleLabel, 6, 0, 1, 2);
     grid->setRowStretch(7, 1);
+    grid->setColumnStretch(2, 1);
     return box;
 }
 
@@ -566,7 +570,7 @@ void DebuggerWindow::stepChunk() {
     switch (state) {
     case StepState::Stopped: noteStop(stopReasonText(stepStatus())); break;
     case StepState::Limit: noteStop("The step ran 100,000,000 cycles without getting there"); break;
-    default: noteStop(""); break;
+    default: noteStop("Halted"); break;
     }
 }
 
