@@ -63,13 +63,14 @@ lines = [l.rstrip("\n").split(" ", 1) for l in open(sys.argv[1])]
 lines = [(float(t), text) for t, text in lines]
 cycles = [(t, int(m.group(1))) for t, text in lines for m in [re.search(r"\[cyc=(-?\d+)\]$", text)] if m]
 running = [t for t, text in lines if text.startswith("Running, minTimer=")]
-halted = [(t, text) for t, text in lines if text.startswith("Halted.  Events: ")]
+# The second reset's halt; closing the window halts once more.
+halted = [(t, text) for t, text in lines if text.startswith("Halted.  Events: ") and running and t > running[0]][:1]
 if len(cycles) < 2 or not running or not halted:
     sys.exit("trace incomplete:\n" + "\n".join(text for _, text in lines))
 # Cycles run between the start of running and the halt; the second reset itself adds 6.
 ran = (cycles[-1][1] - 6 - cycles[0][1]) % 2**32
-wall = halted[-1][0] - running[0]
-events, overruns = map(int, re.findall(r"-?\d+", halted[-1][1]))
+wall = halted[0][0] - running[0]
+events, overruns = map(int, re.findall(r"-?\d+", halted[0][1]))
 ticks0, t0, ticks1, t1, hz = open(sys.argv[2]).read().split()
 cpu = (int(ticks1) - int(ticks0)) / int(hz) / (float(t1) - float(t0)) * 100
 rate = ran / wall

@@ -52,6 +52,7 @@ void onCommand(int command) {
     case CMD_RUN: runCommand(); break;
     case CMD_RUN_HALT: postCommand(halted ? CMD_RUN : CMD_HALT); break;
     case CMD_RESET: resetCommand(); break;
+    case CMD_TURBO: turboCommand(); break;
     case CMD_SAVE_AS: saveRangeDialog(); break;
     case CMD_LOAD:
         loadObjectCommand();

@@ -36,6 +36,7 @@ constexpr int CMD_SAVE_STATE = 1040;
 constexpr int CMD_LOAD_STATE = 1041;
 constexpr int CMD_QUICK_SAVE = 1042;
 constexpr int CMD_QUICK_LOAD = 1043;
+constexpr int CMD_TURBO = 1056;
 constexpr int CMD_ABOUT = 801;
 constexpr int CMD_WEBSITE = 802;
 constexpr int CMD_EMULATOR_PAGES = 803;

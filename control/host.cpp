@@ -9,7 +9,7 @@ namespace orv {
 void repaintArea(int area) {
     if (!panelWidget) return;
     switch (area) {
-    case AREA_LED: panelWidget->update(ledArea); break;
+    case AREA_LED: panelWidget->updateDigits(); break;
     case AREA_DISPLAY: panelWidget->update(displayArea); break;
     case AREA_DEBUG: panelWidget->update(debugArea); break;
     default: break;

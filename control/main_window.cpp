@@ -35,6 +35,8 @@ QSoundEffect* clickSound = nullptr;
 
 namespace {
 
+std::array<QString, TITLE_PART_COUNT> titleParts;
+
 #ifdef Q_OS_WIN
 // Windows runs a modal loop while the user drags or sizes a window; the machine pauses for it.
 class MoveSizeFilter : public QAbstractNativeEventFilter {
@@ -74,10 +76,14 @@ QIcon programIcon() {
     return icon;
 }
 
-// Ctrl+D opens and closes the debugger window; every other key is the keypad's, which takes no Ctrl key.
+// Ctrl+D opens and closes the debugger window, F11 switches turbo; every other key is the keypad's,
+// which takes no Ctrl key and no F11.
 void windowKeyPress(const QKeyEvent& e) {
-    if (e.key() == Qt::Key_D && (e.modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier)
+    const Qt::KeyboardModifiers modifiers = e.modifiers() & ~Qt::KeypadModifier;
+    if (e.key() == Qt::Key_D && modifiers == Qt::ControlModifier)
         postCommand(CMD_DEBUGGER_WINDOW);
+    else if (e.key() == Qt::Key_F11 && modifiers == Qt::NoModifier)
+        postCommand(CMD_TURBO);
     else
         keyPressMessage(e);
 }
@@ -180,6 +186,15 @@ void MainWindow::mousePressEvent(QMouseEvent* e) {
 void windowDestroyed() {
     endProgram();
     QCoreApplication::exit(0);
+}
+
+void setTitlePart(TitlePart part, const QString& text) {
+    titleParts[part] = text;
+    if (!mainWindow) return;
+    QString title = "Orvane";
+    for (const QString& shown : titleParts)
+        if (!shown.isEmpty()) title += QString(" %1 ").arg(QChar(0x2014)) + shown;
+    mainWindow->setWindowTitle(title);
 }
 
 void createKeyButtons() {

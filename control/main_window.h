@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <QMainWindow>
+#include <QString>
 #include <QTimer>
 
 #include <array>
@@ -72,6 +73,11 @@ extern PanelWidget* panelWidget;
 // Index = key id; clicking one posts its key id as a command.
 extern std::array<QPushButton*, KEY_COUNT> keyButtons;
 extern QSoundEffect* clickSound;
+
+// The window title: "Orvane", then each part that has text, in this order. Each part is set by the
+// module it shows.
+enum TitlePart { TITLE_SPEED, TITLE_PROGRESS, TITLE_PART_COUNT };
+void setTitlePart(TitlePart part, const QString& text);
 
 void createKeyButtons();
 // Asynchronous; silence when there is no audio device.

@@ -48,10 +48,16 @@ constexpr std::array fileItems = {
     MenuItem{"Quick Loa&d State\tF9", CMD_QUICK_LOAD},
 };
 constexpr std::array actionItems = {
-    MenuItem{"&Halt\tPause", CMD_HALT}, MenuItem{"&Step\tSpace", CMD_STEP},
-    MenuItem{"&Run\tPause", CMD_RUN},   separator,
-    MenuItem{"Rese&t\tEsc", CMD_RESET}, MenuItem{"&IRQ", CMD_IRQ},
-    MenuItem{"&NMI", CMD_NMI},          MenuItem{"&Power off/on", CMD_POWER},
+    MenuItem{"&Halt\tPause", CMD_HALT},
+    MenuItem{"&Step\tSpace", CMD_STEP},
+    MenuItem{"&Run\tPause", CMD_RUN},
+    separator,
+    MenuItem{"Rese&t\tEsc", CMD_RESET},
+    MenuItem{"&IRQ", CMD_IRQ},
+    MenuItem{"&NMI", CMD_NMI},
+    MenuItem{"&Power off/on", CMD_POWER},
+    separator,
+    MenuItem{"&Turbo\tF11", CMD_TURBO},
 };
 constexpr std::array viewItems = {
     MenuItem{"&Menu", CMD_MENU},
@@ -101,8 +107,8 @@ constexpr std::array popupItems = {
 };
 
 bool isCheckItem(int command) {
-    return command == CMD_TAPE_MUTE || command == CMD_MENU || command == CMD_KEYBOARD || command == CMD_DEBUG ||
-           command == CMD_DEBUGGER_WINDOW;
+    return command == CMD_TAPE_MUTE || command == CMD_MENU || command == CMD_KEYBOARD ||
+           command == CMD_DEBUG || command == CMD_DEBUGGER_WINDOW || command == CMD_TURBO;
 }
 
 void fillMenu(QMenu* menu, std::span<const MenuItem> items) {
@@ -136,6 +142,7 @@ void actionRules(QAction* action, int command) {
     case CMD_HALT: action->setEnabled(!halted); break;
     case CMD_STEP:
     case CMD_RUN: action->setEnabled(halted); break;
+    case CMD_TURBO: action->setChecked(turbo); break;
     default: break;
     }
 }

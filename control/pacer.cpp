@@ -3,6 +3,7 @@
 #include "control/commands.h"
 #include "control/run_state.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -18,6 +19,10 @@ using Clock = std::chrono::steady_clock;
 
 std::thread pacerThread;
 std::atomic<bool> pacerQuit{false};
+std::atomic<unsigned> stride{PACER_STRIDE};
+// Periods passed and not yet run; a tick is waiting in the window's queue while tickWaiting is set.
+std::atomic<std::int32_t> owed{0};
+std::atomic<bool> tickWaiting{false};
 
 // After a stall this long (a suspended process, a debugger) the lost deadlines are given up rather
 // than fired in one burst.
@@ -38,31 +43,47 @@ void sleepUntil(Clock::time_point deadline) {
 }
 
 void pacerLoop(Clock::duration period) {
-    auto deadline = Clock::now() + period;
+    unsigned periods = stride.load(std::memory_order_relaxed);
+    auto deadline = Clock::now() + period * periods;
     while (!pacerQuit.load(std::memory_order_relaxed)) {
         sleepUntil(deadline);
         if (pacerQuit.load(std::memory_order_relaxed)) break;
-        timerCallback();
-        deadline += period;
+        timerCallback(periods);
+        periods = stride.load(std::memory_order_relaxed);
+        deadline += period * periods;
         const auto now = Clock::now();
-        if (now - deadline > RESYNC_AFTER) deadline = now + period;
+        if (now - deadline > RESYNC_AFTER) deadline = now + period * periods;
     }
 }
 
 } // namespace
 
-void timerCallback() {
+void timerCallback(unsigned periods) {
     events.fetch_add(1, std::memory_order_relaxed);
     if (busy.load(std::memory_order_relaxed)) {
         overruns.fetch_add(1, std::memory_order_relaxed);
         return;
     }
-    postCommand(CMD_TICK);
+    // Owed first: a tick that is already waiting and has not yet taken the debt takes these too.
+    owed.fetch_add(static_cast<std::int32_t>(periods));
+    if (!tickWaiting.exchange(true)) postCommand(CMD_TICK);
+}
+
+std::int32_t pacerTakeOwed() {
+    // Cleared first: periods owed from now on post a tick of their own.
+    tickWaiting.store(false);
+    return std::min(owed.exchange(0), PACER_MAX_OWED);
+}
+
+void pacerSetStride(unsigned periods) {
+    stride.store(periods, std::memory_order_relaxed);
 }
 
 bool pacerStart(unsigned periodMs) {
     if (pacerThread.joinable()) return true;
     pacerQuit.store(false, std::memory_order_relaxed);
+    owed.store(0);
+    tickWaiting.store(false);
     try {
         pacerThread = std::thread(pacerLoop, std::chrono::milliseconds(periodMs));
     } catch (const std::system_error&) {

@@ -16,6 +16,11 @@
 #include "tape/tape_commands.h"
 
 #include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
 
 namespace orv {
 
@@ -38,29 +43,140 @@ void runPacedSlice(std::int32_t budget) {
     if (sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto HOUSEKEEPING_PERIOD = std::chrono::milliseconds(HOUSEKEEPING_MS);
+
+// While the machine runs, its slices carry the housekeeping: the window then wakes for them alone.
+Clock::time_point housekeepingDue;
+
+// Turbo's slices, one per turn of the event loop; a child of the main window, made when first needed.
+QPointer<QTimer> turboTimer;
+// Cycles of the next turbo slice, aimed at TURBO_SLICE_MS of host time.
+std::int32_t turboBudget = TURBO_FIRST_BUDGET;
+// The emulated speed over the last second of turbo.
+Clock::time_point speedSince;
+std::uint32_t speedCycles = 0;
+
+// The tape's notes are sent as its slices run: while they sound the pacer wakes every period, so that
+// they keep their time.
+void choosePacerStride() {
+    const bool sounding = (tape.tapeState & TAPE_MIDI_OPEN) && !mute;
+    pacerSetStride(sounding ? 1 : PACER_STRIDE);
+}
+
+void showSpeed(double mhz) {
+    QString part;
+    if (turbo)
+        part =
+            mhz > 0 ? QString("Turbo %1%2").arg(QChar(0x00D7)).arg(mhz, 0, 'f', mhz < 10 ? 1 : 0) : "Turbo";
+    setTitlePart(TITLE_SPEED, part);
+}
+
+void carriedHousekeeping() {
+    const auto now = Clock::now();
+    if (now < housekeepingDue) return;
+    housekeepingDue += HOUSEKEEPING_PERIOD;
+    // After a stall the ticks lost are given up rather than made up in a burst.
+    if (now >= housekeepingDue) housekeepingDue = now + HOUSEKEEPING_PERIOD;
+    if (turbo && now - speedSince >= std::chrono::seconds(1)) {
+        const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - speedSince).count();
+        const auto now32 = static_cast<std::uint32_t>(cycles);
+        showSpeed(static_cast<double>(now32 - speedCycles) / static_cast<double>(us));
+        speedSince = now;
+        speedCycles = now32;
+    }
+    housekeepingTick();
+}
+
+void turboSlice() {
+    if (halted || !turbo) return;
+    const auto start = Clock::now();
+    const auto before = static_cast<std::uint32_t>(cycles);
+    runPacedSlice(turboBudget);
+    if (halted) return;
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
+    const auto ran = static_cast<std::uint32_t>(cycles) - before;
+    if (us > 0) {
+        // Halfway to the budget that would have taken the slice's time, so one slow turn (the host
+        // busy elsewhere) does not halve the next.
+        const double aimed = static_cast<double>(ran) * TURBO_SLICE_MS * 1000.0 / static_cast<double>(us);
+        turboBudget = static_cast<std::int32_t>(
+            std::clamp((turboBudget + aimed) / 2, double(TURBO_MIN_BUDGET), double(TURBO_MAX_BUDGET)));
+    }
+    carriedHousekeeping();
+}
+
+// Whatever drives the slices, the pacer or turbo's timer; while one does, the slices carry the
+// housekeeping.
+void startPacing() {
+    if (turbo) {
+        if (!mainWindow) return;
+        if (!turboTimer) {
+            turboTimer = new QTimer(mainWindow);
+            QObject::connect(turboTimer, &QTimer::timeout, turboSlice);
+        }
+        turboTimer->start(0);
+        speedSince = Clock::now();
+        speedCycles = static_cast<std::uint32_t>(cycles);
+    } else {
+        choosePacerStride();
+        // The pacer needs no timer resolution request; without a thread the state stays Running with
+        // no ticks, and Halt brings it back.
+        if (!pacerStart(minTimer)) {
+            trace("timeSetEvent error: %d\n", 0);
+            return;
+        }
+    }
+    housekeepingDue = Clock::now() + HOUSEKEEPING_PERIOD;
+    if (mainWindow) mainWindow->stopHousekeeping();
+}
+
+void stopPacing() {
+    pacerStop();
+    if (turboTimer) turboTimer->stop();
+    if (mainWindow) mainWindow->startHousekeeping();
+}
+
+} // namespace
+
 void startRunning() {
     if (!halted) return;
     halted = false;
     if (debug) repaintArea(AREA_DEBUG);
     trace("Running, minTimer=%d...\n", static_cast<int>(minTimer));
-    // The pacer needs no timer resolution request; without a thread the state stays Running with no
-    // ticks, and Halt brings it back.
-    if (!pacerStart(minTimer)) trace("timeSetEvent error: %d\n", 0);
+    startPacing();
 }
 
 void haltRunning() {
     if (halted) return;
     halted = true;
-    pacerStop();
+    stopPacing();
     if (tape.tapeState & TAPE_MIDI_OPEN) tapeSilence();
     trace("Halted.  Events: %ld, overruns: %ld\n", static_cast<long>(events.load(std::memory_order_relaxed)),
           static_cast<long>(overruns.load(std::memory_order_relaxed)));
     if (debug) repaintArea(AREA_DEBUG);
+    showSpeed(0);
+}
+
+void turboCommand() {
+    // The note sounding now is silenced while it still can be.
+    if (!turbo && (tape.tapeState & TAPE_MIDI_OPEN)) tapeSilence();
+    const bool running = !halted;
+    if (running) stopPacing();
+    turbo = !turbo;
+    trace(turbo ? "Turbo on\n" : "Turbo off\n");
+    if (running) startPacing();
+    showSpeed(0);
 }
 
 void tickCommand() {
     // Ticks still queued from before a halt fall through here.
-    if (!halted) runPacedSlice(static_cast<std::int32_t>(minTimer * 1000));
+    const std::int32_t periods = pacerTakeOwed();
+    if (halted || turbo || periods <= 0) return;
+    runPacedSlice(periods * static_cast<std::int32_t>(minTimer * 1000));
+    if (!halted) carriedHousekeeping();
 }
 
 void runCommand() {
@@ -110,6 +226,7 @@ void housekeepingTick() {
     }
     advanceKeyQueue();
     fadeDigits();
+    if (!halted && !turbo) choosePacerStride();
 }
 
 void scheduleRectSave() {

@@ -23,6 +23,13 @@ constexpr int HOUSEKEEPING_MS = 50;
 constexpr std::int32_t RECT_SAVE_DELAY = 100;
 constexpr std::int32_t TAPE_STOP_DELAY = 10;
 
+// Turbo runs the machine as fast as the host allows: one slice of about this much host time per turn
+// of the event loop, so the window stays responsive.
+constexpr int TURBO_SLICE_MS = 4;
+constexpr std::int32_t TURBO_FIRST_BUDGET = 100'000;
+constexpr std::int32_t TURBO_MIN_BUDGET = 1'000;
+constexpr std::int32_t TURBO_MAX_BUDGET = 100'000'000;
+
 void runPacedSlice(std::int32_t budget);
 void startRunning();
 void haltRunning();
@@ -31,6 +38,8 @@ void tickCommand();
 void runCommand();
 void stepCommand();
 void resetCommand();
+// Turbo on or off; a running machine goes on at its new speed.
+void turboCommand();
 
 void housekeepingTick();
 // Called on every move or size of the main window, after windowRect has been recorded.

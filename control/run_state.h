@@ -8,6 +8,8 @@ namespace orv {
 
 // True while the machine is not being paced. Written only by startRunning and haltRunning.
 extern bool halted;
+// The machine runs as fast as the host allows instead of at 1 MHz. Written only by the turbo command.
+extern bool turbo;
 // True while cpuExecute runs; read by the pacer thread.
 extern std::atomic<bool> busy;
 // Written by the pacer thread only.

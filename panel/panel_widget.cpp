@@ -7,6 +7,9 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace orv {
 
@@ -14,6 +17,23 @@ PanelWidget::PanelWidget(QWidget* parent) : QWidget(parent) {
     // Painting covers every pixel it is asked for, and a digits-only update relies on the pixels
     // it does not touch keeping what was painted before: nothing is erased underneath.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    frameTimer.setSingleShot(true);
+    frameTimer.setTimerType(Qt::PreciseTimer);
+    connect(&frameTimer, &QTimer::timeout, this, [this] {
+        if (!digitsDue) return;
+        digitsDue = false;
+        updateDigits();
+    });
+}
+
+void PanelWidget::updateDigits() {
+    if (frameTimer.isActive()) {
+        digitsDue = true;
+        return;
+    }
+    update(ledArea);
+    const qreal hz = screen() ? screen()->refreshRate() : 60.0;
+    frameTimer.start(static_cast<int>(1000.0 / std::clamp(hz, 24.0, 240.0)));
 }
 
 void PanelWidget::paintEvent(QPaintEvent* e) {

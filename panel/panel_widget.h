@@ -2,6 +2,7 @@
 // through layoutPanel on every size.
 #pragma once
 
+#include <QTimer>
 #include <QWidget>
 
 namespace orv {
@@ -11,10 +12,17 @@ class PanelWidget : public QWidget {
 
   public:
     explicit PanelWidget(QWidget* parent);
+    // The digits changed: painted at once, or with the next frame when this frame has had its paint.
+    // A program may rewrite them far more often than the screen can show.
+    void updateDigits();
 
   protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
+
+  private:
+    QTimer frameTimer;
+    bool digitsDue = false;
 };
 
 } // namespace orv

@@ -1,6 +1,7 @@
 // Tape state, recording to a MIDI file, stopping, and the tape's use of the MIDI output.
 #include "tape/tape.h"
 
+#include "control/run_state.h"
 #include "machine/text_format.h"
 #include "machine/trace.h"
 #include "objfile/objfile.h"
@@ -106,6 +107,8 @@ bool tapeOpenOutput() {
 
 void tapeMidiSend(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
     if (!(tape.tapeState & TAPE_MIDI_OPEN)) return;
+    // Notes cannot be played faster than real time: in turbo the tape runs silent.
+    if (turbo && (status & 0xF0) == 0x90) return;
     int rc = midiSend(status, data1, data2);
     if (rc != 0) traceAlways("midiOutShortMsg rc=%d\n", rc);
 }

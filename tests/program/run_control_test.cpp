@@ -4,22 +4,27 @@
 #include "control/run_control.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
+#include "machine/rio.h"
 #include "machine/text_format.h"
 #include "program/program_fixture.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "support/command_recorder.h"
+#include "support/file_io.h"
+#include "support/key_press.h"
 #include "support/poke.h"
 #include "tape/tape.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace orv {
@@ -46,6 +51,7 @@ class RunControlTest : public ::testing::Test {
     }
     void TearDown() override {
         haltRunning();
+        if (turbo) onCommand(CMD_TURBO);
         settle(5);
         debug = 0;
         diag = 0;
@@ -274,17 +280,101 @@ TEST_F(RunControlTest, HousekeepingFollowsTapeActivityAndStopsAFinishedTape) {
     EXPECT_EQ(std::count(recorder.commands.begin(), recorder.commands.end(), CMD_TAPE_STOP), 1);
 }
 
-TEST_F(RunControlTest, PacerCountsEventsAndPostsTicksOnlyWhenNoSliceRuns) {
-    CommandRecorder recorder(CommandRecorder::PASS_ON);
+TEST_F(RunControlTest, PacerOwesThePeriodsAndPostsOneTickUntilItIsTaken) {
+    CommandRecorder recorder;
     const std::int32_t events0 = events.load(), overruns0 = overruns.load();
     busy.store(true);
-    timerCallback();
+    timerCallback(7); // a slice still runs: counted, dropped
     busy.store(false);
-    timerCallback();
-    settle(10);
-    EXPECT_EQ(events.load() - events0, 2);
+    timerCallback(3);
+    timerCallback(2);
+    EXPECT_EQ(recorder.take(), std::vector<int>{CMD_TICK});
+    EXPECT_EQ(events.load() - events0, 3);
     EXPECT_EQ(overruns.load() - overruns0, 1);
-    EXPECT_EQ(std::count(recorder.commands.begin(), recorder.commands.end(), CMD_TICK), 1);
+    EXPECT_EQ(pacerTakeOwed(), 5);
+    // Paid: the next deadline posts a tick of its own; a stall is made up only so far.
+    timerCallback(PACER_MAX_OWED + 1);
+    EXPECT_EQ(recorder.take(), std::vector<int>{CMD_TICK});
+    EXPECT_EQ(pacerTakeOwed(), PACER_MAX_OWED);
+    EXPECT_EQ(pacerTakeOwed(), 0);
+}
+
+// At 0x0200: PA6 made an output; then for X = 0 to 255: 2X into 0x0300+X, bit 0 of X to the tape, and
+// a wait of about 5X cycles; then a loop on itself at 0x021E.
+constexpr std::uint16_t TAPE_PROGRAM_END = 0x021E;
+const std::vector<std::uint8_t> tapeProgram = {
+    0xA9, 0x40, 0x8D, 0x22, 0x0E, 0xA2, 0x00, 0x8A, 0x0A, 0x9D, 0x00, 0x03, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A,
+    0x29, 0x40, 0x8D, 0x20, 0x0E, 0x8A, 0xA8, 0x88, 0xD0, 0xFD, 0xE8, 0xD0, 0xE9, 0x4C, 0x1E, 0x02};
+
+TEST_F(RunControlTest, TurboReachesTheSameStateAndRecordsTheSameTapeAsOneMegahertz) {
+    struct Run {
+        test::Bytes page, tape;
+        std::uint32_t cycles;
+        std::uint8_t a, x, y, sp;
+    };
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    debug = 1;
+    cpuSetBreakpoint(TAPE_PROGRAM_END);
+    std::vector<Run> runs;
+    for (const bool fast : {false, true}) {
+        SCOPED_TRACE(fast);
+        if (turbo != fast) onCommand(CMD_TURBO);
+        test::poke(0x0200, tapeProgram);
+        test::poke(0x0300, std::vector<std::uint8_t>(256, 0xEE));
+        rioReset();
+        cpuSetPc(0x0200);
+        cpu.sp = 0xFF;
+        const std::string file = QDir(folder.path()).filePath(fast ? "turbo.mid" : "paced.mid").toStdString();
+        std::string message;
+        ASSERT_TRUE(tapeStartRecording("turbo", file, message)) << message;
+        const std::int32_t before = cycles;
+        onCommand(CMD_RUN);
+        ASSERT_TRUE(settleUntil([] { return halted; }, 20000));
+        tapeStop(message);
+        EXPECT_EQ(message, "");
+        EXPECT_EQ(cpu.pc, TAPE_PROGRAM_END);
+        Run run{
+            {},    test::readBytes(file), static_cast<std::uint32_t>(cycles - before), cpu.a, cpu.x, cpu.y,
+            cpu.sp};
+        for (int i = 0; i < 256; ++i) run.page.push_back(busRead(static_cast<std::uint16_t>(0x0300 + i)));
+        runs.push_back(run);
+    }
+    onCommand(CMD_TURBO);
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].page[0x81], 0x02);
+    EXPECT_GT(runs[0].tape.size(), 256u);
+    EXPECT_EQ(runs[1].page, runs[0].page);
+    EXPECT_EQ(runs[1].tape, runs[0].tape);
+    EXPECT_EQ(runs[1].cycles, runs[0].cycles);
+    EXPECT_EQ(std::tie(runs[1].a, runs[1].x, runs[1].y, runs[1].sp),
+              std::tie(runs[0].a, runs[0].x, runs[0].y, runs[0].sp));
+}
+
+TEST_F(RunControlTest, TurboSwitchesByF11AndShowsItsSpeedInTheTitle) {
+    const auto press = [] { test::pressKey(mainWindow, Qt::Key_F11, Qt::NoModifier, ""); };
+    {
+        CommandRecorder recorder;
+        press();
+        EXPECT_EQ(recorder.take(), std::vector<int>{CMD_TURBO});
+    }
+    EXPECT_EQ(mainWindow->windowTitle(), "Orvane");
+    onCommand(CMD_TURBO);
+    EXPECT_EQ(mainWindow->windowTitle(), QString("Orvane %1 Turbo").arg(QChar(0x2014)));
+    loadLoop();
+    onCommand(CMD_RUN);
+    const QRegularExpression speed(QString("^Orvane %1 Turbo %2[0-9.]+$").arg(QChar(0x2014), QChar(0x00D7)));
+    EXPECT_TRUE(settleUntil([&] { return speed.match(mainWindow->windowTitle()).hasMatch(); }, 10000))
+        << mainWindow->windowTitle().toStdString();
+    EXPECT_FALSE(halted);
+    EXPECT_FALSE(pacerRunning());
+    // Switched off while running, the machine goes on at 1 MHz.
+    press();
+    settle(5);
+    EXPECT_FALSE(turbo);
+    EXPECT_FALSE(halted);
+    EXPECT_TRUE(pacerRunning());
+    EXPECT_EQ(mainWindow->windowTitle(), "Orvane");
 }
 
 } // namespace
