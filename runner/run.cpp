@@ -301,7 +301,8 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
             wanted += (wanted.empty() ? "" : " or ") + ("the display showed \"" + *untilDisplay + "\"");
         fail("the run ended with " + describe(outcome) + (wanted.empty() ? "" : " before " + wanted));
     }
-    if (!script.done()) fail(formatText("%zu keys of the script were not taken", script.keysLeft()));
+    if (!script.done())
+        fail(formatText("keys of the script the program did not take: %zu", script.keysLeft()));
     report(options, outcome, out);
     if (!check(options, err)) status = RUN_FAILED;
     return status;
