@@ -43,7 +43,7 @@ std::string describe(const Outcome& outcome) {
     case Stop::Display: return formatText("display showed \"%s\"", displayText().c_str());
     case Stop::Cycles: break;
     }
-    return formatText("the cycle limit, %lld cycles", static_cast<long long>(outcome.ran));
+    return formatText("the cycle limit (%lld cycles)", static_cast<long long>(outcome.ran));
 }
 
 std::string hexDump(const AddressRange& range) {

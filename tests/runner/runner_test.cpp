@@ -72,7 +72,7 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
          "orv-run: the run ended with BRK at $0205 before the PC reached $0300\n"},
         // The cycle limit ends an endless loop: a failure while something else was awaited.
         {LOOP + Args{"--until-pc", "0300", "--cycles", "100000"}, 1, "",
-         "orv-run: the run ended with the cycle limit, ..."},
+         "orv-run: the run ended with the cycle limit (..."},
         {{"--poke", "0200=02", "--pc", "0200"},
          1,
          "",
@@ -81,7 +81,7 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
         {{"--until-display", "A.", "--cycles", "200000"},
          1,
          "",
-         "orv-run: the run ended with the cycle limit, ..."},
+         "orv-run: the run ended with the cycle limit (..."},
         {{"--expect-display", "A.", "--cycles", "100000"},
          1,
          "",
