@@ -60,6 +60,7 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
         {{"--keys", "m0x"}, 2, "", "orv-run: --keys: 'x' is no key..."},
         {{"--keys", "m{wait}"}, 2, "", "orv-run: --keys: bad key script step at '{wait}'..."},
         {{"missing.obj"}, 2, "", "orv-run: Error: file 'missing.obj' not found\n"},
+        {{"missing.mid"}, 2, "", "orv-run: Error: file 'missing.mid' could not be opened\n"},
         // After the reset the monitor's command loop lights every point.
         {{"--cycles", "100000", "--show", "display"}, 0, "display: \" . . . . . . . .\"\n", ""},
         // A program test that passes, and one that fails.
