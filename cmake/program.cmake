@@ -11,6 +11,7 @@ endif()
 set(ORV_PROGRAM_SOURCES
   control/command_line.cpp
   control/commands.cpp
+  control/edit_commands.cpp
   control/ending.cpp
   control/guide.cpp
   control/host.cpp

@@ -1,5 +1,6 @@
 #include "control/commands.h"
 
+#include "control/edit_commands.h"
 #include "control/guide.h"
 #include "control/keypad.h"
 #include "control/main_window.h"
@@ -85,6 +86,10 @@ void onCommand(int command) {
     case CMD_RELOAD: reloadCommand(); break;
     case CMD_RELOAD_ON_CHANGE: toggleReloadOnChange(); break;
     case CMD_SAVE_SCREENSHOT: saveScreenshotCommand(); break;
+    case CMD_PASTE_KEYS: pasteAsKeysCommand(); break;
+    case CMD_STOP_PASTE: stopPasteCommand(); break;
+    case CMD_PASTE_MEMORY: pasteIntoMemoryCommand(); break;
+    case CMD_COPY_DISPLAY: copyDisplayCommand(); break;
     case CMD_SAVE_STATE: saveStateCommand(); break;
     case CMD_LOAD_STATE: loadStateCommand(); break;
     case CMD_QUICK_SAVE: quickSaveCommand(); break;

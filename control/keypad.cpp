@@ -6,6 +6,7 @@
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
+#include "machine/key_feed.h"
 #include "machine/keys.h"
 #include "machine/rio.h"
 #include "panel/layout.h"
@@ -136,7 +137,10 @@ void debuggerKey(int key) {
 void advanceKeyQueue() {
     if (keyQueueCount == 0) return;
     if (!keyHeld) {
+        // A paste has the keypad until its last key is let go: typed keys wait their turn.
+        if (keyFeedBusy()) return;
         keyHeld = true;
+        keyFeedBlock(true);
         keyDown(keyQueue[0]);
         return;
     }
@@ -146,6 +150,7 @@ void advanceKeyQueue() {
     for (std::int32_t i = 0; i < keyQueueCount; ++i)
         keyQueue[static_cast<std::size_t>(i)] = keyQueue[static_cast<std::size_t>(i + 1)];
     keyUp();
+    keyFeedBlock(false);
 }
 
 void keyDownMessage(int qtKey) {

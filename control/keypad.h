@@ -32,7 +32,8 @@ extern std::int32_t beepCount;
 void keyCommand(int key);
 // A key id while halted; does nothing unless the debug panel is shown.
 void debuggerKey(int key);
-// Once per housekeeping tick: press or release the key at the head of the key queue.
+// Once per housekeeping tick: press or release the key at the head of the key queue. A key goes down
+// only while no paste is typing (machine/key_feed.h); the paste waits while it is held.
 void advanceKeyQueue();
 
 // The PC keyboard. A key by its Qt key code (Pause, the arrows, F1), then the character it typed.

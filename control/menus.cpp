@@ -1,6 +1,7 @@
 #include "control/menus.h"
 
 #include "control/commands.h"
+#include "control/edit_commands.h"
 #include "control/main_window.h"
 #include "control/run_state.h"
 #include "debugger/debugger_window.h"
@@ -47,6 +48,13 @@ constexpr std::array fileItems = {
     MenuItem{"&Quick Save State\tF5", CMD_QUICK_SAVE},
     MenuItem{"Quick Loa&d State\tF9", CMD_QUICK_LOAD},
 };
+constexpr std::array editItems = {
+    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS},
+    MenuItem{"&Stop Paste", CMD_STOP_PASTE},
+    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY},
+    separator,
+    MenuItem{"&Copy Display\tCtrl+C", CMD_COPY_DISPLAY},
+};
 constexpr std::array actionItems = {
     MenuItem{"&Halt\tPause", CMD_HALT},
     MenuItem{"&Step\tSpace", CMD_STEP},
@@ -74,6 +82,7 @@ constexpr std::array helpItems = {
 };
 constexpr std::array mainMenus = {
     MenuDescription{"&File", fileItems},
+    MenuDescription{"&Edit", editItems},
     MenuDescription{"&Action", actionItems},
     MenuDescription{"&View", viewItems},
     MenuDescription{"&Help", helpItems},
@@ -137,6 +146,10 @@ void fileRules(QAction* action, int command) {
     }
 }
 
+void editRules(QAction* action, int command) {
+    if (command == CMD_STOP_PASTE) action->setEnabled(pasteGoingOn());
+}
+
 void actionRules(QAction* action, int command) {
     switch (command) {
     case CMD_HALT: action->setEnabled(!halted); break;
@@ -183,6 +196,7 @@ void createMainMenu() {
 void setMenuStates(QMenu* submenu, int position) {
     switch (position) {
     case MENU_FILE: applyRules(submenu, fileRules); break;
+    case MENU_EDIT: applyRules(submenu, editRules); break;
     case MENU_ACTION: applyRules(submenu, actionRules); break;
     case MENU_VIEW: applyRules(submenu, viewRules); break;
     default: break;

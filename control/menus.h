@@ -24,7 +24,7 @@ struct MenuDescription {
     std::span<const MenuItem> items;
 };
 
-// "&File", "&Action", "&View", "&Help", in the order of the bar.
+// "&File", "&Edit", "&Action", "&View", "&Help", in the order of the bar.
 extern const std::span<const MenuDescription> mainMenuDescription;
 extern const std::span<const MenuItem> popupMenuDescription;
 
@@ -35,9 +35,10 @@ extern QMenu* popupMenu;
 
 // Menu positions in the bar; each has its own rules for the item states.
 constexpr int MENU_FILE = 0;
-constexpr int MENU_ACTION = 1;
-constexpr int MENU_VIEW = 2;
-constexpr int MENU_HELP = 3;
+constexpr int MENU_EDIT = 1;
+constexpr int MENU_ACTION = 2;
+constexpr int MENU_VIEW = 3;
+constexpr int MENU_HELP = 4;
 
 // Builds the menu bar into the main window; hides it when `menu` is off.
 void createMainMenu();

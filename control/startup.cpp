@@ -1,5 +1,6 @@
 #include "control/startup.h"
 
+#include "control/edit_commands.h"
 #include "control/ending.h"
 #include "control/main_window.h"
 #include "control/program_files.h"
@@ -63,6 +64,7 @@ void startUp() {
     cpuSetBreakpoint(debugP);
     loadMonitor();
     installProgramFiles();
+    installEditCommands();
 
     mainWindow->show();
 }

@@ -231,7 +231,7 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (optionsEnded || !argument.starts_with('-')) {
+        if (optionsEnded || argument == "-" || !argument.starts_with('-')) {
             const auto kind = fileKindOf(argument);
             if (!kind)
                 return mistake("unknown kind of file '" + argument + "' (.obj, .hex, .ihx, .bin or .mid)");

@@ -178,6 +178,31 @@ TEST_F(MenusTest, TheFileMenuEndsWithTheStateItemsAndTheirKeys) {
     }
 }
 
+TEST_F(MenusTest, EditMenuSitsBetweenFileAndActionWithItsShortcuts) {
+    QStringList titles;
+    for (QAction* top : mainMenu->actions()) titles << top->text();
+    EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&Action", "&View", "&Help"}));
+    const struct {
+        int command;
+        const char* text;
+        QKeySequence keys;
+        bool enabled; // with no paste going on
+    } items[] = {
+        {CMD_PASTE_KEYS, "Paste as &Keys\tCtrl+Shift+V", QKeySequence("Ctrl+Shift+V"), true},
+        {CMD_STOP_PASTE, "&Stop Paste", QKeySequence(), false},
+        {CMD_PASTE_MEMORY, "&Paste into Memory\tCtrl+V", QKeySequence("Ctrl+V"), true},
+        {CMD_COPY_DISPLAY, "&Copy Display\tCtrl+C", QKeySequence("Ctrl+C"), true},
+    };
+    QMenu* edit = openBarMenu(MENU_EDIT);
+    for (const auto& item : items) {
+        QAction* action = actionFor(edit, item.command);
+        ASSERT_NE(action, nullptr) << item.text;
+        EXPECT_EQ(action->text(), item.text);
+        EXPECT_EQ(action->shortcut(), item.keys) << item.text;
+        EXPECT_EQ(action->isEnabled(), item.enabled) << item.text;
+    }
+}
+
 TEST_F(MenusTest, MenuBarOffLeavesThePopupToBringItBack) {
     const int panelHeight = panelWidget->height();
     onCommand(CMD_MENU);

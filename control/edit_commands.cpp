@@ -1,0 +1,137 @@
+#include "control/edit_commands.h"
+
+#include "control/commands.h"
+#include "control/main_window.h"
+#include "control/menus.h"
+#include "control/program_files.h"
+#include "control/run_state.h"
+#include "machine/display_text.h"
+#include "machine/host.h"
+#include "machine/key_feed.h"
+#include "machine/trace.h"
+#include "objfile/hex_dump.h"
+#include "panel/panel_widget.h"
+#include "settings/flags.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QTimer>
+
+namespace orv {
+
+namespace {
+
+// Keys of the paste going on, the typed ones included; the feed says how many are left.
+std::size_t pasteTotal = 0;
+// Follows a paste while it goes on: the title's progress, and its end.
+QTimer* pasteWatch = nullptr;
+
+constexpr int PASTE_WATCH_MS = 100;
+
+QString clipboardText() {
+    return QGuiApplication::clipboard()->text();
+}
+
+void followPaste() {
+    if (!pasteGoingOn()) {
+        pasteTotal = 0;
+        if (pasteWatch) pasteWatch->stop();
+    }
+    setTitlePart(TITLE_PROGRESS, pasteProgress());
+}
+
+} // namespace
+
+bool pasteGoingOn() {
+    return pasteTotal > 0 && keyFeedBusy();
+}
+
+QString pasteProgress() {
+    if (!pasteGoingOn()) return {};
+    const std::size_t typed = pasteTotal - keyFeedLeft();
+    // A halted machine reads no keys: the paste waits for it.
+    return QString("Pasting %1 of %2 keys%3").arg(typed).arg(pasteTotal).arg(halted ? " (halted)" : "");
+}
+
+void pasteAsKeysCommand() {
+    if (pasteGoingOn()) {
+        stopPasteCommand();
+        return;
+    }
+    const std::size_t keys = keyFeedAddText(clipboardText().toStdString());
+    if (keys == 0) {
+        QMessageBox::information(mainWindow, "Paste as Keys",
+                                 "The clipboard holds no text the keypad can type.");
+        return;
+    }
+    trace("Pasting %zu keys\n", keys);
+    pasteTotal = keys;
+    if (!pasteWatch) {
+        pasteWatch = new QTimer(mainWindow);
+        QObject::connect(pasteWatch, &QTimer::timeout, followPaste);
+    }
+    pasteWatch->start(PASTE_WATCH_MS);
+    setTitlePart(TITLE_PROGRESS, pasteProgress());
+}
+
+void stopPasteCommand() {
+    if (!pasteGoingOn()) return;
+    trace("Paste stopped, %zu keys not typed\n", keyFeedLeft());
+    keyFeedStop();
+    followPaste();
+}
+
+void pasteIntoMemoryCommand() {
+    const std::string text = clipboardText().toStdString();
+    PasteResult result = pasteIntoMemory(text, std::nullopt);
+    if (result.needsAddress) {
+        const auto address = askBinaryAddress("the clipboard's bytes");
+        if (!address) return;
+        result = pasteIntoMemory(text, *address);
+    }
+    if (!result.message.empty()) {
+        QMessageBox::critical(mainWindow, "Paste into Memory", QString::fromStdString(result.message));
+        return;
+    }
+    trace("Pasted %d bytes\n", result.stored);
+    if (debug) repaintArea(AREA_DEBUG);
+    QMessageBox::information(mainWindow, "Paste into Memory", QString::fromStdString(pasteSummary(result)));
+}
+
+void copyDisplayCommand() {
+    auto* data = new QMimeData;
+    data->setText(QString::fromStdString(displayText()));
+    if (panelWidget) data->setImageData(panelWidget->grab().toImage());
+    QGuiApplication::clipboard()->setMimeData(data);
+}
+
+void installEditCommands() {
+    if (!mainMenu) return;
+    const struct {
+        int command;
+        QKeySequence keys;
+    } shortcuts[] = {
+        {CMD_PASTE_KEYS, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
+        {CMD_PASTE_MEMORY, QKeySequence(Qt::CTRL | Qt::Key_V)},
+        {CMD_COPY_DISPLAY, QKeySequence(Qt::CTRL | Qt::Key_C)},
+    };
+    for (QAction* top : mainMenu->actions()) {
+        QMenu* submenu = top->menu();
+        if (!submenu) continue;
+        for (QAction* action : submenu->actions()) {
+            for (const auto& s : shortcuts) {
+                if (action->data().toInt() != s.command) continue;
+                action->setShortcut(s.keys);
+                // Also with the menu bar hidden.
+                mainWindow->addAction(action);
+            }
+        }
+    }
+}
+
+} // namespace orv
