@@ -21,10 +21,9 @@ const char* const HELP_TEXT =
     "Usage: orv-run [OPTION]... [FILE]...\n"
     "Runs a program on the emulated board without a window, for scripts and tests.\n"
     "\n"
-    "The board is switched on and reset into its monitor (or taken from --state), then each FILE is loaded "
-    "in turn: an object\n"
-    "file (.obj, .hex, .ihx) in Intel HEX, a binary image (.bin, needs --at), or a tape (.mid), which is\n"
-    "played into the monitor's \"l\" as a real tape would be.\n"
+    "The board is switched on and reset into its monitor (or taken from --state), then each FILE is\n"
+    "loaded in turn: an object file (.obj, .hex, .ihx) in Intel HEX, a binary image (.bin, needs --at),\n"
+    "or a tape (.mid), which is played into the monitor's \"l\" as a real tape would be.\n"
     "\n"
     "Start:\n"
     "  --state FILE           start from a saved state instead of switching on\n"
@@ -231,7 +230,7 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
-        if (optionsEnded || argument == "-" || !argument.starts_with('-')) {
+        if (optionsEnded || !argument.starts_with('-')) {
             const auto kind = fileKindOf(argument);
             if (!kind)
                 return mistake("unknown kind of file '" + argument + "' (.obj, .hex, .ihx, .bin or .mid)");
