@@ -27,7 +27,7 @@ namespace {
 constexpr int UNTIL_PC_TRAP = 1;
 constexpr std::int64_t CYCLES_PER_MILLI = 1000;
 
-enum class Stop : std::uint8_t { Cycles, Brk, BadOp, Pc, Display };
+enum class Stop : std::uint8_t { Cycles, Brk, BadOp, Pc, Display, TapeEnd };
 
 struct Outcome {
     Stop stop = Stop::Cycles;
@@ -41,9 +41,10 @@ std::string describe(const Outcome& outcome) {
     case Stop::BadOp: return formatText("invalid opcode $%02X at $%04X", peekByte(outcome.at), outcome.at);
     case Stop::Pc: return formatText("PC reached $%04X", cpu.pc);
     case Stop::Display: return formatText("display showed \"%s\"", displayText().c_str());
+    case Stop::TapeEnd: return "the tape's end";
     case Stop::Cycles: break;
     }
-    return formatText("the cycle limit, %lld cycles", static_cast<long long>(outcome.ran));
+    return formatText("the cycle limit (%lld cycles)", static_cast<long long>(outcome.ran));
 }
 
 std::string hexDump(const AddressRange& range) {
@@ -101,7 +102,7 @@ class ScriptPlayer {
                                    [](const KeyStep& step) { return step.kind == KeyStep::Key; }));
     }
 
-    // Steps still to come: keys, resets and waits.
+    // Every step taken: nothing left to queue, no key waiting or held.
     bool done() const { return next == steps.size() && !keyFeedBusy(); }
 
   private:
@@ -142,20 +143,17 @@ Outcome runSlices(std::int64_t limit, std::uint8_t statusIn, const std::function
     return outcome;
 }
 
-// A tape played into the monitor's "l": the key typed as a user would, the tape played to its end.
-bool playTape(const std::string& path, std::int64_t limit, std::string& err) {
-    std::string message;
-    if (!tapeStartPlaying(path, message)) {
-        err += "orv-run: " + message + "\n";
-        return false;
-    }
+// A tape played into the monitor's "l": the key typed as a user would, the tape played to its end. The
+// tape has started.
+bool playTape(std::int64_t limit, std::string& err) {
     keyFeedAdd(keyWithLegend("l"));
     const Outcome outcome = runSlices(
-        limit, 0, [] { return tape.trackEnded != 0; }, Stop::Pc);
+        limit, 0, [] { return tape.trackEnded != 0; }, Stop::TapeEnd);
     keyFeedStop();
+    std::string message;
     tapeStop(message);
     if (!message.empty()) err += "orv-run: " + message + "\n";
-    if (outcome.stop == Stop::Pc) return true;
+    if (outcome.stop == Stop::TapeEnd) return true;
     err += "orv-run: the tape had not played to its end when the run stopped: " + describe(outcome) + "\n";
     return false;
 }
@@ -233,7 +231,12 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     if (!loadFiles(options, err)) return RUN_BAD_USAGE;
     halted = false;
     for (const InputFile& file : options.files) {
-        if (file.kind == FileKind::Tape && !playTape(file.path, options.cycles, err)) return RUN_FAILED;
+        if (file.kind != FileKind::Tape) continue;
+        if (!tapeStartPlaying(file.path, message)) {
+            err += "orv-run: " + message + "\n";
+            return RUN_BAD_USAGE;
+        }
+        if (!playTape(options.cycles, err)) return RUN_FAILED;
     }
     for (const MemoryBytes& poke : options.pokes) {
         for (std::size_t i = 0; i < poke.bytes.size(); ++i)
@@ -301,7 +304,8 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
             wanted += (wanted.empty() ? "" : " or ") + ("the display showed \"" + *untilDisplay + "\"");
         fail("the run ended with " + describe(outcome) + (wanted.empty() ? "" : " before " + wanted));
     }
-    if (!script.done()) fail(formatText("%zu keys of the script were not taken", script.keysLeft()));
+    if (!script.done())
+        fail(formatText("keys of the script the program did not take: %zu", script.keysLeft()));
     report(options, outcome, out);
     if (!check(options, err)) status = RUN_FAILED;
     return status;

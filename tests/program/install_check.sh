@@ -64,6 +64,9 @@ else
   fail "appstreamcli is not installed (package appstream)"
 fi
 [ -s "$prefix/share/man/man1/orv.1" ] || fail "no man page share/man/man1/orv.1"
+[ -s "$prefix/share/man/man1/orv-run.1" ] || fail "no man page share/man/man1/orv-run.1"
+# orv-run needs no display: the installed one runs the monitor into its command loop.
+"$prefix/bin/orv-run" --cycles 100000 --expect-display " . . . . . . . ." || fail "the installed orv-run did not run the monitor"
 for size in 16 24 32 48 64 128 256; do
   icon=$prefix/share/icons/hicolor/${size}x${size}/apps/orvane.png
   if [ -f "$icon" ]; then

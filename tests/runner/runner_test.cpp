@@ -1,0 +1,159 @@
+// orv-run as a script runs it: arguments in, output and exit status out.
+#include "support/file_io.h"
+#include "support/run_process.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace orv {
+namespace {
+
+using Args = std::vector<std::string>;
+
+// LDA #$42, STA $0300, BRK at $0205.
+const Args STORE = {"--poke", "0200=A9,42,8D,00,03,00", "--pc", "0200"};
+// JMP $0200, for ever.
+const Args LOOP = {"--poke", "0200=4C,00,02", "--pc", "0200"};
+
+Args operator+(Args a, const Args& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+class RunnerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = std::filesystem::temp_directory_path() /
+              ("orv_runner_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir); }
+
+    test::ProcessResult run(const Args& arguments) { return test::runProcess(ORV_RUN, arguments, dir); }
+
+    std::filesystem::path dir;
+};
+
+TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
+    const struct {
+        Args args;
+        int status;
+        std::string out; // exact
+        std::string err; // exact, or the start of it when it ends in "..."
+    } cases[] = {
+        {{"--version"}, 0, "orv-run " ORV_VERSION "\n", ""},
+        {{"--bogus"}, 2, "", "orv-run: unknown option '--bogus'\n"},
+        {{"--poke", "0200=1FF"}, 2, "", "orv-run: bad value for --poke: '0200=1FF'\n"},
+        {{"--expect=FFFF=1,2"}, 2, "", "orv-run: bad value for --expect: 'FFFF=1,2'\n"},
+        {{"--cycles", "0"}, 2, "", "orv-run: bad value for --cycles: '0'\n"},
+        {{"--show", "stop,flags"}, 2, "", "orv-run: bad value for --show: 'stop,flags'\n"},
+        {{"--pc", "1", "--pc", "2"}, 2, "", "orv-run: --pc may be given once\n"},
+        {{"--until-pc"}, 2, "", "orv-run: --until-pc needs a value\n"},
+        {{"prog.bin"}, 2, "", "orv-run: a binary FILE needs --at ADDR\n"},
+        {{"prog.txt"}, 2, "", "orv-run: unknown kind of file 'prog.txt' (.obj, .hex, .ihx, .bin or .mid)\n"},
+        {{"--keys", "m0x"}, 2, "", "orv-run: --keys: 'x' is no key..."},
+        {{"--keys", "m{wait}"}, 2, "", "orv-run: --keys: bad key script step at '{wait}'..."},
+        {{"missing.obj"}, 2, "", "orv-run: Error: file 'missing.obj' not found\n"},
+        {{"missing.mid"}, 2, "", "orv-run: Error: file 'missing.mid' could not be opened\n"},
+        // After the reset the monitor's command loop lights every point.
+        {{"--cycles", "100000", "--show", "display"}, 0, "display: \" . . . . . . . .\"\n", ""},
+        // A program test that passes, and one that fails.
+        {STORE + Args{"--expect", "0300=42", "--show", "stop,memory=0300-0300"}, 0,
+         "stop: BRK at $0205\n0300: 42\n", ""},
+        {STORE + Args{"--expect", "0300=41", "--expect", "0200=A9"}, 1, "",
+         "orv-run: $0300 holds $42, expected $41\n"},
+        {STORE + Args{"--until-pc", "0205", "--show", "stop"}, 0, "stop: PC reached $0205\n", ""},
+        {STORE + Args{"--until-pc", "0300"}, 1, "",
+         "orv-run: the run ended with BRK at $0205 before the PC reached $0300\n"},
+        // The cycle limit ends an endless loop: a failure while something else was awaited.
+        {LOOP + Args{"--until-pc", "0300", "--cycles", "100000"}, 1, "",
+         "orv-run: the run ended with the cycle limit (..."},
+        {{"--poke", "0200=02", "--pc", "0200"},
+         1,
+         "",
+         "orv-run: the run ended with invalid opcode $02 at $0200\n"},
+        {LOOP + Args{"--keys", "1"}, 1, "", "orv-run: keys of the script the program did not take: 1\n"},
+        {{"--until-display", "A.", "--cycles", "200000"},
+         1,
+         "",
+         "orv-run: the run ended with the cycle limit (..."},
+        {{"--expect-display", "A.", "--cycles", "100000"},
+         1,
+         "",
+         "orv-run: the display shows \" . . . . . . . .\", expected \"A.\"\n"},
+        // Keys typed into the monitor: an address, its byte shown, then two bytes entered.
+        {{"--poke", "0200=A9", "--keys", "m0200^", "--until-display", "A.0200 .A9", "--show", "stop"},
+         0,
+         "stop: display showed \"A.0200 .A9\"\n",
+         ""},
+        {{"--keys", "M0300^5a^C3 {reset}", "--expect", "0300=5A,C3", "--expect-display", " . . . . . . . ."},
+         0,
+         "",
+         ""},
+    };
+    for (const auto& c : cases) {
+        std::string line;
+        for (const std::string& arg : c.args) line += arg + " ";
+        SCOPED_TRACE(line);
+        const test::ProcessResult result = run(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, c.out);
+        if (c.err.ends_with("..."))
+            EXPECT_EQ(result.err.substr(0, c.err.size() - 3), c.err.substr(0, c.err.size() - 3))
+                << result.err;
+        else
+            EXPECT_EQ(result.err, c.err);
+    }
+    EXPECT_TRUE(run({"--help"}).out.starts_with("Usage: orv-run [OPTION]... [FILE]...\n"));
+}
+
+TEST_F(RunnerTest, TheSameRunTwiceGivesTheSameOutputAndTheSeedTheRandomBytes) {
+    const Args args = {"--keys", "m0200^12^34{wait 20}m0210", "--show",
+                       "display,registers,cycles,memory=0000-03FF"};
+    const test::ProcessResult first = run(args);
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_EQ(run(args).out, first.out);
+    EXPECT_NE(run(args + Args{"--seed", "2"}).out, first.out);
+}
+
+TEST_F(RunnerTest, ATapeRecordedPlaysBackIntoAnotherBoard) {
+    const Args data = {"--poke", "0200=01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10"};
+    const test::ProcessResult recorded = run(data + Args{"--keys", "s0200^0210^", "--record", "t.mid"});
+    ASSERT_EQ(recorded.status, 0) << recorded.err;
+    const test::ProcessResult played =
+        run({"t.mid", "--seed", "7", "--expect", "0200=01,02,03,04,05,06,07,08,09,0A,0B,0C,0D,0E,0F,10"});
+    EXPECT_EQ(played.status, 0) << played.err;
+}
+
+TEST_F(RunnerTest, ASavedRunGoesOnToWhereOneRunEnds) {
+    // Counts Y to $40 in $0300, about 83,000 cycles, then BRK.
+    const Args count = {"--poke", "0200=A0,00,A2,00,E8,D0,FD,C8,8C,00,03,C0,40,D0,F3,00", "--pc", "0200"};
+    const Args show = {"--show", "stop,registers,memory=0000-03FF"};
+    const test::ProcessResult whole = run(count + show);
+    ASSERT_EQ(whole.status, 0) << whole.err;
+    ASSERT_EQ(run(count + Args{"--cycles", "50000", "--save-state", "half.orvstate"}).status, 0);
+    EXPECT_EQ(run(Args{"--state", "half.orvstate"} + show).out, whole.out);
+}
+
+TEST_F(RunnerTest, DisassemblyAssemblesBackToTheSameBytes) {
+    // Instructions of each length, an undefined opcode and a JMP cut off at the end of the range.
+    const test::Bytes bytes = {0xA9, 0x42, 0x8D, 0x00, 0x03, 0xB1, 0x10, 0x02, 0xD0,
+                               0xF7, 0x6C, 0xFE, 0xFF, 0xAD, 0x34, 0x00, 0x4C, 0x00};
+    ASSERT_TRUE(test::writeBytes(dir / "prog.bin", bytes));
+    const test::ProcessResult listing = run({"prog.bin", "--at", "0200", "--disassemble", "0200-0211"});
+    ASSERT_EQ(listing.status, 0) << listing.err;
+    ASSERT_TRUE(test::writeText(dir / "prog.s", listing.out));
+    const std::string assemble = "cd '" + dir.string() + "' && " ORV_CA65 " -o prog.o prog.s && " ORV_LD65 +
+                                 std::string(" -t none -o back.bin prog.o");
+    ASSERT_EQ(std::system(assemble.c_str()), 0) << listing.out;
+    EXPECT_EQ(test::readBytes(dir / "back.bin"), bytes) << listing.out;
+}
+
+} // namespace
+} // namespace orv
