@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Real-time benchmark: runs orv under Xvfb, presses "rst" (reset and run), lets the monitor scan its
 # display for a while, presses "rst" again and reports
-#   - emulated cycles per wall-clock second (target 1,000,000 within 1%),
+#   - emulated cycles per wall-clock second (target 1,000,000 within 0.2%; a halt comes up to one pacer
+#     wake-up, 20 ms, after the last slice, so a short run reads a little low),
 #   - pacer events and overruns,
-#   - the process's CPU use while the monitor scans the display (target: a few percent of one core).
+#   - the process's CPU use while the monitor scans the display (target: at most 1% of one core).
 # The figures come from the diagnostic trace (an orv.ini with diag=1 beside a copy of the executable):
 # the reset's register line carries the cycle count, the halt line the event and overrun counts.
 # Usage: bench/run_realtime.sh [path/to/orv] [seconds, at least 10]

@@ -24,9 +24,9 @@ std::atomic<unsigned> stride{PACER_STRIDE};
 std::atomic<std::int32_t> owed{0};
 std::atomic<bool> tickWaiting{false};
 
-// After a stall this long (a suspended process, a debugger) the lost deadlines are given up rather
-// than fired in one burst.
-constexpr auto RESYNC_AFTER = std::chrono::milliseconds(100);
+// A stall of the pacer shorter than this (a busy host) is made up: the deadlines it missed come at once
+// and are owed together. After a longer one (a suspended process, a debugger) they are given up.
+constexpr auto RESYNC_AFTER = std::chrono::seconds(1);
 
 void sleepUntil(Clock::time_point deadline) {
 #if defined(__linux__)
@@ -60,10 +60,9 @@ void pacerLoop(Clock::duration period) {
 
 void timerCallback(unsigned periods) {
     events.fetch_add(1, std::memory_order_relaxed);
-    if (busy.load(std::memory_order_relaxed)) {
-        overruns.fetch_add(1, std::memory_order_relaxed);
-        return;
-    }
+    // A deadline that finds a slice running is counted; its periods are still owed, and the tick posted
+    // now runs them once that slice is over, so no time is lost.
+    if (busy.load(std::memory_order_relaxed)) overruns.fetch_add(1, std::memory_order_relaxed);
     // Owed first: a tick that is already waiting and has not yet taken the debt takes these too.
     owed.fetch_add(static_cast<std::int32_t>(periods));
     if (!tickWaiting.exchange(true)) postCommand(CMD_TICK);

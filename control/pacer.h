@@ -13,8 +13,8 @@ constexpr unsigned PACER_STRIDE = 20;
 // A stall longer than this many periods is not made up.
 constexpr std::int32_t PACER_MAX_OWED = 1000;
 
-// One deadline's work, on the pacer thread: count it; unless a slice still runs, owe the periods
-// and post a tick if none is waiting.
+// One deadline's work, on the pacer thread: count it (and an overrun if a slice still runs), owe
+// the periods and post a tick if none is waiting.
 void timerCallback(unsigned periods = 1);
 
 // False when the thread could not be started.
