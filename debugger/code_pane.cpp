@@ -427,7 +427,14 @@ void MemoryView::keyPressEvent(QKeyEvent* e) {
     default: break;
     }
     if (move != 0) {
-        goTo(static_cast<std::uint16_t>(cursor + move));
+        // The view scrolls only when the cursor would leave it.
+        cursor = static_cast<std::uint16_t>(cursor + move);
+        highNibble = true;
+        const int row = cursor >> 4, first = verticalScrollBar()->value();
+        const int whole = std::max(1, viewport()->height() / rowHeight());
+        if (row < first) verticalScrollBar()->setValue(row);
+        if (row >= first + whole) verticalScrollBar()->setValue(row - whole + 1);
+        viewport()->update();
         return;
     }
     bool ok = false;

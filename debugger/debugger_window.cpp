@@ -115,10 +115,11 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
         if (!key.isEmpty())
             action->setToolTip(QString("%1 (%2)").arg(text, key.toString(QKeySequence::NativeText)));
     };
-    tool("Step into", Qt::Key_F11, [] { postCommand(CMD_STEP); });
-    tool("Step over", Qt::Key_F10, [this] { stepOver(); });
-    tool("Step out", Qt::SHIFT | Qt::Key_F11, [this] { stepOut(); });
-    tool("Run to here", Qt::CTRL | Qt::Key_F10, [this] { runTo(disasm->cursorAddress()); });
+    // Clear of the main window's function keys (About, the quick state slot, Turbo).
+    tool("Step into", Qt::Key_F7, [] { postCommand(CMD_STEP); });
+    tool("Step over", Qt::Key_F8, [this] { stepOver(); });
+    tool("Step out", Qt::SHIFT | Qt::Key_F8, [this] { stepOut(); });
+    tool("Run to here", Qt::Key_F4, [this] { runTo(disasm->cursorAddress()); });
     steps->addSeparator();
     // Pause toggles as it does in the main window.
     tool("Run", {}, [] { postCommand(CMD_RUN); });

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End to end: the debugger window of the real orv under Xvfb. orv starts running an object file, with
 # its ld65 label file given by --labels. Ctrl+D opens the debugger window and Pause halts the program;
-# "loop" typed into the code pane's Go to and Ctrl+F10 (Run to here) bring the PC there; Go to "count"
+# "loop" typed into the code pane's Go to and F4 (Run to here) bring the PC there; Go to "count"
 # and a click in the margin at its row set a breakpoint; Pause runs the program, which stops there: the
 # trace shows the stop's registers and the row clicked is marked as the PC's.
 # Usage: e2e_debugger.sh path/to/orv have-monitor(0|1)
@@ -27,20 +27,24 @@ sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$debugger")"
 echo "debugger window ${WIDTH}x${HEIGHT}+${X}+${Y}"
 
-# row_of COLOUR: "left top bottom" of the code pane's row painted in that colour (#RRGGBB) on a fresh
-# screenshot, waiting up to 10 s for one; nothing when none came.
+# row_of COLOURS [TOP]: "left top bottom" of the code pane's row painted in one of the colours
+# (#RRGGBB|#RRGGBB...) on a fresh screenshot, waiting up to 10 s for one (starting at TOP when given);
+# nothing when none came.
 row_of() {
   local found
   for _ in $(seq 50); do
     import -window root shot.png
     found=$(convert shot.png -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage -depth 8 txt:- |
-      awk -v colour="$1" -F'[,: ]+' 'index($0, colour) {
+      awk -v colours="$1" -F'[,: ]+' '$0 ~ colours {
           if (n++ == 0 || $1 < left) left = $1
           if (n == 1 || $2 < top) top = $2
           if ($2 > bottom) bottom = $2
         }
         END { if (n > 200) print left, top, bottom }')
-    [ -n "$found" ] && { echo "$found"; return 0; }
+    if [ -n "$found" ] && { [ -z "${2:-}" ] || [ "$(echo "$found" | cut -d' ' -f2)" = "$2" ]; }; then
+      echo "$found"
+      return 0
+    fi
     sleep 0.2
   done
 }
@@ -62,11 +66,12 @@ await_trace '^Halted\.'
 xdotool key ctrl+g
 xdotool type --delay 20 loop
 xdotool key Return
-read -r left top bottom <<< "$(row_of "$cursor_colour")"
+# The halt may have come at loop: then its row is the PC's.
+read -r left top bottom <<< "$(row_of "$cursor_colour|$pc_colour")"
 [ -n "$bottom" ] || { echo "no cursor row after going to loop"; exit 1; }
-xdotool key ctrl+F10
-read -r left top bottom <<< "$(row_of "$pc_colour")"
-[ -n "$bottom" ] || { echo "no PC row after Run to here"; exit 1; }
+xdotool key F4
+read -r left top bottom <<< "$(row_of "$pc_colour" "$top")"
+[ -n "$bottom" ] || { echo "the PC's row is not loop's after Run to here"; exit 1; }
 
 xdotool key ctrl+g
 xdotool type --delay 20 count
