@@ -90,7 +90,7 @@ void pasteIntoMemoryCommand() {
     const std::string text = clipboardText().toStdString();
     PasteResult result = pasteIntoMemory(text, std::nullopt);
     if (result.needsAddress) {
-        const auto address = askBinaryAddress("the clipboard's bytes");
+        const auto address = askBinaryAddress("the clipboard's bytes", "Orvane - Paste into Memory");
         if (!address) return;
         result = pasteIntoMemory(text, *address);
     }

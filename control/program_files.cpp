@@ -329,9 +329,9 @@ void noteFileUsed(const std::string& path, ProgramFileKind kind) {
     remember(request);
 }
 
-std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle) {
+std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle, const QString& caption) {
     QDialog dialog(mainWindow);
-    dialog.setWindowTitle("Orvane - Load Binary");
+    dialog.setWindowTitle(caption);
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(new QLabel("Load '" + fileTitle + "' at:", &dialog));
     auto* row = new QHBoxLayout;

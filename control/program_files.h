@@ -27,7 +27,8 @@ void openDroppedFiles(const QStringList& paths);
 void noteFileUsed(const std::string& path, ProgramFileKind kind);
 
 // The binary's address dialog: the remembered address proposed; nothing when cancelled.
-std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle);
+std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle,
+                                              const QString& caption = "Orvane - Load Binary");
 
 void loadBinaryCommand();
 void saveBinaryCommand();
