@@ -184,103 +184,50 @@ TEST_F(SaveStateTest, AStateGoesOnAsTheRunItWasSavedFrom) {
     expectSameBoard(straight, Board{}, "resumed");
 }
 
+// A state that must be refused: either cut or replaced by `edit`, or with `bytes` bytes at `at` set to
+// `value` and its checksum made good again, so that only that field is wrong.
 struct Refusal {
     const char* what;
     void (*edit)(Bytes&);
+    std::size_t at;
+    std::uint32_t value;
+    int bytes;
     const char* message;
 };
 
+constexpr std::size_t LAST_DIGIT_AT = LATCH_AT + 40;
+
 const Refusal refusals[] = {
-    {"empty", [](Bytes& s) { s.clear(); }, "Error: the data is empty"},
-    {"half a magic", [](Bytes& s) { s.resize(5); }, "Error: the data is cut short"},
-    {"header only", [](Bytes& s) { s.resize(STATE_HEADER_SIZE); }, "Error: the data is cut short"},
-    {"one byte short", [](Bytes& s) { s.pop_back(); }, "Error: the data is cut short"},
-    {"one byte more", [](Bytes& s) { s.push_back(0); }, "Error: the data is damaged (length)"},
-    {"a tape file", [](Bytes& s) { s = {'M', 'T', 'h', 'd', 0, 0, 0, 6}; },
+    {"empty", [](Bytes& s) { s.clear(); }, 0, 0, 0, "Error: the data is empty"},
+    {"half a magic", [](Bytes& s) { s.resize(5); }, 0, 0, 0, "Error: the data is cut short"},
+    {"header only", [](Bytes& s) { s.resize(STATE_HEADER_SIZE); }, 0, 0, 0, "Error: the data is cut short"},
+    {"one byte short", [](Bytes& s) { s.pop_back(); }, 0, 0, 0, "Error: the data is cut short"},
+    {"one byte more", [](Bytes& s) { s.push_back(0); }, 0, 0, 0, "Error: the data is damaged (length)"},
+    {"a tape file", [](Bytes& s) { s = {'M', 'T', 'h', 'd', 0, 0, 0, 6}; }, 0, 0, 0,
      "Error: the data is not a save state"},
     {"an object file",
      [](Bytes& s) {
-         s.assign({':', '0', '0', '0', '0'});
+         s = {':', '0', '0', '0', '0'};
      },
-     "Error: the data is not a save state"},
-    {"newer version",
-     [](Bytes& s) {
-         putU32(s, 8, STATE_VERSION + 1);
-         resum(s);
-     },
+     0, 0, 0, "Error: the data is not a save state"},
+    {"checksum", [](Bytes& s) { s[MEMORY_AT + 0x300] ^= 0x01; }, 0, 0, 0,
+     "Error: the data is damaged (checksum)"},
+    {"newer version", nullptr, 8, STATE_VERSION + 1, 4,
      "Error: the data is a state of a newer version of the program (2; this one reads 1)"},
-    {"version 0",
-     [](Bytes& s) {
-         putU32(s, 8, 0);
-         resum(s);
-     },
-     "Error: the data is damaged (version)"},
-    {"wrong length field",
-     [](Bytes& s) {
-         putU32(s, 12, STATE_RECORDS_SIZE - 1);
-         resum(s);
-     },
-     "Error: the data is damaged (length)"},
-    {"checksum", [](Bytes& s) { s[MEMORY_AT + 0x300] ^= 0x01; }, "Error: the data is damaged (checksum)"},
-    {"flag of 2",
-     [](Bytes& s) {
-         s[CPU_AT + 6] = 2;
-         resum(s);
-     },
-     "Error: the data is damaged (processor flags)"},
-    {"unknown interrupt",
-     [](Bytes& s) {
-         s[CPU_AT + 18] = 0x08;
-         resum(s);
-     },
-     "Error: the data is damaged (pending interrupts)"},
-    {"run state 2",
-     [](Bytes& s) {
-         s[HALTED_AT] = 2;
-         resum(s);
-     },
-     "Error: the data is damaged (run state)"},
-    {"page kind",
-     [](Bytes& s) {
-         s[PAGES_AT + 0x10] = 0x08;
-         resum(s);
-     },
-     "Error: the data is damaged (page kind at $1000)"},
-    {"RIO page elsewhere",
-     [](Bytes& s) {
-         s[PAGES_AT + 0x20] = PAGE_RIO0;
-         resum(s);
-     },
+    {"version 0", nullptr, 8, 0, 4, "Error: the data is damaged (version)"},
+    {"wrong length field", nullptr, 12, STATE_RECORDS_SIZE - 1, 4, "Error: the data is damaged (length)"},
+    {"flag of 2", nullptr, CPU_AT + 6, 2, 1, "Error: the data is damaged (processor flags)"},
+    {"unknown interrupt", nullptr, CPU_AT + 18, 0x08, 1, "Error: the data is damaged (pending interrupts)"},
+    {"run state 2", nullptr, HALTED_AT, 2, 1, "Error: the data is damaged (run state)"},
+    {"page kind", nullptr, PAGES_AT + 0x10, 0x08, 1, "Error: the data is damaged (page kind at $1000)"},
+    {"RIO page elsewhere", nullptr, PAGES_AT + 0x20, PAGE_RIO0, 1,
      "Error: the data is damaged (page kind at $2000)"},
-    {"watch bit",
-     [](Bytes& s) {
-         s[PAGES_AT + 0x01] = PAGE_RAM | PAGE_WATCH;
-         resum(s);
-     },
+    {"watch bit", nullptr, PAGES_AT + 0x01, PAGE_RAM | PAGE_WATCH, 1,
      "Error: the data is damaged (page kind at $0100)"},
-    {"keypad column",
-     [](Bytes& s) {
-         s[KEYPAD_AT] = 8;
-         resum(s);
-     },
-     "Error: the data is damaged (keypad)"},
-    {"two rows low",
-     [](Bytes& s) {
-         s[KEYPAD_AT + 1] = 0xE7;
-         resum(s);
-     },
-     "Error: the data is damaged (keypad)"},
-    {"latch position 8",
-     [](Bytes& s) {
-         putU32(s, LATCH_AT + 40, 8);
-         resum(s);
-     },
-     "Error: the data is damaged (latch position)"},
-    {"latch position -2",
-     [](Bytes& s) {
-         putU32(s, LATCH_AT + 40, 0xFFFFFFFEu);
-         resum(s);
-     },
+    {"keypad column", nullptr, KEYPAD_AT, 8, 1, "Error: the data is damaged (keypad)"},
+    {"two rows low", nullptr, KEYPAD_AT + 1, 0xE7, 1, "Error: the data is damaged (keypad)"},
+    {"latch position 8", nullptr, LAST_DIGIT_AT, 8, 4, "Error: the data is damaged (latch position)"},
+    {"latch position -2", nullptr, LAST_DIGIT_AT, 0xFFFFFFFEu, 4,
      "Error: the data is damaged (latch position)"},
 };
 
@@ -293,7 +240,13 @@ TEST_F(SaveStateTest, RefusedStatesChangeNothing) {
     const Bytes beforeBytes = saveState();
     for (const Refusal& r : refusals) {
         Bytes state = good;
-        r.edit(state);
+        if (r.edit) {
+            r.edit(state);
+        } else {
+            for (int i = 0; i < r.bytes; ++i)
+                state[r.at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(r.value >> (8 * i));
+            resum(state);
+        }
         std::string message;
         EXPECT_FALSE(loadState(state.data(), state.size(), message)) << r.what;
         EXPECT_EQ(message, r.message) << r.what;
