@@ -8,8 +8,8 @@
 namespace orv {
 
 // Periods per wake-up while the tape is silent: every wake-up costs two thread switches, and a slice
-// of twenty periods runs the same cycles as twenty slices of one.
-constexpr unsigned PACER_STRIDE = 20;
+// of 25 periods runs the same cycles as 25 slices of one. Two make the housekeeping's 50 ms.
+constexpr unsigned PACER_STRIDE = 25;
 // A stall longer than this many periods is not made up.
 constexpr std::int32_t PACER_MAX_OWED = 1000;
 

@@ -48,7 +48,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto HOUSEKEEPING_PERIOD = std::chrono::milliseconds(HOUSEKEEPING_MS);
 
-// While the machine runs, its slices carry the housekeeping: the window then wakes for them alone.
+// While the machine runs, its slices carry the housekeeping: the window then wakes for them alone. At
+// 1 MHz it comes every HOUSEKEEPING_MS of emulated time, a whole number of slices, so a key the queue
+// holds down stays down for the monitor's two scans of it; in turbo it follows the wall clock.
+std::int32_t periodsSinceHousekeeping = 0;
 Clock::time_point housekeepingDue;
 
 // Turbo's slices, one per turn of the event loop; a child of the main window, made when first needed.
@@ -74,7 +77,16 @@ void showSpeed(double mhz) {
     setTitlePart(TITLE_SPEED, part);
 }
 
-void carriedHousekeeping() {
+void pacedHousekeeping(std::int32_t periods) {
+    const auto every = static_cast<std::int32_t>(HOUSEKEEPING_MS / minTimer);
+    periodsSinceHousekeeping += periods;
+    if (periodsSinceHousekeeping < every) return;
+    // One pass a slice: after a long one the rest is not made up.
+    periodsSinceHousekeeping = std::min(periodsSinceHousekeeping - every, every - 1);
+    housekeepingTick();
+}
+
+void turboHousekeeping() {
     const auto now = Clock::now();
     if (now < housekeepingDue) return;
     housekeepingDue += HOUSEKEEPING_PERIOD;
@@ -105,7 +117,7 @@ void turboSlice() {
         turboBudget = static_cast<std::int32_t>(
             std::clamp((turboBudget + aimed) / 2, double(TURBO_MIN_BUDGET), double(TURBO_MAX_BUDGET)));
     }
-    carriedHousekeeping();
+    turboHousekeeping();
 }
 
 // Whatever drives the slices, the pacer or turbo's timer; while one does, the slices carry the
@@ -129,6 +141,7 @@ void startPacing() {
             return;
         }
     }
+    periodsSinceHousekeeping = 0;
     housekeepingDue = Clock::now() + HOUSEKEEPING_PERIOD;
     if (mainWindow) mainWindow->stopHousekeeping();
 }
@@ -176,7 +189,7 @@ void tickCommand() {
     const std::int32_t periods = pacerTakeOwed();
     if (halted || turbo || periods <= 0) return;
     runPacedSlice(periods * static_cast<std::int32_t>(minTimer * 1000));
-    if (!halted) carriedHousekeeping();
+    if (!halted) pacedHousekeeping(periods);
 }
 
 void runCommand() {
