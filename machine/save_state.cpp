@@ -23,6 +23,9 @@ constexpr char MAGIC[8] = {'O', 'R', 'V', 'S', 'T', 'A', 'T', 'E'};
 constexpr std::size_t READ_LIMIT = 1 << 20;
 
 bool stateHalted = true;
+std::uint8_t stateOverrun = 0;
+// More than any instruction and interrupt entry can run past a slice's end.
+constexpr std::uint8_t OVERRUN_MAX = 31;
 
 // The board as a state holds it: read into this first, checked, then put in place at once.
 struct Board {
@@ -32,6 +35,7 @@ struct Board {
     std::uint16_t lastOpcodeAddr = 0;
     std::uint16_t breakpoint = 0;
     std::uint8_t halted = 1;
+    std::uint8_t overrun = 0;
     std::array<std::uint8_t, 65536> memory{};
     std::array<std::uint8_t, 256> pageFlags{};
     std::array<RioChip, 2> rio{};
@@ -92,7 +96,7 @@ struct Reader {
     }
 };
 
-void writeRecords(Writer& w) {
+void writeRecords(Writer& w, std::uint8_t overrun) {
     w.u16(cpu.pc);
     for (std::uint8_t value : {cpu.a, cpu.x, cpu.y, cpu.sp}) w.u8(value);
     for (std::uint8_t value : {cpu.n, cpu.v, cpu.bit5, cpu.b, cpu.d, cpu.i, cpu.z, cpu.c}) w.u8(value);
@@ -101,6 +105,7 @@ void writeRecords(Writer& w) {
     w.u16(lastOpcodeAddr);
     w.u16(breakpoint);
     w.u8(halted ? 1 : 0);
+    w.u8(overrun);
     w.bytes(memory.data(), memory.size());
     for (std::uint8_t flags : pageFlags) w.u8(static_cast<std::uint8_t>(flags & ~PAGE_WATCH));
     for (const RioChip& chip : rio) {
@@ -126,6 +131,7 @@ void readRecords(Reader& r, Board& b) {
     b.lastOpcodeAddr = r.u16();
     b.breakpoint = r.u16();
     b.halted = r.u8();
+    b.overrun = r.u8();
     r.bytes(b.memory.data(), b.memory.size());
     r.bytes(b.pageFlags.data(), b.pageFlags.size());
     for (RioChip& chip : b.rio) {
@@ -145,7 +151,7 @@ const char* fieldFault(const Board& b, int& page) {
     for (std::uint8_t flag : {b.cpu.n, b.cpu.v, b.cpu.bit5, b.cpu.b, b.cpu.d, b.cpu.i, b.cpu.z, b.cpu.c})
         if (flag > 1) return "processor flags";
     if (b.pendingInterrupts & ~(PEND_RESET | PEND_NMI | PEND_IRQ)) return "pending interrupts";
-    if (b.halted > 1) return "run state";
+    if (b.halted > 1 || b.overrun > OVERRUN_MAX) return "run state";
     for (page = 0; page < 256; ++page) {
         const std::uint8_t kind = b.pageFlags[static_cast<std::size_t>(page)];
         const bool rioKind =
@@ -232,6 +238,7 @@ void applyBoard(const Board& b) {
     keypad = b.keypad;
     latch = b.latch;
     stateHalted = b.halted != 0;
+    stateOverrun = b.overrun;
 }
 
 bool loadParsed(const std::uint8_t* data, std::size_t size, bool moreFollows, const std::string& subject,
@@ -254,14 +261,14 @@ std::uint32_t crc32(const std::uint8_t* data, std::size_t size) {
     return c ^ 0xFFFFFFFFu;
 }
 
-std::vector<std::uint8_t> saveState() {
+std::vector<std::uint8_t> saveState(std::uint8_t overrun) {
     std::vector<std::uint8_t> out;
     out.reserve(STATE_FILE_SIZE);
     Writer w{out};
     w.bytes(reinterpret_cast<const std::uint8_t*>(MAGIC), sizeof MAGIC);
     w.u32(STATE_VERSION);
     w.u32(static_cast<std::uint32_t>(STATE_RECORDS_SIZE));
-    writeRecords(w);
+    writeRecords(w, overrun);
     w.u32(crc32(out.data(), out.size()));
     return out;
 }
@@ -274,7 +281,11 @@ bool loadedStateHalted() {
     return stateHalted;
 }
 
-bool saveStateFile(const std::string& path, std::string& message) {
+std::uint8_t loadedStateOverrun() {
+    return stateOverrun;
+}
+
+bool saveStateFile(const std::string& path, std::string& message, std::uint8_t overrun) {
     message.clear();
     if (!nameFits(path, message)) return false;
     if (path.empty()) {
@@ -282,7 +293,7 @@ bool saveStateFile(const std::string& path, std::string& message) {
         return false;
     }
     const std::string shown = bareName(path);
-    const std::vector<std::uint8_t> bytes = saveState();
+    const std::vector<std::uint8_t> bytes = saveState(overrun);
     FileRefusal why;
     if (!replaceWhole(path, std::string(bytes.begin(), bytes.end()), why)) {
         message = formatText(why == FileRefusal::NotRegular || why == FileRefusal::Failed

@@ -216,6 +216,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     keyFeed = KeyFeedRecord{};
     seedRandom(options.seed);
     std::string message;
+    std::int64_t owed = 0;
     if (!headlessPowerOn(monitorImageText(), message)) {
         err += "orv-run: " + message + "\n";
         return RUN_BAD_USAGE;
@@ -225,6 +226,8 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
             err += "orv-run: " + message + "\n";
             return RUN_BAD_USAGE;
         }
+        // The run that saved it went past its end by these: they count towards this one.
+        owed = loadedStateOverrun();
     } else {
         cpuRequestReset();
     }
@@ -265,8 +268,9 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
         cpuSetTraps({Trap{UNTIL_PC_TRAP, *options.untilPc, *options.untilPc, TRAP_EXEC, {}}});
     ScriptPlayer script(options.keys);
     const std::optional<std::string>& untilDisplay = options.untilDisplay;
+    const std::int64_t limit = options.cycles - owed;
     const Outcome outcome = runSlices(
-        options.cycles, statusIn,
+        limit, statusIn,
         [&] {
             script.advance();
             return untilDisplay && displayText() == *untilDisplay;
@@ -282,7 +286,10 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
         status = RUN_FAILED;
     };
     if (!options.saveState.empty()) {
-        if (!saveStateFile(options.saveState, message))
+        const std::int64_t past =
+            outcome.stop == Stop::Cycles ? std::max<std::int64_t>(outcome.ran - limit, 0) : 0;
+        if (!saveStateFile(options.saveState, message,
+                           static_cast<std::uint8_t>(std::min<std::int64_t>(past, 31))))
             fail(message);
         else if (!message.empty())
             err += "orv-run: " + message + "\n";

@@ -88,7 +88,8 @@ void resum(Bytes& state) {
 // Where the records lie in a state.
 constexpr std::size_t CPU_AT = STATE_HEADER_SIZE;
 constexpr std::size_t HALTED_AT = CPU_AT + 23;
-constexpr std::size_t MEMORY_AT = HALTED_AT + 1;
+constexpr std::size_t OVERRUN_AT = HALTED_AT + 1;
+constexpr std::size_t MEMORY_AT = OVERRUN_AT + 1;
 constexpr std::size_t PAGES_AT = MEMORY_AT + 65536;
 constexpr std::size_t CHIPS_AT = PAGES_AT + 256;
 constexpr std::size_t KEYPAD_AT = CHIPS_AT + 2 * 132;
@@ -219,6 +220,7 @@ const Refusal refusals[] = {
     {"flag of 2", nullptr, CPU_AT + 6, 2, 1, "Error: the data is damaged (processor flags)"},
     {"unknown interrupt", nullptr, CPU_AT + 18, 0x08, 1, "Error: the data is damaged (pending interrupts)"},
     {"run state 2", nullptr, HALTED_AT, 2, 1, "Error: the data is damaged (run state)"},
+    {"overrun 32", nullptr, OVERRUN_AT, 32, 1, "Error: the data is damaged (run state)"},
     {"page kind", nullptr, PAGES_AT + 0x10, 0x08, 1, "Error: the data is damaged (page kind at $1000)"},
     {"RIO page elsewhere", nullptr, PAGES_AT + 0x20, PAGE_RIO0, 1,
      "Error: the data is damaged (page kind at $2000)"},

@@ -139,6 +139,16 @@ TEST_F(RunnerTest, ASavedRunGoesOnToWhereOneRunEnds) {
     ASSERT_EQ(whole.status, 0) << whole.err;
     ASSERT_EQ(run(count + Args{"--cycles", "50000", "--save-state", "half.orvstate"}).status, 0);
     EXPECT_EQ(run(Args{"--state", "half.orvstate"} + show).out, whole.out);
+
+    // Cut by the cycle limit: the first run stops a few cycles past its end, which the second owes.
+    const Args monitor = {"--show", "registers,memory=0000-00FF"};
+    for (const auto& [first, then] : {std::pair{"100003", "50000"}, {"99999", "2"}, {"200011", "1"}}) {
+        ASSERT_EQ(run({"--cycles", first, "--save-state", "cut.orvstate"}).status, 0);
+        const std::string total = std::to_string(std::stoll(first) + std::stoll(then));
+        EXPECT_EQ(run(Args{"--state", "cut.orvstate", "--cycles", then} + monitor).out,
+                  run(Args{"--cycles", total} + monitor).out)
+            << first << " + " << then;
+    }
 }
 
 TEST_F(RunnerTest, DisassemblyAssemblesBackToTheSameBytes) {
