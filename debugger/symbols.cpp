@@ -27,18 +27,6 @@ bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-std::vector<std::string_view> splitWords(std::string_view line) {
-    std::vector<std::string_view> words;
-    std::size_t at = 0;
-    while (at < line.size()) {
-        while (at < line.size() && isSpace(line[at])) ++at;
-        const std::size_t start = at;
-        while (at < line.size() && !isSpace(line[at])) ++at;
-        if (at > start) words.push_back(line.substr(start, at - start));
-    }
-    return words;
-}
-
 bool equalsNoCase(std::string_view a, std::string_view b) {
     // Plain algorithms: the fuzz build's clang cannot compile this library's ranges.
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -84,7 +72,7 @@ std::string_view withoutDot(std::string_view name) {
 // comment line has none).
 bool parseLine(std::string_view line, std::optional<Symbol>& symbol, std::string& reason) {
     symbol.reset();
-    const std::vector<std::string_view> words = splitWords(line);
+    const std::vector<std::string_view> words = splitWords(line, isSpace);
     if (words.empty() || words[0][0] == ';' || words[0][0] == '#') return true;
     if (words.size() != 3 || !(equalsNoCase(words[0], "al") || equalsNoCase(words[0], "add_label"))) {
         reason = "expected 'al <address> <label>'";

@@ -1,10 +1,8 @@
 #include "support.h"
 
-#include "machine/host.h"
 #include "machine/power.h"
 #include "machine/rio.h"
 #include "settings/flags.h"
-#include "tape/midi.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,18 +12,6 @@
 #include <unistd.h>
 
 namespace orv {
-
-// The core's seams, answered without recording anything: a recorder would only grow run after run.
-void repaintArea(int) {}
-
-// An output that always opens, so that the tape's sending paths run too.
-int midiOpen() {
-    return 0;
-}
-int midiSend(std::uint8_t, std::uint8_t, std::uint8_t) {
-    return 0;
-}
-void midiClose() {}
 
 namespace fuzz {
 

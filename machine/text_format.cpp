@@ -22,4 +22,16 @@ std::string formatText(const char* format, ...) {
     return text;
 }
 
+std::vector<std::string_view> splitWords(std::string_view line, bool (*isSeparator)(char)) {
+    std::vector<std::string_view> words;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        while (at < line.size() && isSeparator(line[at])) ++at;
+        const std::size_t start = at;
+        while (at < line.size() && !isSeparator(line[at])) ++at;
+        if (at > start) words.push_back(line.substr(start, at - start));
+    }
+    return words;
+}
+
 } // namespace orv

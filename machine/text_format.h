@@ -4,9 +4,14 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace orv {
 
 std::string formatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The words of a line: the runs of characters between separators, views into `line`.
+std::vector<std::string_view> splitWords(std::string_view line, bool (*isSeparator)(char));
 
 } // namespace orv

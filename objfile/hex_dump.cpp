@@ -31,18 +31,6 @@ std::string shown(std::string_view word) {
     return std::string(word.substr(0, 16));
 }
 
-std::vector<std::string_view> tokens(std::string_view line) {
-    std::vector<std::string_view> found;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && isSeparator(line[i])) ++i;
-        const std::size_t begin = i;
-        while (i < line.size() && !isSeparator(line[i])) ++i;
-        if (i > begin) found.push_back(line.substr(begin, i - begin));
-    }
-    return found;
-}
-
 // Calls `each(lineNumber, line)` for every line, whatever its ending; stops when it returns false.
 template <typename Each>
 void forEachLine(std::string_view text, Each each) {
@@ -88,7 +76,7 @@ HexDump readHexDump(std::string_view text, std::optional<std::uint16_t> start) {
     };
     forEachLine(text, [&](long long lineNumber, std::string_view line) {
         line = line.substr(0, line.find_first_of(";|"));
-        std::vector<std::string_view> words = tokens(line);
+        std::vector<std::string_view> words = splitWords(line, isSeparator);
         if (words.empty()) return true;
         std::size_t firstByte = 0;
         // The address: the first word when it ends in ':' or has more than two digits.

@@ -1,5 +1,6 @@
 // The core's calls out, for a board without a window or sound: nothing to repaint, and a MIDI output
-// that takes every message and plays none, so the tape runs exactly as it would with a device.
+// that takes every message and plays none, so the tape runs exactly as it would with a device. The fuzz
+// targets answer the seams with it too.
 #include "machine/host.h"
 #include "tape/midi.h"
 
