@@ -40,14 +40,6 @@ CommandLine mistake(const QString& what) {
 
 } // namespace
 
-ProgramFileKind programFileKind(const QString& path) {
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == "obj" || suffix == "hex" || suffix == "ihx") return ProgramFileKind::Object;
-    if (suffix == "bin") return ProgramFileKind::Binary;
-    if (suffix == "mid") return ProgramFileKind::Tape;
-    return ProgramFileKind::Unknown;
-}
-
 std::optional<std::uint16_t> parseHexAddress(const QString& text) {
     QString digits = text;
     if (digits.startsWith('$'))
@@ -102,9 +94,10 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     request.labels = parser.value(labels);
     if (!files.isEmpty()) {
         request.file = files.first();
-        request.kind = programFileKind(request.file);
+        request.kind = programFileKind(request.file.toStdString());
         if (request.kind == ProgramFileKind::Unknown)
-            return mistake("unknown kind of file '" + request.file + "' (.obj, .hex, .ihx, .bin or .mid)");
+            return mistake("unknown kind of file '" + request.file + "' (" + QString(PROGRAM_FILE_ENDINGS) +
+                           ")");
     }
     if (request.kind == ProgramFileKind::Binary && !request.at)
         return mistake("the binary '" + request.file + "' needs --at ADDR");

@@ -2,6 +2,8 @@
 // and a mistake are answered without a display.
 #pragma once
 
+#include "objfile/file_kind.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,11 +11,6 @@
 #include <optional>
 
 namespace orv {
-
-enum class ProgramFileKind { Object, Binary, Tape, Unknown };
-
-// By the name's suffix: .obj, .hex, .ihx; .bin; .mid (any case).
-ProgramFileKind programFileKind(const QString& path);
 
 struct StartRequest {
     QString file; // empty: none

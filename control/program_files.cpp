@@ -308,7 +308,7 @@ void openDroppedFiles(const QStringList& paths) {
     for (const QString& path : paths) {
         StartRequest request;
         request.file = path;
-        request.kind = programFileKind(path);
+        request.kind = programFileKind(path.toStdString());
         if (request.kind == ProgramFileKind::Binary) {
             request.at = askBinaryAddress(QFileInfo(path).fileName());
             if (!request.at) continue;

@@ -141,19 +141,6 @@ std::optional<std::vector<ShowItem>> parseShow(std::string_view text) {
     return items;
 }
 
-std::optional<FileKind> fileKindOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::size_t dot = path.find_last_of('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return std::nullopt;
-    std::string suffix = path.substr(dot + 1);
-    std::transform(suffix.begin(), suffix.end(), suffix.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (suffix == "obj" || suffix == "hex" || suffix == "ihx") return FileKind::Object;
-    if (suffix == "bin") return FileKind::Binary;
-    if (suffix == "mid") return FileKind::Tape;
-    return std::nullopt;
-}
-
 } // namespace
 
 RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
@@ -231,10 +218,10 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (optionsEnded || !argument.starts_with('-')) {
-            const auto kind = fileKindOf(argument);
-            if (!kind)
-                return mistake("unknown kind of file '" + argument + "' (.obj, .hex, .ihx, .bin or .mid)");
-            options.files.push_back({argument, *kind});
+            const ProgramFileKind kind = programFileKind(argument);
+            if (kind == ProgramFileKind::Unknown)
+                return mistake("unknown kind of file '" + argument + "' (" + PROGRAM_FILE_ENDINGS + ")");
+            options.files.push_back({argument, kind});
             continue;
         }
         if (argument == "--") {

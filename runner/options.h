@@ -1,6 +1,7 @@
 // orv-run's command line: what to load, how to start, when to stop, what to report and check.
 #pragma once
 
+#include "objfile/file_kind.h"
 #include "runner/key_script.h"
 
 #include <cstdint>
@@ -32,7 +33,7 @@ struct ShowItem {
     AddressRange range; // Memory
 };
 
-enum class FileKind : std::uint8_t { Object, Binary, Tape };
+using FileKind = ProgramFileKind;
 
 struct InputFile {
     std::string path;
