@@ -113,6 +113,11 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
     EXPECT_TRUE(run({"--help"}).out.starts_with("Usage: orv-run [OPTION]... [FILE]...\n"));
 }
 
+// Scripts find orv-run where they find orv: in the build's top folder, as bin/ holds both once installed.
+TEST_F(RunnerTest, LiesBesideTheProgramInTheBuild) {
+    EXPECT_EQ(std::filesystem::path(ORV_RUN).parent_path(), std::filesystem::path(ORV_BUILD_DIR));
+}
+
 TEST_F(RunnerTest, TheSameRunTwiceGivesTheSameOutputAndTheSeedTheRandomBytes) {
     const Args args = {"--keys", "m0200^12^34{wait 20}m0210", "--show",
                        "display,registers,cycles,memory=0000-03FF"};
