@@ -59,7 +59,7 @@ const char* const HELP_TEXT =
 RunCommandLine mistake(const std::string& what) {
     RunCommandLine line;
     line.exitStatus = RUN_BAD_USAGE;
-    line.error = "orv-run: " + what + "\n";
+    line.error = runMessage(what);
     return line;
 }
 
@@ -142,6 +142,15 @@ std::optional<std::vector<ShowItem>> parseShow(std::string_view text) {
 }
 
 } // namespace
+
+std::string runMessage(std::string_view message) {
+    for (const std::string_view lead : {"Error: ", "Warning: ", "Error in "}) {
+        if (!message.starts_with(lead)) continue;
+        message.remove_prefix(lead.size());
+        break;
+    }
+    return "orv-run: " + std::string(message) + "\n";
+}
 
 RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     RunCommandLine line;

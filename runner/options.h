@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orv {
@@ -73,5 +74,9 @@ struct RunCommandLine {
 };
 
 RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments);
+
+// A line for standard error: "orv-run: " and the message. The core's own lead ("Error: ",
+// "Warning: ", "Error in ") is for the window's boxes and goes, so that each line has one prefix.
+std::string runMessage(std::string_view message);
 
 } // namespace orv

@@ -59,8 +59,8 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
         {{"prog.txt"}, 2, "", "orv-run: unknown kind of file 'prog.txt' (.obj, .hex, .ihx, .bin or .mid)\n"},
         {{"--keys", "m0x"}, 2, "", "orv-run: --keys: 'x' is no key..."},
         {{"--keys", "m{wait}"}, 2, "", "orv-run: --keys: bad key script step at '{wait}'..."},
-        {{"missing.obj"}, 2, "", "orv-run: Error: file 'missing.obj' not found\n"},
-        {{"missing.mid"}, 2, "", "orv-run: Error: file 'missing.mid' could not be opened\n"},
+        {{"missing.obj"}, 2, "", "orv-run: file 'missing.obj' not found\n"},
+        {{"missing.mid"}, 2, "", "orv-run: file 'missing.mid' could not be opened\n"},
         // After the reset the monitor's command loop lights every point.
         {{"--cycles", "100000", "--show", "display"}, 0, "display: \" . . . . . . . .\"\n", ""},
         // A program test that passes, and one that fails.
@@ -111,6 +111,24 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
             EXPECT_EQ(result.err, c.err);
     }
     EXPECT_TRUE(run({"--help"}).out.starts_with("Usage: orv-run [OPTION]... [FILE]...\n"));
+}
+
+// The core's messages lose their own lead: one "orv-run: " a line, for errors and warnings alike.
+TEST_F(RunnerTest, EveryMessageHasOnePrefix) {
+    ASSERT_TRUE(test::writeText(dir / "bad.hex", "00000001FF\n"));
+    ASSERT_TRUE(test::writeText(dir / "junk.orvstate", "not a state"));
+    const struct {
+        Args args;
+        std::string err;
+    } cases[] = {
+        {{"bad.hex"}, "orv-run: 'bad.hex' line 1: does not start with ':'\n"},
+        {{"--state", "junk.orvstate"}, "orv-run: file 'junk.orvstate' is not a save state\n"},
+        {{"--cycles", "10", "--record", "quiet.mid"}, "orv-run: no data recorded in 'quiet.mid'\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        EXPECT_EQ(run(c.args).err, c.err);
+    }
 }
 
 // Scripts find orv-run where they find orv: in the build's top folder, as bin/ holds both once installed.
