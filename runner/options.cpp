@@ -220,7 +220,9 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     // Options that keep only one value: a second is a mistake rather than a silent override.
     const std::vector<std::string> single = {"at",       "seed",          "pc",     "keys",
                                              "until-pc", "until-display", "cycles", "expect-display",
-                                             "record",   "disassemble"};
+                                             "record",   "disassemble",   "state",  "save-state"};
+    // Options that take no value, whichever way one is tried.
+    const std::vector<std::string> flags = {"help", "version", "through-brk"};
     std::map<std::string, int, std::less<>> seen;
 
     bool optionsEnded = false;
@@ -249,12 +251,14 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
             options.throughBrk = true;
             continue;
         }
-        if (!argument.starts_with("--")) return mistake("unknown option '" + argument + "'");
+        if (!argument.starts_with("--")) return mistake("unknown option '" + escapedText(argument) + "'");
         const std::size_t equals = argument.find('=');
         const std::string name =
             argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        if (std::find(flags.begin(), flags.end(), name) != flags.end())
+            return mistake("--" + name + " takes no value");
         const auto taker = valued.find(name);
-        if (taker == valued.end()) return mistake("unknown option '--" + name + "'");
+        if (taker == valued.end()) return mistake("unknown option '--" + escapedText(name) + "'");
         std::string value;
         if (equals != std::string::npos)
             value = argument.substr(equals + 1);
@@ -266,7 +270,7 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
             return mistake("--" + name + " may be given once");
         failure.clear();
         if (!taker->second(value))
-            return mistake(failure.empty() ? "bad value for --" + name + ": '" + value + "'"
+            return mistake(failure.empty() ? "bad value for --" + name + ": '" + escapedText(value) + "'"
                                            : "--" + name + ": " + failure);
     }
 

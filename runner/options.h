@@ -12,8 +12,8 @@
 
 namespace orv {
 
-// Exit statuses: every check held; a check failed or the run did not end as asked; the command line or
-// a file was wrong.
+// Exit statuses: every check held; a check failed or the run did not end as asked; the command line was
+// wrong, or a file could not be read or written (standard output too), which outweighs a failed check.
 constexpr int RUN_PASSED = 0;
 constexpr int RUN_FAILED = 1;
 constexpr int RUN_BAD_USAGE = 2;

@@ -283,14 +283,20 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     int status = RUN_PASSED;
     auto fail = [&](const std::string& what) {
         err += runMessage(what);
-        status = RUN_FAILED;
+        status = std::max(status, RUN_FAILED);
+    };
+    // A state or tape that could not be written is a file that failed, as one that does not load: the
+    // same status whether it shows before the run or after it.
+    auto lost = [&](const std::string& what) {
+        err += runMessage(what);
+        status = RUN_BAD_USAGE;
     };
     if (!options.saveState.empty()) {
         const std::int64_t past =
             outcome.stop == Stop::Cycles ? std::max<std::int64_t>(outcome.ran - limit, 0) : 0;
         if (!saveStateFile(options.saveState, message,
                            static_cast<std::uint8_t>(std::min<std::int64_t>(past, 31))))
-            fail(message);
+            lost(message);
         else if (!message.empty())
             err += runMessage(message);
     }
@@ -299,7 +305,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
         if (message.starts_with("Warning"))
             err += runMessage(message);
         else if (!message.empty())
-            fail(message);
+            lost(message);
     }
     const bool until = options.untilPc || options.untilDisplay;
     const bool asked = until ? outcome.stop == Stop::Pc || outcome.stop == Stop::Display
@@ -314,7 +320,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     if (!script.done())
         fail(formatText("keys of the script the program did not take: %zu", script.keysLeft()));
     report(options, outcome, out);
-    if (!check(options, err)) status = RUN_FAILED;
+    if (!check(options, err)) status = std::max(status, RUN_FAILED);
     return status;
 }
 

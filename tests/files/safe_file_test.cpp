@@ -213,6 +213,24 @@ TEST_F(SafeFileTest, ReadingTakesRegularFilesOnlyAndNeverWaits) {
     }
 }
 
+// A name that is a device or the like, or would be one in /dev, is taken as it stands.
+TEST_F(SafeFileTest, SpecialNamesAreToldFromFileNames) {
+    writeText(dir / "file", "text");
+    fs::create_symlink("/dev/null", dir / "device");
+    fs::create_directories(dir / "folder");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+    const struct {
+        std::string path;
+        bool special;
+    } cases[] = {
+        {(dir / "file").string(), false},  {(dir / "missing").string(), false},
+        {(dir / "device").string(), true}, {(dir / "folder").string(), true},
+        {(dir / "pipe").string(), true},   {"/dev/null", true},
+        {"/dev/orv-no-such-device", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(namesSpecialFile(c.path), c.special) << c.path;
+}
+
 // A small file system of its own, where one is allowed to mount one.
 class FullDiskTest : public SafeFileTest {
   protected:

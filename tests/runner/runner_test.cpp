@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace orv {
 namespace {
 
@@ -35,7 +37,10 @@ class RunnerTest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
-    test::ProcessResult run(const Args& arguments) { return test::runProcess(ORV_RUN, arguments, dir); }
+    test::ProcessResult run(const Args& arguments,
+                            test::StandardOutput output = test::StandardOutput::Caught) {
+        return test::runProcess(ORV_RUN, arguments, dir, output);
+    }
 
     std::filesystem::path dir;
 };
@@ -58,6 +63,17 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
         {{"prog.bin"}, 2, "", "orv-run: a binary FILE needs --at ADDR\n"},
         {{"prog.txt"}, 2, "", "orv-run: unknown kind of file 'prog.txt' (.obj, .hex, .ihx, .bin or .mid)\n"},
         {{"--keys", "m0x"}, 2, "", "orv-run: --keys: 'x' is no key..."},
+        {{"--keys", "m\x01"}, 2, "", "orv-run: --keys: '\\x01' is no key..."},
+        {{"--poke", "\x1b[2J"}, 2, "", "orv-run: bad value for --poke: '\\x1b[2J'\n"},
+        {{"--keys", "m{wait 3600001}0"},
+         2,
+         "",
+         "orv-run: --keys: bad key script step at '{wait 3600001}' ({reset} or {wait N}, N at most "
+         "3600000)\n"},
+        {{"--state", "a.orvstate", "--state", "b.orvstate"}, 2, "", "orv-run: --state may be given once\n"},
+        {{"--save-state", "a", "--save-state", "a"}, 2, "", "orv-run: --save-state may be given once\n"},
+        {{"--through-brk=1"}, 2, "", "orv-run: --through-brk takes no value\n"},
+        {{"--version=2"}, 2, "", "orv-run: --version takes no value\n"},
         {{"--keys", "m{wait}"}, 2, "", "orv-run: --keys: bad key script step at '{wait}'..."},
         {{"missing.obj"}, 2, "", "orv-run: file 'missing.obj' not found\n"},
         {{"missing.mid"}, 2, "", "orv-run: file 'missing.mid' could not be opened\n"},
@@ -129,6 +145,54 @@ TEST_F(RunnerTest, EveryMessageHasOnePrefix) {
         SCOPED_TRACE(c.args.front());
         EXPECT_EQ(run(c.args).err, c.err);
     }
+}
+
+// Output that cannot be written is a failure, not a run that passed in silence.
+TEST_F(RunnerTest, LostOutputFailsTheRun) {
+    const std::vector<Args> reports = {
+        {"--disassemble", "0200-0210"}, STORE + Args{"--show", "stop"}, {"--help"}};
+    for (const test::StandardOutput output : {test::StandardOutput::Full, test::StandardOutput::Closed}) {
+        for (const Args& args : reports) {
+            SCOPED_TRACE(args.front() + (output == test::StandardOutput::Full ? " full" : " closed"));
+            const test::ProcessResult result = run(args, output);
+            EXPECT_EQ(result.status, 2);
+            EXPECT_TRUE(result.err.starts_with("orv-run: standard output could not be written ("))
+                << result.err;
+        }
+    }
+    // Nothing to print, nothing lost.
+    EXPECT_EQ(run(STORE, test::StandardOutput::Closed).status, 0);
+}
+
+// A state or tape that cannot be written fails as a file that does not load does; a device, folder or
+// pipe is neither given an ending nor replaced.
+TEST_F(RunnerTest, OutputFilesThatCannotBeWrittenFailAlike) {
+    std::filesystem::create_symlink("/dev/null", dir / "device");
+    std::filesystem::create_directory(dir / "folder");
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0644), 0);
+    const struct {
+        Args args;
+        std::string err;
+    } cases[] = {
+        {{"--save-state", "missing/s.orvstate"}, "orv-run: file 's.orvstate' could not be opened\n"},
+        {{"--record", "missing/t.mid"}, "orv-run: file 't.mid' could not be opened\n"},
+        {{"--record", "device"}, "orv-run: file 'device' could not be opened\n"},
+        {{"--record", "folder"}, "orv-run: file 'folder' could not be opened\n"},
+        {{"--record", "pipe"}, "orv-run: file 'pipe' could not be opened\n"},
+        // A failed check besides does not make it look like the program's fault alone.
+        {STORE + Args{"--expect", "0300=41", "--save-state", "missing/s.orvstate"},
+         "orv-run: file 's.orvstate' could not be opened\norv-run: $0300 holds $42, expected $41\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        const test::ProcessResult result = run(c.args + Args{"--cycles", "1000"});
+        EXPECT_EQ(result.status, 2);
+        EXPECT_EQ(result.err, c.err);
+    }
+    for (const char* name : {"device.mid", "folder.mid", "pipe.mid"})
+        EXPECT_FALSE(std::filesystem::exists(dir / name));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "device"));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe"));
 }
 
 // Scripts find orv-run where they find orv: in the build's top folder, as bin/ holds both once installed.
