@@ -50,10 +50,12 @@ const char* const HELP_TEXT =
     "\n"
     "ADDR is 1 to 4 hex digits and BYTE 1 or 2, with or without a leading $ or 0x; N is decimal.\n"
     "SCRIPT: 0-9 a-f m g p s l r ^ v press those keys, {reset} the reset key, {wait N} lets N ms of\n"
-    "the board's time pass; blanks only separate. The display reads as text: one character a digit,\n"
-    "a blank for a dark one, \".\" after a digit whose point is lit, as in \"A.0200 .A9\".\n"
+    "the board's time pass (N at most 3600000); blanks only separate. The display reads as text:\n"
+    "one character a digit, a blank for a dark one, \".\" after a digit whose point is lit, as in\n"
+    "\"A.0200 .A9\".\n"
     "Exit status: 0 when the run ended as asked and every check held, 1 when not (each failure is\n"
-    "named), 2 for a mistake on the command line or a file that does not load.\n"
+    "named), 2 for a mistake on the command line or a file that does not load, and for output that\n"
+    "could not be written (standard output, --record, --save-state), whatever the run did.\n"
     "Example: orv-run prog.obj --pc 0200 --expect 0300=42 --show registers\n";
 
 RunCommandLine mistake(const std::string& what) {
