@@ -6,14 +6,12 @@
 #include <cstdlib>
 #include <string>
 
-#ifdef _WIN32
-#include <filesystem>
-#endif
-
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <filesystem>
 #endif
 
 namespace orv {
