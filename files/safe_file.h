@@ -20,6 +20,10 @@ enum class FileRefusal {
 // waited on). Returns nullptr and the reason on failure.
 std::FILE* openForReading(const std::string& path, FileRefusal& why);
 
+// True when path names a device, folder, pipe or socket (links followed), or a name in the system's
+// device folder: a name meant as it stands, which gets no default ending.
+bool namesSpecialFile(const std::string& path);
+
 // The bare name of a path: what the user picked, for messages and the name-length limit.
 std::string bareName(const std::string& path);
 
