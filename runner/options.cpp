@@ -146,12 +146,15 @@ std::optional<std::vector<ShowItem>> parseShow(std::string_view text) {
 } // namespace
 
 std::string runMessage(std::string_view message) {
-    for (const std::string_view lead : {"Error: ", "Warning: ", "Error in "}) {
-        if (!message.starts_with(lead)) continue;
-        message.remove_prefix(lead.size());
+    // A warning keeps its word, in the tool's own lower case: the run it comes with may still pass.
+    std::string lead;
+    if (message.starts_with("Warning: ")) lead = "warning: ";
+    for (const std::string_view core : {"Error: ", "Warning: ", "Error in "}) {
+        if (!message.starts_with(core)) continue;
+        message.remove_prefix(core.size());
         break;
     }
-    return "orv-run: " + std::string(message) + "\n";
+    return "orv-run: " + lead + std::string(message) + "\n";
 }
 
 RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {

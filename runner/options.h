@@ -76,7 +76,8 @@ struct RunCommandLine {
 RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments);
 
 // A line for standard error: "orv-run: " and the message. The core's own lead ("Error: ",
-// "Warning: ", "Error in ") is for the window's boxes and goes, so that each line has one prefix.
+// "Warning: ", "Error in ") is for the window's boxes and goes, so that each line has one prefix;
+// a warning is still marked "warning: ".
 std::string runMessage(std::string_view message);
 
 } // namespace orv

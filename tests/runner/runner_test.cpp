@@ -79,10 +79,13 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
         {{"--keys", "m{wait}"}, 2, "", "orv-run: --keys: bad key script step at '{wait}'..."},
         {{"missing.obj"}, 2, "", "orv-run: file 'missing.obj' not found\n"},
         {{"missing.mid"}, 2, "", "orv-run: file 'missing.mid' could not be opened\n"},
-        // One prefix a line: the core's own lead of its messages goes, for warnings too.
+        // One prefix a line: the core's own lead of its messages goes; a warning says it is one.
         {{"bad.hex"}, 2, "", "orv-run: 'bad.hex' line 1: does not start with ':'\n"},
         {{"--state", "junk.orvstate"}, 2, "", "orv-run: file 'junk.orvstate' is not a save state\n"},
-        {{"--cycles", "10", "--record", "quiet.mid"}, 0, "", "orv-run: no data recorded in 'quiet.mid'\n"},
+        {{"--cycles", "10", "--record", "quiet.mid"},
+         0,
+         "",
+         "orv-run: warning: no data recorded in 'quiet.mid'\n"},
         // A state or tape not written fails as a file that does not load, a failed check besides or not;
         // a device or folder gets no ending and is not replaced.
         {{"--cycles", "10", "--save-state", "missing/s"}, 2, "", "orv-run: file 's' could not be opened\n"},
