@@ -3,9 +3,11 @@
 #include "control/commands.h"
 #include "control/edit_commands.h"
 #include "control/main_window.h"
+#include "control/program_files.h"
 #include "control/run_state.h"
 #include "debugger/debugger_window.h"
 #include "panel/panel_widget.h"
+#include "settings/file_history.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "tape/tape.h"
@@ -66,6 +68,8 @@ constexpr std::array actionItems = {
     MenuItem{"&Power off/on", CMD_POWER},
     separator,
     MenuItem{"&Turbo\tF11", CMD_TURBO},
+    separator,
+    MenuItem{"Restore Built-in &Monitor", CMD_RESTORE_MONITOR},
 };
 constexpr std::array viewItems = {
     MenuItem{"&Menu", CMD_MENU},
@@ -113,11 +117,30 @@ constexpr std::array popupItems = {
     MenuItem{"&About", CMD_ABOUT},
     separator,
     MenuItem{"E&xit", CMD_EXIT},
+    // The bar's other commands, each with a letter of its own in this menu.
+    separator,
+    MenuItem{"Load &Binary...", CMD_LOAD_BINARY},
+    MenuItem{"Save Binar&y...", CMD_SAVE_BINARY},
+    MenuItem{"Recent &Files", CMD_RECENT_FILES},
+    MenuItem{"Reloa&d\tCtrl+R", CMD_RELOAD},
+    MenuItem{"Reload when the file c&hanges", CMD_RELOAD_ON_CHANGE},
+    MenuItem{"Save Scree&nshot...", CMD_SAVE_SCREENSHOT},
+    separator,
+    MenuItem{"Sa&ve State...", CMD_SAVE_STATE},
+    MenuItem{"L&oad State...", CMD_LOAD_STATE},
+    MenuItem{"&Quick Save State\tF5", CMD_QUICK_SAVE},
+    MenuItem{"Quic&k Load State\tF9", CMD_QUICK_LOAD},
+    separator,
+    MenuItem{"T&urbo\tF11", CMD_TURBO},
+    MenuItem{"Restore Built-&in Monitor", CMD_RESTORE_MONITOR},
+    separator,
+    MenuItem{"Debu&gger window\tCtrl+D", CMD_DEBUGGER_WINDOW},
 };
 
 bool isCheckItem(int command) {
     return command == CMD_TAPE_MUTE || command == CMD_MENU || command == CMD_KEYBOARD ||
-           command == CMD_DEBUG || command == CMD_DEBUGGER_WINDOW || command == CMD_TURBO;
+           command == CMD_DEBUG || command == CMD_DEBUGGER_WINDOW || command == CMD_TURBO ||
+           command == CMD_RELOAD_ON_CHANGE;
 }
 
 void fillMenu(QMenu* menu, std::span<const MenuItem> items) {
@@ -142,6 +165,8 @@ void fileRules(QAction* action, int command) {
     case CMD_TAPE_PLAY: action->setEnabled(!tapeBusy && !halted); break;
     case CMD_TAPE_STOP: action->setEnabled(tapeBusy); break;
     case CMD_TAPE_MUTE: action->setChecked(mute != 0); break;
+    case CMD_RELOAD: action->setEnabled(reloadAvailable()); break;
+    case CMD_RELOAD_ON_CHANGE: action->setChecked(fileHistory.reloadOnChange); break;
     default: break;
     }
 }
@@ -207,6 +232,8 @@ void showPopupMenu(QPoint panelPoint) {
     if (!popupMenu) {
         popupMenu = new QMenu(mainWindow);
         fillMenu(popupMenu, popupItems);
+        for (QAction* action : popupMenu->actions())
+            if (action->data().toInt() == CMD_RECENT_FILES) equipRecentFiles(action);
         // Opening it runs the File rules, as for the first menu of the bar.
         QObject::connect(popupMenu, &QMenu::aboutToShow, [] { setMenuStates(popupMenu, MENU_FILE); });
     }

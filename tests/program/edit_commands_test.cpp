@@ -9,6 +9,7 @@
 #include "machine/rio.h"
 #include "panel/panel_widget.h"
 #include "program/program_fixture.h"
+#include "settings/file_history.h"
 #include "support/command_recorder.h"
 #include "support/key_press.h"
 #include "support/poke.h"
@@ -17,6 +18,7 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <gtest/gtest.h>
@@ -151,6 +153,37 @@ TEST_F(EditCommandsTest, PasteIntoMemorySaysWhatItWroteOrWhichLineIsWrong) {
         EXPECT_EQ(boxes.back().icon, c.icon);
         for (std::size_t i = 0; i < c.bytes.size(); ++i) EXPECT_EQ(busRead(0x0300 + i), c.bytes[i]) << i;
     }
+}
+
+TEST_F(EditCommandsTest, BareBytesAskWhereToStoreThemAndTheAnswerIsTheirsAlone) {
+    const std::uint16_t binaryAddress = fileHistory.binaryAddress;
+    struct Seen {
+        QString caption, question, proposed;
+    };
+    std::vector<Seen> seen;
+    test::ModalHandler dialog([&seen](QWidget* active) {
+        auto* edit = active ? active->findChild<QLineEdit*>("addressEdit") : nullptr;
+        if (!edit) return false;
+        auto* question = active->findChild<QLabel*>("addressQuestion");
+        seen.push_back({active->windowTitle(), question ? question->text() : QString(), edit->text()});
+        edit->setText("0302");
+        static_cast<QDialog*>(active)->accept();
+        return true;
+    });
+    for (const char* text : {"A9 01", "60"}) {
+        boxes.clear();
+        setClipboard(text);
+        onCommand(CMD_PASTE_MEMORY);
+        ASSERT_EQ(boxes.size(), 1u);
+    }
+    ASSERT_EQ(seen.size(), 2u);
+    for (const Seen& s : seen) {
+        EXPECT_EQ(s.caption, "Orvane - Paste into Memory");
+        EXPECT_EQ(s.question, "Store the clipboard's bytes at:");
+    }
+    EXPECT_EQ(seen[1].proposed, "0302");
+    EXPECT_EQ(fileHistory.binaryAddress, binaryAddress) << "Load Binary's address is another";
+    EXPECT_EQ(busRead(0x0302), 0x60);
 }
 
 TEST_F(EditCommandsTest, CopyDisplayGivesTheDigitsAsTextAndThePanelAsAPicture) {

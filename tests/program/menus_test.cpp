@@ -2,16 +2,20 @@
 #include "control/guide.h"
 #include "control/main_window.h"
 #include "control/menus.h"
+#include "control/program_files.h"
 #include "control/run_control.h"
+#include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/rio.h"
 #include "panel/layout.h"
 #include "panel/panel_widget.h"
 #include "program/program_fixture.h"
+#include "settings/file_history.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "support/command_recorder.h"
 #include "support/key_press.h"
+#include "support/poke.h"
 #include "tape/tape.h"
 
 #include <QAction>
@@ -24,10 +28,12 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -142,9 +148,116 @@ TEST_F(MenusTest, ChecksFollowTheSwitches) {
             EXPECT_EQ(actionFor(submenu, CMD_KEYBOARD)->isChecked(), on == 0);
             EXPECT_TRUE(actionFor(submenu, CMD_MENU)->isChecked());
         }
-        EXPECT_EQ(actionFor(action, CMD_TURBO)->isChecked(), on != 0);
+        for (QMenu* submenu : {action, popupMenu})
+            EXPECT_EQ(actionFor(submenu, CMD_TURBO)->isChecked(), on != 0);
         popupMenu->close();
     }
+}
+
+// Where a text's mnemonic letter is, in lower case; 0 when it has none.
+QChar mnemonicOf(const QString& text) {
+    const qsizetype amp = text.indexOf('&');
+    return amp >= 0 && amp + 1 < text.size() ? text[amp + 1].toLower() : QChar();
+}
+
+TEST_F(MenusTest, ThePopupOffersTheBarsCommandsEachAddedWithALetterOfItsOwn) {
+    constexpr MenuItem separatorRow{nullptr, MENU_SEPARATOR};
+    // As the popup always was, then the bar's other commands after separators.
+    const MenuItem rows[] = {
+        {"&Save As", CMD_SAVE_AS},
+        {"&Load", CMD_LOAD},
+        {"Tape &Record", CMD_TAPE_RECORD},
+        {"Tape &Play", CMD_TAPE_PLAY},
+        {"Tape S&top", CMD_TAPE_STOP},
+        {"Tape &Mute", CMD_TAPE_MUTE},
+        separatorRow,
+        {"Halt\tPause", CMD_HALT},
+        {"Step\tSpace", CMD_STEP},
+        {"Run\tPause", CMD_RUN},
+        {"Reset\tEsc", CMD_RESET},
+        {"IRQ", CMD_IRQ},
+        {"NMI", CMD_NMI},
+        {"Power off/on", CMD_POWER},
+        separatorRow,
+        {"Menu", CMD_MENU},
+        {"Keyboard", CMD_KEYBOARD},
+        {"Debug", CMD_DEBUG},
+        separatorRow,
+        {"&Website", CMD_WEBSITE},
+        {"&Emulator pages", CMD_EMULATOR_PAGES},
+        {"&About", CMD_ABOUT},
+        separatorRow,
+        {"E&xit", CMD_EXIT},
+        separatorRow,
+        {"Load &Binary...", CMD_LOAD_BINARY},
+        {"Save Binar&y...", CMD_SAVE_BINARY},
+        {"Recent &Files", CMD_RECENT_FILES},
+        {"Reloa&d\tCtrl+R", CMD_RELOAD},
+        {"Reload when the file c&hanges", CMD_RELOAD_ON_CHANGE},
+        {"Save Scree&nshot...", CMD_SAVE_SCREENSHOT},
+        separatorRow,
+        {"Sa&ve State...", CMD_SAVE_STATE},
+        {"L&oad State...", CMD_LOAD_STATE},
+        {"&Quick Save State\tF5", CMD_QUICK_SAVE},
+        {"Quic&k Load State\tF9", CMD_QUICK_LOAD},
+        separatorRow,
+        {"T&urbo\tF11", CMD_TURBO},
+        {"Restore Built-&in Monitor", CMD_RESTORE_MONITOR},
+        separatorRow,
+        {"Debu&gger window\tCtrl+D", CMD_DEBUGGER_WINDOW},
+    };
+    constexpr std::size_t FIRST_ADDED = 25;
+    showPopupMenu(QPoint(5, 5));
+    settle(5);
+    const QList<QAction*> items = popupMenu->actions();
+    popupMenu->close();
+    ASSERT_EQ(items.size(), static_cast<qsizetype>(std::size(rows)));
+    QList<QChar> letters;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const QAction* item = items[static_cast<qsizetype>(i)];
+        if (rows[i].command == MENU_SEPARATOR) {
+            EXPECT_TRUE(item->isSeparator()) << i;
+            continue;
+        }
+        SCOPED_TRACE(rows[i].text);
+        EXPECT_EQ(item->text(), rows[i].text);
+        EXPECT_EQ(item->data().toInt(), rows[i].command);
+        const QChar letter = mnemonicOf(item->text());
+        if (i >= FIRST_ADDED) {
+            EXPECT_FALSE(letter.isNull()) << "an added item has a letter";
+        }
+        if (letter.isNull()) continue;
+        EXPECT_FALSE(letters.contains(letter)) << "a letter another item has";
+        letters << letter;
+    }
+    // Every command of the bar but the Edit menu's.
+    for (int position = 0; position < static_cast<int>(mainMenuDescription.size()); ++position) {
+        if (position == MENU_EDIT) continue;
+        for (const MenuItem& item : mainMenuDescription[position].items) {
+            if (item.command != MENU_SEPARATOR) {
+                EXPECT_NE(actionFor(popupMenu, item.command), nullptr) << item.text;
+            }
+        }
+    }
+    EXPECT_NE(actionFor(popupMenu, CMD_RECENT_FILES)->menu(), nullptr);
+}
+
+TEST_F(MenusTest, TheAddedFileItemsFollowTheBarsStates) {
+    const bool reloadOnChange = fileHistory.reloadOnChange;
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        fileHistory.reloadOnChange = on;
+        QMenu* file = openBarMenu(MENU_FILE);
+        showPopupMenu(QPoint(5, 5));
+        settle(5);
+        for (QMenu* submenu : {file, popupMenu}) {
+            EXPECT_TRUE(actionFor(submenu, CMD_RELOAD_ON_CHANGE)->isCheckable());
+            EXPECT_EQ(actionFor(submenu, CMD_RELOAD_ON_CHANGE)->isChecked(), on);
+            EXPECT_EQ(actionFor(submenu, CMD_RELOAD)->isEnabled(), reloadAvailable());
+        }
+        popupMenu->close();
+    }
+    fileHistory.reloadOnChange = reloadOnChange;
 }
 
 TEST_F(MenusTest, TheFileMenuEndsWithTheStateItemsAndTheirKeys) {
@@ -240,7 +353,10 @@ TEST_F(MenusTest, PopupOpensOnTheRightButtonOutsideTheKeys) {
     rightPress(panelWidget, between);
     ASSERT_NE(popupMenu, nullptr);
     EXPECT_TRUE(popupMenu->isVisible());
-    EXPECT_EQ(popupMenu->pos(), panelWidget->mapToGlobal(between));
+    // Its top-left corner at the point, lifted where the screen ends below a menu this long.
+    const QPoint at = panelWidget->mapToGlobal(between);
+    const int lowest = popupMenu->screen()->availableGeometry().bottom() + 1 - popupMenu->height();
+    EXPECT_EQ(popupMenu->pos(), QPoint(at.x(), std::min(at.y(), lowest)));
 }
 
 TEST_F(MenusTest, DebugAndKeyboardReturnTheWindowToItsHeight) {
@@ -279,6 +395,36 @@ TEST_F(MenusTest, PowerCycleHaltsAndStartsTheMachineAfresh) {
     EXPECT_EQ(rio[0].ddrA, 0xFF);
     EXPECT_NE(out.find("Power On\n"), std::string::npos) << out;
     EXPECT_EQ(out.substr(out.size() - line.size() - 1), line + "\n") << out;
+}
+
+TEST_F(MenusTest, PowerKeepsWhatWasLoadedIntoRomAndRestoreBuiltInMonitorPutsTheMonitorBack) {
+    const QList<QAction*> items = barMenu(MENU_ACTION)->actions();
+    ASSERT_GE(items.size(), 2);
+    EXPECT_TRUE(items[items.size() - 2]->isSeparator());
+    EXPECT_EQ(items.last()->text(), "Restore Built-in &Monitor");
+    EXPECT_EQ(items.last()->data().toInt(), CMD_RESTORE_MONITOR);
+
+    auto rom = [] { return std::vector<std::uint8_t>(memory.begin() + 0xFE00, memory.end()); };
+    onCommand(CMD_RESTORE_MONITOR);
+    const std::vector<std::uint8_t> monitor = rom();
+    const std::vector<std::uint8_t> own(0x200, 0xEA);
+    test::poke(0xFE00, own);
+    onCommand(CMD_POWER);
+    EXPECT_EQ(rom(), own) << "a monitor of the user's own stays over power off/on";
+
+    onCommand(CMD_RESET);
+    ASSERT_FALSE(halted);
+    diag = 1;
+    testing::internal::CaptureStdout();
+    onCommand(CMD_RESTORE_MONITOR);
+    diag = 0;
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(rom(), monitor);
+    EXPECT_NE(rom(), own);
+    // Then as power off/on leaves the board.
+    EXPECT_TRUE(halted);
+    EXPECT_EQ(cycles, 0);
+    EXPECT_NE(out.find("Power On\n"), std::string::npos) << out;
 }
 
 TEST_F(MenusTest, InterruptCommandsTraceAndRequest) {
