@@ -148,8 +148,11 @@ TEST_F(MenusTest, ChecksFollowTheSwitches) {
             EXPECT_EQ(actionFor(submenu, CMD_KEYBOARD)->isChecked(), on == 0);
             EXPECT_TRUE(actionFor(submenu, CMD_MENU)->isChecked());
         }
-        for (QMenu* submenu : {action, popupMenu})
-            EXPECT_EQ(actionFor(submenu, CMD_TURBO)->isChecked(), on != 0);
+        for (QMenu* submenu : {action, popupMenu}) {
+            QAction* turboItem = actionFor(submenu, CMD_TURBO);
+            ASSERT_NE(turboItem, nullptr);
+            EXPECT_EQ(turboItem->isChecked(), on != 0);
+        }
         popupMenu->close();
     }
 }
@@ -239,7 +242,9 @@ TEST_F(MenusTest, ThePopupOffersTheBarsCommandsEachAddedWithALetterOfItsOwn) {
             }
         }
     }
-    EXPECT_NE(actionFor(popupMenu, CMD_RECENT_FILES)->menu(), nullptr);
+    QAction* recent = actionFor(popupMenu, CMD_RECENT_FILES);
+    ASSERT_NE(recent, nullptr);
+    EXPECT_NE(recent->menu(), nullptr);
 }
 
 TEST_F(MenusTest, TheAddedFileItemsFollowTheBarsStates) {
@@ -251,9 +256,12 @@ TEST_F(MenusTest, TheAddedFileItemsFollowTheBarsStates) {
         showPopupMenu(QPoint(5, 5));
         settle(5);
         for (QMenu* submenu : {file, popupMenu}) {
-            EXPECT_TRUE(actionFor(submenu, CMD_RELOAD_ON_CHANGE)->isCheckable());
-            EXPECT_EQ(actionFor(submenu, CMD_RELOAD_ON_CHANGE)->isChecked(), on);
-            EXPECT_EQ(actionFor(submenu, CMD_RELOAD)->isEnabled(), reloadAvailable());
+            QAction* onChange = actionFor(submenu, CMD_RELOAD_ON_CHANGE);
+            QAction* reload = actionFor(submenu, CMD_RELOAD);
+            ASSERT_TRUE(onChange && reload);
+            EXPECT_TRUE(onChange->isCheckable());
+            EXPECT_EQ(onChange->isChecked(), on);
+            EXPECT_EQ(reload->isEnabled(), reloadAvailable());
         }
         popupMenu->close();
     }
