@@ -1,6 +1,7 @@
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/program_files.h"
+#include "debugger/debugger_window.h"
 #include "objfile/file_commands.h"
 #include "program/program_fixture.h"
 #include "support/file_io.h"
@@ -10,6 +11,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -82,6 +84,19 @@ TEST(MessageBoxTest, ABinarysNameInItsAddressDialogIsShownAsItIs) {
     ASSERT_EQ(script.done(), 1u);
     EXPECT_EQ(question, "Load '<h1>big.bin' at:");
     EXPECT_EQ(format, Qt::PlainText);
+}
+
+TEST(MessageBoxTest, WhatIsTypedIntoTheDebuggerWindowComesBackAsItIs) {
+    const bool shown = debuggerWindowShown();
+    if (!shown) onCommand(CMD_DEBUGGER_WINDOW);
+    ASSERT_TRUE(test::settleUntil([] { return debuggerWindowShown(); }, 10000));
+    debuggerWindow->codeGoTo->setText("<h1>BIG");
+    emit debuggerWindow->codeGoTo->returnPressed();
+    EXPECT_EQ(debuggerWindow->stopLabel->text(), "Not an address: <h1>BIG");
+    EXPECT_EQ(debuggerWindow->stopLabel->textFormat(), Qt::PlainText);
+    debuggerWindow->codeGoTo->clear();
+    debuggerWindow->stopLabel->clear();
+    if (!shown) debuggerWindow->close();
 }
 
 } // namespace
