@@ -43,8 +43,8 @@ void toggleReloadOnChange();
 // True once there is a file for Reload to load.
 bool reloadAvailable();
 
-// The File menu's Recent Files submenu, Reload's Ctrl+R and the check of "Reload when the file
-// changes", drops on the main window and the settings section: after the main window is made.
+// The File menu's Recent Files submenu, Reload's Ctrl+R, drops on the main window and the settings
+// section: after the main window is made.
 void installProgramFiles();
 // Gives a menu's Recent Files item its submenu of the files, filled as it opens.
 void equipRecentFiles(QAction* item);
