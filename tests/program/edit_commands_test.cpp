@@ -23,6 +23,7 @@
 #include <QMimeData>
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace orv {
@@ -157,31 +158,23 @@ TEST_F(EditCommandsTest, PasteIntoMemorySaysWhatItWroteOrWhichLineIsWrong) {
 
 TEST_F(EditCommandsTest, BareBytesAskWhereToStoreThemAndTheAnswerIsTheirsAlone) {
     const std::uint16_t binaryAddress = fileHistory.binaryAddress;
-    struct Seen {
-        QString caption, question, proposed;
-    };
-    std::vector<Seen> seen;
+    std::vector<std::pair<QString, QString>> seen; // the question, and the address proposed
     test::ModalHandler dialog([&seen](QWidget* active) {
         auto* edit = active ? active->findChild<QLineEdit*>("addressEdit") : nullptr;
         if (!edit) return false;
         auto* question = active->findChild<QLabel*>("addressQuestion");
-        seen.push_back({active->windowTitle(), question ? question->text() : QString(), edit->text()});
+        seen.push_back({question ? question->text() : QString(), edit->text()});
         edit->setText("0302");
         static_cast<QDialog*>(active)->accept();
         return true;
     });
     for (const char* text : {"A9 01", "60"}) {
-        boxes.clear();
         setClipboard(text);
         onCommand(CMD_PASTE_MEMORY);
-        ASSERT_EQ(boxes.size(), 1u);
     }
     ASSERT_EQ(seen.size(), 2u);
-    for (const Seen& s : seen) {
-        EXPECT_EQ(s.caption, "Orvane - Paste into Memory");
-        EXPECT_EQ(s.question, "Store the clipboard's bytes at:");
-    }
-    EXPECT_EQ(seen[1].proposed, "0302");
+    EXPECT_EQ(seen[0].first, "Store the clipboard's bytes at:");
+    EXPECT_EQ(seen[1], (std::pair<QString, QString>("Store the clipboard's bytes at:", "0302")));
     EXPECT_EQ(fileHistory.binaryAddress, binaryAddress) << "Load Binary's address is another";
     EXPECT_EQ(busRead(0x0302), 0x60);
 }

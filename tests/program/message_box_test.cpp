@@ -38,11 +38,6 @@ TEST(MessageBoxTest, UserTextInABoxIsShownAsItIs) {
         QString shown; // part of the box's text, character for character
     } cases[] = {
         {"a load's result", [] { showLoadResult(1, "", PICTURE_NAME); }, QString("'%1'").arg(PICTURE_NAME)},
-        {"a file command's failure",
-         [] {
-             showFileFailure("Error loading from file", std::string("Error: file '") + PICTURE_NAME + "'");
-         },
-         QString("'%1'").arg(PICTURE_NAME)},
         {"a dropped file that does not load", [&] { openDroppedFiles({broken}); },
          QString("'%1'").arg(HEADING_NAME)},
         {"pasted text",
