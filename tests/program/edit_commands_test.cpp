@@ -159,11 +159,13 @@ TEST_F(EditCommandsTest, PasteIntoMemorySaysWhatItWroteOrWhichLineIsWrong) {
 TEST_F(EditCommandsTest, BareBytesAskWhereToStoreThemAndTheAnswerIsTheirsAlone) {
     const std::uint16_t binaryAddress = fileHistory.binaryAddress;
     std::vector<std::pair<QString, QString>> seen; // the question, and the address proposed
-    test::ModalHandler dialog([&seen](QWidget* active) {
+    bool plain = true;                             // the question shown as it is, like a file's name
+    test::ModalHandler dialog([&seen, &plain](QWidget* active) {
         auto* edit = active ? active->findChild<QLineEdit*>("addressEdit") : nullptr;
         if (!edit) return false;
         auto* question = active->findChild<QLabel*>("addressQuestion");
         seen.push_back({question ? question->text() : QString(), edit->text()});
+        plain = plain && question && question->textFormat() == Qt::PlainText;
         edit->setText("0302");
         static_cast<QDialog*>(active)->accept();
         return true;
@@ -175,6 +177,7 @@ TEST_F(EditCommandsTest, BareBytesAskWhereToStoreThemAndTheAnswerIsTheirsAlone) 
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].first, "Store the clipboard's bytes at:");
     EXPECT_EQ(seen[1], (std::pair<QString, QString>("Store the clipboard's bytes at:", "0302")));
+    EXPECT_TRUE(plain);
     EXPECT_EQ(fileHistory.binaryAddress, binaryAddress) << "Load Binary's address is another";
     EXPECT_EQ(busRead(0x0302), 0x60);
 }

@@ -7,7 +7,6 @@
 #include "support/file_io.h"
 
 #include <QClipboard>
-#include <QDialog>
 #include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
@@ -58,27 +57,6 @@ TEST(MessageBoxTest, UserTextInABoxIsShownAsItIs) {
     }
     test::boxAnswers.clear();
     boxes.clear();
-}
-
-TEST(MessageBoxTest, ABinarysNameInItsAddressDialogIsShownAsItIs) {
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString binary = QDir(folder.path()).filePath("<h1>big.bin");
-    ASSERT_TRUE(test::writeBytes(binary.toStdString(), {0xEA}));
-    QString question;
-    Qt::TextFormat format = Qt::AutoText;
-    test::ModalScript script({[&](QWidget* active) {
-        auto* label = active ? active->findChild<QLabel*>("addressQuestion") : nullptr;
-        if (!label) return false;
-        question = label->text();
-        format = label->textFormat();
-        static_cast<QDialog*>(active)->reject();
-        return true;
-    }});
-    openDroppedFiles({binary});
-    ASSERT_EQ(script.done(), 1u);
-    EXPECT_EQ(question, "Load '<h1>big.bin' at:");
-    EXPECT_EQ(format, Qt::PlainText);
 }
 
 TEST(MessageBoxTest, WhatIsTypedIntoTheDebuggerWindowComesBackAsItIs) {
