@@ -51,10 +51,8 @@ constexpr std::array fileItems = {
     MenuItem{"Quick Loa&d State\tF9", CMD_QUICK_LOAD},
 };
 constexpr std::array editItems = {
-    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS},
-    MenuItem{"&Stop Paste", CMD_STOP_PASTE},
-    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY},
-    separator,
+    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS}, MenuItem{"&Stop Paste", CMD_STOP_PASTE},
+    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY}, separator,
     MenuItem{"&Copy Display\tCtrl+C", CMD_COPY_DISPLAY},
 };
 constexpr std::array actionItems = {
@@ -85,10 +83,8 @@ constexpr std::array helpItems = {
     MenuItem{"&About", CMD_ABOUT},
 };
 constexpr std::array mainMenus = {
-    MenuDescription{"&File", fileItems},
-    MenuDescription{"&Edit", editItems},
-    MenuDescription{"&Action", actionItems},
-    MenuDescription{"&View", viewItems},
+    MenuDescription{"&File", fileItems},     MenuDescription{"&Edit", editItems},
+    MenuDescription{"&Action", actionItems}, MenuDescription{"&View", viewItems},
     MenuDescription{"&Help", helpItems},
 };
 
@@ -100,24 +96,25 @@ constexpr std::array popupItems = {
     MenuItem{"Tape S&top", CMD_TAPE_STOP},
     MenuItem{"Tape &Mute", CMD_TAPE_MUTE},
     separator,
-    MenuItem{"Halt\tPause", CMD_HALT},
-    MenuItem{"Step\tSpace", CMD_STEP},
-    MenuItem{"Run\tPause", CMD_RUN},
-    MenuItem{"Reset\tEsc", CMD_RESET},
-    MenuItem{"IRQ", CMD_IRQ},
-    MenuItem{"NMI", CMD_NMI},
-    MenuItem{"Power off/on", CMD_POWER},
+    MenuItem{"&Halt\tPause", CMD_HALT},
+    MenuItem{"&Step\tSpace", CMD_STEP},
+    MenuItem{"&Run\tPause", CMD_RUN},
+    MenuItem{"Rese&t\tEsc", CMD_RESET},
+    MenuItem{"&IRQ", CMD_IRQ},
+    MenuItem{"&NMI", CMD_NMI},
+    MenuItem{"&Power off/on", CMD_POWER},
     separator,
-    MenuItem{"Menu", CMD_MENU},
-    MenuItem{"Keyboard", CMD_KEYBOARD},
-    MenuItem{"Debug", CMD_DEBUG},
+    MenuItem{"&Menu", CMD_MENU},
+    MenuItem{"&Keyboard", CMD_KEYBOARD},
+    MenuItem{"&Debug", CMD_DEBUG},
     separator,
     MenuItem{"&Website", CMD_WEBSITE},
     MenuItem{"&Emulator pages", CMD_EMULATOR_PAGES},
     MenuItem{"&About", CMD_ABOUT},
     separator,
     MenuItem{"E&xit", CMD_EXIT},
-    // The bar's other commands, each with a letter of its own in this menu.
+    // The bar's other commands. Thirty-odd items cannot all have a letter of their own: the items
+    // above keep the bar's letters, and these take letters that differ among themselves.
     separator,
     MenuItem{"Load &Binary...", CMD_LOAD_BINARY},
     MenuItem{"Save Binar&y...", CMD_SAVE_BINARY},

@@ -168,8 +168,9 @@ QChar mnemonicOf(const QString& text) {
     return amp >= 0 && amp + 1 < text.size() ? text[amp + 1].toLower() : QChar();
 }
 
-TEST_F(MenusTest, ThePopupKeepsItsItemsAndAddsTheBarsOthersEachWithALetterOfItsOwn) {
-    // As it always began, up to the separator after which the added items come.
+TEST_F(MenusTest, ThePopupKeepsItsItemsAndGivesEachALetter) {
+    // As it always began, up to the separator after which the added items come; the items that had no
+    // letter take the bar's.
     const QStringList kept = {"&Save As",
                               "&Load",
                               "Tape &Record",
@@ -177,17 +178,17 @@ TEST_F(MenusTest, ThePopupKeepsItsItemsAndAddsTheBarsOthersEachWithALetterOfItsO
                               "Tape S&top",
                               "Tape &Mute",
                               "",
-                              "Halt\tPause",
-                              "Step\tSpace",
-                              "Run\tPause",
-                              "Reset\tEsc",
-                              "IRQ",
-                              "NMI",
-                              "Power off/on",
+                              "&Halt\tPause",
+                              "&Step\tSpace",
+                              "&Run\tPause",
+                              "Rese&t\tEsc",
+                              "&IRQ",
+                              "&NMI",
+                              "&Power off/on",
                               "",
-                              "Menu",
-                              "Keyboard",
-                              "Debug",
+                              "&Menu",
+                              "&Keyboard",
+                              "&Debug",
                               "",
                               "&Website",
                               "&Emulator pages",
@@ -200,19 +201,19 @@ TEST_F(MenusTest, ThePopupKeepsItsItemsAndAddsTheBarsOthersEachWithALetterOfItsO
     popupMenu->close();
     const QList<QAction*> items = popupMenu->actions();
     ASSERT_GT(items.size(), kept.size());
-    QList<QChar> letters;
+    QList<QChar> added;
     for (qsizetype i = 0; i < items.size(); ++i) {
         const QString text = items[i]->text();
         const QChar letter = mnemonicOf(text);
         if (i < kept.size()) {
             EXPECT_EQ(text, kept[i]);
             EXPECT_EQ(items[i]->isSeparator(), kept[i].isEmpty()) << i;
-        } else if (!items[i]->isSeparator()) {
-            EXPECT_FALSE(letter.isNull()) << "an added item without a letter: " << text.toStdString();
+            continue;
         }
-        if (letter.isNull()) continue;
-        EXPECT_FALSE(letters.contains(letter)) << "a letter twice: " << text.toStdString();
-        letters << letter;
+        if (items[i]->isSeparator()) continue;
+        EXPECT_FALSE(letter.isNull()) << "an added item without a letter: " << text.toStdString();
+        EXPECT_FALSE(added.contains(letter)) << "a letter twice: " << text.toStdString();
+        added << letter;
     }
     // Every command of the bar but the Edit menu's.
     for (int position = 0; position < static_cast<int>(mainMenuDescription.size()); ++position) {
