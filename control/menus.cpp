@@ -49,10 +49,8 @@ constexpr std::array fileItems = {
     MenuItem{"Quick Loa&d State\tF9", CMD_QUICK_LOAD},
 };
 constexpr std::array editItems = {
-    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS},
-    MenuItem{"&Stop Paste", CMD_STOP_PASTE},
-    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY},
-    separator,
+    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS}, MenuItem{"&Stop Paste", CMD_STOP_PASTE},
+    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY}, separator,
     MenuItem{"&Copy Display\tCtrl+C", CMD_COPY_DISPLAY},
 };
 constexpr std::array actionItems = {
@@ -81,10 +79,8 @@ constexpr std::array helpItems = {
     MenuItem{"&About", CMD_ABOUT},
 };
 constexpr std::array mainMenus = {
-    MenuDescription{"&File", fileItems},
-    MenuDescription{"&Edit", editItems},
-    MenuDescription{"&Action", actionItems},
-    MenuDescription{"&View", viewItems},
+    MenuDescription{"&File", fileItems},     MenuDescription{"&Edit", editItems},
+    MenuDescription{"&Action", actionItems}, MenuDescription{"&View", viewItems},
     MenuDescription{"&Help", helpItems},
 };
 
@@ -233,12 +229,9 @@ void toggleDebug() {
 
 void nudgeWindow(bool grow) {
     if (!mainWindow) return;
-    const QRect outer = mainWindow->frameGeometry();
-    const int frameWidth = outer.width() - mainWindow->width();
-    const int frameHeight = outer.height() - mainWindow->height();
-    const int height = windowRect.bottom - windowRect.top + (grow ? 1 : -1);
-    mainWindow->move(windowRect.left, windowRect.top);
-    mainWindow->resize(windowRect.right - windowRect.left - frameWidth, height - frameHeight);
+    readWindowPlace();
+    resizeWindowFrame(
+        QSize(windowRect.right - windowRect.left, windowRect.bottom - windowRect.top + (grow ? 1 : -1)));
 }
 
 } // namespace orv

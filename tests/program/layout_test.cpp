@@ -62,12 +62,33 @@ TEST_F(LayoutTest, ClientWidthChoosesScaleAndWindowSnapsToIt) {
     EXPECT_EQ(panelWidget->size(), QSize(200, 180));
 }
 
-TEST_F(LayoutTest, ScaleIsCappedByTheScreen) {
-    screenWidth = 1024;
-    screenHeight = 768;
-    resizeClient(1500, 900);
-    EXPECT_EQ(scale, 11);
-    EXPECT_EQ(panelWidget->width(), 1100);
+TEST_F(LayoutTest, ScaleIsTheLargestWhoseWindowFitsTheScreen) {
+    struct Case {
+        int screenWidth, screenHeight;
+        bool keys, debug;
+    };
+    for (const Case c :
+         {Case{1024, 768, true, false}, Case{1024, 768, true, true}, Case{800, 600, true, true},
+          Case{1920, 1080, false, false}, Case{1280, 1024, false, true}}) {
+        SCOPED_TRACE(testing::Message()
+                     << c.screenWidth << "x" << c.screenHeight << " keys " << c.keys << " debug " << c.debug);
+        screenWidth = c.screenWidth;
+        screenHeight = c.screenHeight;
+        keys = c.keys;
+        debug = c.debug;
+        // Far more room than the screen has, as a maximized window on a wider screen offers.
+        resizeClient(3000, 3000);
+        const QSize outer = mainWindow->frameGeometry().size();
+        const QSize around = outer - panelWidget->size();
+        EXPECT_LE(outer.width(), c.screenWidth);
+        EXPECT_LE(outer.height(), c.screenHeight);
+        // One step more no longer fits: the debug panel grows with the scale, if at all.
+        const int units = c.keys ? 90 : 17;
+        EXPECT_TRUE((scale + 1) * 100 + around.width() > c.screenWidth ||
+                    (scale + 1) * units + debugPanelHeight + around.height() > c.screenHeight)
+            << "scale " << scale;
+        EXPECT_EQ(panelWidget->size(), QSize(100 * scale, units * scale + debugPanelHeight));
+    }
 }
 
 TEST_F(LayoutTest, KeysSitOnTheirGridWithLegendsAboveThem) {
