@@ -231,13 +231,4 @@ void recordWindowPlace() {
     if (readWindowPlace()) scheduleRectSave();
 }
 
-void resizeWindowFrame(QSize outer) {
-    if (!mainWindow) return;
-    // Qt sizes the client area and keeps its place; the frame's corner stays with it.
-    const QMargins frame =
-        mainWindow->windowHandle() ? mainWindow->windowHandle()->frameMargins() : QMargins();
-    mainWindow->resize(std::max(1, outer.width() - frame.left() - frame.right()),
-                       std::max(1, outer.height() - frame.top() - frame.bottom()));
-}
-
 } // namespace orv

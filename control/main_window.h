@@ -6,7 +6,6 @@
 
 #include <QEvent>
 #include <QMainWindow>
-#include <QSize>
 #include <QString>
 #include <QTimer>
 
@@ -88,8 +87,6 @@ void playClickSound();
 bool readWindowPlace();
 // readWindowPlace, and a save of the rectangle scheduled when it read one.
 void recordWindowPlace();
-// Gives the window this outer size, its frame's top-left corner staying where it is.
-void resizeWindowFrame(QSize outer);
 // Closing the window ends the program: endProgram, then the event loop.
 void windowDestroyed();
 

@@ -230,8 +230,12 @@ void toggleDebug() {
 void nudgeWindow(bool grow) {
     if (!mainWindow) return;
     readWindowPlace();
-    resizeWindowFrame(
-        QSize(windowRect.right - windowRect.left, windowRect.bottom - windowRect.top + (grow ? 1 : -1)));
+    const QRect outer = mainWindow->frameGeometry();
+    const int frameWidth = outer.width() - mainWindow->width();
+    const int frameHeight = outer.height() - mainWindow->height();
+    const int height = windowRect.bottom - windowRect.top + (grow ? 1 : -1);
+    mainWindow->move(windowRect.left, windowRect.top);
+    mainWindow->resize(windowRect.right - windowRect.left - frameWidth, height - frameHeight);
 }
 
 } // namespace orv

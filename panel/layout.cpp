@@ -204,7 +204,13 @@ void layOutHiddenWindow() {
 void zoomWindow(int delta) {
     if (!mainWindow) return;
     readWindowPlace();
-    resizeWindowFrame(QSize((scale + delta) * 100 + 50, windowRect.bottom - windowRect.top));
+    const QRect outer = mainWindow->frameGeometry();
+    const int frameWidth = outer.width() - mainWindow->width();
+    const int frameHeight = outer.height() - mainWindow->height();
+    const int width = (scale + delta) * 100 + 50;
+    const int height = windowRect.bottom - windowRect.top;
+    mainWindow->move(windowRect.left, windowRect.top);
+    mainWindow->resize(width - frameWidth, height - frameHeight);
 }
 
 } // namespace orv

@@ -70,14 +70,21 @@ reopen() {
   [ "$frame" = "$(saved)" ] || { echo "FAIL: $manager, $1: reopened at $frame, saved $(saved)"; exit 1; }
 }
 
-# wait_for_width_change OLD: polls until the client width is no longer OLD, then settles.
-wait_for_width_change() {
+# wait_for_change OLD: polls until the window is no longer as OLD ("$frame $cw $ch"), then settles.
+wait_for_change() {
   local deadline=$((SECONDS + 10))
-  while measure; [ "$cw" = "$1" ]; do
-    [ "$SECONDS" -lt "$deadline" ] || { echo "FAIL: $manager: the window kept its width $1"; exit 1; }
+  while measure; [ "$frame $cw $ch" = "$1" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || { echo "FAIL: $manager: the window stayed $1"; exit 1; }
     sleep 0.2
   done
   settle
+}
+
+# same_corner BEFORE WHAT: the frame's top-left corner is still the one of the frame BEFORE.
+same_corner() {
+  local left top
+  read -r left top _ <<< "$1"
+  [ "${frame% * *}" = "$left $top" ] || { echo "FAIL: $manager, $2 moved the frame from $1 to $frame"; exit 1; }
 }
 
 # on_screen WHAT: the client area, and so the whole panel, lies on the screen, the frame does not reach
@@ -109,26 +116,33 @@ round() {
   done
   [ "$(saved)" = "$first" ] || { echo "FAIL: $manager: the place moved from $first to $(saved)"; exit 1; }
 
-  reopen "before zooming"
-  local width=$cw
+  # Moved near the top, where the window grows without the window manager pushing it back up.
+  reopen "before moving"
+  xdotool windowmove "$window" 40 30
+  wait_for_change "$frame $cw $ch"
+  close_and_check "the moved window"
+  reopen "the moved window"
+
+  local width=$cw before=$frame
   xdotool key --window "$window" plus
-  wait_for_width_change "$width"
+  wait_for_change "$frame $cw $ch"
   [ "$cw" -eq $((width + 100)) ] || { echo "FAIL: $manager: zoomed from $width to $cw"; exit 1; }
+  same_corner "$before" "zooming"
   close_and_check "the zoomed window"
   reopen "the zoomed window"
 
   xdotool windowfocus --sync "$window" 2>/dev/null || true
+  before=$frame
   e2e_menu v d
   xdotool key Escape
-  settle
-  width=$cw
+  wait_for_change "$frame $cw $ch"
+  same_corner "$before" "showing the debug panel"
   xdotool windowsize "$window" 1500 1300
-  wait_for_width_change "$width"
+  wait_for_change "$frame $cw $ch"
   on_screen "1500 x 1300 asked"
   if [ "$manager" != none ]; then
-    width=$cw
     wmctrl -i -r "$window" -b add,maximized_vert,maximized_horz
-    wait_for_width_change "$width"
+    wait_for_change "$frame $cw $ch"
     on_screen "maximized"
   fi
   close_and_check "the large window"
