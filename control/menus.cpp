@@ -49,8 +49,10 @@ constexpr std::array fileItems = {
     MenuItem{"Quick Loa&d State\tF9", CMD_QUICK_LOAD},
 };
 constexpr std::array editItems = {
-    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS}, MenuItem{"&Stop Paste", CMD_STOP_PASTE},
-    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY}, separator,
+    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS},
+    MenuItem{"&Stop Paste", CMD_STOP_PASTE},
+    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY},
+    separator,
     MenuItem{"&Copy Display\tCtrl+C", CMD_COPY_DISPLAY},
 };
 constexpr std::array actionItems = {
@@ -79,8 +81,10 @@ constexpr std::array helpItems = {
     MenuItem{"&About", CMD_ABOUT},
 };
 constexpr std::array mainMenus = {
-    MenuDescription{"&File", fileItems},     MenuDescription{"&Edit", editItems},
-    MenuDescription{"&Action", actionItems}, MenuDescription{"&View", viewItems},
+    MenuDescription{"&File", fileItems},
+    MenuDescription{"&Edit", editItems},
+    MenuDescription{"&Action", actionItems},
+    MenuDescription{"&View", viewItems},
     MenuDescription{"&Help", helpItems},
 };
 
