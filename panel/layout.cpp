@@ -78,20 +78,20 @@ int debugPanelHeightOf(int lineHeight) {
     return 2 * lineHeight + 5;
 }
 
-// The largest scale at which the whole window fits the screen: the panels at that scale and what
-// the window adds around them, its frame and menu bar. A window system may offer far more room
-// (a maximized window's on a wide screen), which would push the keypad's lowest row and the debug
-// panel off the screen.
-int screenScaleLimit(const QFont& face) {
+// The scale the width asks for, or the largest below it at which the whole window fits the screen:
+// the panels at that scale and what the window adds around them, its frame and menu bar. A window
+// system may offer far more room (a maximized window's on a wide screen), which would push the
+// keypad's lowest row and the debug panel off the screen.
+int scaleFittingTheScreen(int wanted, const QFont& face) {
     const QSize around = mainWindow->frameGeometry().size() - panelWidget->size();
     const int roomHeight = screenHeight - around.height();
-    int limit = (screenWidth - around.width()) / PANEL_WIDTH_UNITS;
     const auto debugHeightAt = [&](int atScale) {
         return debug ? debugPanelHeightOf(lineHeightOf(fixedFontOfWidth(face, debugFontWidthAt(atScale))))
                      : 0;
     };
-    while (limit > 2 && limit * panelHeightUnits + debugHeightAt(limit) > roomHeight) --limit;
-    return std::max(limit, 2);
+    int fitting = std::min(wanted, (screenWidth - around.width()) / PANEL_WIDTH_UNITS);
+    while (fitting > 2 && fitting * panelHeightUnits + debugHeightAt(fitting) > roomHeight) --fitting;
+    return std::max(fitting, 2);
 }
 
 void createLabelFont() {
@@ -153,7 +153,7 @@ int layoutPanel(int width, int height) {
 
     panelHeightUnits = keys ? KEYPAD_HEIGHT_UNITS : DISPLAY_HEIGHT_UNITS;
     const QFont face = debug ? debugFace() : QFont();
-    scale = std::clamp(width / PANEL_WIDTH_UNITS, 2, screenScaleLimit(face));
+    scale = scaleFittingTheScreen(width / PANEL_WIDTH_UNITS, face);
     if (scale != oldScale) trace("--- new scale: %d ---\n", scale);
 
     if (!debug) {
