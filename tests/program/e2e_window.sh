@@ -63,11 +63,15 @@ close_and_check() {
   [ "$(saved)" = "$shown" ] || { echo "FAIL: $manager, $1: saved $(saved), the frame was $shown"; exit 1; }
 }
 
-# reopen WHAT: starts orv again; its window must come back with the frame the settings hold.
+# reopen WHAT: starts orv again; its window must come back with the frame the settings hold, within
+# 10 s (a later jump shows when it is closed).
 reopen() {
+  local deadline=$((SECONDS + 10))
   e2e_start "$work"
-  settle
-  [ "$frame" = "$(saved)" ] || { echo "FAIL: $manager, $1: reopened at $frame, saved $(saved)"; exit 1; }
+  while settle; [ "$frame" != "$(saved)" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || { echo "FAIL: $manager, $1: reopened at $frame, saved $(saved)"; exit 1; }
+    sleep 0.2
+  done
 }
 
 # wait_for_change OLD: polls until the window is no longer as OLD ("$frame $cw $ch"), then settles.
@@ -155,11 +159,14 @@ round
 # The same under a window manager, from the default place again.
 rm orv.ini
 openbox > openbox.txt 2>&1 &
-for _ in $(seq 100); do
+for _ in $(seq 300); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1
 done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || { echo "FAIL: openbox did not start"; exit 1; }
+if ! xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; then
+  echo "FAIL: openbox did not start: $(cat openbox.txt)"
+  exit 1
+fi
 manager=openbox
 e2e_start "$work"
 round
