@@ -71,6 +71,9 @@ void endProgram() {
     if (mainWindow) mainWindow->stopHousekeeping();
     std::string message;
     tapeStop(message);
+    // Where the window is now: the last move it was told of may be from before the window manager
+    // had placed it.
+    readWindowPlace();
     saveSettings();
 }
 

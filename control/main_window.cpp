@@ -6,6 +6,7 @@
 #include "control/menus.h"
 #include "control/run_control.h"
 #include "debugger/debugger_window.h"
+#include "panel/layout.h"
 #include "panel/panel_widget.h"
 #include "settings/settings.h"
 
@@ -53,21 +54,22 @@ class MoveSizeFilter : public QAbstractNativeEventFilter {
 MoveSizeFilter moveSizeFilter;
 #endif
 
-// The saved outer rectangle, or half the screen where the system puts new windows. A rectangle
-// turned inside out keeps its place and gets the default size; the first layout snaps either.
+// The saved outer rectangle, or half the screen where the system puts new windows. The frame is not
+// known before the window shows, and it need not be: one narrower than a scale step leaves the scale
+// that the saved outer width gives unchanged, and the layout sizes the client area for that scale
+// now, so that nothing resizes the window while the window manager places it (a resize then would
+// send a position the window manager has not yet told).
 void placeWindow() {
     QSize outer(screenWidth / 2, screenHeight / 2);
-    if (windowRect.left >= 0) {
+    const bool saved = windowRect.left >= 0;
+    if (saved) {
         const int width = windowRect.right - windowRect.left, height = windowRect.bottom - windowRect.top;
         if (width > 0 && height > 0) outer = QSize(width, height);
-        mainWindow->move(windowRect.left, windowRect.top);
     }
-    // Qt sizes a window without its frame; the frame is known before showing only on some platforms.
-    mainWindow->winId();
-    const QMargins frame =
-        mainWindow->windowHandle() ? mainWindow->windowHandle()->frameMargins() : QMargins();
-    mainWindow->resize(std::max(1, outer.width() - frame.left() - frame.right()),
-                       std::max(1, outer.height() - frame.top() - frame.bottom()));
+    mainWindow->resize(outer);
+    layOutHiddenWindow();
+    // Moved last and before the window exists, the position is the frame's.
+    if (saved) mainWindow->move(windowRect.left, windowRect.top);
 }
 
 QIcon programIcon() {
@@ -101,10 +103,11 @@ MainWindow::MainWindow() {
     panelWidget = new PanelWidget(this);
     setCentralWidget(panelWidget);
 
-    placeWindow();
     // Typing reaches the window itself; the key buttons never take the focus.
     setFocusPolicy(Qt::StrongFocus);
     createMainMenu();
+    // With the menu bar in place, whose height the layout leaves to it.
+    placeWindow();
     QCoreApplication::instance()->installEventFilter(this);
 
 #ifdef Q_OS_WIN
@@ -211,11 +214,21 @@ void playClickSound() {
     if (clickSound) clickSound->play();
 }
 
-void recordWindowPlace() {
-    if (!mainWindow) return;
-    const QRect outer = mainWindow->frameGeometry();
+bool readWindowPlace() {
+    // Before the window system shows the window Qt knows neither its place nor its frame.
+    if (!mainWindow || !mainWindow->isVisible() || mainWindow->isMinimized()) return false;
+    const QWindow* handle = mainWindow->windowHandle();
+    if (!handle || !handle->isExposed()) return false;
+    QRect outer = mainWindow->frameGeometry();
+    // A saved place begins on the screen; a frame past its top or left edge (a maximized window's
+    // border) is kept at the edge.
+    outer.moveTo(std::max(0, outer.left()), std::max(0, outer.top()));
     windowRect = {outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()};
-    scheduleRectSave();
+    return true;
+}
+
+void recordWindowPlace() {
+    if (readWindowPlace()) scheduleRectSave();
 }
 
 } // namespace orv

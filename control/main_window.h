@@ -82,7 +82,10 @@ void setTitlePart(TitlePart part, const QString& text);
 void createKeyButtons();
 // Asynchronous; silence when there is no audio device.
 void playClickSound();
-// Reads the window's outer rectangle into windowRect and schedules saving it.
+// Reads the window's outer rectangle into windowRect, once the window system shows the window;
+// returns whether it did. Before that windowRect keeps the place the window was opened at.
+bool readWindowPlace();
+// readWindowPlace, and a save of the rectangle scheduled when it read one.
 void recordWindowPlace();
 // Closing the window ends the program: endProgram, then the event loop.
 void windowDestroyed();

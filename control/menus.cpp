@@ -257,6 +257,7 @@ void toggleDebug() {
 
 void nudgeWindow(bool grow) {
     if (!mainWindow) return;
+    readWindowPlace();
     const QRect outer = mainWindow->frameGeometry();
     const int frameWidth = outer.width() - mainWindow->width();
     const int frameHeight = outer.height() - mainWindow->height();

@@ -218,6 +218,7 @@ void housekeepingTick() {
     ++uiTick;
     if (rectSaveDue > 0 && uiTick > rectSaveDue) {
         rectSaveDue = 0;
+        readWindowPlace();
         saveScreenSettings();
         trace(".ini updated\n");
     }

@@ -10,6 +10,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QFontMetricsF>
+#include <QLayout>
 #include <QPushButton>
 
 #include <algorithm>
@@ -56,7 +57,8 @@ QFont fontOfCellHeight(QFont font, int height) {
     return font;
 }
 
-void createDebugFont() {
+// The bold fixed-pitch face of the debug panel, before its size is chosen.
+QFont debugFace() {
     QFont font("Courier New");
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
@@ -64,7 +66,32 @@ void createDebugFont() {
         trace("No debug font found\n");
         font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     }
-    debugFont = fixedFontOfWidth(font, debugFontWidth());
+    return font;
+}
+
+int lineHeightOf(const QFont& font) {
+    const QFontMetrics metrics(font);
+    return metrics.height() + std::max(0, metrics.leading());
+}
+
+int debugPanelHeightOf(int lineHeight) {
+    return 2 * lineHeight + 5;
+}
+
+// The scale the width asks for, or the largest below it at which the whole window fits the screen:
+// the panels at that scale and what the window adds around them, its frame and menu bar. A window
+// system may offer far more room (a maximized window's on a wide screen), which would push the
+// keypad's lowest row and the debug panel off the screen.
+int scaleFittingTheScreen(int wanted, const QFont& face) {
+    const QSize around = mainWindow->frameGeometry().size() - panelWidget->size();
+    const int roomHeight = screenHeight - around.height();
+    const auto debugHeightAt = [&](int atScale) {
+        return debug ? debugPanelHeightOf(lineHeightOf(fixedFontOfWidth(face, debugFontWidthAt(atScale))))
+                     : 0;
+    };
+    int fitting = std::min(wanted, (screenWidth - around.width()) / PANEL_WIDTH_UNITS);
+    while (fitting > 2 && fitting * panelHeightUnits + debugHeightAt(fitting) > roomHeight) --fitting;
+    return std::max(fitting, 2);
 }
 
 void createLabelFont() {
@@ -80,32 +107,42 @@ void createLabelFont() {
 
 bool snapPending = false;
 
-// Resizes the window so its client area is exactly what the layout wants. A resize from inside a
-// size notification can be lost by the window system, so it is made once the notification is over;
-// the size notification it brings runs the layout again, which then finds the size exact.
+// Resizes the window so its client area is exactly what the layout wants.
+void snapNow() {
+    if (!mainWindow || !panelWidget || mainWindow->isMinimized()) return;
+    const int wantedWidth = PANEL_WIDTH_UNITS * scale;
+    const int wantedHeight = scale * panelHeightUnits + debugPanelHeight;
+    const QSize client = panelWidget->size();
+    if (client == QSize(wantedWidth, wantedHeight)) return;
+    // The frame and the menu bar stay as they are; only the client area changes.
+    mainWindow->resize(mainWindow->width() + wantedWidth - client.width(),
+                       mainWindow->height() + wantedHeight - client.height());
+}
+
+// A resize from inside a size notification can be lost by the window system, so it is made once the
+// notification is over; the size notification it brings runs the layout again, which then finds the
+// size exact. A window not yet shown has no notifications to wait for.
 void snapWindow() {
+    if (!mainWindow->isVisible()) return snapNow();
     if (snapPending) return;
     snapPending = true;
     QMetaObject::invokeMethod(
         mainWindow,
         [] {
             snapPending = false;
-            if (!mainWindow || !panelWidget || mainWindow->isMinimized()) return;
-            const int wantedWidth = PANEL_WIDTH_UNITS * scale;
-            const int wantedHeight = scale * panelHeightUnits + debugPanelHeight;
-            const QSize client = panelWidget->size();
-            if (client == QSize(wantedWidth, wantedHeight)) return;
-            // The frame and the menu bar stay as they are; only the client area changes.
-            mainWindow->resize(mainWindow->width() + wantedWidth - client.width(),
-                               mainWindow->height() + wantedHeight - client.height());
+            snapNow();
         },
         Qt::QueuedConnection);
 }
 
 } // namespace
 
+int debugFontWidthAt(int atScale) {
+    return (PANEL_WIDTH_UNITS * atScale - 5) / DEBUG_LINE_CHARS;
+}
+
 int debugFontWidth() {
-    return (PANEL_WIDTH_UNITS * scale - 5) / DEBUG_LINE_CHARS;
+    return debugFontWidthAt(scale);
 }
 
 int layoutPanel(int width, int height) {
@@ -114,22 +151,17 @@ int layoutPanel(int width, int height) {
     const std::int32_t oldScale = scale;
     trace("wd: %d %d \n", width, height);
 
-    const std::int32_t cap = std::max(screenWidth / 100, screenHeight / panelHeightUnits) + 1;
-    scale = width / 100;
-    if (scale < 2)
-        scale = 2;
-    else if (scale > cap)
-        scale = std::max(cap, 2);
+    panelHeightUnits = keys ? KEYPAD_HEIGHT_UNITS : DISPLAY_HEIGHT_UNITS;
+    const QFont face = debug ? debugFace() : QFont();
+    scale = scaleFittingTheScreen(width / PANEL_WIDTH_UNITS, face);
     if (scale != oldScale) trace("--- new scale: %d ---\n", scale);
 
-    panelHeightUnits = keys ? KEYPAD_HEIGHT_UNITS : DISPLAY_HEIGHT_UNITS;
     if (!debug) {
         debugPanelHeight = 0;
     } else {
-        createDebugFont();
-        const QFontMetrics metrics(debugFont);
-        debugLineHeight = metrics.height() + std::max(0, metrics.leading());
-        debugPanelHeight = 2 * debugLineHeight + 5;
+        debugFont = fixedFontOfWidth(face, debugFontWidth());
+        debugLineHeight = lineHeightOf(debugFont);
+        debugPanelHeight = debugPanelHeightOf(debugLineHeight);
         registerLineY = scale * panelHeightUnits + debugLineHeight + 2;
         memoryLineY = registerLineY + debugLineHeight + 4;
     }
@@ -161,8 +193,17 @@ int layoutPanel(int width, int height) {
     return 0;
 }
 
+void layOutHiddenWindow() {
+    if (!mainWindow || !panelWidget || !mainWindow->layout()) return;
+    // The panel's share of the window, known without showing it.
+    mainWindow->layout()->invalidate();
+    mainWindow->layout()->activate();
+    layoutPanel(panelWidget->width(), panelWidget->height());
+}
+
 void zoomWindow(int delta) {
     if (!mainWindow) return;
+    readWindowPlace();
     const QRect outer = mainWindow->frameGeometry();
     const int frameWidth = outer.width() - mainWindow->width();
     const int frameHeight = outer.height() - mainWindow->height();

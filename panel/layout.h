@@ -42,12 +42,16 @@ inline QRect edgeRect(int left, int top, int right, int bottom) {
 }
 
 // Runs on every size of the client area (width x height pixels); snaps the window to the size the
-// scale and the shown views need.
+// scale and the shown views need. The scale follows the width, but never makes the window larger
+// than the screen.
 int layoutPanel(int width, int height);
+// Lays out a window not yet shown for its present width, and gives it the size that layout needs.
+void layOutHiddenWindow();
 // One scale step larger (+1) or smaller (-1).
 void zoomWindow(int delta);
 
-// The debug font's character width at the current scale.
+// The debug font's character width at the current scale, and at another.
 int debugFontWidth();
+int debugFontWidthAt(int atScale);
 
 } // namespace orv

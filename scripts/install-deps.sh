@@ -7,7 +7,7 @@ packages=(
   cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev librtmidi-dev libasound2-dev cc65
   # tests
   libgtest-dev xvfb xauth xdotool imagemagick fonts-liberation clang-format midicsv desktop-file-utils appstream
-  libx11-dev shared-mime-info
+  libx11-dev shared-mime-info openbox wmctrl x11-utils
   # benchmarks
   libbenchmark-dev
   # fuzzing (libFuzzer comes with clang's runtime)

@@ -1,4 +1,5 @@
 #include "control/main_window.h"
+#include "control/menus.h"
 #include "panel/layout.h"
 #include "panel/panel_widget.h"
 #include "program/program_fixture.h"
@@ -22,6 +23,8 @@ class LayoutTest : public ::testing::Test {
   protected:
     void SetUp() override {
         savedScreen = {screenWidth, screenHeight};
+        savedPlace = mainWindow->pos();
+        savedRect = windowRect;
         keys = 1;
         debug = 0;
     }
@@ -32,8 +35,13 @@ class LayoutTest : public ::testing::Test {
         debug = 0;
         diag = 0;
         relayout(400);
+        mainWindow->move(savedPlace);
+        test::settleUntil([&] { return mainWindow->pos() == savedPlace; }, 5000);
+        windowRect = savedRect;
     }
     std::pair<int, int> savedScreen;
+    QPoint savedPlace;
+    WindowRect savedRect{};
 };
 
 TEST_F(LayoutTest, ClientWidthChoosesScaleAndWindowSnapsToIt) {
@@ -62,12 +70,79 @@ TEST_F(LayoutTest, ClientWidthChoosesScaleAndWindowSnapsToIt) {
     EXPECT_EQ(panelWidget->size(), QSize(200, 180));
 }
 
-TEST_F(LayoutTest, ScaleIsCappedByTheScreen) {
-    screenWidth = 1024;
-    screenHeight = 768;
-    resizeClient(1500, 900);
-    EXPECT_EQ(scale, 11);
-    EXPECT_EQ(panelWidget->width(), 1100);
+TEST_F(LayoutTest, ScaleIsTheLargestWhoseWindowFitsTheScreen) {
+    struct Case {
+        int screenWidth, screenHeight;
+        bool keys, debug;
+    };
+    for (const Case c :
+         {Case{1024, 768, true, false}, Case{1024, 768, true, true}, Case{800, 600, true, true},
+          Case{1920, 1080, false, false}, Case{1280, 1024, false, true}}) {
+        SCOPED_TRACE(testing::Message()
+                     << c.screenWidth << "x" << c.screenHeight << " keys " << c.keys << " debug " << c.debug);
+        screenWidth = c.screenWidth;
+        screenHeight = c.screenHeight;
+        keys = c.keys;
+        debug = c.debug;
+        // Far more room than the screen has, as a maximized window on a wider screen offers.
+        resizeClient(3000, 3000);
+        const QSize outer = mainWindow->frameGeometry().size();
+        const QSize around = outer - panelWidget->size();
+        EXPECT_LE(outer.width(), c.screenWidth);
+        EXPECT_LE(outer.height(), c.screenHeight);
+        // One step more no longer fits: the debug panel grows with the scale, if at all.
+        const int units = c.keys ? 90 : 17;
+        EXPECT_TRUE((scale + 1) * 100 + around.width() > c.screenWidth ||
+                    (scale + 1) * units + debugPanelHeight + around.height() > c.screenHeight)
+            << "scale " << scale;
+        EXPECT_EQ(panelWidget->size(), QSize(100 * scale, units * scale + debugPanelHeight));
+    }
+}
+
+// A place is read from the window once it shows, where it is then, and begins on the screen: a frame
+// past the top or left edge (a maximized window's border) is kept at the edge.
+TEST_F(LayoutTest, ThePlaceReadIsTheShownFrameOnTheScreen) {
+    relayout(400);
+    const QSize outer = mainWindow->frameGeometry().size();
+    struct Case {
+        QPoint moved, read;
+    };
+    for (const Case c : {Case{{30, 40}, {30, 40}}, Case{{-5, -7}, {0, 0}}, Case{{-5, 40}, {0, 40}}}) {
+        SCOPED_TRACE(testing::Message() << c.moved.x() << "," << c.moved.y());
+        mainWindow->move(c.moved);
+        ASSERT_TRUE(
+            test::settleUntil([&] { return mainWindow->frameGeometry().topLeft() == c.moved; }, 5000));
+        windowRect = {-1, 0, 0, 0};
+        ASSERT_TRUE(readWindowPlace());
+        EXPECT_EQ(windowRect.left, c.read.x());
+        EXPECT_EQ(windowRect.top, c.read.y());
+        EXPECT_EQ(windowRect.right - windowRect.left, outer.width());
+        EXPECT_EQ(windowRect.bottom - windowRect.top, outer.height());
+    }
+}
+
+// Zoom and the view switches keep the window where it is and as wide as it is, even when no place
+// was recorded yet (a first start, where the window manager chose it).
+TEST_F(LayoutTest, ZoomAndViewSwitchesKeepTheWindowWhereItIs) {
+    mainWindow->move(30, 40);
+    relayout(400);
+    ASSERT_TRUE(
+        test::settleUntil([] { return mainWindow->frameGeometry().topLeft() == QPoint(30, 40); }, 5000));
+    struct Case {
+        const char* name;
+        void (*request)();
+        int scale;
+    };
+    for (const Case& c :
+         {Case{"zoom in", [] { zoomWindow(1); }, 5}, Case{"zoom out", [] { zoomWindow(-1); }, 4},
+          Case{"debug panel on", toggleDebug, 4}, Case{"debug panel off", toggleDebug, 4},
+          Case{"keypad off", toggleKeys, 4}, Case{"keypad on", toggleKeys, 4}}) {
+        SCOPED_TRACE(c.name);
+        windowRect = {-1, 0, 0, 0};
+        test::layoutAfter(c.request);
+        EXPECT_EQ(mainWindow->frameGeometry().topLeft(), QPoint(30, 40));
+        EXPECT_EQ(scale, c.scale);
+    }
 }
 
 TEST_F(LayoutTest, KeysSitOnTheirGridWithLegendsAboveThem) {
