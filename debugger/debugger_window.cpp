@@ -91,6 +91,10 @@ std::string toPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+QString fromPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
 // Loaded through Load Labels, so loaded again at the next start.
 bool remembered(const QString& path) {
     const std::vector<std::string>& kept = debuggerSettings.labelFiles;
@@ -176,8 +180,10 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
     statusBar()->addWidget(stopLabel, 1);
 
     watcher = new QFileSystemWatcher(this);
-    connect(watcher, &QFileSystemWatcher::fileChanged,
-            [this](const QString& path) { reloadLabelFile(path); });
+    connect(watcher, &QFileSystemWatcher::fileChanged, [this](const QString& path) {
+        reloadLabelFile(path);
+        labelsChanged();
+    });
     connect(watcher, &QFileSystemWatcher::directoryChanged,
             [this](const QString& folder) { folderChanged(folder); });
     QFile monitorLabels(MONITOR_LABELS_RESOURCE);
@@ -186,8 +192,7 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
         symbolsLoadText(debuggerSymbols, MONITOR_LABELS, monitorLabels.readAll().toStdString(), message);
     }
     // One that has gone stays listed and is loaded when it comes back.
-    for (const std::string& path : debuggerSettings.labelFiles)
-        readLabelFile(QFile::decodeName(QByteArray::fromStdString(path)));
+    for (const std::string& path : debuggerSettings.labelFiles) readLabelFile(fromPath(path));
     for (const QString& path : std::exchange(labelsForThisRun, {})) readLabelFile(path);
     labelsChanged();
 
@@ -517,9 +522,10 @@ bool DebuggerWindow::eventFilter(QObject* watched, QEvent* e) {
 
 void DebuggerWindow::leaveRegister(std::size_t index) {
     QLineEdit* edit = registerEdits[index];
+    if (!edit->isModified()) return;
     bool ok = false;
     const unsigned value = edit->text().toUInt(&ok, 16);
-    if (edit->isModified() && ok && halted && !stepActive()) {
+    if (ok && halted && !stepActive()) {
         const auto byte = static_cast<std::uint8_t>(value);
         switch (index) {
         case 0: cpu.a = byte; break;
@@ -697,17 +703,14 @@ void DebuggerWindow::removeAllLabelFiles() {
 
 void DebuggerWindow::reloadLabelFile(const QString& path) {
     // Gone, its names stay as they were until it comes back (as "make clean && make" has it).
-    if (labelFiles.contains(path) && QFileInfo(path).isFile()) {
-        const QString message = readLabelFile(path);
-        if (!message.isEmpty()) stopLabel->setText(message.trimmed());
-    }
-    labelsChanged();
+    if (!labelFiles.contains(path) || !QFileInfo(path).isFile()) return;
+    const QString message = readLabelFile(path);
+    if (!message.isEmpty()) stopLabel->setText(message.trimmed());
 }
 
 void DebuggerWindow::folderChanged(const QString& folder) {
     for (const QString& path : QStringList(labelFiles))
-        if (QFileInfo(path).absolutePath() == folder && QFileInfo(path).isFile() &&
-            !watcher->files().contains(path))
+        if (QFileInfo(path).absolutePath() == folder && !watcher->files().contains(path))
             reloadLabelFile(path);
     labelsChanged();
 }

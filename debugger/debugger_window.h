@@ -90,6 +90,7 @@ class DebuggerWindow : public QMainWindow {
     // Loads one file into the views' names, adding it to the list; the reason it did not load, if any.
     QString readLabelFile(const QString& path);
     void labelsChanged();
+    // Reads a listed file again when it is there, telling any bad lines on the status line.
     void reloadLabelFile(const QString& path);
     void folderChanged(const QString& folder);
     // Follows every listed file; one that has gone, through its folder, until it comes back.
