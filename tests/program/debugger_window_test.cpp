@@ -379,6 +379,15 @@ TEST_F(DebuggerWindowTest, ALabelFileDeletedAndWrittenAgainIsFollowedAgain) {
     EXPECT_FALSE(list->item(0)->text().endsWith("(not found)"));
 }
 
+TEST_F(DebuggerWindowTest, TheStatusLineShowsWhatWasTypedAsItIs) {
+    debuggerWindow->codeGoTo->setText("<h1>BIG</h1>");
+    emit debuggerWindow->codeGoTo->returnPressed();
+    QLabel* status = debuggerWindow->stopLabel;
+    EXPECT_EQ(status->text(), "Not an address: <h1>BIG</h1>");
+    // As rich text it would be a heading, twice as high as a line.
+    EXPECT_LT(status->sizeHint().height(), status->fontMetrics().height() * 3 / 2);
+}
+
 TEST_F(DebuggerWindowTest, ALeftRegisterFieldAppliesAValidValueOrShowsTheRegister) {
     struct Case {
         std::size_t field; // A, X, Y, SP, PC
