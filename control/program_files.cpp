@@ -5,6 +5,7 @@
 #include "control/menus.h"
 #include "control/message_box.h"
 #include "control/run_control.h"
+#include "debugger/debugger_window.h"
 #include "debugger/symbols.h"
 #include "files/safe_file.h"
 #include "machine/cpu.h"
@@ -284,17 +285,14 @@ void openStartRequest(const StartRequest& request) {
         SymbolTable check;
         std::string message;
         const std::string path = toPath(QFileInfo(request.labels).absoluteFilePath());
-        if (symbolsLoadFile(check, path, message) > 0) {
-            const QString listed = QString::fromStdString(debuggerSettings.labels);
-            QStringList files = listed.isEmpty() ? QStringList() : listed.split(';');
-            if (!files.contains(fromPath(path))) files << fromPath(path);
-            debuggerSettings.labels = files.join(';').toStdString();
-        } else {
+        // For this run only: the next start may be for another program.
+        const int count = symbolsLoadFile(check, path, message);
+        if (count > 0) useLabelFileForThisRun(fromPath(path));
+        if (count == 0 || !message.empty())
             showFailureBox("Error loading labels",
                            message.empty()
                                ? formatText("Error: no labels in '%s'", titleOf(request.labels).c_str())
                                : message);
-        }
     }
     if (request.file.isEmpty()) {
         if (request.run) startAt(*request.run);

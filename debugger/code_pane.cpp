@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 
 namespace orv {
@@ -134,9 +135,17 @@ void DisasmView::setCursorAddress(std::uint16_t address) {
     viewport()->update();
 }
 
+std::optional<std::uint16_t> DisasmView::rowHolding(std::uint16_t address) const {
+    // The last row may be cut off; it does not count as in sight.
+    const std::vector<std::uint16_t> rows = rowAddresses();
+    if (rows.size() < 2 || address < rows.front() || address >= rows.back()) return std::nullopt;
+    return *(std::upper_bound(rows.begin(), rows.end() - 1, address) - 1);
+}
+
 void DisasmView::goTo(std::uint16_t address) {
-    setCursorAddress(address);
     showAddress(address);
+    // An address no run of instructions lands on goes to the row of the instruction that holds it.
+    setCursorAddress(rowHolding(address).value_or(address));
 }
 
 void DisasmView::refreshIfChanged() {
@@ -290,8 +299,10 @@ int MemoryView::rowHeight() const {
     return fontMetrics().height();
 }
 
-int MemoryView::charWidth() const {
-    return fontMetrics().horizontalAdvance('0');
+// Fractional, as the text is laid out: a whole-pixel width would put the cursor's cell off its byte by
+// more and more towards the end of the row.
+qreal MemoryView::charWidth() const {
+    return QFontMetricsF(font()).horizontalAdvance('0');
 }
 
 int MemoryView::visibleRows() const {
@@ -300,8 +311,8 @@ int MemoryView::visibleRows() const {
 
 // Address, page kind, 16 bytes and the text between bars, as paintEvent lays them out.
 QSize MemoryView::sizeHint() const {
-    return {(11 + 3 * 16 + 1 + 18 + 1) * charWidth() + verticalScrollBar()->sizeHint().width() +
-                2 * frameWidth(),
+    return {static_cast<int>(std::ceil((11 + 3 * 16 + 1 + 18 + 1) * charWidth())) +
+                verticalScrollBar()->sizeHint().width() + 2 * frameWidth(),
             10 * rowHeight()};
 }
 
@@ -372,7 +383,8 @@ void MemoryView::paintEvent(QPaintEvent*) {
     QPainter painter(viewport());
     const QPalette& pal = palette();
     painter.fillRect(viewport()->rect(), pal.base());
-    const int h = rowHeight(), w = charWidth(), ascent = fontMetrics().ascent();
+    const int h = rowHeight(), ascent = fontMetrics().ascent();
+    const qreal w = charWidth();
     const int rows = visibleRows();
     painted = peekRange(topAddress(), static_cast<std::uint32_t>(rows) * 16);
     for (int r = 0; r < rows; ++r) {
@@ -394,21 +406,20 @@ void MemoryView::paintEvent(QPaintEvent*) {
             plain += address == cursor || changed ? QString("   ") : digits + ' ';
             ascii += value >= 0x20 && value < 0x7F ? QChar(value) : QChar('.');
             if (address != cursor && !changed) continue;
-            const QRect cell((11 + 3 * i) * w, y, 2 * w, h);
+            const QRectF cell((11 + 3 * i) * w, y, 2 * w, h);
             if (address == cursor) painter.fillRect(cell.adjusted(-1, 0, 1, 0), pal.highlight());
             painter.setPen(address == cursor ? pal.color(QPalette::HighlightedText) : QColor(210, 0, 0));
-            painter.drawText(cell.x(), y + ascent, digits);
+            painter.drawText(QPointF(cell.x(), y + ascent), digits);
         }
         painter.setPen(pal.color(QPalette::Text));
-        painter.drawText(11 * w, y + ascent, plain);
-        painter.drawText((11 + 3 * 16 + 1) * w, y + ascent, "|" + ascii + "|");
+        painter.drawText(QPointF(11 * w, y + ascent), plain);
+        painter.drawText(QPointF((11 + 3 * 16 + 1) * w, y + ascent), "|" + ascii + "|");
     }
 }
 
 void MemoryView::mousePressEvent(QMouseEvent* e) {
-    const int w = charWidth();
     const int row = static_cast<int>(e->position().y()) / rowHeight();
-    const int column = (static_cast<int>(e->position().x()) / w - 11) / 3;
+    const auto column = static_cast<int>(std::floor((e->position().x() / charWidth() - 11) / 3));
     if (column < 0 || column > 15) return;
     const std::uint32_t address = topAddress() + static_cast<std::uint32_t>(row * 16 + column);
     if (address > 0xFFFF) return;

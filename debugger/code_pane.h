@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace orv {
@@ -21,7 +22,7 @@ class DisasmView : public QAbstractScrollArea {
     void showAddress(std::uint16_t address);
     std::uint16_t cursorAddress() const { return cursor; }
     void setCursorAddress(std::uint16_t address);
-    // Puts the cursor on the address and brings it into sight.
+    // Puts the cursor on the row of the address and brings it into sight.
     void goTo(std::uint16_t address);
     // While the machine runs: repaints only when the bytes in sight have changed.
     void refreshIfChanged();
@@ -44,6 +45,8 @@ class DisasmView : public QAbstractScrollArea {
 
   private:
     void scrollLines(int lines);
+    // The row in sight that holds the address, or the nearest before it; none when it is not in sight.
+    std::optional<std::uint16_t> rowHolding(std::uint16_t address) const;
     int visibleRows() const;
     std::uint16_t top = 0;
     std::uint16_t cursor = 0;
@@ -83,7 +86,7 @@ class MemoryView : public QAbstractScrollArea {
 
   private:
     int rowHeight() const;
-    int charWidth() const;
+    qreal charWidth() const;
     int visibleRows() const;
     std::uint16_t cursor = 0;
     bool highNibble = true; // the next digit typed is the high one

@@ -19,14 +19,17 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -37,6 +40,9 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
 
 namespace orv {
 
@@ -76,6 +82,23 @@ QString stopReasonText(std::uint8_t status) {
     if (status & (SLICE_BREAK | SLICE_WATCH)) return QString::fromStdString(stopReason(debugHooks.trapHit));
     if (status & SLICE_BADOP) return QString::asprintf("Invalid opcode at $%04X", cpu.pc);
     return "Halted";
+}
+
+// Label files named by --labels before the window was made.
+QStringList labelsForThisRun;
+
+std::string toPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QString fromPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// Loaded through Load Labels, so loaded again at the next start.
+bool remembered(const QString& path) {
+    const std::vector<std::string>& kept = debuggerSettings.labelFiles;
+    return std::find(kept.begin(), kept.end(), toPath(path)) != kept.end();
 }
 
 // Arms the enabled points again after the window was closed: enabling one re-arms them all.
@@ -143,7 +166,9 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
         return d;
     };
     dock("Registers", makeRegisters(), Qt::RightDockWidgetArea);
-    dock("Breakpoints", makeBreakpoints(), Qt::RightDockWidgetArea);
+    QDockWidget* pointsDock = dock("Breakpoints", makeBreakpoints(), Qt::RightDockWidgetArea);
+    tabifyDockWidget(pointsDock, dock("Labels", makeLabels(), Qt::RightDockWidgetArea));
+    pointsDock->raise();
     QDockWidget* memoryDock = dock("Memory", makeMemory(), Qt::BottomDockWidgetArea);
     // Both want the window's width for their long lines: tabs, which can be pulled apart.
     tabifyDockWidget(memoryDock, dock("History", makeHistory(), Qt::BottomDockWidgetArea));
@@ -155,21 +180,21 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
     statusBar()->addWidget(stopLabel, 1);
 
     watcher = new QFileSystemWatcher(this);
-    connect(watcher, &QFileSystemWatcher::fileChanged,
-            [this](const QString& path) { reloadLabelFile(path); });
+    connect(watcher, &QFileSystemWatcher::fileChanged, [this](const QString& path) {
+        reloadLabelFile(path);
+        labelsChanged();
+    });
+    connect(watcher, &QFileSystemWatcher::directoryChanged,
+            [this](const QString& folder) { folderChanged(folder); });
     QFile monitorLabels(MONITOR_LABELS_RESOURCE);
     if (monitorLabels.open(QIODevice::ReadOnly)) {
         std::string message;
         symbolsLoadText(debuggerSymbols, MONITOR_LABELS, monitorLabels.readAll().toStdString(), message);
     }
-    const QString saved = QString::fromStdString(debuggerSettings.labels);
-    for (const QString& path : saved.split(';', Qt::SkipEmptyParts)) {
-        std::string message;
-        if (symbolsLoadFile(debuggerSymbols, path.toStdString(), message) > 0 || message.empty()) {
-            labelFiles << path;
-            watcher->addPath(path);
-        }
-    }
+    // One that has gone stays listed and is loaded when it comes back.
+    for (const std::string& path : debuggerSettings.labelFiles) readLabelFile(fromPath(path));
+    for (const QString& path : std::exchange(labelsForThisRun, {})) readLabelFile(path);
+    labelsChanged();
 
     const DebuggerSettings& d = debuggerSettings;
     resize(d.width > 0 && d.height > 0 ? QSize(d.width, d.height) : QSize(1000, 700));
@@ -237,24 +262,8 @@ QWidget* DebuggerWindow::makeRegisters() {
         grid->addWidget(new QLabel(names[i], box), i, 0);
         grid->addWidget(edit, i, 1);
         registerEdits[static_cast<std::size_t>(i)] = edit;
-        connect(edit, &QLineEdit::editingFinished, [this, i, edit] {
-            if (!halted || !edit->isModified()) return;
-            bool ok = false;
-            const unsigned value = edit->text().toUInt(&ok, 16);
-            if (!ok) return;
-            const auto byte = static_cast<std::uint8_t>(value);
-            switch (i) {
-            case 0: cpu.a = byte; break;
-            case 1: cpu.x = byte; break;
-            case 2: cpu.y = byte; break;
-            case 3: cpu.sp = byte; break;
-            default: cpuSetPc(static_cast<std::uint16_t>(value)); break;
-            }
-            edit->setModified(false);
-            if (debug) repaintArea(AREA_DEBUG);
-            refreshViews();
-            if (i == 4) disasm->showAddress(cpu.pc);
-        });
+        // Leaving the field is watched here: the mask lets editingFinished pass a half-typed value by.
+        edit->installEventFilter(this);
     }
     auto* flags = new QHBoxLayout;
     const char* const flagNames = "NV1BDIZC";
@@ -383,6 +392,26 @@ QWidget* DebuggerWindow::makeHistory() {
     return box;
 }
 
+QWidget* DebuggerWindow::makeLabels() {
+    auto* box = new QWidget(this);
+    auto* layout = new QVBoxLayout(box);
+    labelList = new QListWidget(box);
+    layout->addWidget(labelList);
+    auto* bar = new QHBoxLayout;
+    auto* remove = new QPushButton("&Remove", box);
+    auto* removeAll = new QPushButton("Remove a&ll", box);
+    bar->addStretch(1);
+    bar->addWidget(remove);
+    bar->addWidget(removeAll);
+    layout->addLayout(bar);
+    connect(remove, &QPushButton::clicked, [this] {
+        if (QListWidgetItem* item = labelList->currentItem())
+            removeLabelFile(item->data(Qt::UserRole).toString());
+    });
+    connect(removeAll, &QPushButton::clicked, [this] { removeAllLabelFiles(); });
+    return box;
+}
+
 bool DebuggerWindow::parseAddress(const QString& input, std::uint16_t& address) {
     const QString text = input.trimmed();
     static const QRegularExpression pointer(R"(^\(\s*\$?([0-9A-Fa-f]{1,2})\s*\)$)");
@@ -468,6 +497,49 @@ void DebuggerWindow::refreshPoints() {
         }
     }
     pointList->setCurrentRow(std::min(row, pointList->count() - 1));
+}
+
+bool DebuggerWindow::eventFilter(QObject* watched, QEvent* e) {
+    const auto edit = std::find(registerEdits.begin(), registerEdits.end(), watched);
+    if (edit != registerEdits.end()) {
+        const auto index = static_cast<std::size_t>(edit - registerEdits.begin());
+        if (e->type() == QEvent::FocusOut) leaveRegister(index);
+        if (e->type() == QEvent::KeyPress) {
+            const int key = static_cast<QKeyEvent*>(e)->key();
+            if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+                leaveRegister(index);
+                return true;
+            }
+            if (key == Qt::Key_Escape) {
+                (*edit)->setModified(false);
+                refreshRegisters();
+                return true;
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void DebuggerWindow::leaveRegister(std::size_t index) {
+    QLineEdit* edit = registerEdits[index];
+    if (!edit->isModified()) return;
+    bool ok = false;
+    const unsigned value = edit->text().toUInt(&ok, 16);
+    if (ok && halted && !stepActive()) {
+        const auto byte = static_cast<std::uint8_t>(value);
+        switch (index) {
+        case 0: cpu.a = byte; break;
+        case 1: cpu.x = byte; break;
+        case 2: cpu.y = byte; break;
+        case 3: cpu.sp = byte; break;
+        default: cpuSetPc(static_cast<std::uint16_t>(value)); break;
+        }
+        if (debug) repaintArea(AREA_DEBUG);
+        if (index == 4) disasm->showAddress(cpu.pc);
+    }
+    // Applied or not, the field shows the register.
+    edit->setModified(false);
+    refreshViews();
 }
 
 void DebuggerWindow::refreshRegisters() {
@@ -585,29 +657,97 @@ void DebuggerWindow::stopStep() {
     noteStop("Stopped");
 }
 
+QString DebuggerWindow::readLabelFile(const QString& path) {
+    std::string message;
+    symbolsLoadFile(debuggerSymbols, toPath(path), message);
+    if (!labelFiles.contains(path)) labelFiles << path;
+    return QString::fromStdString(message);
+}
+
+// After any change to the names or the list: every view shows the names as they now are.
+void DebuggerWindow::labelsChanged() {
+    updateWatches();
+    refreshLabelList();
+    refreshPoints();
+    refreshViews();
+}
+
 void DebuggerWindow::loadLabelFiles(const QStringList& files) {
     QString messages;
     for (const QString& path : files) {
-        std::string message;
-        symbolsLoadFile(debuggerSymbols, path.toStdString(), message);
-        messages += QString::fromStdString(message);
-        if (!labelFiles.contains(path)) labelFiles << path;
-        if (!watcher->files().contains(path)) watcher->addPath(path);
+        messages += readLabelFile(path);
+        if (!remembered(path)) debuggerSettings.labelFiles.push_back(toPath(path));
     }
-    debuggerSettings.labels = labelFiles.join(';').toStdString();
-    refreshViews();
+    labelsChanged();
     if (!messages.isEmpty()) showMessageBox(this, QMessageBox::Warning, "Load Labels", messages.trimmed());
 }
 
+void DebuggerWindow::loadLabelFileForThisRun(const QString& path) {
+    readLabelFile(path);
+    labelsChanged();
+}
+
+void DebuggerWindow::removeLabelFile(const QString& path) {
+    symbolsRemoveFile(debuggerSymbols, toPath(path));
+    labelFiles.removeAll(path);
+    std::erase(debuggerSettings.labelFiles, toPath(path));
+    labelsChanged();
+}
+
+void DebuggerWindow::removeAllLabelFiles() {
+    for (const QString& path : std::exchange(labelFiles, {}))
+        symbolsRemoveFile(debuggerSymbols, toPath(path));
+    debuggerSettings.labelFiles.clear();
+    labelsChanged();
+}
+
 void DebuggerWindow::reloadLabelFile(const QString& path) {
-    // Gone for good, its names stay as they were. An editor that saves by replacing the file ends
-    // the watch: it is taken up again.
-    if (!QFile::exists(path)) return;
-    if (!watcher->files().contains(path)) watcher->addPath(path);
-    std::string message;
-    symbolsLoadFile(debuggerSymbols, path.toStdString(), message);
-    if (!message.empty()) stopLabel->setText(QString::fromStdString(message).trimmed());
-    refreshViews();
+    // Gone, its names stay as they were until it comes back (as "make clean && make" has it).
+    if (!labelFiles.contains(path) || !QFileInfo(path).isFile()) return;
+    const QString message = readLabelFile(path);
+    if (!message.isEmpty()) stopLabel->setText(message.trimmed());
+}
+
+void DebuggerWindow::folderChanged(const QString& folder) {
+    for (const QString& path : QStringList(labelFiles))
+        if (QFileInfo(path).absolutePath() == folder && !watcher->files().contains(path))
+            reloadLabelFile(path);
+    labelsChanged();
+}
+
+void DebuggerWindow::updateWatches() {
+    // A file that is replaced or deleted ends its watch; its folder tells when it is there again.
+    QStringList files, folders;
+    for (const QString& path : labelFiles) {
+        const QFileInfo info(path);
+        if (info.isFile())
+            files << path;
+        else if (!folders.contains(info.absolutePath()))
+            folders << info.absolutePath();
+    }
+    for (const QString& path : watcher->files())
+        if (!files.contains(path)) watcher->removePath(path);
+    for (const QString& path : watcher->directories())
+        if (!folders.contains(path)) watcher->removePath(path);
+    for (const QString& path : files + folders)
+        if (!watcher->files().contains(path) && !watcher->directories().contains(path) &&
+            QFileInfo::exists(path))
+            watcher->addPath(path);
+}
+
+void DebuggerWindow::refreshLabelList() {
+    const int row = labelList->currentRow();
+    labelList->clear();
+    for (const QString& path : labelFiles) {
+        const QFileInfo info(path);
+        QString text = info.fileName() + "  " + QDir::toNativeSeparators(info.absolutePath());
+        if (!info.isFile()) text += "  (not found)";
+        if (!remembered(path)) text += "  (this run only)";
+        auto* item = new QListWidgetItem(text, labelList);
+        item->setData(Qt::UserRole, path);
+        item->setToolTip(QDir::toNativeSeparators(path));
+    }
+    labelList->setCurrentRow(std::min(row, labelList->count() - 1));
 }
 
 void DebuggerWindow::recordPlace() {
@@ -664,6 +804,13 @@ void toggleDebuggerWindow() {
     debuggerWindow->show();
     debuggerWindow->raise();
     debuggerWindow->activateWindow();
+}
+
+void useLabelFileForThisRun(const QString& path) {
+    if (debuggerWindow)
+        debuggerWindow->loadLabelFileForThisRun(path);
+    else if (!labelsForThisRun.contains(path))
+        labelsForThisRun << path;
 }
 
 bool debuggerWindowShown() {

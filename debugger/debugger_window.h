@@ -46,6 +46,8 @@ class DebuggerWindow : public QMainWindow {
     QLineEdit* memoryGoTo = nullptr;
     QLineEdit* codeGoTo = nullptr;
     LiveText* cycleLabel = nullptr;
+    QListWidget* labelList = nullptr;
+    std::array<QLineEdit*, 5> registerEdits{};
 
     // The stepping toolbar's commands.
     void stepOver() { beginStep(StepKind::Over); }
@@ -56,13 +58,21 @@ class DebuggerWindow : public QMainWindow {
     bool addPoint(int kindIndex, const QString& range, const QString& condition);
     // "$0200", "0200", a label, "PC", a register pair "X:A" (high:low) or a zero-page pointer "($FB)".
     static bool parseAddress(const QString& text, std::uint16_t& address);
+    // File > Load Labels: loads the files and remembers them for the next start.
     void loadLabelFiles(const QStringList& files);
+    // Loads a file for this run only: listed and followed like the others, never remembered.
+    void loadLabelFileForThisRun(const QString& path);
+    // The files the Labels pane lists, in load order.
+    const QStringList& loadedLabelFiles() const { return labelFiles; }
+    void removeLabelFile(const QString& path);
+    void removeAllLabelFiles();
     // Brings every view up to date with the machine.
     void refreshViews();
 
   protected:
     void closeEvent(QCloseEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
     void hideEvent(QHideEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -77,12 +87,24 @@ class DebuggerWindow : public QMainWindow {
     void refreshPoints();
     void refreshRegisters();
     void recordPlace();
+    // Loads one file into the views' names, adding it to the list; the reason it did not load, if any.
+    QString readLabelFile(const QString& path);
+    void labelsChanged();
+    // Reads a listed file again when it is there, telling any bad lines on the status line.
     void reloadLabelFile(const QString& path);
+    void folderChanged(const QString& folder);
+    // Follows every listed file; one that has gone, through its folder, until it comes back.
+    void updateWatches();
+    void refreshLabelList();
+    // A register field left, by Tab, a click or Return: a valid value is applied, and the field shows
+    // the register as it now is.
+    void leaveRegister(std::size_t index);
     QWidget* makeCode();
     QWidget* makeRegisters();
     QWidget* makeMemory();
     QWidget* makeBreakpoints();
     QWidget* makeHistory();
+    QWidget* makeLabels();
 
     QTimer refreshTimer, stepTimer;
     std::int32_t stepBudget = 100'000;
@@ -90,9 +112,8 @@ class DebuggerWindow : public QMainWindow {
     std::int32_t lastCycles = 0;
     // The cycle count at the latest stop, and how many ran from the stop before up to it.
     std::uint32_t cyclesAtStop = 0, lastRunCycles = 0;
-    QStringList labelFiles;
+    QStringList labelFiles; // loaded; those remembered are in the settings' list too
     QFileSystemWatcher* watcher = nullptr;
-    std::array<QLineEdit*, 5> registerEdits{};
     std::array<QCheckBox*, 8> flagBoxes{};
     QComboBox* pointKind = nullptr;
     QLineEdit* pointRange = nullptr;
@@ -105,6 +126,8 @@ extern DebuggerWindow* debuggerWindow;
 
 // View > Debugger window and Ctrl+D: opens the window (making it the first time) or closes it.
 void toggleDebuggerWindow();
+// orv --labels: the file is loaded for this run when the window is made, or at once if it is.
+void useLabelFileForThisRun(const QString& path);
 bool debuggerWindowShown();
 
 } // namespace orv

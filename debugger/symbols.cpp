@@ -111,6 +111,8 @@ void reindex(SymbolTable& table) {
 int symbolsLoadText(SymbolTable& table, const std::string& fileName, std::string_view text,
                     std::string& message) {
     message.clear();
+    // Messages name the file as every other message does, without its folder.
+    const std::string shown = bareName(fileName);
     SymbolFile file{fileName, {}};
     int lineNumber = 0;
     int errors = 0;
@@ -126,7 +128,7 @@ int symbolsLoadText(SymbolTable& table, const std::string& fileName, std::string
             if (++errors > MAX_LINE_ERRORS) continue;
             if (!message.empty()) message += '\n';
             message +=
-                formatText("Error in file '%s' line %d: %s", fileName.c_str(), lineNumber, reason.c_str());
+                formatText("Error in file '%s' line %d: %s", shown.c_str(), lineNumber, reason.c_str());
             continue;
         }
         if (!symbol) continue;
@@ -134,11 +136,11 @@ int symbolsLoadText(SymbolTable& table, const std::string& fileName, std::string
         if (seen.emplace(symbol->name, symbol->address).second) file.symbols.push_back(std::move(*symbol));
     }
     if (errors > MAX_LINE_ERRORS) {
-        message += formatText("\nError: file '%s' has %d more lines that do not parse", fileName.c_str(),
+        message += formatText("\nError: file '%s' has %d more lines that do not parse", shown.c_str(),
                               errors - MAX_LINE_ERRORS);
     }
     if (file.symbols.empty() && errors == 0)
-        message = formatText("Warning: file '%s' holds no labels", fileName.c_str());
+        message = formatText("Warning: file '%s' holds no labels", shown.c_str());
 
     const int count = static_cast<int>(file.symbols.size());
     const auto old = std::find_if(table.files.begin(), table.files.end(),
@@ -157,7 +159,7 @@ int symbolsLoadFile(SymbolTable& table, const std::string& fileName, std::string
     FileRefusal why;
     std::FILE* file = openForReading(fileName, why);
     if (!file) {
-        message = formatText("Error: file '%s' not found", fileName.c_str());
+        message = formatText("Error: file '%s' not found", bareName(fileName).c_str());
         return 0;
     }
     std::string text;
@@ -166,7 +168,7 @@ int symbolsLoadFile(SymbolTable& table, const std::string& fileName, std::string
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     if (failed) {
-        message = formatText("Error: cannot read file '%s'", fileName.c_str());
+        message = formatText("Error: cannot read file '%s'", bareName(fileName).c_str());
         return 0;
     }
     return symbolsLoadText(table, fileName, text, message);

@@ -96,6 +96,61 @@ void writeAddress(const char* key, std::uint16_t address) {
     write("Debug", key, formatText("%04x", address));
 }
 
+// The label files' own section. Each name is kept whole: the bytes a settings line cannot hold (line
+// breaks, blanks the reader trims), the separator ';' and '%' itself are written as %XX.
+constexpr const char* LABELS_SECTION = "DebuggerLabels";
+constexpr const char* LABELS_KEY = "files";
+// Never written by encodeNames: tells a missing key from an empty list.
+constexpr const char* LABELS_MISSING = "%";
+constexpr std::size_t LABELS_TEXT_SIZE = 1 << 20;
+constexpr std::size_t OLD_LABELS_TEXT_SIZE = 4096;
+
+std::string encodeNames(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        if (!text.empty()) text += ';';
+        for (const char c : name) {
+            const auto byte = static_cast<unsigned char>(c);
+            text += byte > ' ' && byte != 0x7F && c != '%' && c != ';' ? std::string(1, c)
+                                                                       : formatText("%%%02X", byte);
+        }
+    }
+    return text;
+}
+
+// Splits at every ';', dropping empty names; with decode, %XX gives its byte back.
+std::vector<std::string> splitNames(const std::string& text, bool decode) {
+    std::vector<std::string> names(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        int error = 0;
+        // Reads no further than the string's end.
+        const std::uint8_t byte = decode && text[i] == '%' ? hexByteValue(text.c_str() + i + 1, error) : 0;
+        if (text[i] == ';') {
+            names.emplace_back();
+        } else if (decode && text[i] == '%' && error == 0) {
+            names.back() += static_cast<char>(byte);
+            i += 2;
+        } else {
+            names.back() += text[i];
+        }
+    }
+    std::erase_if(names, [](const std::string& name) { return name.empty(); });
+    return names;
+}
+
+// The older key: the names joined by ';', leaving out those it cannot hold.
+std::string joinedForOldKey(const std::vector<std::string>& names) {
+    std::string text;
+    for (const std::string& name : names) {
+        if (name.find_first_of(";\r\n") != std::string::npos || name.front() == ' ' || name.front() == '\t' ||
+            name.back() == ' ' || name.back() == '\t')
+            continue;
+        if (!text.empty()) text += ';';
+        text += name;
+    }
+    return text;
+}
+
 } // namespace
 
 std::string settingsReadPath() {
@@ -147,7 +202,12 @@ void loadSettings() {
         d.history = readFlag(from, "Debugger", "history", 0);
         d.romWrites = readFlag(from, "Debugger", "romWrites", 0);
         d.memory = static_cast<std::uint16_t>(profileReadInt(from, "Debugger", "memory", 0));
-        d.labels = profileReadString(from, "Debugger", "labels", "", 4096);
+        const std::string files =
+            profileReadString(from, LABELS_SECTION, LABELS_KEY, LABELS_MISSING, LABELS_TEXT_SIZE);
+        d.labelFiles =
+            files == LABELS_MISSING
+                ? splitNames(profileReadString(from, "Debugger", "labels", "", OLD_LABELS_TEXT_SIZE), false)
+                : splitNames(files, true);
     }
 }
 
@@ -190,7 +250,8 @@ void saveDebuggerSettings() {
     writeFlag("Debugger", "history", d.history);
     writeFlag("Debugger", "romWrites", d.romWrites);
     writeInt("Debugger", "memory", d.memory);
-    write("Debugger", "labels", d.labels);
+    write("Debugger", "labels", joinedForOldKey(d.labelFiles));
+    write(LABELS_SECTION, LABELS_KEY, encodeNames(d.labelFiles));
 }
 
 } // namespace orv

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orv {
 
@@ -43,7 +44,10 @@ struct DebuggerSettings {
     std::uint8_t history = 0;   // the history is recorded
     std::uint8_t romWrites = 0; // the memory pane may write to ROM
     std::uint16_t memory = 0;   // the memory pane's first row
-    std::string labels;         // label files loaded by the user, separated by ';'
+    // Label files the user loaded, to load again at the next start; any name, kept in a section of its own.
+    // The older key "labels" (names joined by ';') is still read when that section is missing, and written
+    // with the names it can hold.
+    std::vector<std::string> labelFiles;
 };
 extern DebuggerSettings debuggerSettings;
 

@@ -1,4 +1,5 @@
 #include "debugger/symbols.h"
+#include "support/file_io.h"
 
 #include <gtest/gtest.h>
 
@@ -80,7 +81,7 @@ TEST(Symbols, ReloadReplacesOnlyThatFileAndKeepsItsPlace) {
     EXPECT_EQ(symbolsAt(table, 0x0500)[0].name, "first"); // a.lbl still loaded first
 
     EXPECT_EQ(symbolsLoadFile(table, "/nonexistent/a.lbl", message), 0);
-    EXPECT_EQ(message, "Error: file '/nonexistent/a.lbl' not found");
+    EXPECT_EQ(message, "Error: file 'a.lbl' not found");
     // A named pipe is refused at once instead of waiting for a writer.
     const std::string pipe = testing::TempDir() + "labels.fifo";
     ::unlink(pipe.c_str());
@@ -93,6 +94,15 @@ TEST(Symbols, ReloadReplacesOnlyThatFileAndKeepsItsPlace) {
     symbolsRemoveFile(table, "b.lbl");
     EXPECT_EQ(symbolAddress(table, "two"), std::nullopt);
     EXPECT_EQ(symbolsAt(table, 0x0500).size(), 1u);
+}
+
+TEST(Symbols, MessagesNameTheFileWithoutItsFolder) {
+    const std::string path = testing::TempDir() + "x.lbl";
+    ASSERT_TRUE(test::writeText(path, "al 0200\n"));
+    SymbolTable table;
+    std::string message;
+    symbolsLoadFile(table, path, message);
+    EXPECT_EQ(message, "Error in file 'x.lbl' line 1: expected 'al <address> <label>'");
 }
 
 TEST(Symbols, MonitorLabelFile) {

@@ -77,6 +77,23 @@ TEST_F(SettingsTest, DebuggerAddressesConvertPairByPair) {
     }
 }
 
+TEST_F(SettingsTest, LabelFileNamesSurviveWhateverTheyHoldAndTheOlderKeyIsStillRead) {
+    const std::vector<std::string> names = {"/p/a;b", "/p/line\nbreak", "/p/100%41", "/p/blank ",
+                                            "/p/\r\x7f\xff"};
+    debuggerSettings = {};
+    debuggerSettings.present = true;
+    debuggerSettings.labelFiles = names;
+    saveSettings();
+    debuggerSettings = {};
+    loadSettings();
+    EXPECT_EQ(debuggerSettings.labelFiles, names);
+    EXPECT_EQ(profileReadString(ini, "Debugger", "labels", "", 4096), "/p/100%41"); // the names it can hold
+    writeText(ini, "[Debugger]\nopen=0\nlabels=/a/x.lbl;;/b/y%41.lbl\n");
+    loadSettings();
+    EXPECT_EQ(debuggerSettings.labelFiles, (std::vector<std::string>{"/a/x.lbl", "/b/y%41.lbl"}));
+    debuggerSettings = {};
+}
+
 TEST_F(SettingsTest, SavedPlaceIsValidated) {
     const struct {
         const char* screen;
