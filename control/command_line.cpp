@@ -29,6 +29,7 @@ const char* const HELP_TEXT =
     "\n"
     "ADDR is 1 to 4 hex digits, with or without a leading $ or 0x.\n"
     "Exit status: 0 when the window was closed, 2 for a mistake on the command line.\n"
+    "Exit status 1: no display to show the window on, or the display went away.\n"
     "Example: ld65 -C prog.cfg -o prog.bin prog.o && orv prog.bin --at 0200 --run 0200\n";
 
 CommandLine mistake(const QString& what) {

@@ -12,6 +12,9 @@
 
 namespace orv {
 
+// orv's exit status when no window can be shown: the display cannot be opened, or went away.
+constexpr int NO_DISPLAY = 1;
+
 struct StartRequest {
     QString file; // empty: none
     ProgramFileKind kind = ProgramFileKind::Unknown;

@@ -5,6 +5,7 @@
 #include "control/startup.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -19,10 +20,13 @@ int main(int argc, char** argv) {
         if (!line.error.isEmpty()) std::fprintf(stderr, "%s\n", line.error.toLocal8Bit().constData());
         return line.exitStatus;
     }
+    orv::expectDisplay();
     QApplication application(argc, argv);
+    orv::displayOpened();
     orv::startUp();
     orv::catchEndings();
-    orv::openStartRequest(line.request);
+    // From inside the event loop: whatever ends the program while a box of it is shown ends that loop too.
+    QTimer::singleShot(0, [&line] { orv::openStartRequest(line.request); });
     const int exitCode = QApplication::exec();
     return orv::shutDown(exitCode);
 }

@@ -1,6 +1,7 @@
 #include "control/program_files.h"
 
 #include "control/commands.h"
+#include "control/ending.h"
 #include "control/main_window.h"
 #include "control/menus.h"
 #include "control/run_control.h"
@@ -294,6 +295,8 @@ void openStartRequest(const StartRequest& request) {
                                : message);
         }
     }
+    // Ended while the box was shown: nothing more is loaded or started.
+    if (programEnded()) return;
     if (request.file.isEmpty()) {
         if (request.run) startAt(*request.run);
         return;

@@ -1,5 +1,6 @@
 #include "control/startup.h"
 
+#include "control/command_line.h"
 #include "control/edit_commands.h"
 #include "control/ending.h"
 #include "control/main_window.h"
@@ -24,6 +25,7 @@
 #include <QTemporaryFile>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,44 @@ namespace orv {
 
 void prepareOutput() {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+namespace {
+
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+QtMessageHandler givenHandler = nullptr;
+
+void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg) {
+        heldMessages.push_back({type, context.category, text});
+        return;
+    }
+    // The toolkit gives up when no platform can be opened: what went wrong first is the reason.
+    QString why = heldMessages.empty() ? text : heldMessages.front().text;
+    why = why.section('\n', 0, 0).trimmed();
+    std::fprintf(stderr, "orv: cannot open a window: %s\n", why.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(NO_DISPLAY);
+}
+
+} // namespace
+
+void expectDisplay() {
+    givenHandler = qInstallMessageHandler(holdMessage);
+}
+
+void displayOpened() {
+    qInstallMessageHandler(givenHandler);
+    for (const HeldMessage& held : heldMessages) {
+        const QMessageLogContext context(nullptr, 0, nullptr, held.category.constData());
+        qt_message_output(held.type, context, held.text);
+    }
+    heldMessages.clear();
 }
 
 void startUp() {
