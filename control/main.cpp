@@ -12,9 +12,7 @@
 int main(int argc, char** argv) {
     orv::prepareOutput();
     // Read before the display is opened: --help, --version and mistakes need none.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
-    const orv::CommandLine line = orv::parseCommandLine(arguments);
+    const orv::CommandLine line = orv::parseCommandLine(orv::argumentsOf(argc, argv));
     if (!line.start) {
         std::fputs(line.output.toLocal8Bit().constData(), stdout);
         if (!line.error.isEmpty()) std::fprintf(stderr, "%s\n", line.error.toLocal8Bit().constData());
