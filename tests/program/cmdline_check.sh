@@ -29,6 +29,8 @@ done <<'TABLE'
 prog.bin|2||orv: the binary 'prog.bin' needs --at ADDR
 prog.bin --at 12345|2||orv: bad address for --at: '12345'
 a.obj b.obj|2||orv: one FILE at most
+--run 0200|2||orv: --run needs a FILE
+.|2||orv: '.' is a folder
 |1||orv: cannot open a window: could not connect to display
 prog.obj --run 0200|1||orv: cannot open a window: could not connect to display
 TABLE
