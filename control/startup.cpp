@@ -26,6 +26,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -49,8 +50,11 @@ struct HeldMessage {
 };
 std::vector<HeldMessage> heldMessages;
 QtMessageHandler givenHandler = nullptr;
+// The toolkit may start threads of its own while it opens the display.
+std::mutex heldLock;
 
 void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    const std::lock_guard<std::mutex> hold(heldLock);
     if (type != QtFatalMsg) {
         heldMessages.push_back({type, context.category, text});
         return;
@@ -71,6 +75,7 @@ void expectDisplay() {
 
 void displayOpened() {
     qInstallMessageHandler(givenHandler);
+    const std::lock_guard<std::mutex> hold(heldLock);
     for (const HeldMessage& held : heldMessages) {
         const QMessageLogContext context(nullptr, 0, nullptr, held.category.constData());
         qt_message_output(held.type, context, held.text);
