@@ -18,6 +18,7 @@ set(ORV_PROGRAM_SOURCES
   control/keypad.cpp
   control/main_window.cpp
   control/menus.cpp
+  control/message_box.cpp
   control/pacer.cpp
   control/program_files.cpp
   control/run_control.cpp
@@ -87,8 +88,8 @@ endif()
 
 add_executable(orv control/main.cpp)
 target_link_libraries(orv PRIVATE orvprogram)
-# --version answers with the project's version.
-set_source_files_properties(control/command_line.cpp PROPERTIES
+# --version and the About box answer with the project's version.
+set_source_files_properties(control/command_line.cpp objfile/about_dialog.cpp PROPERTIES
   COMPILE_DEFINITIONS ORV_VERSION="${PROJECT_VERSION}")
 set_target_properties(orv PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 

@@ -5,8 +5,10 @@
 #include "control/keypad.h"
 #include "control/main_window.h"
 #include "control/menus.h"
+#include "control/message_box.h"
 #include "control/program_files.h"
 #include "control/run_control.h"
+#include "control/startup.h"
 #include "control/state_commands.h"
 #include "debugger/debugger_window.h"
 #include "machine/cpu.h"
@@ -22,7 +24,6 @@
 #include "tape/tape_commands.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 
 #include <string>
 
@@ -43,6 +44,12 @@ void powerCycleCommand() {
     trace("%s\n", registerLine().c_str());
     // Every register changed under a halted debug panel.
     if (debug) repaintArea(AREA_DEBUG);
+}
+
+void restoreMonitorCommand() {
+    haltRunning();
+    loadMonitor();
+    powerCycleCommand();
 }
 
 void onCommand(int command) {
@@ -71,7 +78,8 @@ void onCommand(int command) {
         std::string message;
         tapeStop(message);
         if (!message.empty())
-            QMessageBox::critical(mainWindow, "MIDI file message", QString::fromStdString(message));
+            showMessageBox(mainWindow, QMessageBox::Critical, "MIDI file message",
+                           QString::fromStdString(message));
         repaintArea(AREA_DISPLAY);
         break;
     }
@@ -103,6 +111,7 @@ void onCommand(int command) {
         cpuRequestNmi();
         break;
     case CMD_POWER: powerCycleCommand(); break;
+    case CMD_RESTORE_MONITOR: restoreMonitorCommand(); break;
     case CMD_MENU: toggleMenuBar(); break;
     case CMD_KEYBOARD: toggleKeys(); break;
     case CMD_DEBUG: toggleDebug(); break;

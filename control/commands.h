@@ -37,6 +37,7 @@ constexpr int CMD_LOAD_STATE = 1041;
 constexpr int CMD_QUICK_SAVE = 1042;
 constexpr int CMD_QUICK_LOAD = 1043;
 constexpr int CMD_TURBO = 1056;
+constexpr int CMD_RESTORE_MONITOR = 1088;
 constexpr int CMD_PASTE_KEYS = 1024;
 constexpr int CMD_STOP_PASTE = 1025;
 constexpr int CMD_PASTE_MEMORY = 1026;
@@ -49,6 +50,9 @@ constexpr int CMD_EMULATOR_PAGES = 803;
 void postCommand(int command);
 // Power off/on: the machine halted, powered on afresh and its RIO chips reset, with the click.
 void powerCycleCommand();
+// Restore Built-in Monitor: the monitor image put back into ROM over whatever was loaded there, then
+// power off/on, so the board is as the program starts it.
+void restoreMonitorCommand();
 // Carries out one command on the window thread.
 void onCommand(int command);
 

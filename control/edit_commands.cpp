@@ -3,6 +3,7 @@
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/menus.h"
+#include "control/message_box.h"
 #include "control/program_files.h"
 #include "control/run_state.h"
 #include "machine/display_text.h"
@@ -11,6 +12,7 @@
 #include "machine/trace.h"
 #include "objfile/hex_dump.h"
 #include "panel/panel_widget.h"
+#include "settings/file_history.h"
 #include "settings/flags.h"
 
 #include <QAction>
@@ -18,7 +20,6 @@
 #include <QClipboard>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QTimer>
 
@@ -32,6 +33,9 @@ std::size_t pasteTotal = 0;
 QTimer* pasteWatch = nullptr;
 
 constexpr int PASTE_WATCH_MS = 100;
+
+// Where bare bytes were last stored, for this run: a binary's address is another thing.
+std::uint16_t pasteAddress = DEFAULT_BINARY_ADDRESS;
 
 QString clipboardText() {
     return QGuiApplication::clipboard()->text();
@@ -65,8 +69,8 @@ void pasteAsKeysCommand() {
     }
     const std::size_t keys = keyFeedAddText(clipboardText().toStdString());
     if (keys == 0) {
-        QMessageBox::information(mainWindow, "Paste as Keys",
-                                 "The clipboard holds no text the keypad can type.");
+        showMessageBox(mainWindow, QMessageBox::Information, "Paste as Keys",
+                       "The clipboard holds no text the keypad can type.");
         return;
     }
     trace("Pasting %zu keys\n", keys);
@@ -90,17 +94,21 @@ void pasteIntoMemoryCommand() {
     const std::string text = clipboardText().toStdString();
     PasteResult result = pasteIntoMemory(text, std::nullopt);
     if (result.needsAddress) {
-        const auto address = askBinaryAddress("the clipboard's bytes", "Orvane - Paste into Memory");
+        const auto address =
+            askAddress("Orvane - Paste into Memory", "Store the clipboard's bytes at:", pasteAddress);
         if (!address) return;
+        pasteAddress = *address;
         result = pasteIntoMemory(text, *address);
     }
     if (!result.message.empty()) {
-        QMessageBox::critical(mainWindow, "Paste into Memory", QString::fromStdString(result.message));
+        showMessageBox(mainWindow, QMessageBox::Critical, "Paste into Memory",
+                       QString::fromStdString(result.message));
         return;
     }
     trace("Pasted %d bytes\n", result.stored);
     if (debug) repaintArea(AREA_DEBUG);
-    QMessageBox::information(mainWindow, "Paste into Memory", QString::fromStdString(pasteSummary(result)));
+    showMessageBox(mainWindow, QMessageBox::Information, "Paste into Memory",
+                   QString::fromStdString(pasteSummary(result)));
 }
 
 void copyDisplayCommand() {

@@ -3,9 +3,11 @@
 #include "control/commands.h"
 #include "control/edit_commands.h"
 #include "control/main_window.h"
+#include "control/program_files.h"
 #include "control/run_state.h"
 #include "debugger/debugger_window.h"
 #include "panel/panel_widget.h"
+#include "settings/file_history.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "tape/tape.h"
@@ -49,10 +51,8 @@ constexpr std::array fileItems = {
     MenuItem{"Quick Loa&d State\tF9", CMD_QUICK_LOAD},
 };
 constexpr std::array editItems = {
-    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS},
-    MenuItem{"&Stop Paste", CMD_STOP_PASTE},
-    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY},
-    separator,
+    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS}, MenuItem{"&Stop Paste", CMD_STOP_PASTE},
+    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY}, separator,
     MenuItem{"&Copy Display\tCtrl+C", CMD_COPY_DISPLAY},
 };
 constexpr std::array actionItems = {
@@ -66,6 +66,8 @@ constexpr std::array actionItems = {
     MenuItem{"&Power off/on", CMD_POWER},
     separator,
     MenuItem{"&Turbo\tF11", CMD_TURBO},
+    separator,
+    MenuItem{"Restore Built-in &Monitor", CMD_RESTORE_MONITOR},
 };
 constexpr std::array viewItems = {
     MenuItem{"&Menu", CMD_MENU},
@@ -81,10 +83,8 @@ constexpr std::array helpItems = {
     MenuItem{"&About", CMD_ABOUT},
 };
 constexpr std::array mainMenus = {
-    MenuDescription{"&File", fileItems},
-    MenuDescription{"&Edit", editItems},
-    MenuDescription{"&Action", actionItems},
-    MenuDescription{"&View", viewItems},
+    MenuDescription{"&File", fileItems},     MenuDescription{"&Edit", editItems},
+    MenuDescription{"&Action", actionItems}, MenuDescription{"&View", viewItems},
     MenuDescription{"&Help", helpItems},
 };
 
@@ -96,28 +96,48 @@ constexpr std::array popupItems = {
     MenuItem{"Tape S&top", CMD_TAPE_STOP},
     MenuItem{"Tape &Mute", CMD_TAPE_MUTE},
     separator,
-    MenuItem{"Halt\tPause", CMD_HALT},
-    MenuItem{"Step\tSpace", CMD_STEP},
-    MenuItem{"Run\tPause", CMD_RUN},
-    MenuItem{"Reset\tEsc", CMD_RESET},
-    MenuItem{"IRQ", CMD_IRQ},
-    MenuItem{"NMI", CMD_NMI},
-    MenuItem{"Power off/on", CMD_POWER},
+    MenuItem{"&Halt\tPause", CMD_HALT},
+    MenuItem{"&Step\tSpace", CMD_STEP},
+    MenuItem{"&Run\tPause", CMD_RUN},
+    MenuItem{"Rese&t\tEsc", CMD_RESET},
+    MenuItem{"&IRQ", CMD_IRQ},
+    MenuItem{"&NMI", CMD_NMI},
+    MenuItem{"&Power off/on", CMD_POWER},
     separator,
-    MenuItem{"Menu", CMD_MENU},
-    MenuItem{"Keyboard", CMD_KEYBOARD},
-    MenuItem{"Debug", CMD_DEBUG},
+    MenuItem{"&Menu", CMD_MENU},
+    MenuItem{"&Keyboard", CMD_KEYBOARD},
+    MenuItem{"&Debug", CMD_DEBUG},
     separator,
     MenuItem{"&Website", CMD_WEBSITE},
     MenuItem{"&Emulator pages", CMD_EMULATOR_PAGES},
     MenuItem{"&About", CMD_ABOUT},
     separator,
     MenuItem{"E&xit", CMD_EXIT},
+    // The bar's other commands. Thirty-odd items cannot all have a letter of their own: the items
+    // above keep the bar's letters, and these take letters that differ among themselves.
+    separator,
+    MenuItem{"Load &Binary...", CMD_LOAD_BINARY},
+    MenuItem{"Save Binar&y...", CMD_SAVE_BINARY},
+    MenuItem{"Recent &Files", CMD_RECENT_FILES},
+    MenuItem{"Reloa&d\tCtrl+R", CMD_RELOAD},
+    MenuItem{"Reload when the file c&hanges", CMD_RELOAD_ON_CHANGE},
+    MenuItem{"Save Scree&nshot...", CMD_SAVE_SCREENSHOT},
+    separator,
+    MenuItem{"Sa&ve State...", CMD_SAVE_STATE},
+    MenuItem{"L&oad State...", CMD_LOAD_STATE},
+    MenuItem{"&Quick Save State\tF5", CMD_QUICK_SAVE},
+    MenuItem{"Quic&k Load State\tF9", CMD_QUICK_LOAD},
+    separator,
+    MenuItem{"T&urbo\tF11", CMD_TURBO},
+    MenuItem{"Restore Built-&in Monitor", CMD_RESTORE_MONITOR},
+    separator,
+    MenuItem{"Debu&gger window\tCtrl+D", CMD_DEBUGGER_WINDOW},
 };
 
 bool isCheckItem(int command) {
     return command == CMD_TAPE_MUTE || command == CMD_MENU || command == CMD_KEYBOARD ||
-           command == CMD_DEBUG || command == CMD_DEBUGGER_WINDOW || command == CMD_TURBO;
+           command == CMD_DEBUG || command == CMD_DEBUGGER_WINDOW || command == CMD_TURBO ||
+           command == CMD_RELOAD_ON_CHANGE;
 }
 
 void fillMenu(QMenu* menu, std::span<const MenuItem> items) {
@@ -142,6 +162,8 @@ void fileRules(QAction* action, int command) {
     case CMD_TAPE_PLAY: action->setEnabled(!tapeBusy && !halted); break;
     case CMD_TAPE_STOP: action->setEnabled(tapeBusy); break;
     case CMD_TAPE_MUTE: action->setChecked(mute != 0); break;
+    case CMD_RELOAD: action->setEnabled(reloadAvailable()); break;
+    case CMD_RELOAD_ON_CHANGE: action->setChecked(fileHistory.reloadOnChange); break;
     default: break;
     }
 }
@@ -207,6 +229,8 @@ void showPopupMenu(QPoint panelPoint) {
     if (!popupMenu) {
         popupMenu = new QMenu(mainWindow);
         fillMenu(popupMenu, popupItems);
+        for (QAction* action : popupMenu->actions())
+            if (action->data().toInt() == CMD_RECENT_FILES) equipRecentFiles(action);
         // Opening it runs the File rules, as for the first menu of the bar.
         QObject::connect(popupMenu, &QMenu::aboutToShow, [] { setMenuStates(popupMenu, MENU_FILE); });
     }

@@ -4,6 +4,7 @@
 #include "control/ending.h"
 #include "control/main_window.h"
 #include "control/menus.h"
+#include "control/message_box.h"
 #include "control/run_control.h"
 #include "debugger/symbols.h"
 #include "files/safe_file.h"
@@ -38,7 +39,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
@@ -84,12 +84,17 @@ void startAt(std::uint16_t address) {
 
 // ---- Reload when the file changes ----
 
-// A file being rewritten is loaded once its size and time have held still for two checks 100 ms
-// apart; an object file must also read through completely, or the next change is waited for.
+// A file being rewritten is loaded once its size and time have held still over the checks 100 ms apart:
+// two for an object file, which must also read through completely, or the next change is waited for;
+// a second for a binary, which nothing tells complete, so a writer that pauses is not caught half way.
+constexpr int RELOAD_CHECK_MS = 100;
+constexpr int OBJECT_STILL_CHECKS = 2;
+constexpr int BINARY_STILL_CHECKS = 10;
+
 class ReloadWatcher : public QObject {
   public:
     ReloadWatcher() {
-        checks.setInterval(100);
+        checks.setInterval(RELOAD_CHECK_MS);
         connect(&watcher, &QFileSystemWatcher::fileChanged, this, [this] { changed(); });
         // An editor or linker that writes a new file and renames it over the old one ends the watch on
         // the file; the folder's change brings it back.
@@ -137,7 +142,9 @@ class ReloadWatcher : public QObject {
             stable = 0;
             return;
         }
-        if (++stable < 2) return;
+        ++watchedReloads.still;
+        const bool binary = lastLoad && lastLoad->kind == ProgramFileKind::Binary;
+        if (++stable < (binary ? BINARY_STILL_CHECKS : OBJECT_STILL_CHECKS)) return;
         checks.stop();
         stamp = now;
         if (!lastLoad) return;
@@ -200,17 +207,12 @@ const char* failureCaption(ProgramFileKind kind) {
 }
 
 void showFailureBox(const char* caption, const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, caption, QString::fromLocal8Bit(message), QMessageBox::Ok,
-                    mainWindow);
-    box.exec();
+    showMessageBox(mainWindow, QMessageBox::Critical, caption, QString::fromLocal8Bit(message));
 }
 
 // ---- Menus ----
 
-QMenu* recentMenu = nullptr;
-QAction* reloadOnChangeAction = nullptr;
-
-void fillRecentMenu() {
+void fillRecentMenu(QMenu* recentMenu) {
     recentMenu->clear();
     for (const std::string& path : fileHistory.recent) {
         const QString file = fromPath(path);
@@ -343,14 +345,18 @@ void noteFileUsed(const std::string& path, ProgramFileKind kind) {
     remember(request);
 }
 
-std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle, const QString& caption) {
+std::optional<std::uint16_t> askAddress(const QString& caption, const QString& question,
+                                        std::uint16_t proposed) {
     QDialog dialog(mainWindow);
     dialog.setWindowTitle(caption);
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel("Load '" + fileTitle + "' at:", &dialog));
+    auto* label = new QLabel(question, &dialog);
+    // A file's name, as it is.
+    label->setTextFormat(Qt::PlainText);
+    label->setObjectName("addressQuestion");
+    layout->addWidget(label);
     auto* row = new QHBoxLayout;
-    auto* edit =
-        new QLineEdit(QString("%1").arg(fileHistory.binaryAddress, 4, 16, QChar('0')).toUpper(), &dialog);
+    auto* edit = new QLineEdit(QString("%1").arg(proposed, 4, 16, QChar('0')).toUpper(), &dialog);
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9A-Fa-f]{0,4}"), edit));
     edit->setObjectName("addressEdit");
     row->addWidget(edit);
@@ -365,7 +371,11 @@ std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle, const QS
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const auto address = parseHexAddress(edit->text());
+    return parseHexAddress(edit->text());
+}
+
+std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle, const QString& caption) {
+    const auto address = askAddress(caption, "Load '" + fileTitle + "' at:", fileHistory.binaryAddress);
     if (address && *address != fileHistory.binaryAddress) {
         fileHistory.binaryAddress = *address;
         saveFileHistory();
@@ -453,29 +463,28 @@ void installProgramFiles() {
         if (!submenu) continue;
         for (QAction* action : submenu->actions()) {
             switch (action->data().toInt()) {
-            case CMD_RECENT_FILES:
-                recentMenu = new QMenu(mainWindow);
-                action->setMenu(recentMenu);
-                QObject::connect(recentMenu, &QMenu::aboutToShow, fillRecentMenu);
-                break;
+            case CMD_RECENT_FILES: equipRecentFiles(action); break;
             case CMD_RELOAD:
                 reloadAction = action;
-                action->setEnabled(lastLoad.has_value());
+                action->setEnabled(reloadAvailable());
                 action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
                 // Also with the menu bar hidden.
                 mainWindow->addAction(action);
                 break;
-            case CMD_RELOAD_ON_CHANGE:
-                reloadOnChangeAction = action;
-                action->setCheckable(true);
-                break;
             default: break;
             }
         }
-        QObject::connect(submenu, &QMenu::aboutToShow, [] {
-            if (reloadOnChangeAction) reloadOnChangeAction->setChecked(fileHistory.reloadOnChange);
-        });
     }
+}
+
+void equipRecentFiles(QAction* item) {
+    auto* recent = new QMenu(mainWindow);
+    item->setMenu(recent);
+    QObject::connect(recent, &QMenu::aboutToShow, [recent] { fillRecentMenu(recent); });
+}
+
+bool reloadAvailable() {
+    return lastLoad.has_value();
 }
 
 } // namespace orv

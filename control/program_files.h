@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-class QMenu;
+class QAction;
 
 namespace orv {
 
@@ -26,7 +26,11 @@ void openDroppedFiles(const QStringList& paths);
 // Load of object files and Tape Play tell of the file they used.
 void noteFileUsed(const std::string& path, ProgramFileKind kind);
 
-// The binary's address dialog: the remembered address proposed; nothing when cancelled.
+// The address dialog: the question above four hex digits, the address proposed first; nothing when
+// cancelled.
+std::optional<std::uint16_t> askAddress(const QString& caption, const QString& question,
+                                        std::uint16_t proposed);
+// The binary's address dialog: the remembered address proposed, and the answer remembered.
 std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle,
                                               const QString& caption = "Orvane - Load Binary");
 
@@ -36,16 +40,21 @@ void saveScreenshotCommand();
 // Loads the last object or binary file again, and starts it again if it was started.
 void reloadCommand();
 void toggleReloadOnChange();
+// True once there is a file for Reload to load.
+bool reloadAvailable();
 
-// The File menu's Recent Files submenu, Reload's Ctrl+R and the check of "Reload when the file
-// changes", drops on the main window and the settings section: after the main window is made.
+// The File menu's Recent Files submenu, Reload's Ctrl+R, drops on the main window and the settings
+// section: after the main window is made.
 void installProgramFiles();
+// Gives a menu's Recent Files item its submenu of the files, filled as it opens.
+void equipRecentFiles(QAction* item);
 
-// What the file watcher did, for the tests: files loaded again, and changes passed over because the
-// file did not load whole.
+// What the file watcher did, for the tests: files loaded again, changes passed over because the
+// file did not load whole, and checks that found a changed file as the check before.
 struct WatchedReloads {
     int loaded = 0;
     int refused = 0;
+    int still = 0;
 };
 extern WatchedReloads watchedReloads;
 

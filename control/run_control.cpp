@@ -3,6 +3,7 @@
 #include "control/commands.h"
 #include "control/keypad.h"
 #include "control/main_window.h"
+#include "control/message_box.h"
 #include "control/pacer.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
@@ -15,7 +16,6 @@
 #include "tape/tape.h"
 #include "tape/tape_commands.h"
 
-#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 
@@ -37,8 +37,8 @@ void runPacedSlice(std::int32_t budget) {
     if (sliceStatus & SLICE_BADOP) {
         haltRunning();
         const std::uint16_t pc = cpuGetPc();
-        QMessageBox::critical(mainWindow, "Halted...",
-                              formatText("Invalid opcode '%02x' at PC:%04x", busRead(pc), pc).c_str());
+        showMessageBox(mainWindow, QMessageBox::Critical, "Halted...",
+                       formatText("Invalid opcode '%02x' at PC:%04x", busRead(pc), pc).c_str());
     }
     if (sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
 }

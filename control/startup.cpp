@@ -4,6 +4,7 @@
 #include "control/edit_commands.h"
 #include "control/ending.h"
 #include "control/main_window.h"
+#include "control/message_box.h"
 #include "control/program_files.h"
 #include "control/run_control.h"
 #include "machine/cpu.h"
@@ -19,7 +20,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -145,7 +145,8 @@ void loadMonitor() {
     std::string message;
     const int count = loadHexText("orvROM", buffer.data(), static_cast<std::size_t>(text.size()), message);
     if (!message.empty())
-        QMessageBox::critical(mainWindow, "Error loading monitor", QString::fromStdString(message));
+        showMessageBox(mainWindow, QMessageBox::Critical, "Error loading monitor",
+                       QString::fromStdString(message));
     else
         trace("Monitor loaded [%d bytes]\n", count);
 }

@@ -1,6 +1,7 @@
 #include "control/state_commands.h"
 
 #include "control/main_window.h"
+#include "control/message_box.h"
 #include "control/run_control.h"
 #include "debugger/debugger_window.h"
 #include "debugger/stepping.h"
@@ -14,7 +15,6 @@
 #include "settings/settings.h"
 #include "tape/tape.h"
 
-#include <QMessageBox>
 #include <QString>
 
 #include <filesystem>
@@ -57,7 +57,8 @@ bool loadFrom(const std::string& path, bool quiet) {
     if (debug) repaintArea(AREA_DEBUG);
     if (debuggerWindowShown()) debuggerWindow->refreshViews();
     // What stopping the tape had to say, in the box Tape Stop shows it in.
-    if (!message.empty()) QMessageBox::critical(mainWindow, "MIDI file message", text(message));
+    if (!message.empty())
+        showMessageBox(mainWindow, QMessageBox::Critical, "MIDI file message", text(message));
     if (!quiet)
         showFileSuccess("Successful load", QString("State loaded from '%1'").arg(text(bareName(path))));
     if (!loadedStateHalted()) startRunning();

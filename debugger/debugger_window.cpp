@@ -2,6 +2,7 @@
 
 #include "control/commands.h"
 #include "control/main_window.h"
+#include "control/message_box.h"
 #include "control/run_control.h"
 #include "control/run_state.h"
 #include "debugger/breakpoints.h"
@@ -31,7 +32,6 @@
 #include <QListView>
 #include <QListWidget>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -153,6 +153,8 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
     memoryDock->raise();
 
     stopLabel = new QLabel(this);
+    // It shows what the user typed and lines of label files: as typed.
+    stopLabel->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(stopLabel, 1);
 
     watcher = new QFileSystemWatcher(this);
@@ -384,7 +386,7 @@ QWidget* DebuggerWindow::makeHistory() {
         const QString& path = chosen.first();
         std::string message;
         if (!historyExport(path.toStdString(), message, &debuggerSymbols))
-            QMessageBox::critical(this, "Export History", QString::fromStdString(message));
+            showMessageBox(this, QMessageBox::Critical, "Export History", QString::fromStdString(message));
     });
     return box;
 }
@@ -602,7 +604,7 @@ void DebuggerWindow::loadLabelFiles(const QStringList& files) {
     }
     debuggerSettings.labels = labelFiles.join(';').toStdString();
     refreshViews();
-    if (!messages.isEmpty()) QMessageBox::warning(this, "Load Labels", messages.trimmed());
+    if (!messages.isEmpty()) showMessageBox(this, QMessageBox::Warning, "Load Labels", messages.trimmed());
 }
 
 void DebuggerWindow::reloadLabelFile(const QString& path) {

@@ -10,6 +10,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <filesystem>
 #endif
 
 namespace orv {
@@ -160,6 +162,12 @@ std::FILE* openForReading(const std::string& path, FileRefusal& why) {
     return file;
 }
 
+bool namesSpecialFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) return true;
+    return folderOf(path) == "/dev";
+}
+
 bool replacingOpen(ReplacingFile& out, const std::string& path, FileRefusal& why) {
     out = ReplacingFile();
     out.target = followLinks(path);
@@ -262,6 +270,12 @@ void replacingDiscard(ReplacingFile& out) {
 }
 
 #else // _WIN32: no links or unnamed files to care for; a named temporary beside the target.
+
+bool namesSpecialFile(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+}
 
 std::FILE* openForReading(const std::string& path, FileRefusal& why) {
     std::FILE* file = std::fopen(path.c_str(), "rb");

@@ -26,6 +26,10 @@ FileRefusal readRefusal(const std::string& path);
 // folder"... NAME is the name as shown. Without the leading "Error: " when `bare`.
 std::string readRefusalMessage(FileRefusal why, const std::string& name, bool bare = false);
 
+// True when path names a device, folder, pipe or socket (links followed), or a name in the system's
+// device folder: a name meant as it stands, which gets no default ending.
+bool namesSpecialFile(const std::string& path);
+
 // The bare name of a path: what the user picked, for messages and the name-length limit.
 std::string bareName(const std::string& path);
 

@@ -1,5 +1,5 @@
 // Switching the board on. The RAM, the RIO chips' RAM and the processor's registers come up holding
-// whatever they happen to hold, for which a pseudo-random source stands in; the ROM keeps the monitor.
+// whatever they happen to hold, for which a pseudo-random source stands in; the ROM keeps what it holds.
 // The processor does nothing useful until the reset key sends it through the reset vector. rioReset
 // (machine/rio.h) is the chips' half of power-on and follows machinePowerOn.
 #pragma once

@@ -34,4 +34,16 @@ std::vector<std::string_view> splitWords(std::string_view line, bool (*isSeparat
     return words;
 }
 
+std::string escapedText(std::string_view text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            shown += formatText("\\x%02x", byte);
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 } // namespace orv

@@ -30,6 +30,7 @@ void aboutDialog() {
         dialog.setWindowIcon(mainWindow->windowIcon());
         ui.icon->setPixmap(mainWindow->windowIcon().pixmap(32, 32));
     }
+    ui.version->setText(QString("Version %1").arg(ORV_VERSION));
     ui.websiteButton->setText(guideHomeAddress());
     QObject::connect(ui.websiteButton, &QPushButton::clicked, [] { postCommand(CMD_WEBSITE); });
     QObject::connect(ui.pagesButton, &QPushButton::clicked, [] { postCommand(CMD_EMULATOR_PAGES); });

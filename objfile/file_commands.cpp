@@ -1,12 +1,12 @@
 #include "objfile/file_commands.h"
 
 #include "control/main_window.h"
+#include "control/message_box.h"
 #include "control/program_files.h"
 #include "machine/trace.h"
 #include "objfile/file_dialog.h"
 #include "objfile/objfile.h"
 
-#include <QMessageBox>
 #include <QString>
 
 #include <string>
@@ -19,15 +19,13 @@ std::uint16_t saveEnd = 0x00FF;
 namespace {
 
 void showSuccess(const QString& caption, const QString& text) {
-    QMessageBox box(QMessageBox::Information, caption, text, QMessageBox::Ok, mainWindow);
-    box.exec();
+    showMessageBox(mainWindow, QMessageBox::Information, caption, text);
 }
 
 // True when the user chose Retry.
 bool showFailure(const QString& caption, const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, caption, QString::fromLocal8Bit(message),
-                    QMessageBox::Retry | QMessageBox::Cancel, mainWindow);
-    return box.exec() == QMessageBox::Retry;
+    return showMessageBox(mainWindow, QMessageBox::Critical, caption, QString::fromLocal8Bit(message),
+                          QMessageBox::Retry | QMessageBox::Cancel) == QMessageBox::Retry;
 }
 
 QString countText(int count, const char* one, const char* many, const std::string& fileTitle) {

@@ -1,6 +1,7 @@
 #include "objfile/file_dialog.h"
 
 #include "control/main_window.h"
+#include "objfile/file_kind.h"
 #include "settings/file_history.h"
 #include "settings/settings.h"
 
@@ -76,7 +77,12 @@ KindOfFile kindOf(FileKind kind) {
         return {{"Binary Files (*.bin)", "All Files (*.*)"}, "bin", fileHistory.binaryName};
     if (kind == FileKind::Screenshot)
         return {{"PNG Images (*.png)", "All Files (*.*)"}, "png", fileHistory.screenshotName};
-    return {{"Object Files (*.obj)", "All Files (*.*)"}, "obj", currFileObj};
+    // Every ending Load reads, after the two filters the dialog has always had.
+    QStringList endings;
+    for (const char* ending : OBJECT_FILE_ENDINGS) endings << QString("*.%1").arg(ending);
+    return {{"Object Files (*.obj)", "All Files (*.*)", "Intel HEX Files (" + endings.join(' ') + ")"},
+            "obj",
+            currFileObj};
 }
 
 } // namespace

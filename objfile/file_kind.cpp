@@ -14,7 +14,8 @@ ProgramFileKind programFileKind(std::string_view path) {
     std::string suffix(path.substr(dot + 1));
     std::transform(suffix.begin(), suffix.end(), suffix.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (suffix == "obj" || suffix == "hex" || suffix == "ihx") return ProgramFileKind::Object;
+    if (std::ranges::find(OBJECT_FILE_ENDINGS, suffix) != OBJECT_FILE_ENDINGS.end())
+        return ProgramFileKind::Object;
     if (suffix == "bin") return ProgramFileKind::Binary;
     if (suffix == "mid") return ProgramFileKind::Tape;
     return ProgramFileKind::Unknown;

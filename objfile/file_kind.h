@@ -2,6 +2,7 @@
 // treat a file alike.
 #pragma once
 
+#include <array>
 #include <string_view>
 
 namespace orv {
@@ -10,6 +11,9 @@ enum class ProgramFileKind { Object, Binary, Tape, Unknown };
 
 // By the name's suffix: .obj, .hex, .ihx; .bin; .mid (any case).
 ProgramFileKind programFileKind(std::string_view path);
+
+// The endings of object files, all Intel HEX.
+constexpr std::array<const char*, 3> OBJECT_FILE_ENDINGS = {"obj", "hex", "ihx"};
 
 // The endings as a message lists them.
 constexpr const char* PROGRAM_FILE_ENDINGS = ".obj, .hex, .ihx, .bin or .mid";

@@ -64,10 +64,7 @@ int parseLine(const std::string& name, long long lineNumber, const char* line, s
         const std::uint8_t value = readPair();
         if (error) break;
         if (store) busWrite(address, value, FORCE_ROM);
-        if (span) {
-            span->first = std::min<std::uint32_t>(span->first, address);
-            span->last = std::max<std::uint32_t>(span->last, address);
-        }
+        if (span) span->add(address);
         ++stored;
         address = static_cast<std::uint16_t>(address + 1);
     }

@@ -1,16 +1,26 @@
 // The Intel HEX reader: record types 00 and 01, 16-bit addresses, every byte stored through the bus.
 #pragma once
 
+#include <algorithm>
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace orv {
 
-// The lowest and highest addresses a load handed bytes to; first > last when it handed none.
+// The lowest and highest addresses a load handed bytes to, first > last when it handed none, and each
+// address it handed a byte (once, however many times).
 struct HexSpan {
     std::uint32_t first = 0x10000;
     std::uint32_t last = 0;
+    std::bitset<0x10000> written;
+
+    void add(std::uint16_t address) {
+        first = std::min<std::uint32_t>(first, address);
+        last = std::max<std::uint32_t>(last, address);
+        written.set(address);
+    }
 };
 
 // Loads length characters of HEX text into memory (busWrite with force 1). Clears the message first and

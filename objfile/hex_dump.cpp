@@ -121,6 +121,18 @@ HexDump readHexDump(std::string_view text, std::optional<std::uint16_t> start) {
     return dump;
 }
 
+namespace {
+
+// Lines that store at the same address again count it once.
+PasteResult withSpan(PasteResult result, const HexSpan& span) {
+    result.stored = static_cast<int>(span.written.count());
+    result.first = span.first;
+    result.last = span.last;
+    return result;
+}
+
+} // namespace
+
 PasteResult pasteIntoMemory(std::string_view text, std::optional<std::uint16_t> start) {
     PasteResult result;
     if (isHexRecordText(text)) {
@@ -128,24 +140,22 @@ PasteResult pasteIntoMemory(std::string_view text, std::optional<std::uint16_t> 
         std::string copy(text);
         if (!checkHexText(PASTE_NAME, copy.data(), copy.size(), result.message)) return result;
         HexSpan span;
-        result.stored = loadHexText(PASTE_NAME, copy.data(), copy.size(), result.message, &span);
-        result.first = span.first;
-        result.last = span.last;
-        return result;
+        loadHexText(PASTE_NAME, copy.data(), copy.size(), result.message, &span);
+        return withSpan(result, span);
     }
     const HexDump dump = readHexDump(text, start);
     result.message = dump.message;
     result.needsAddress = dump.needsAddress;
     if (!result.message.empty() || result.needsAddress) return result;
-    result.first = ADDRESS_SPACE;
+    HexSpan span;
     for (const BytesAt& run : dump.runs) {
         std::uint16_t address = run.address;
-        for (const std::uint8_t byte : run.bytes) busWrite(address++, byte, FORCE_ROM);
-        result.stored += static_cast<int>(run.bytes.size());
-        result.first = std::min<std::uint32_t>(result.first, run.address);
-        result.last = std::max<std::uint32_t>(result.last, run.address + run.bytes.size() - 1);
+        for (const std::uint8_t byte : run.bytes) {
+            busWrite(address, byte, FORCE_ROM);
+            span.add(address++);
+        }
     }
-    return result;
+    return withSpan(result, span);
 }
 
 std::string pasteSummary(const PasteResult& result) {

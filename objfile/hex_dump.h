@@ -41,7 +41,7 @@ HexDump readHexDump(std::string_view text, std::optional<std::uint16_t> start);
 bool isHexRecordText(std::string_view text);
 
 struct PasteResult {
-    int stored = 0;          // bytes handed to memory
+    int stored = 0;          // addresses handed a byte
     std::uint32_t first = 0; // lowest and highest address stored
     std::uint32_t last = 0;
     bool needsAddress = false; // a dump of bare bytes: ask for an address and paste again with it

@@ -46,9 +46,11 @@ bool parseKeyScript(std::string_view script, std::vector<KeyStep>& steps, std::s
             const std::size_t close = script.find('}', at);
             KeyStep step{KeyStep::Key};
             if (close == std::string_view::npos || !parseName(script.substr(at + 1, close - at - 1), step)) {
-                message = formatText("bad key script step at '%.*s' ({reset} or {wait N})",
-                                     static_cast<int>(std::min<std::size_t>(script.size() - at, 12)),
-                                     script.data() + at);
+                // The whole step, as far as its brace or the script's end.
+                const std::string shown = escapedText(script.substr(
+                    at, close == std::string_view::npos ? std::string_view::npos : close - at + 1));
+                message = formatText("bad key script step at '%s' ({reset} or {wait N}, N at most %u)",
+                                     shown.c_str(), static_cast<unsigned>(MAX_WAIT_MILLIS));
                 return false;
             }
             steps.push_back(step);
@@ -58,7 +60,13 @@ bool parseKeyScript(std::string_view script, std::vector<KeyStep>& steps, std::s
         const int key = keyOfCharacter(static_cast<unsigned char>(c));
         // Escape presses the reset key on the PC keyboard; in a script it is spelled out.
         if (key < 0 || key == keyWithLegend("rst") || c == '\r') {
-            message = formatText("'%c' is no key (0-9, a-f, m g p s l r ^ v, {reset}, {wait N})", c);
+            // A character of several bytes is shown whole.
+            std::size_t length = 1;
+            while (static_cast<unsigned char>(c) >= 0x80 && at + length < script.size() &&
+                   (static_cast<unsigned char>(script[at + length]) & 0xC0) == 0x80)
+                ++length;
+            message = formatText("'%s' is no key (0-9, a-f, m g p s l r ^ v, {reset}, {wait N})",
+                                 escapedText(script.substr(at, length)).c_str());
             return false;
         }
         steps.push_back({KeyStep::Key, key});

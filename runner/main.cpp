@@ -1,8 +1,11 @@
 // orv-run: the board without a window, for scripts and tests.
+#include "machine/text_format.h"
 #include "runner/options.h"
 #include "runner/run.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,8 +16,15 @@ int main(int argc, char** argv) {
     std::string err = line.error;
     int status = line.exitStatus;
     if (line.run) status = orv::runBoard(line.options, out, err);
-    std::fwrite(out.data(), 1, out.size(), stdout);
-    std::fflush(stdout);
+    // A report lost to a full disk or a closed stream fails the run, whatever the run itself said.
+    errno = 0;
+    const bool written = std::fwrite(out.data(), 1, out.size(), stdout) == out.size() &&
+                         std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (!written) {
+        err += orv::runMessage(
+            orv::formatText("standard output could not be written (%s)", std::strerror(errno)));
+        status = orv::RUN_BAD_USAGE;
+    }
     std::fwrite(err.data(), 1, err.size(), stderr);
     return status;
 }

@@ -50,16 +50,18 @@ const char* const HELP_TEXT =
     "\n"
     "ADDR is 1 to 4 hex digits and BYTE 1 or 2, with or without a leading $ or 0x; N is decimal.\n"
     "SCRIPT: 0-9 a-f m g p s l r ^ v press those keys, {reset} the reset key, {wait N} lets N ms of\n"
-    "the board's time pass; blanks only separate. The display reads as text: one character a digit,\n"
-    "a blank for a dark one, \".\" after a digit whose point is lit, as in \"A.0200 .A9\".\n"
+    "the board's time pass (N at most 3600000); blanks only separate. The display reads as text:\n"
+    "one character a digit, a blank for a dark one, \".\" after a digit whose point is lit, as in\n"
+    "\"A.0200 .A9\".\n"
     "Exit status: 0 when the run ended as asked and every check held, 1 when not (each failure is\n"
-    "named), 2 for a mistake on the command line or a file that does not load.\n"
+    "named), 2 for a mistake on the command line or a file that does not load, and for output that\n"
+    "could not be written (standard output, --record, --save-state), whatever the run did.\n"
     "Example: orv-run prog.obj --pc 0200 --expect 0300=42 --show registers\n";
 
 RunCommandLine mistake(const std::string& what) {
     RunCommandLine line;
     line.exitStatus = RUN_BAD_USAGE;
-    line.error = "orv-run: " + what + "\n";
+    line.error = runMessage(what);
     return line;
 }
 
@@ -143,6 +145,18 @@ std::optional<std::vector<ShowItem>> parseShow(std::string_view text) {
 
 } // namespace
 
+std::string runMessage(std::string_view message) {
+    // A warning keeps its word, in the tool's own lower case: the run it comes with may still pass.
+    std::string lead;
+    if (message.starts_with("Warning: ")) lead = "warning: ";
+    for (const std::string_view core : {"Error: ", "Warning: ", "Error in "}) {
+        if (!message.starts_with(core)) continue;
+        message.remove_prefix(core.size());
+        break;
+    }
+    return "orv-run: " + lead + std::string(message) + "\n";
+}
+
 RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     RunCommandLine line;
     RunOptions& options = line.options;
@@ -211,7 +225,9 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     // Options that keep only one value: a second is a mistake rather than a silent override.
     const std::vector<std::string> single = {"at",       "seed",          "pc",     "keys",
                                              "until-pc", "until-display", "cycles", "expect-display",
-                                             "record",   "disassemble"};
+                                             "record",   "disassemble",   "state",  "save-state"};
+    // Options that take no value, whichever way one is tried.
+    const std::vector<std::string> flags = {"help", "version", "through-brk"};
     std::map<std::string, int, std::less<>> seen;
 
     bool optionsEnded = false;
@@ -240,12 +256,14 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
             options.throughBrk = true;
             continue;
         }
-        if (!argument.starts_with("--")) return mistake("unknown option '" + argument + "'");
+        if (!argument.starts_with("--")) return mistake("unknown option '" + escapedText(argument) + "'");
         const std::size_t equals = argument.find('=');
         const std::string name =
             argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        if (std::find(flags.begin(), flags.end(), name) != flags.end())
+            return mistake("--" + name + " takes no value");
         const auto taker = valued.find(name);
-        if (taker == valued.end()) return mistake("unknown option '--" + name + "'");
+        if (taker == valued.end()) return mistake("unknown option '--" + escapedText(name) + "'");
         std::string value;
         if (equals != std::string::npos)
             value = argument.substr(equals + 1);
@@ -257,7 +275,7 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
             return mistake("--" + name + " may be given once");
         failure.clear();
         if (!taker->second(value))
-            return mistake(failure.empty() ? "bad value for --" + name + ": '" + value + "'"
+            return mistake(failure.empty() ? "bad value for --" + name + ": '" + escapedText(value) + "'"
                                            : "--" + name + ": " + failure);
     }
 

@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orv {
 
-// Exit statuses: every check held; a check failed or the run did not end as asked; the command line or
-// a file was wrong.
+// Exit statuses: every check held; a check failed or the run did not end as asked; the command line was
+// wrong, or a file could not be read or written (standard output too), which outweighs a failed check.
 constexpr int RUN_PASSED = 0;
 constexpr int RUN_FAILED = 1;
 constexpr int RUN_BAD_USAGE = 2;
@@ -73,5 +74,10 @@ struct RunCommandLine {
 };
 
 RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments);
+
+// A line for standard error: "orv-run: " and the message. The core's own lead ("Error: ",
+// "Warning: ", "Error in ") is for the window's boxes and goes, so that each line has one prefix;
+// a warning is still marked "warning: ".
+std::string runMessage(std::string_view message);
 
 } // namespace orv

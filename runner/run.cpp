@@ -153,9 +153,9 @@ bool playTape(std::int64_t limit, std::string& err) {
     keyFeedStop();
     std::string message;
     tapeStop(message);
-    if (!message.empty()) err += "orv-run: " + message + "\n";
+    if (!message.empty()) err += runMessage(message);
     if (outcome.stop == Stop::TapeEnd) return true;
-    err += "orv-run: the tape had not played to its end when the run stopped: " + describe(outcome) + "\n";
+    err += runMessage("the tape had not played to its end when the run stopped: " + describe(outcome));
     return false;
 }
 
@@ -171,7 +171,7 @@ bool loadFiles(const RunOptions& options, std::string& err) {
         else if (file.kind == FileKind::Binary)
             loadBinaryFile(file.path, *options.at, message);
         if (!message.empty()) {
-            err += "orv-run: " + message + "\n";
+            err += runMessage(message);
             return false;
         }
     }
@@ -200,14 +200,14 @@ bool check(const RunOptions& options, std::string& err) {
             const auto address = static_cast<std::uint16_t>(expected.address + i);
             const std::uint8_t value = peekByte(address);
             if (value == expected.bytes[i]) continue;
-            err +=
-                formatText("orv-run: $%04X holds $%02X, expected $%02X\n", address, value, expected.bytes[i]);
+            err += runMessage(
+                formatText("$%04X holds $%02X, expected $%02X", address, value, expected.bytes[i]));
             held = false;
         }
     }
     if (options.expectDisplay && displayText() != *options.expectDisplay) {
-        err += "orv-run: the display shows \"" + displayText() + "\", expected \"" + *options.expectDisplay +
-               "\"\n";
+        err += runMessage("the display shows \"" + displayText() + "\", expected \"" +
+                          *options.expectDisplay + "\"");
         held = false;
     }
     return held;
@@ -225,12 +225,12 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     std::string message;
     std::int64_t owed = 0;
     if (!headlessPowerOn(monitorImageText(), message)) {
-        err += "orv-run: " + message + "\n";
+        err += runMessage(message);
         return RUN_BAD_USAGE;
     }
     if (!options.state.empty()) {
         if (!loadStateFile(options.state, message)) {
-            err += "orv-run: " + message + "\n";
+            err += runMessage(message);
             return RUN_BAD_USAGE;
         }
         // The run that saved it went past its end by these: they count towards this one.
@@ -243,7 +243,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     for (const InputFile& file : options.files) {
         if (file.kind != FileKind::Tape) continue;
         if (!tapeStartPlaying(file.path, message)) {
-            err += "orv-run: " + message + "\n";
+            err += runMessage(message);
             return RUN_BAD_USAGE;
         }
         if (!playTape(options.cycles, err)) return RUN_FAILED;
@@ -258,7 +258,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     }
     if (options.pc) cpu.pc = *options.pc;
     if (!options.record.empty() && !tapeStartRecording(TAPE_LABEL, options.record, message)) {
-        err += "orv-run: " + message + "\n";
+        err += runMessage(message);
         tapeStop(message);
         return RUN_BAD_USAGE;
     }
@@ -289,24 +289,30 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
 
     int status = RUN_PASSED;
     auto fail = [&](const std::string& what) {
-        err += "orv-run: " + what + "\n";
-        status = RUN_FAILED;
+        err += runMessage(what);
+        status = std::max(status, RUN_FAILED);
+    };
+    // A state or tape that could not be written is a file that failed, as one that does not load: the
+    // same status whether it shows before the run or after it.
+    auto lost = [&](const std::string& what) {
+        err += runMessage(what);
+        status = RUN_BAD_USAGE;
     };
     if (!options.saveState.empty()) {
         const std::int64_t past =
             outcome.stop == Stop::Cycles ? std::max<std::int64_t>(outcome.ran - limit, 0) : 0;
         if (!saveStateFile(options.saveState, message,
                            static_cast<std::uint8_t>(std::min<std::int64_t>(past, 31))))
-            fail(message);
+            lost(message);
         else if (!message.empty())
-            err += "orv-run: " + message + "\n";
+            err += runMessage(message);
     }
     if (!options.record.empty()) {
         tapeStop(message);
         if (message.starts_with("Warning"))
-            err += "orv-run: " + message + "\n";
+            err += runMessage(message);
         else if (!message.empty())
-            fail(message);
+            lost(message);
     }
     const bool until = options.untilPc || options.untilDisplay;
     const bool asked = until ? outcome.stop == Stop::Pc || outcome.stop == Stop::Display
@@ -321,7 +327,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     if (!script.done())
         fail(formatText("keys of the script the program did not take: %zu", script.keysLeft()));
     report(options, outcome, out);
-    if (!check(options, err)) status = RUN_FAILED;
+    if (!check(options, err)) status = std::max(status, RUN_FAILED);
     return status;
 }
 

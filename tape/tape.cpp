@@ -74,7 +74,8 @@ std::FILE* tapeOpenFile(const std::string& fileName, bool writing, std::string& 
         return nullptr;
     }
     tape.tapeFileName = bare;
-    addDefaultExtension(tape.tapeFileName, "mid");
+    // A device or the like is named as it stands; refused below, it is never replaced by a tape.
+    if (!namesSpecialFile(fileName)) addDefaultExtension(tape.tapeFileName, "mid");
     const std::string path = fileName.substr(0, fileName.size() - bare.size()) + tape.tapeFileName;
     FileRefusal why = FileRefusal::None;
     std::FILE* file = nullptr;

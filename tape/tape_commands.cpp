@@ -2,13 +2,12 @@
 
 #include "control/commands.h"
 #include "control/main_window.h"
+#include "control/message_box.h"
 #include "control/program_files.h"
 #include "control/run_control.h"
 #include "machine/trace.h"
 #include "objfile/file_dialog.h"
 #include "tape/tape.h"
-
-#include <QMessageBox>
 
 #include <string>
 
@@ -23,9 +22,8 @@ bool chooseMidiFile(bool saving, const char* title, ChosenFile& chosen) {
 
 // Returns true when the user asks to try again.
 bool retryAfter(const char* caption, const std::string& message) {
-    QMessageBox box(QMessageBox::Critical, caption, QString::fromStdString(message),
-                    QMessageBox::Retry | QMessageBox::Cancel, mainWindow);
-    return box.exec() == QMessageBox::Retry;
+    return showMessageBox(mainWindow, QMessageBox::Critical, caption, QString::fromStdString(message),
+                          QMessageBox::Retry | QMessageBox::Cancel) == QMessageBox::Retry;
 }
 
 } // namespace

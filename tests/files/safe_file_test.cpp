@@ -231,6 +231,15 @@ TEST_F(SafeFileTest, AFileThatMayNotBeReadIsToldAsSuch) {
     EXPECT_EQ(readRefusalMessage(FileRefusal::Failed, "odd.obj"), "Error: file 'odd.obj' cannot be read");
 }
 
+// What is there is asked of the system; a name in /dev is a device's, there or not.
+TEST_F(SafeFileTest, SpecialNamesAreDevicesFoldersPipesAndNamesInDev) {
+    writeText(dir / "file", "text");
+    EXPECT_FALSE(namesSpecialFile((dir / "file").string()));
+    EXPECT_FALSE(namesSpecialFile((dir / "missing").string()));
+    EXPECT_TRUE(namesSpecialFile(dir.string()));
+    EXPECT_TRUE(namesSpecialFile("/dev/orv-no-such-device"));
+}
+
 // A small file system of its own, where one is allowed to mount one.
 class FullDiskTest : public SafeFileTest {
   protected:

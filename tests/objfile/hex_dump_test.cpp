@@ -47,6 +47,10 @@ TEST_F(PasteIntoMemoryTest, EachFormatStoresItsBytes) {
         // ROM takes them, as from an object file, and so does a RIO's RAM.
         {"FE00: 11 22", {}, "2 bytes at FE00-FE01", 0xFE00, {0x11, 0x22}},
         {"0E80: 5A", {}, "1 byte at 0E80", 0x0E80, {0x5A}},
+        // An address stored again counts once, in either format.
+        {"0200: 01 02\n0200: 01 02\n0200: 01 02", {}, "2 bytes at 0200-0201", 0x0200, {0x01, 0x02}},
+        {"0200: 01 02\n0201: 03\n0204: 04", {}, "3 bytes in 0200-0204", 0x0200, {0x01, 0x03, 0, 0, 0x04}},
+        {":020200000102F9\n:020200000102F9\n:00000001FF\n", {}, "2 bytes at 0200-0201", 0x0200, {0x01, 0x02}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -9,6 +9,7 @@
 #include "machine/rio.h"
 #include "panel/panel_widget.h"
 #include "program/program_fixture.h"
+#include "settings/file_history.h"
 #include "support/command_recorder.h"
 #include "support/key_press.h"
 #include "support/poke.h"
@@ -17,10 +18,12 @@
 #include <QClipboard>
 #include <QDialog>
 #include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace orv {
@@ -151,6 +154,32 @@ TEST_F(EditCommandsTest, PasteIntoMemorySaysWhatItWroteOrWhichLineIsWrong) {
         EXPECT_EQ(boxes.back().icon, c.icon);
         for (std::size_t i = 0; i < c.bytes.size(); ++i) EXPECT_EQ(busRead(0x0300 + i), c.bytes[i]) << i;
     }
+}
+
+TEST_F(EditCommandsTest, BareBytesAskWhereToStoreThemAndTheAnswerIsTheirsAlone) {
+    const std::uint16_t binaryAddress = fileHistory.binaryAddress;
+    std::vector<std::pair<QString, QString>> seen; // the question, and the address proposed
+    bool plain = true;                             // the question shown as it is, like a file's name
+    test::ModalHandler dialog([&seen, &plain](QWidget* active) {
+        auto* edit = active ? active->findChild<QLineEdit*>("addressEdit") : nullptr;
+        if (!edit) return false;
+        auto* question = active->findChild<QLabel*>("addressQuestion");
+        seen.push_back({question ? question->text() : QString(), edit->text()});
+        plain = plain && question && question->textFormat() == Qt::PlainText;
+        edit->setText("0302");
+        static_cast<QDialog*>(active)->accept();
+        return true;
+    });
+    for (const char* text : {"A9 01", "60"}) {
+        setClipboard(text);
+        onCommand(CMD_PASTE_MEMORY);
+    }
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].first, "Store the clipboard's bytes at:");
+    EXPECT_EQ(seen[1], (std::pair<QString, QString>("Store the clipboard's bytes at:", "0302")));
+    EXPECT_TRUE(plain);
+    EXPECT_EQ(fileHistory.binaryAddress, binaryAddress) << "Load Binary's address is another";
+    EXPECT_EQ(busRead(0x0302), 0x60);
 }
 
 TEST_F(EditCommandsTest, CopyDisplayGivesTheDigitsAsTextAndThePanelAsAPicture) {

@@ -31,6 +31,10 @@ using test::ModalScript;
 using test::readText;
 using test::writeText;
 
+// The object-file dialogs' filters: the first two as they always were, then every ending Load reads.
+const QStringList OBJECT_FILTERS = {"Object Files (*.obj)", "All Files (*.*)",
+                                    "Intel HEX Files (*.obj *.hex *.ihx)"};
+
 // What a file dialog looked like when it came up.
 struct FileDialogSeen {
     QString title;
@@ -236,7 +240,7 @@ TEST_F(FileCommandsTest, ASuccessfulSaveReportsItsCountAndClosesTheDialog) {
     EXPECT_EQ(stillOpen, 0);
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].title, "Save to Object file...");
-    EXPECT_EQ(seen[0].filters, QStringList({"Object Files (*.obj)", "All Files (*.*)"}));
+    EXPECT_EQ(seen[0].filters, OBJECT_FILTERS);
     EXPECT_EQ(seen[0].suffix, "obj");
     EXPECT_EQ(seen[0].mode, QFileDialog::AcceptSave);
     EXPECT_EQ(seen[0].folder, QDir(folder.path()).absolutePath());
@@ -294,7 +298,7 @@ TEST_F(FileCommandsTest, LoadReportsTheCountWithTheFileTitle) {
     }
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].title, "Load Object file...");
-    EXPECT_EQ(seen[0].filters, QStringList({"Object Files (*.obj)", "All Files (*.*)"}));
+    EXPECT_EQ(seen[0].filters, OBJECT_FILTERS);
     EXPECT_EQ(seen[0].suffix, "obj");
     EXPECT_EQ(seen[0].mode, QFileDialog::AcceptOpen);
     EXPECT_EQ(seen[0].folder, QDir(folder.path()).absolutePath());
@@ -354,7 +358,7 @@ TEST_F(FileCommandsTest, AFailedLoadOffersRetryWhichOpensTheFileDialogAgain) {
 TEST_F(FileCommandsTest, TheAboutBoxPostsThePageCommandsAndStaysOpen) {
     // The page commands are kept from the window: they would open a browser.
     test::CommandRecorder catcher(test::CommandRecorder::WITHHOLD, {CMD_WEBSITE, CMD_EMULATOR_PAGES});
-    QString caption, title, address;
+    QString caption, title, version, address;
     bool hasIcon = false;
     std::vector<int> postedWhileOpen;
     ModalScript script({[&](QWidget* active) {
@@ -362,6 +366,7 @@ TEST_F(FileCommandsTest, TheAboutBoxPostsThePageCommandsAndStaysOpen) {
         auto* about = static_cast<QDialog*>(active);
         caption = about->windowTitle();
         title = about->findChild<QLabel*>("title")->text();
+        if (auto* label = about->findChild<QLabel*>("version")) version = label->text();
         address = about->findChild<QPushButton*>("websiteButton")->text();
         hasIcon = !about->findChild<QLabel*>("icon")->pixmap().isNull();
         about->findChild<QPushButton*>("websiteButton")->click();
@@ -381,6 +386,7 @@ TEST_F(FileCommandsTest, TheAboutBoxPostsThePageCommandsAndStaysOpen) {
     ASSERT_EQ(script.done(), 1u);
     EXPECT_EQ(caption, "Orvane - About");
     EXPECT_EQ(title, "Orvane Emulator");
+    EXPECT_EQ(version, "Version " ORV_VERSION);
     EXPECT_TRUE(hasIcon);
     // The guide is copied beside the test program, as it is beside orv.
     EXPECT_TRUE(address.startsWith("file:///")) << address.toStdString();

@@ -2,16 +2,20 @@
 #include "control/guide.h"
 #include "control/main_window.h"
 #include "control/menus.h"
+#include "control/program_files.h"
 #include "control/run_control.h"
+#include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/rio.h"
 #include "panel/layout.h"
 #include "panel/panel_widget.h"
 #include "program/program_fixture.h"
+#include "settings/file_history.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "support/command_recorder.h"
 #include "support/key_press.h"
+#include "support/poke.h"
 #include "tape/tape.h"
 
 #include <QAction>
@@ -24,11 +28,14 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace orv {
@@ -124,27 +131,102 @@ TEST_F(MenusTest, ActionAndTapeItemsFollowTheRunState) {
 }
 
 TEST_F(MenusTest, ChecksFollowTheSwitches) {
+    const bool reloadOnChange = fileHistory.reloadOnChange;
     for (const std::uint8_t on : {1, 0}) {
         SCOPED_TRACE(int(on));
         mute = on;
         debug = on;
         keys = !on;
         turbo = on;
+        fileHistory.reloadOnChange = on;
         QMenu* file = openBarMenu(MENU_FILE);
         QMenu* action = openBarMenu(MENU_ACTION);
         QMenu* view = openBarMenu(MENU_VIEW);
         showPopupMenu(QPoint(5, 5));
         settle(5);
-        for (QMenu* submenu : {file, popupMenu})
-            EXPECT_EQ(actionFor(submenu, CMD_TAPE_MUTE)->isChecked(), on != 0);
-        for (QMenu* submenu : {view, popupMenu}) {
-            EXPECT_EQ(actionFor(submenu, CMD_DEBUG)->isChecked(), on != 0);
-            EXPECT_EQ(actionFor(submenu, CMD_KEYBOARD)->isChecked(), on == 0);
-            EXPECT_TRUE(actionFor(submenu, CMD_MENU)->isChecked());
-        }
-        EXPECT_EQ(actionFor(action, CMD_TURBO)->isChecked(), on != 0);
         popupMenu->close();
+        // The popup carries the bar's checks too.
+        for (const auto& [submenu, command, checked] : {std::tuple{file, CMD_TAPE_MUTE, on != 0},
+                                                        {file, CMD_RELOAD_ON_CHANGE, on != 0},
+                                                        {view, CMD_DEBUG, on != 0},
+                                                        {view, CMD_KEYBOARD, on == 0},
+                                                        {view, CMD_MENU, true},
+                                                        {action, CMD_TURBO, on != 0}}) {
+            for (QMenu* shown : {submenu, popupMenu}) {
+                QAction* item = actionFor(shown, command);
+                ASSERT_NE(item, nullptr) << command;
+                EXPECT_EQ(item->isChecked(), checked) << command;
+            }
+        }
     }
+    fileHistory.reloadOnChange = reloadOnChange;
+}
+
+// A text's mnemonic letter in lower case; none when it has none.
+QChar mnemonicOf(const QString& text) {
+    const qsizetype amp = text.indexOf('&');
+    return amp >= 0 && amp + 1 < text.size() ? text[amp + 1].toLower() : QChar();
+}
+
+TEST_F(MenusTest, ThePopupKeepsItsItemsAndGivesEachALetter) {
+    // As it always began, up to the separator after which the added items come; the items that had no
+    // letter take the bar's.
+    const QStringList kept = {"&Save As",
+                              "&Load",
+                              "Tape &Record",
+                              "Tape &Play",
+                              "Tape S&top",
+                              "Tape &Mute",
+                              "",
+                              "&Halt\tPause",
+                              "&Step\tSpace",
+                              "&Run\tPause",
+                              "Rese&t\tEsc",
+                              "&IRQ",
+                              "&NMI",
+                              "&Power off/on",
+                              "",
+                              "&Menu",
+                              "&Keyboard",
+                              "&Debug",
+                              "",
+                              "&Website",
+                              "&Emulator pages",
+                              "&About",
+                              "",
+                              "E&xit",
+                              ""};
+    showPopupMenu(QPoint(5, 5));
+    settle(5);
+    popupMenu->close();
+    const QList<QAction*> items = popupMenu->actions();
+    ASSERT_GT(items.size(), kept.size());
+    QList<QChar> added;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const QString text = items[i]->text();
+        const QChar letter = mnemonicOf(text);
+        if (i < kept.size()) {
+            EXPECT_EQ(text, kept[i]);
+            EXPECT_EQ(items[i]->isSeparator(), kept[i].isEmpty()) << i;
+            continue;
+        }
+        if (items[i]->isSeparator()) continue;
+        EXPECT_FALSE(letter.isNull()) << "an added item without a letter: " << text.toStdString();
+        EXPECT_FALSE(added.contains(letter)) << "a letter twice: " << text.toStdString();
+        added << letter;
+    }
+    // Every command of the bar but the Edit menu's.
+    for (int position = 0; position < static_cast<int>(mainMenuDescription.size()); ++position) {
+        if (position == MENU_EDIT) continue;
+        for (const MenuItem& item : mainMenuDescription[position].items) {
+            if (item.command != MENU_SEPARATOR) {
+                EXPECT_NE(actionFor(popupMenu, item.command), nullptr) << item.text;
+            }
+        }
+    }
+    QAction* recent = actionFor(popupMenu, CMD_RECENT_FILES);
+    ASSERT_NE(recent, nullptr);
+    EXPECT_NE(recent->menu(), nullptr);
 }
 
 TEST_F(MenusTest, TheFileMenuEndsWithTheStateItemsAndTheirKeys) {
@@ -240,7 +322,10 @@ TEST_F(MenusTest, PopupOpensOnTheRightButtonOutsideTheKeys) {
     rightPress(panelWidget, between);
     ASSERT_NE(popupMenu, nullptr);
     EXPECT_TRUE(popupMenu->isVisible());
-    EXPECT_EQ(popupMenu->pos(), panelWidget->mapToGlobal(between));
+    // Its top-left corner at the point, lifted where the screen ends below a menu this long.
+    const QPoint at = panelWidget->mapToGlobal(between);
+    const int lowest = popupMenu->screen()->availableGeometry().bottom() + 1 - popupMenu->height();
+    EXPECT_EQ(popupMenu->pos(), QPoint(at.x(), std::min(at.y(), lowest)));
 }
 
 TEST_F(MenusTest, DebugAndKeyboardReturnTheWindowToItsHeight) {
@@ -279,6 +364,25 @@ TEST_F(MenusTest, PowerCycleHaltsAndStartsTheMachineAfresh) {
     EXPECT_EQ(rio[0].ddrA, 0xFF);
     EXPECT_NE(out.find("Power On\n"), std::string::npos) << out;
     EXPECT_EQ(out.substr(out.size() - line.size() - 1), line + "\n") << out;
+}
+
+TEST_F(MenusTest, PowerKeepsWhatWasLoadedIntoRomAndRestoreBuiltInMonitorPutsTheMonitorBack) {
+    EXPECT_EQ(barMenu(MENU_ACTION)->actions().last()->data().toInt(), CMD_RESTORE_MONITOR);
+    auto rom = [] { return std::vector<std::uint8_t>(memory.begin() + 0xFE00, memory.end()); };
+    onCommand(CMD_RESTORE_MONITOR);
+    const std::vector<std::uint8_t> monitor = rom();
+    const std::vector<std::uint8_t> own(0x200, 0xEA);
+    test::poke(0xFE00, own);
+    onCommand(CMD_POWER);
+    EXPECT_EQ(rom(), own) << "a monitor of the user's own stays over power off/on";
+
+    onCommand(CMD_RESET);
+    ASSERT_FALSE(halted);
+    onCommand(CMD_RESTORE_MONITOR);
+    EXPECT_EQ(rom(), monitor);
+    // Then as power off/on leaves the board.
+    EXPECT_TRUE(halted);
+    EXPECT_EQ(cycles, 0);
 }
 
 TEST_F(MenusTest, InterruptCommandsTraceAndRequest) {

@@ -22,6 +22,7 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -96,12 +97,14 @@ class ProgramFilesTest : public ::testing::Test {
         return dropped.isAccepted();
     }
 
-    // Loads the object file as the command line does, with Reload when the file changes on.
-    void openWatched(const char* name, std::optional<std::uint16_t> run) {
+    // Loads the file as the command line does, with Reload when the file changes on.
+    void openWatched(const char* name, std::optional<std::uint16_t> run,
+                     ProgramFileKind kind = ProgramFileKind::Object, std::optional<std::uint16_t> at = {}) {
         StartRequest request;
         request.file = QString::fromStdString(path(name));
-        request.kind = ProgramFileKind::Object;
+        request.kind = kind;
         request.run = run;
+        request.at = at;
         std::string message;
         ASSERT_TRUE(openProgramFile(request, message)) << message;
         if (!fileHistory.reloadOnChange) toggleReloadOnChange();
@@ -272,6 +275,28 @@ TEST_F(ProgramFilesTest, AWatchedFileCaughtHalfWrittenIsLoadedOnlyOnceComplete) 
     EXPECT_EQ(memoryAt(0x0200, 2), (Bytes{0xA9, 0x01}));
     EXPECT_EQ(memoryAt(0x0210, 2), (Bytes{0xA9, 0x02}));
     EXPECT_EQ(watchedReloads.refused, 1);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ProgramFilesTest, AWatchedBinaryWrittenInTwoPartsIsLoadedOnlyWhole) {
+    ASSERT_TRUE(test::writeBytes(path("prog.bin"), {0x60}));
+    openWatched("prog.bin", std::nullopt, ProgramFileKind::Binary, 0x0300);
+    const Bytes whole = {0xA9, 0x01, 0x8D, 0x00, 0x03, 0x4C, 0x00, 0x03};
+
+    // The writer stops after three bytes, for longer than an object file is given to settle.
+    ASSERT_TRUE(test::writeBytes(path("prog.bin"), Bytes(whole.begin(), whole.begin() + 3)));
+    ASSERT_TRUE(settleUntil([] { return watchedReloads.still >= 7; }, DEADLINE_MS))
+        << "loaded after " << watchedReloads.still << " checks";
+    EXPECT_EQ(watchedReloads.loaded, 0);
+    EXPECT_EQ(memoryAt(0x0300, 3), (Bytes{0x60, 0x00, 0x00}));
+
+    {
+        std::ofstream rest(path("prog.bin"), std::ios::binary | std::ios::app);
+        rest.write(reinterpret_cast<const char*>(whole.data() + 3),
+                   static_cast<std::streamsize>(whole.size() - 3));
+    }
+    ASSERT_TRUE(settleUntil([] { return watchedReloads.loaded == 1; }, DEADLINE_MS));
+    EXPECT_EQ(memoryAt(0x0300, whole.size()), whole);
     EXPECT_TRUE(boxes.empty());
 }
 

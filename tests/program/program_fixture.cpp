@@ -154,7 +154,10 @@ class ModalDriver : public QObject {
     }
 
     static void answer(QMessageBox* box) {
-        boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->standardButtons()});
+        // File names, pasted text and lines of files reach every box: none may read them as markup.
+        EXPECT_EQ(box->textFormat(), Qt::PlainText) << "box '" << box->windowTitle().toStdString() << "'";
+        boxes.push_back(
+            {box->windowTitle(), box->text(), box->icon(), box->standardButtons(), box->textFormat()});
         QMessageBox::StandardButton answer = QMessageBox::Ok;
         if (!boxAnswers.empty()) {
             answer = boxAnswers.front();

@@ -20,6 +20,7 @@ struct BoxRecord {
     QString text;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
+    Qt::TextFormat format;
 };
 extern std::vector<BoxRecord> boxes;
 // How the next boxes are answered, first to last; a box with no answer left is answered Ok.

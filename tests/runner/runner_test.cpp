@@ -38,7 +38,10 @@ class RunnerTest : public ::testing::Test {
     }
     void TearDown() override { std::filesystem::remove_all(dir); }
 
-    test::ProcessResult run(const Args& arguments) { return test::runProcess(ORV_RUN, arguments, dir); }
+    test::ProcessResult run(const Args& arguments,
+                            test::StandardOutput output = test::StandardOutput::Caught) {
+        return test::runProcess(ORV_RUN, arguments, dir, output);
+    }
 
     std::filesystem::path dir;
 };
@@ -68,6 +71,10 @@ TEST_F(RunnerTest, AFileThereThatCannotBeReadIsToldWhatItIs) {
 }
 
 TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
+    ASSERT_TRUE(test::writeText(dir / "bad.hex", "00000001FF\n"));
+    ASSERT_TRUE(test::writeText(dir / "junk.orvstate", "not a state"));
+    std::filesystem::create_symlink("/dev/null", dir / "device");
+    std::filesystem::create_directory(dir / "folder");
     const struct {
         Args args;
         int status;
@@ -85,9 +92,35 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
         {{"prog.bin"}, 2, "", "orv-run: a binary FILE needs --at ADDR\n"},
         {{"prog.txt"}, 2, "", "orv-run: unknown kind of file 'prog.txt' (.obj, .hex, .ihx, .bin or .mid)\n"},
         {{"--keys", "m0x"}, 2, "", "orv-run: --keys: 'x' is no key..."},
+        {{"--keys", "m\x01"}, 2, "", "orv-run: --keys: '\\x01' is no key..."},
+        {{"--poke", "\x1b[2J"}, 2, "", "orv-run: bad value for --poke: '\\x1b[2J'\n"},
+        {{"--keys", "m{wait 3600001}0"},
+         2,
+         "",
+         "orv-run: --keys: bad key script step at '{wait 3600001}' ({reset} or {wait N}, N at most "
+         "3600000)\n"},
+        {{"--state", "a.orvstate", "--state", "b.orvstate"}, 2, "", "orv-run: --state may be given once\n"},
+        {{"--save-state", "a", "--save-state", "a"}, 2, "", "orv-run: --save-state may be given once\n"},
+        {{"--through-brk=1"}, 2, "", "orv-run: --through-brk takes no value\n"},
+        {{"--version=2"}, 2, "", "orv-run: --version takes no value\n"},
         {{"--keys", "m{wait}"}, 2, "", "orv-run: --keys: bad key script step at '{wait}'..."},
-        {{"missing.obj"}, 2, "", "orv-run: Error: file 'missing.obj' not found\n"},
-        {{"missing.mid"}, 2, "", "orv-run: Error: file 'missing.mid' could not be opened\n"},
+        {{"missing.obj"}, 2, "", "orv-run: file 'missing.obj' not found\n"},
+        {{"missing.mid"}, 2, "", "orv-run: file 'missing.mid' could not be opened\n"},
+        // One prefix a line: the core's own lead of its messages goes; a warning says it is one.
+        {{"bad.hex"}, 2, "", "orv-run: 'bad.hex' line 1: does not start with ':'\n"},
+        {{"--state", "junk.orvstate"}, 2, "", "orv-run: file 'junk.orvstate' is not a save state\n"},
+        {{"--cycles", "10", "--record", "quiet.mid"},
+         0,
+         "",
+         "orv-run: warning: no data recorded in 'quiet.mid'\n"},
+        // A state or tape not written fails as a file that does not load, a failed check besides or not;
+        // a device or folder gets no ending and is not replaced.
+        {{"--cycles", "10", "--save-state", "missing/s"}, 2, "", "orv-run: file 's' could not be opened\n"},
+        {{"--cycles", "10", "--record", "missing/t"}, 2, "", "orv-run: file 't.mid' could not be opened\n"},
+        {{"--cycles", "10", "--record", "device"}, 2, "", "orv-run: file 'device' could not be opened\n"},
+        {{"--cycles", "10", "--record", "folder"}, 2, "", "orv-run: file 'folder' could not be opened\n"},
+        {STORE + Args{"--expect", "0300=41", "--save-state", "missing/s"}, 2, "",
+         "orv-run: file 's' could not be opened\norv-run: $0300 holds $42, expected $41\n"},
         // After the reset the monitor's command loop lights every point.
         {{"--cycles", "100000", "--show", "display"}, 0, "display: \" . . . . . . . .\"\n", ""},
         // A program test that passes, and one that fails.
@@ -138,6 +171,31 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
             EXPECT_EQ(result.err, c.err);
     }
     EXPECT_TRUE(run({"--help"}).out.starts_with("Usage: orv-run [OPTION]... [FILE]...\n"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "device.mid"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "folder.mid"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "device"));
+}
+
+// Output that cannot be written is a failure, not a run that passed in silence.
+TEST_F(RunnerTest, LostOutputFailsTheRun) {
+    const std::vector<Args> reports = {
+        {"--disassemble", "0200-0210"}, STORE + Args{"--show", "stop"}, {"--help"}};
+    for (const test::StandardOutput output : {test::StandardOutput::Full, test::StandardOutput::Closed}) {
+        for (const Args& args : reports) {
+            SCOPED_TRACE(args.front() + (output == test::StandardOutput::Full ? " full" : " closed"));
+            const test::ProcessResult result = run(args, output);
+            EXPECT_EQ(result.status, 2);
+            EXPECT_TRUE(result.err.starts_with("orv-run: standard output could not be written ("))
+                << result.err;
+        }
+    }
+    // Nothing to print, nothing lost.
+    EXPECT_EQ(run(STORE, test::StandardOutput::Closed).status, 0);
+}
+
+// Scripts find orv-run where they find orv: in the build's top folder, as bin/ holds both once installed.
+TEST_F(RunnerTest, LiesBesideTheProgramInTheBuild) {
+    EXPECT_EQ(std::filesystem::path(ORV_RUN).parent_path(), std::filesystem::path(ORV_BUILD_DIR));
 }
 
 TEST_F(RunnerTest, TheSameRunTwiceGivesTheSameOutputAndTheSeedTheRandomBytes) {

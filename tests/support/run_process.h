@@ -18,9 +18,13 @@ struct ProcessResult {
     std::string out, err;
 };
 
+// Where the program's standard output goes: a file that is read back, a full disk, or nowhere.
+enum class StandardOutput { Caught, Full, Closed };
+
 // Runs `program` with the arguments in `folder`, standard output and error into files there.
 inline ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
-                                const std::filesystem::path& folder) {
+                                const std::filesystem::path& folder,
+                                StandardOutput output = StandardOutput::Caught) {
     const std::filesystem::path outPath = folder / "process.out", errPath = folder / "process.err";
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -30,9 +34,12 @@ inline ProcessResult runProcess(const std::string& program, const std::vector<st
     const pid_t child = fork();
     if (child == 0) {
         if (chdir(folder.c_str()) != 0) _exit(127);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int out = output == StandardOutput::Full
+                            ? open("/dev/full", O_WRONLY)
+                            : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+        if (output == StandardOutput::Closed) close(1);
         execv(program.c_str(), argv.data());
         _exit(127);
     }
