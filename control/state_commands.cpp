@@ -98,11 +98,8 @@ void quickSaveCommand() {
 void quickLoadCommand() {
     // Nothing saved yet: no Retry, which could never succeed.
     if (readRefusal(quickStatePath()) == FileRefusal::Missing) {
-        QMessageBox box(QMessageBox::Information, "Quick Load State",
-                        "There is no quick save yet: Quick Save State (F5) makes one.", QMessageBox::Ok,
-                        mainWindow);
-        box.setTextFormat(Qt::PlainText);
-        box.exec();
+        showMessageBox(mainWindow, QMessageBox::Information, "Quick Load State",
+                       "There is no quick save yet: Quick Save State (F5) makes one.");
         return;
     }
     while (loadFrom(quickStatePath(), true)) {
