@@ -218,19 +218,6 @@ TEST_F(SafeFileTest, ReadingTakesRegularFilesOnlyAndNeverWaits) {
     }
 }
 
-TEST_F(SafeFileTest, AFileThatMayNotBeReadIsToldAsSuch) {
-    writeText(dir / "secret.obj", "text", 0200);
-    const FileRefusal why = readRefusal((dir / "secret.obj").string());
-    // Whoever may read anything reads it.
-    if (::geteuid() == 0)
-        EXPECT_EQ(why, FileRefusal::None);
-    else
-        EXPECT_EQ(why, FileRefusal::ReadOnly);
-    EXPECT_EQ(readRefusalMessage(FileRefusal::ReadOnly, "secret.obj", true),
-              "file 'secret.obj' cannot be read: permission denied");
-    EXPECT_EQ(readRefusalMessage(FileRefusal::Failed, "odd.obj"), "Error: file 'odd.obj' cannot be read");
-}
-
 // What is there is asked of the system; a name in /dev is a device's, there or not.
 TEST_F(SafeFileTest, SpecialNamesAreDevicesFoldersPipesAndNamesInDev) {
     writeText(dir / "file", "text");
