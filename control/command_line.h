@@ -12,6 +12,9 @@
 
 namespace orv {
 
+// orv's exit status when no window can be shown: the display cannot be opened, or went away.
+constexpr int NO_DISPLAY = 1;
+
 struct StartRequest {
     QString file; // empty: none
     ProgramFileKind kind = ProgramFileKind::Unknown;
@@ -30,6 +33,13 @@ struct CommandLine {
 
 // The arguments after the program's name.
 CommandLine parseCommandLine(const QStringList& arguments);
+
+// A file name's bytes as text and back again unchanged: bytes that are not UTF-8 are kept as the lone
+// surrogates U+DC80 to U+DCFF, so that a name the locale cannot spell still names its file.
+QString nameText(const QByteArray& bytes);
+QByteArray nameBytes(const QString& text);
+// The program's arguments after its name, each as nameText makes it.
+QStringList argumentsOf(int argc, const char* const* argv);
 
 // 1 to 4 hex digits, with or without a leading "$" or "0x".
 std::optional<std::uint16_t> parseHexAddress(const QString& text);

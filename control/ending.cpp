@@ -77,6 +77,10 @@ void endProgram() {
     saveSettings();
 }
 
+bool programEnded() {
+    return ended;
+}
+
 void catchEndings() {
     // Runs before the static objects go, the pacer thread among them.
     std::atexit(endProgram);

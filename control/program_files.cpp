@@ -1,6 +1,7 @@
 #include "control/program_files.h"
 
 #include "control/commands.h"
+#include "control/ending.h"
 #include "control/main_window.h"
 #include "control/menus.h"
 #include "control/message_box.h"
@@ -45,6 +46,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <filesystem>
+#include <system_error>
+
 namespace orv {
 
 WatchedReloads watchedReloads;
@@ -54,12 +58,13 @@ namespace {
 // The file Reload loads: the last object or binary file, how, and whether it was started.
 std::optional<StartRequest> lastLoad;
 
+// Names travel as text that keeps their bytes, so that any name the system takes is found again.
 QString fromPath(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
+    return nameText(QByteArray::fromStdString(path));
 }
 
 std::string toPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
+    return nameBytes(path).toStdString();
 }
 
 std::string titleOf(const QString& path) {
@@ -214,7 +219,8 @@ void fillRecentMenu(QMenu* recentMenu) {
         const QString file = fromPath(path);
         QAction* action = recentMenu->addAction(QDir::toNativeSeparators(file));
         // One that has gone is shown, grayed, so the list keeps its order.
-        action->setEnabled(QFileInfo(file).isFile());
+        std::error_code unknown;
+        action->setEnabled(std::filesystem::is_regular_file(path, unknown));
         QObject::connect(action, &QAction::triggered, [file] { openDroppedFiles({file}); });
     }
     if (fileHistory.recent.empty()) recentMenu->addAction("(none)")->setEnabled(false);
@@ -257,6 +263,15 @@ bool openProgramFile(const StartRequest& request, std::string& message) {
     message.clear();
     const std::string path = toPath(request.file);
     trace("Loading %s...\n", titleOf(request.file).c_str());
+    // The loaders say "not found" of whatever they cannot open; of a file that is there, the user is
+    // told what it is.
+    if (std::string tooLong; nameFits(path, tooLong)) {
+        if (const FileRefusal why = readRefusal(path);
+            why != FileRefusal::None && why != FileRefusal::Missing) {
+            message = readRefusalMessage(why, titleOf(request.file));
+            return false;
+        }
+    }
     switch (request.kind) {
     case ProgramFileKind::Object:
     case ProgramFileKind::Binary: loadFile(request, message, false); break;
@@ -294,10 +309,9 @@ void openStartRequest(const StartRequest& request) {
                                ? formatText("Error: no labels in '%s'", titleOf(request.labels).c_str())
                                : message);
     }
-    if (request.file.isEmpty()) {
-        if (request.run) startAt(*request.run);
-        return;
-    }
+    // Ended while the box was shown: nothing more is loaded or started.
+    if (programEnded()) return;
+    if (request.file.isEmpty()) return;
     std::string message;
     if (!openProgramFile(request, message)) showFailureBox(failureCaption(request.kind), message);
 }

@@ -1,5 +1,6 @@
 #include "control/startup.h"
 
+#include "control/command_line.h"
 #include "control/edit_commands.h"
 #include "control/ending.h"
 #include "control/main_window.h"
@@ -24,6 +25,8 @@
 #include <QTemporaryFile>
 
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -36,6 +39,48 @@ namespace orv {
 
 void prepareOutput() {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
+}
+
+namespace {
+
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+std::vector<HeldMessage> heldMessages;
+QtMessageHandler givenHandler = nullptr;
+// The toolkit may start threads of its own while it opens the display.
+std::mutex heldLock;
+
+void holdMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    const std::lock_guard<std::mutex> hold(heldLock);
+    if (type != QtFatalMsg) {
+        heldMessages.push_back({type, context.category, text});
+        return;
+    }
+    // The toolkit gives up when no platform can be opened: what went wrong first is the reason.
+    QString why = heldMessages.empty() ? text : heldMessages.front().text;
+    why = why.section('\n', 0, 0).trimmed();
+    std::fprintf(stderr, "orv: cannot open a window: %s\n", why.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(NO_DISPLAY);
+}
+
+} // namespace
+
+void expectDisplay() {
+    givenHandler = qInstallMessageHandler(holdMessage);
+}
+
+void displayOpened() {
+    qInstallMessageHandler(givenHandler);
+    const std::lock_guard<std::mutex> hold(heldLock);
+    for (const HeldMessage& held : heldMessages) {
+        const QMessageLogContext context(nullptr, 0, nullptr, held.category.constData());
+        qt_message_output(held.type, context, held.text);
+    }
+    heldMessages.clear();
 }
 
 void startUp() {

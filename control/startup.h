@@ -9,6 +9,11 @@ namespace orv {
 
 // Before anything else: trace lines must appear at once.
 void prepareOutput();
+// Around the QApplication's making: the toolkit's messages are held back, and a display it cannot open
+// is told in one line on standard error, ending the program with NO_DISPLAY rather than an abort.
+void expectDisplay();
+// The display is open: what the toolkit said meanwhile goes out as it would have.
+void displayOpened();
 // Everything from the screen size to the shown main window, in its order; the machine is left
 // powered on and halted. Needs the QApplication.
 void startUp();

@@ -96,6 +96,12 @@ void quickSaveCommand() {
 }
 
 void quickLoadCommand() {
+    // Nothing saved yet: no Retry, which could never succeed.
+    if (readRefusal(quickStatePath()) == FileRefusal::Missing) {
+        showMessageBox(mainWindow, QMessageBox::Information, "Quick Load State",
+                       "There is no quick save yet: Quick Save State (F5) makes one.");
+        return;
+    }
     while (loadFrom(quickStatePath(), true)) {
     }
 }

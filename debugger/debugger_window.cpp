@@ -11,6 +11,7 @@
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
+#include "objfile/file_dialog.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 
@@ -23,7 +24,6 @@
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QFontDatabase>
@@ -119,9 +119,12 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
     QMenu* file = menuBar()->addMenu("&File");
     QAction* load = file->addAction("&Load Labels...");
     connect(load, &QAction::triggered, [this] {
-        const QStringList files =
-            QFileDialog::getOpenFileNames(this, "Load Labels", QString::fromStdString(currFileDir),
-                                          "Label files (*.lbl *.lab *.sym *.txt);;All files (*)");
+        FileQuestion question;
+        question.title = "Load Labels";
+        question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.txt)", "All files (*)"};
+        question.folder = QString::fromStdString(currFileDir);
+        question.many = true;
+        const QStringList files = askFiles(this, question);
         loadLabelFiles(files);
     });
     file->addSeparator();
@@ -382,9 +385,14 @@ QWidget* DebuggerWindow::makeHistory() {
         if (isVisible()) historySwitch(on);
     });
     connect(exportButton, &QPushButton::clicked, [this] {
-        const QString path = QFileDialog::getSaveFileName(
-            this, "Export History", QString::fromStdString(currFileDir), "Text files (*.txt)");
-        if (path.isEmpty()) return;
+        FileQuestion question;
+        question.title = "Export History";
+        question.filters = QStringList{"Text files (*.txt)"};
+        question.folder = QString::fromStdString(currFileDir);
+        question.saving = true;
+        const QStringList chosen = askFiles(this, question);
+        if (chosen.isEmpty()) return;
+        const QString& path = chosen.first();
         std::string message;
         if (!historyExport(path.toStdString(), message, &debuggerSymbols))
             showMessageBox(this, QMessageBox::Critical, "Export History", QString::fromStdString(message));

@@ -16,6 +16,25 @@
 
 namespace orv {
 
+std::string readRefusalMessage(FileRefusal why, const std::string& name, bool bare) {
+    const char* format = "file '%s' cannot be read";
+    switch (why) {
+    case FileRefusal::None:
+    case FileRefusal::Missing: format = "file '%s' not found"; break;
+    case FileRefusal::Folder: format = "'%s' is a folder"; break;
+    case FileRefusal::NotRegular: format = "'%s' is not a regular file"; break;
+    case FileRefusal::ReadOnly: format = "file '%s' cannot be read: permission denied"; break;
+    case FileRefusal::Failed: break;
+    }
+    return (bare ? "" : "Error: ") + formatText(format, name.c_str());
+}
+
+FileRefusal readRefusal(const std::string& path) {
+    FileRefusal why = FileRefusal::None;
+    if (std::FILE* file = openForReading(path, why)) std::fclose(file);
+    return why;
+}
+
 std::string bareName(const std::string& path) {
     const auto slash = path.find_last_of("/\\");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -118,13 +137,13 @@ std::FILE* openForReading(const std::string& path, FileRefusal& why) {
         return nullptr;
     }
     if (!S_ISREG(st.st_mode)) {
-        why = FileRefusal::NotRegular;
+        why = S_ISDIR(st.st_mode) ? FileRefusal::Folder : FileRefusal::NotRegular;
         return nullptr;
     }
     // Non-blocking as well, in case something else took the name meanwhile.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
-        why = errno == EISDIR ? FileRefusal::NotRegular : refusalOf(errno);
+        why = errno == EISDIR ? FileRefusal::Folder : refusalOf(errno);
         return nullptr;
     }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -11,14 +11,20 @@ namespace orv {
 enum class FileRefusal {
     None,
     Missing,    // nothing of that name (or its folder) exists
-    NotRegular, // a folder, pipe, device or socket
-    ReadOnly,   // a file the user made read-only, or one we may not write
+    NotRegular, // a folder, pipe, device or socket (a folder is Folder when reading)
+    ReadOnly,   // a file the user made read-only, or one we may not write (or, reading, may not read)
     Failed,     // anything else the system refused
+    Folder,     // a folder, where a file is read
 };
 
 // Opens an existing regular file for binary reading without ever blocking (a FIFO is refused, not
 // waited on). Returns nullptr and the reason on failure.
 std::FILE* openForReading(const std::string& path, FileRefusal& why);
+// Why openForReading would refuse path now (None when it would not); nothing is read.
+FileRefusal readRefusal(const std::string& path);
+// A reader's refusal in words, for the user: "Error: file 'NAME' not found", "Error: 'NAME' is a
+// folder"... NAME is the name as shown. Without the leading "Error: " when `bare`.
+std::string readRefusalMessage(FileRefusal why, const std::string& name, bool bare = false);
 
 // True when path names a device, folder, pipe or socket (links followed), or a name in the system's
 // device folder: a name meant as it stands, which gets no default ending.

@@ -316,7 +316,7 @@ bool loadStateFile(const std::string& path, std::string& message) {
     FileRefusal why;
     std::FILE* file = openForReading(path, why);
     if (!file) {
-        message = formatText("Error: file '%s' not found", shown.c_str());
+        message = readRefusalMessage(why, shown);
         return false;
     }
     std::vector<std::uint8_t> bytes;

@@ -37,7 +37,7 @@ int loadBinaryFile(const std::string& path, std::uint16_t address, std::string& 
     FileRefusal why;
     std::unique_ptr<std::FILE, FileCloser> file(openForReading(path, why));
     if (!file) {
-        message = formatText("Error: file '%s' not found", shown.c_str());
+        message = readRefusalMessage(why, shown);
         return 0;
     }
     // One byte more than can fit tells a file that is too long.

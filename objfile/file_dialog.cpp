@@ -87,28 +87,40 @@ KindOfFile kindOf(FileKind kind) {
 
 } // namespace
 
-bool chooseFile(FileKind kind, bool saving, const char* title, ChosenFile& chosen) {
-    const KindOfFile files = kindOf(kind);
+QStringList askFiles(QWidget* parent, const FileQuestion& question) {
     // Outlives the dialog, whose model asks it from another thread until the dialog is gone.
     PlainIconProvider icons;
-    QFileDialog dialog(mainWindow, title);
+    QFileDialog dialog(parent, question.title);
     // The platform's own dialog would list files with its own icon lookups.
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontUseCustomDirectoryIcons);
     dialog.setIconProvider(&icons);
     // Pipes, sockets and devices are listed as what they are (the file operations refuse them).
     dialog.setFilter(dialog.filter() | QDir::System);
-    dialog.setNameFilters(files.filters);
-    dialog.selectNameFilter(files.filters.first());
-    dialog.setDefaultSuffix(files.suffix);
-    dialog.setAcceptMode(saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // Open dialogs take names that do not exist too: the file operation says what is wrong with them.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(currFileDir)));
-    if (!files.remembered.empty())
-        dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(files.remembered)));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    dialog.setNameFilters(question.filters);
+    if (!question.filters.isEmpty()) dialog.selectNameFilter(question.filters.first());
+    if (!question.suffix.isEmpty()) dialog.setDefaultSuffix(question.suffix);
+    dialog.setAcceptMode(question.saving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    // Single open dialogs take names that do not exist too: the file operation says what is wrong with them.
+    dialog.setFileMode(question.many ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
+    dialog.setDirectory(question.folder);
+    if (!question.selected.isEmpty()) dialog.selectFile(question.selected);
+    if (dialog.exec() != QDialog::Accepted) return {};
+    return dialog.selectedFiles();
+}
 
-    const QFileInfo file(dialog.selectedFiles().constFirst());
+bool chooseFile(FileKind kind, bool saving, const char* title, ChosenFile& chosen) {
+    const KindOfFile files = kindOf(kind);
+    FileQuestion question;
+    question.title = title;
+    question.filters = files.filters;
+    question.folder = QFile::decodeName(QByteArray::fromStdString(currFileDir));
+    question.selected = QFile::decodeName(QByteArray::fromStdString(files.remembered));
+    question.suffix = files.suffix;
+    question.saving = saving;
+    const QStringList selected = askFiles(mainWindow, question);
+    if (selected.isEmpty()) return false;
+
+    const QFileInfo file(selected.constFirst());
     QString folder = QDir::toNativeSeparators(file.absolutePath());
     if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
     currFileDir = QFile::encodeName(folder).toStdString();

@@ -2,6 +2,7 @@
 
 #include "control/run_state.h"
 #include "debugger/disasm.h"
+#include "files/safe_file.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/debug_hooks.h"
@@ -161,8 +162,14 @@ bool playTape(std::int64_t limit, std::string& err) {
 bool loadFiles(const RunOptions& options, std::string& err) {
     for (const InputFile& file : options.files) {
         std::string message;
-        if (file.kind == FileKind::Object) loadObjectFile(file.path, message, true);
-        if (file.kind == FileKind::Binary) loadBinaryFile(file.path, *options.at, message);
+        // What a file there that cannot be read is, rather than the object loader's "not found".
+        if (const FileRefusal why = readRefusal(file.path);
+            why != FileRefusal::None && why != FileRefusal::Missing)
+            message = readRefusalMessage(why, bareName(file.path));
+        else if (file.kind == FileKind::Object)
+            loadObjectFile(file.path, message, true);
+        else if (file.kind == FileKind::Binary)
+            loadBinaryFile(file.path, *options.at, message);
         if (!message.empty()) {
             err += runMessage(message);
             return false;

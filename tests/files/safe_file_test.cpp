@@ -189,21 +189,26 @@ TEST_F(SafeFileTest, ReadingTakesRegularFilesOnlyAndNeverWaits) {
     const struct {
         std::string path;
         FileRefusal why;
+        const char* message; // what a reader says of the refusal
     } cases[] = {
-        {(dir / "file.obj").string(), FileRefusal::None},
-        {(dir / "link.obj").string(), FileRefusal::None},
-        {(dir / "missing.obj").string(), FileRefusal::Missing},
-        {(dir / "nowhere" / "x.obj").string(), FileRefusal::Missing},
-        {(dir / "dangling.obj").string(), FileRefusal::Missing},
-        {(dir / "folder.obj").string(), FileRefusal::NotRegular},
+        {(dir / "file.obj").string(), FileRefusal::None, ""},
+        {(dir / "link.obj").string(), FileRefusal::None, ""},
+        {(dir / "missing.obj").string(), FileRefusal::Missing, "Error: file 'missing.obj' not found"},
+        {(dir / "nowhere" / "x.obj").string(), FileRefusal::Missing, "Error: file 'x.obj' not found"},
+        {(dir / "dangling.obj").string(), FileRefusal::Missing, "Error: file 'dangling.obj' not found"},
+        {(dir / "folder.obj").string(), FileRefusal::Folder, "Error: 'folder.obj' is a folder"},
         // Nobody writes into the pipe: opening it for reading would wait for ever.
-        {(dir / "pipe.obj").string(), FileRefusal::NotRegular},
-        {"/dev/null", FileRefusal::NotRegular},
+        {(dir / "pipe.obj").string(), FileRefusal::NotRegular, "Error: 'pipe.obj' is not a regular file"},
+        {"/dev/null", FileRefusal::NotRegular, "Error: 'null' is not a regular file"},
     };
     for (const auto& c : cases) {
         FileRefusal why = FileRefusal::Failed;
         std::FILE* file = openForReading(c.path, why);
         EXPECT_EQ(why, c.why) << c.path;
+        EXPECT_EQ(readRefusal(c.path), c.why) << c.path;
+        if (c.why != FileRefusal::None) {
+            EXPECT_EQ(readRefusalMessage(why, bareName(c.path)), c.message) << c.path;
+        }
         EXPECT_EQ(file != nullptr, c.why == FileRefusal::None) << c.path;
         if (!file) continue;
         char text[8] = {};

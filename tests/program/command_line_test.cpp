@@ -22,7 +22,7 @@ TEST(CommandLineTest, GoodAndBadArgumentLists) {
         {{"prog.ihx", "--run=$1f"}, true, 0, "", K::Object, -1, 0x001F},
         {{"prog.bin", "--at", "0x200", "--run", "200"}, true, 0, "", K::Binary, 0x0200, 0x0200},
         {{"tape.mid"}, true, 0, "", K::Tape, -1, -1},
-        {{"--run", "FE00"}, true, 0, "", K::Unknown, -1, 0xFE00},
+        {{"--run", "FE00"}, false, 2, "orv: --run needs a FILE", K::Unknown, -1, -1},
         {{"prog.bin"}, false, 2, "orv: the binary 'prog.bin' needs --at ADDR", K::Unknown, -1, -1},
         {{"prog.obj", "--at", "0200"}, false, 2, "orv: --at is for a binary FILE only", K::Unknown, -1, -1},
         {{"prog.bin", "--at", "10000"}, false, 2, "orv: bad address for --at: '10000'", K::Unknown, -1, -1},

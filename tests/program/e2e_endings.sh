@@ -55,4 +55,35 @@ SESSION
   [ "$failures" -eq 0 ] || { e2e_keep errors.txt orv_e2e_endings_errors.txt; break; }
 done
 
-e2e_finish "SIGTERM, SIGINT, SIGHUP, a lost display and Exit each finished the tape and wrote the settings"
+# Started with a file that is not there, orv shows the failure in a box before anything else happens;
+# a signal then must end it the same clean way, with the debugger window open or not.
+while IFS='|' read -r ending debugger title args; do
+  [ "$failures" -eq 0 ] || break
+  rm -f "$work/status.txt"
+  printf '[User]\r\ncurrFileDir=%s/\r\n[Debugger]\r\nopen=%s\r\n' "$work" "$debugger" > "$work/orv.ini"
+  export E2E_ENDING=$ending E2E_DEBUGGER=$debugger E2E_BOX=$title E2E_SIGNALS=--default-signal=INT
+  read -ra argv <<< "$args"
+  e2e_session "${argv[@]}" <<'SESSION' || true
+e2e_wait_window "^$E2E_BOX\$" >/dev/null || { echo "the box '$E2E_BOX' did not appear"; exit 1; }
+if [ "$E2E_DEBUGGER" = 1 ]; then
+  e2e_wait_window '^Orvane Debugger$' >/dev/null || { echo "the debugger window did not appear"; exit 1; }
+fi
+sleep 0.5
+kill -"$E2E_ENDING" "$pid"
+e2e_await_exit 50
+echo "$status" > status.txt
+SESSION
+  if [ ! -f "$work/status.txt" ]; then
+    e2e_fail "$ending with '$title' showing ($args, debugger $debugger): orv did not exit"
+  elif [ "$(cat "$work/status.txt")" -ne 0 ]; then
+    e2e_fail "$ending with '$title' showing ($args): orv exited with status $(cat "$work/status.txt")"
+  fi
+done <<'TABLE'
+TERM|0|Error loading from file|missing.obj
+INT|1|Error loading from file|missing.obj
+TERM|1|Error loading labels|--labels missing.lbl
+INT|0|Error loading labels|--labels missing.lbl
+TABLE
+
+e2e_finish "SIGTERM, SIGINT, SIGHUP, a lost display and Exit each finished the tape and wrote the settings;
+a signal ended orv while its start-up box showed"

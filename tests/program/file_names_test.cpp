@@ -1,6 +1,7 @@
 // The file dialogs of Load, Save As, Tape Record and Tape Play, and what the commands make of the names
 // chosen in them.
 #include "control/commands.h"
+#include "debugger/debugger_window.h"
 #include "machine/bus.h"
 #include "program/program_fixture.h"
 #include "settings/settings.h"
@@ -11,10 +12,12 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -160,6 +163,88 @@ TEST_F(FileNamesTest, TheFileDialogsListFilesWithoutReadingThem) {
         EXPECT_EQ(openedIn(watch), std::set<std::string>());
     }
     ::close(watch);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(FileNamesTest, EveryFileDialogListsPipesAndProcWithoutReadingAFile) {
+    // Pipes nobody writes to, with every ending a dialog looks for, and a file whose unknown suffix would
+    // send a type guess to its content.
+    for (const char* name :
+         {"pipe.obj", "pipe.mid", "pipe.bin", "pipe.png", "pipe.orvstate", "pipe.lbl", "pipe.txt"})
+        ASSERT_EQ(::mkfifo(QFile::encodeName(inFolder(name)).constData(), 0644), 0);
+    ASSERT_TRUE(writeText(inFolder("report.zzq").toStdString(), "%PDF-1.4\n%\xe2\xe3\xcf\xd3\n1 0 obj\n"));
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(::inotify_add_watch(watch, QFile::encodeName(folder.path()).constData(), IN_OPEN | IN_ACCESS),
+              0);
+    const auto debugger = [] {
+        if (!debuggerWindowShown()) onCommand(CMD_DEBUGGER_WINDOW);
+        test::settleUntil([] { return debuggerWindowShown(); }, 10000);
+        return debuggerWindow;
+    };
+    const struct {
+        const char* name;
+        std::function<void()> open;
+    } dialogs[] = {
+        {"Load", [] { onCommand(CMD_LOAD); }},
+        {"Save As", [] { onCommand(CMD_SAVE_AS); }},
+        {"Tape Play", [] { onCommand(CMD_TAPE_PLAY); }},
+        {"Tape Record", [] { onCommand(CMD_TAPE_RECORD); }},
+        {"Load Binary", [] { onCommand(CMD_LOAD_BINARY); }},
+        {"Save Binary", [] { onCommand(CMD_SAVE_BINARY); }},
+        {"Save Screenshot", [] { onCommand(CMD_SAVE_SCREENSHOT); }},
+        {"Save State", [] { onCommand(CMD_SAVE_STATE); }},
+        {"Load State", [] { onCommand(CMD_LOAD_STATE); }},
+        {"Load Labels",
+         [&] {
+             for (QAction* action : debugger()->findChildren<QAction*>())
+                 if (action->text() == "&Load Labels...") action->trigger();
+         }},
+        {"Export History",
+         [&] {
+             for (QPushButton* button : debugger()->findChildren<QPushButton*>())
+                 if (button->text() == "&Export...") button->click();
+         }},
+    };
+    for (const QString& start : {folder.path(), QString("/proc")}) {
+        for (const auto& d : dialogs) {
+            SCOPED_TRACE(std::string(d.name) + " in " + start.toStdString());
+            currFileDir = (start + "/").toStdString();
+            int listed = 0;
+            int fileDialogs = 0;
+            test::ModalHandler handler([&](QWidget* active) {
+                auto* dialog = qobject_cast<QFileDialog*>(active);
+                if (!dialog) {
+                    // The range asked before a save: its OK goes on to the file dialog.
+                    auto* range = qobject_cast<QDialog*>(active);
+                    if (!range) return false;
+                    if (auto* ok = range->findChild<QPushButton*>("okButton")) ok->click();
+                    range->reject();
+                    return true;
+                }
+                ++fileDialogs;
+                dialog->selectNameFilter(dialog->nameFilters().constLast());
+                if (auto* model = dialog->findChild<QFileSystemModel*>()) {
+                    const QModelIndex root = model->index(start);
+                    test::settleUntil([&] { return model->rowCount(root) > 0; }, 20000);
+                    for (int row = 0; row < model->rowCount(root); ++row) {
+                        const QModelIndex index = model->index(row, 0, root);
+                        model->type(index);
+                        model->fileIcon(index);
+                    }
+                    listed = model->rowCount(root);
+                }
+                dialog->reject();
+                return true;
+            });
+            d.open();
+            EXPECT_EQ(fileDialogs, 1);
+            EXPECT_GT(listed, 0);
+            EXPECT_EQ(openedIn(watch), std::set<std::string>());
+        }
+    }
+    ::close(watch);
+    if (debuggerWindowShown()) debuggerWindow->close();
     EXPECT_TRUE(boxes.empty());
 }
 

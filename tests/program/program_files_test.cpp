@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -24,6 +25,8 @@
 #include <fstream>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace orv {
 namespace {
@@ -109,6 +112,62 @@ class ProgramFilesTest : public ::testing::Test {
 
     QTemporaryDir folder;
 };
+
+TEST_F(ProgramFilesTest, TheCommandLinesFileIsFoundByItsBytesOrToldWhatItIs) {
+    const QByteArray folderBytes = QFile::encodeName(folder.path()) + "/";
+    const std::string inFolder = folderBytes.toStdString();
+    ASSERT_TRUE(test::writeText(inFolder + "caf\xE9.obj", objectText(0x0210, {0x5A})));
+    ASSERT_TRUE(test::writeText(inFolder + "\xFF\xFE.bin", "\xA5"));
+    ASSERT_TRUE(QDir().mkpath(folder.path() + "/dir.obj") && QDir().mkpath(folder.path() + "/dir"));
+    ASSERT_EQ(::mkfifo((inFolder + "pipe.obj").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo((inFolder + "pipe.mid").c_str(), 0644), 0);
+    const struct {
+        std::vector<const char*> arguments; // the first is the file's name in the folder
+        const char* mistake;                // the end of the command line's one line, when it refuses
+        const char* message;                // the load's, when it fails
+        std::uint16_t at;                   // the byte loaded there otherwise
+        std::uint8_t byte;
+    } cases[] = {
+        {{"caf\xE9.obj"}, "", "", 0x0210, 0x5A},
+        {{"\xFF\xFE.bin", "--at", "0220"}, "", "", 0x0220, 0xA5},
+        {{"dir.obj"}, "dir.obj' is a folder", "", 0, 0},
+        {{"dir", "--run", "0200"}, "dir' is a folder", "", 0, 0},
+        {{"pipe.obj"}, "", "Error: 'pipe.obj' is not a regular file", 0, 0},
+        {{"pipe.mid"}, "", "Error: 'pipe.mid' is not a regular file", 0, 0},
+        {{"gone.obj"}, "", "Error: file 'gone.obj' not found", 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments[0]);
+        std::vector<std::string> argv = {"orv", inFolder + c.arguments[0]};
+        argv.insert(argv.end(), c.arguments.begin() + 1, c.arguments.end());
+        std::vector<const char*> pointers;
+        for (const std::string& argument : argv) pointers.push_back(argument.c_str());
+        const CommandLine line =
+            parseCommandLine(argumentsOf(static_cast<int>(pointers.size()), pointers.data()));
+        EXPECT_EQ(line.start, !*c.mistake);
+        if (!line.start) {
+            EXPECT_TRUE(line.error.startsWith("orv: '") && line.error.endsWith(c.mistake))
+                << line.error.toStdString();
+            continue;
+        }
+        std::string message;
+        EXPECT_EQ(openProgramFile(line.request, message), !*c.message);
+        EXPECT_EQ(message, c.message);
+        if (c.at) {
+            EXPECT_EQ(busRead(c.at), c.byte);
+        }
+    }
+}
+
+TEST_F(ProgramFilesTest, NamesKeepTheirBytesAsText) {
+    const char* names[] = {"plain.obj",        "caf\xC3\xA9.obj",      "caf\xE9.obj", "\xED\xA0\x80",
+                           "\xC0\xAF\xF5\x80", "\xF0\x9F\x98\x80\xE9", "\xE2\x82"};
+    for (const char* name : names) {
+        const QString text = nameText(QByteArray(name));
+        EXPECT_EQ(nameBytes(text), QByteArray(name)) << name;
+    }
+    EXPECT_EQ(nameText("caf\xC3\xA9"), QString::fromUtf8("caf\xC3\xA9"));
+}
 
 TEST_F(ProgramFilesTest, DroppedFilesOpenInTurnAndOneBoxListsThoseThatFailed) {
     ASSERT_TRUE(test::writeText(path("one.obj"), objectText(0x0200, {0xA9, 0x01})));

@@ -17,7 +17,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+
+#include <sys/stat.h>
 
 namespace orv {
 namespace {
@@ -95,17 +98,31 @@ TEST_F(StateCommandsTest, F5SavesTheQuickSlotAndF9BringsItBackRunningOrHalted) {
 }
 
 TEST_F(StateCommandsTest, ARefusedQuickLoadSaysWhyAndTheMachineGoesOn) {
+    using B = QMessageBox::StandardButton;
     const struct {
-        const char* content; // nullptr: no quick state yet
+        const char* content; // nullptr: nothing there yet; "/": a folder; "|": a FIFO
+        const char* title;
         const char* text;
+        QMessageBox::StandardButtons buttons;
     } cases[] = {
-        {nullptr, "Error: file 'quick.orvstate' not found"},
-        {"ORVSTATE", "Error: file 'quick.orvstate' is cut short"},
-        {":00000001FF\r\n", "Error: file 'quick.orvstate' is not a save state"},
+        {nullptr, "Quick Load State", "There is no quick save yet: Quick Save State (F5) makes one.", B::Ok},
+        {"/", "Error loading from file", "Error: 'quick.orvstate' is a folder", B::Retry | B::Cancel},
+        {"|", "Error loading from file", "Error: 'quick.orvstate' is not a regular file",
+         B::Retry | B::Cancel},
+        {"ORVSTATE", "Error loading from file", "Error: file 'quick.orvstate' is cut short",
+         B::Retry | B::Cancel},
+        {":00000001FF\r\n", "Error loading from file", "Error: file 'quick.orvstate' is not a save state",
+         B::Retry | B::Cancel},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        if (c.content) {
+        std::filesystem::remove_all(quickStatePath());
+        const std::string made = c.content ? c.content : "";
+        if (made == "/") {
+            ASSERT_TRUE(std::filesystem::create_directory(quickStatePath()));
+        } else if (made == "|") {
+            ASSERT_EQ(::mkfifo(quickStatePath().c_str(), 0644), 0);
+        } else if (c.content) {
             ASSERT_TRUE(test::writeText(quickStatePath(), c.content));
         }
         onCommand(CMD_RUN);
@@ -113,8 +130,9 @@ TEST_F(StateCommandsTest, ARefusedQuickLoadSaysWhyAndTheMachineGoesOn) {
         test::boxAnswers = {QMessageBox::Cancel};
         press(Qt::Key_F9);
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].title, "Error loading from file");
+        EXPECT_EQ(boxes[0].title, c.title);
         EXPECT_EQ(boxes[0].text, c.text);
+        EXPECT_EQ(boxes[0].buttons, c.buttons);
         EXPECT_FALSE(halted) << "running on as before";
         haltRunning();
         EXPECT_EQ(busRead(0x0200), 0xE8) << "the program is still there";

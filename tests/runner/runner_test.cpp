@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace orv {
 namespace {
@@ -42,6 +45,30 @@ class RunnerTest : public ::testing::Test {
 
     std::filesystem::path dir;
 };
+
+TEST_F(RunnerTest, AFileThereThatCannotBeReadIsToldWhatItIs) {
+    std::filesystem::create_directories(dir / "folder.obj");
+    ASSERT_EQ(::mkfifo((dir / "pipe.obj").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo((dir / "pipe.mid").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo((dir / "pipe.bin").c_str(), 0644), 0);
+    const struct {
+        Args args;
+        std::string told; // the end of the one line on standard error
+    } cases[] = {
+        {{"folder.obj"}, "'folder.obj' is a folder\n"},
+        {{"pipe.obj"}, "'pipe.obj' is not a regular file\n"},
+        {{"pipe.mid"}, "'pipe.mid' is not a regular file\n"},
+        {{"pipe.bin", "--at", "0200"}, "'pipe.bin' is not a regular file\n"},
+        {{"--state", "folder.obj"}, "'folder.obj' is a folder\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.told);
+        const test::ProcessResult result = run(c.args);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_TRUE(result.err.starts_with("orv-run: ") && result.err.ends_with(c.told)) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+}
 
 TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
     ASSERT_TRUE(test::writeText(dir / "bad.hex", "00000001FF\n"));
