@@ -2,6 +2,7 @@
 
 #include "control/main_window.h"
 #include "control/run_control.h"
+#include "debugger/debugger_window.h"
 #include "settings/settings.h"
 #include "tape/tape.h"
 
@@ -74,6 +75,7 @@ void endProgram() {
     // Where the window is now: the last move it was told of may be from before the window manager
     // had placed it.
     readWindowPlace();
+    if (debuggerWindow) debuggerWindow->recordPlace();
     saveSettings();
 }
 

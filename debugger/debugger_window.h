@@ -68,6 +68,9 @@ class DebuggerWindow : public QMainWindow {
     void removeAllLabelFiles();
     // Brings every view up to date with the machine.
     void refreshViews();
+    // Keeps where the window is now for the settings; a window that was never moved while shown has
+    // told nothing yet.
+    void recordPlace();
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -86,7 +89,6 @@ class DebuggerWindow : public QMainWindow {
     void toggleBreakpointAt(std::uint16_t address);
     void refreshPoints();
     void refreshRegisters();
-    void recordPlace();
     // Loads one file into the views' names, adding it to the list; the reason it did not load, if any.
     QString readLabelFile(const QString& path);
     void labelsChanged();

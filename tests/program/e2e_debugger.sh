@@ -26,6 +26,7 @@ xdotool windowfocus --sync "$debugger"
 sleep 0.5
 eval "$(xdotool getwindowgeometry --shell "$debugger")"
 echo "debugger window ${WIDTH}x${HEIGHT}+${X}+${Y}"
+echo "left=$X top=$Y width=$WIDTH height=$HEIGHT" > debugger_place.txt
 
 # row_of COLOURS [TOP]: "left top bottom" of the code pane's row painted in one of the colours
 # (#RRGGBB|#RRGGBB...) on a fresh screenshot, waiting up to 10 s for one (starting at TOP when given);
@@ -94,5 +95,10 @@ grep -qE '^PC:0209 A:.. X:.. Y:.. .* SP:.. \[cyc=[0-9]+\]$' "$work/trace.txt" ||
 read -r top bottom pc_top pc_bottom < "$work/rows.txt"
 [ "$pc_top" = "$top" ] && [ "$pc_bottom" = "$bottom" ] ||
   e2e_fail "the PC's mark is at rows $pc_top-$pc_bottom, not at count's row $top-$bottom"
+# Ended by a signal with the window never moved, it is still saved where it stood.
+for key in left top width height; do
+  grep -qx "$key=$(grep -o "$key=[0-9]*" "$work/debugger_place.txt" | cut -d= -f2)" <(tr -d '\r' < "$work/orv.ini") ||
+    e2e_fail "the debugger window's $key in orv.ini is not where it stood: $(cat "$work/debugger_place.txt")"
+done
 e2e_keep shot.png orv_e2e_debugger.png
 e2e_finish "a breakpoint set in the margin at a label's row stops the program there, marked as the PC's row"
