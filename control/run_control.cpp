@@ -81,8 +81,10 @@ void pacedHousekeeping(std::int32_t periods) {
     const auto every = static_cast<std::int32_t>(HOUSEKEEPING_MS / minTimer);
     periodsSinceHousekeeping += periods;
     if (periodsSinceHousekeeping < every) return;
-    // One pass a slice: after a long one the rest is not made up.
-    periodsSinceHousekeeping = std::min(periodsSinceHousekeeping - every, every - 1);
+    // One pass a slice, and the next a whole period of machine time later: after a long slice the
+    // rest is not carried over, or the next pass would come early and a typed key be let go after
+    // less than the monitor's two scans of it.
+    periodsSinceHousekeeping = 0;
     housekeepingTick();
 }
 
