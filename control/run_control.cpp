@@ -234,7 +234,8 @@ void housekeepingTick() {
             repaintArea(AREA_DISPLAY);
             tapeStopDue = uiTick + TAPE_STOP_DELAY;
         }
-        if (tapeStopDue != 0 && uiTick > tapeStopDue) {
+        // Only the tape that ended is stopped: a due stop outlives a tape stopped by hand.
+        if (tapeStopDue != 0 && uiTick > tapeStopDue && (tape.tapeState & TAPE_ENDED)) {
             tapeStopDue = 0;
             postCommand(CMD_TAPE_STOP);
         }

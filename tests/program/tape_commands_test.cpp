@@ -2,6 +2,7 @@
 // failure boxes with Retry, the automatic stop of a finished tape, and Exit during a recording.
 #include "control/commands.h"
 #include "control/main_window.h"
+#include "control/program_files.h"
 #include "control/run_control.h"
 #include "machine/cpu.h"
 #include "program/program_fixture.h"
@@ -28,6 +29,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -329,21 +331,38 @@ TEST_F(TapeCommandsTest, AFinishedRecordingStopsByItselfHalfASecondLater) {
 }
 
 TEST_F(TapeCommandsTest, AStopDueFromAnEarlierTapeLeavesTheNextOneRunning) {
-    std::string message;
-    ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, path("earlier.mid"), message)) << message;
-    // The earlier tape went quiet and is due to stop, but the user stops it first.
-    tape.tapeState = (tape.tapeState & ~TAPE_WAITING) | TAPE_ENDED;
-    tapeStopDue = uiTick + TAPE_STOP_DELAY;
-    const std::int32_t earlierDue = tapeStopDue;
-    onCommand(CMD_TAPE_STOP);
-    ASSERT_EQ(tape.tapeState, 0);
+    // The next tape from Tape Record, or a tape file opened as a drop, a recent file or on the command
+    // line open it.
+    const struct {
+        std::function<void()> start;
+        int flags;
+    } cases[] = {
+        {[this] {
+             dialogs.names = {"next"};
+             recordTapeCommand();
+         },
+         TAPE_RECORDING | TAPE_WAITING},
+        {[this] { openDroppedFiles({QString::fromStdString(path("earlier.mid"))}); },
+         TAPE_PLAYING | TAPE_WAITING},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.flags);
+        std::string message;
+        ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, path("earlier.mid"), message)) << message;
+        // The earlier tape went quiet and is due to stop, but the user stops it first.
+        tape.tapeState = (tape.tapeState & ~TAPE_WAITING) | TAPE_ENDED;
+        tapeStopDue = uiTick + TAPE_STOP_DELAY;
+        const std::int32_t earlierDue = tapeStopDue;
+        onCommand(CMD_TAPE_STOP);
+        ASSERT_EQ(tape.tapeState, 0);
 
-    dialogs.names = {"next"};
-    ASSERT_TRUE(recordTapeCommand());
-    // Housekeeping goes past the earlier tape's due tick, and on for two more ticks, by which time a
-    // Tape Stop it posted would have arrived.
-    ASSERT_TRUE(settleUntil([&] { return uiTick > earlierDue + 2; }, 30000));
-    EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
+        c.start();
+        // Housekeeping goes past the earlier tape's due tick, and on for two more ticks, by which
+        // time a Tape Stop it posted would have arrived.
+        ASSERT_TRUE(settleUntil([&] { return uiTick > earlierDue + 2; }, 30000));
+        EXPECT_EQ(tapeFlags(), c.flags);
+        stopTape();
+    }
 }
 
 TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
