@@ -23,7 +23,7 @@ namespace orv {
 
 namespace {
 
-bool ended = false;
+bool ending = false;
 
 #if defined(Q_OS_UNIX)
 // The handler only tells the main thread, through a pipe its event loop watches.
@@ -66,8 +66,10 @@ void catchSignals() {
 } // namespace
 
 void endProgram() {
-    if (ended) return;
-    ended = true;
+    // Each call ends whatever runs by then: code that goes on after an event loop an earlier end let
+    // go (a command whose dialog that end closed) may have started the machine or a tape again.
+    if (ending) return;
+    ending = true;
     haltRunning();
     if (mainWindow) mainWindow->stopHousekeeping();
     std::string message;
@@ -77,6 +79,7 @@ void endProgram() {
     readWindowPlace();
     if (debuggerWindow) debuggerWindow->recordPlace();
     saveSettings();
+    ending = false;
 }
 
 bool programEnded() {

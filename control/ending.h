@@ -5,7 +5,8 @@
 namespace orv {
 
 // Halts the machine (its pacer thread stopped), stops housekeeping, stops any tape (a recording is
-// finished as a complete file) and writes the settings. Runs once; later calls do nothing.
+// finished as a complete file) and writes the settings. Every call ends what runs by then; a call made
+// while one is under way does nothing.
 void endProgram();
 // True once endProgram has run: what was still to come gives up.
 bool programEnded();

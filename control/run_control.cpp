@@ -81,8 +81,10 @@ void pacedHousekeeping(std::int32_t periods) {
     const auto every = static_cast<std::int32_t>(HOUSEKEEPING_MS / minTimer);
     periodsSinceHousekeeping += periods;
     if (periodsSinceHousekeeping < every) return;
-    // One pass a slice: after a long one the rest is not made up.
-    periodsSinceHousekeeping = std::min(periodsSinceHousekeeping - every, every - 1);
+    // One pass a slice, and the next a whole period of machine time later: after a long slice the
+    // rest is not carried over, or the next pass would come early and a typed key be let go after
+    // less than the monitor's two scans of it.
+    periodsSinceHousekeeping = 0;
     housekeepingTick();
 }
 
@@ -233,7 +235,8 @@ void housekeepingTick() {
             repaintArea(AREA_DISPLAY);
             tapeStopDue = uiTick + TAPE_STOP_DELAY;
         }
-        if (tapeStopDue != 0 && uiTick > tapeStopDue) {
+        // Only the tape that ended is stopped: a due stop outlives a tape stopped by hand.
+        if (tapeStopDue != 0 && uiTick > tapeStopDue && (tape.tapeState & TAPE_ENDED)) {
             tapeStopDue = 0;
             postCommand(CMD_TAPE_STOP);
         }

@@ -1,14 +1,20 @@
 #include "program/program_fixture.h"
 
+#include "control/commands.h"
+#include "control/keypad.h"
 #include "control/main_window.h"
 #include "control/pacer.h"
 #include "control/run_control.h"
 #include "control/run_state.h"
+#include "debugger/debugger_window.h"
 #include "machine/cpu.h"
+#include "machine/key_feed.h"
+#include "machine/rio.h"
 #include "panel/layout.h"
 #include "panel/panel_widget.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
+#include "tape/tape.h"
 
 #include <QDialog>
 #include <QFileInfo>
@@ -18,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 namespace orv::test {
 
@@ -64,6 +71,39 @@ void recordStartUp() {
     s.paused = paused;
     s.cycles = cycles;
     s.pc = cpu.pc;
+}
+
+namespace {
+
+void startAfresh() {
+    haltRunning();
+    if (turbo) onCommand(CMD_TURBO);
+    std::string ignored;
+    tapeStop(ignored);
+    tape = TapeRecord{};
+    tapeStopDue = 0;
+    keyFeed = KeyFeedRecord{};
+    keyQueueCount = 0;
+    keyHeld = false;
+    keyUp();
+    if (debuggerWindow) {
+        debuggerWindow->close();
+        delete debuggerWindow;
+    }
+    // What the steps above posted is handled now, not in the test.
+    settle(5);
+    boxes.clear();
+    boxAnswers.clear();
+}
+
+class FreshStart : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override { startAfresh(); }
+};
+
+} // namespace
+
+void startEachTestAfresh() {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshStart);
 }
 
 namespace {

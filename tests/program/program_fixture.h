@@ -49,6 +49,11 @@ void recordStartUpSettings();
 // The machine, once the window has settled.
 void recordStartUp();
 
+// Before every test, whatever the tests before it left behind: the machine halted at its own speed, no
+// tape and no automatic tape stop due, no key queued, held or being fed, no debugger window (the next
+// one is made from the settings, as at start-up), and no message box recorded or answer waiting.
+void startEachTestAfresh();
+
 // Modal windows are answered from one place, each when it waits for the user in its own event loop:
 // when it is shown, and again when a window it opened closes and leaves it waiting. Message boxes are
 // recorded in `boxes` and answered from `boxAnswers`; every other modal window goes to the action of

@@ -23,5 +23,6 @@ int main(int argc, char** argv) {
     QTemporaryDir settingsFolder;
     orv::settingsPath = QDir(settingsFolder.path()).filePath("orv.ini").toStdString();
     orv::test::recordStartUp();
+    orv::test::startEachTestAfresh();
     return RUN_ALL_TESTS();
 }

@@ -299,6 +299,31 @@ TEST_F(RunControlTest, PacerOwesThePeriodsAndPostsOneTickUntilItIsTaken) {
     EXPECT_EQ(pacerTakeOwed(), 0);
 }
 
+// However late the window takes the pacer's ticks, a typed key stays down, and then up, for a whole
+// housekeeping period of machine time: the monitor takes a key only on the second of its scans (23 ms
+// apart) that sees it.
+TEST_F(RunControlTest, TypedKeysStayDownAndUpForAWholePeriodOfMachineTimeWhateverTheSlices) {
+    CommandRecorder recorder; // the deadlines' ticks are run here instead
+    loadLoop();
+    halted = false; // running as far as the slices can tell, without the pacer's own deadlines
+    for (int key : {1, 2, 3}) onCommand(key);
+    const std::int32_t every = HOUSEKEEPING_MS * 1000;
+    std::int32_t changedAt = cycles;
+    bool down = false;
+    int changes = 0;
+    for (const unsigned periods : {100u, 25u, 25u, 25u, 7u, 60u, 1u, 1u, 49u, 25u, 25u, 99u, 25u, 25u, 25u}) {
+        timerCallback(periods);
+        onCommand(CMD_TICK);
+        if ((keypad.keyRows != 0xFF) == down) continue;
+        if (changes++ > 0) {
+            EXPECT_GE(cycles - changedAt, every) << "change " << changes;
+        }
+        down = !down;
+        changedAt = cycles;
+    }
+    EXPECT_EQ(changes, 6);
+}
+
 // At 0x0200: PA6 made an output; then for X = 0 to 255: 2X into 0x0300+X, bit 0 of X to the tape, and
 // a wait of about 5X cycles; then a loop on itself at 0x021E.
 constexpr std::uint16_t TAPE_PROGRAM_END = 0x021E;

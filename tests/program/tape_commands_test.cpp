@@ -2,6 +2,7 @@
 // failure boxes with Retry, the automatic stop of a finished tape, and Exit during a recording.
 #include "control/commands.h"
 #include "control/main_window.h"
+#include "control/program_files.h"
 #include "control/run_control.h"
 #include "machine/cpu.h"
 #include "program/program_fixture.h"
@@ -28,6 +29,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -329,42 +331,63 @@ TEST_F(TapeCommandsTest, AFinishedRecordingStopsByItselfHalfASecondLater) {
 }
 
 TEST_F(TapeCommandsTest, AStopDueFromAnEarlierTapeLeavesTheNextOneRunning) {
-    std::string message;
-    ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, path("earlier.mid"), message)) << message;
-    // The earlier tape went quiet and is due to stop, but the user stops it first.
-    tape.tapeState = (tape.tapeState & ~TAPE_WAITING) | TAPE_ENDED;
-    tapeStopDue = uiTick + TAPE_STOP_DELAY;
-    const std::int32_t earlierDue = tapeStopDue;
-    onCommand(CMD_TAPE_STOP);
-    ASSERT_EQ(tape.tapeState, 0);
+    // The next tape from Tape Record, or a tape file opened as a drop, a recent file or on the command
+    // line open it.
+    const struct {
+        std::function<void()> start;
+        int flags;
+    } cases[] = {
+        {[this] {
+             dialogs.names = {"next"};
+             recordTapeCommand();
+         },
+         TAPE_RECORDING | TAPE_WAITING},
+        {[this] { openDroppedFiles({QString::fromStdString(path("earlier.mid"))}); },
+         TAPE_PLAYING | TAPE_WAITING},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.flags);
+        std::string message;
+        ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, path("earlier.mid"), message)) << message;
+        // The earlier tape went quiet and is due to stop, but the user stops it first.
+        tape.tapeState = (tape.tapeState & ~TAPE_WAITING) | TAPE_ENDED;
+        tapeStopDue = uiTick + TAPE_STOP_DELAY;
+        const std::int32_t earlierDue = tapeStopDue;
+        onCommand(CMD_TAPE_STOP);
+        ASSERT_EQ(tape.tapeState, 0);
 
-    dialogs.names = {"next"};
-    ASSERT_TRUE(recordTapeCommand());
-    // Housekeeping goes past the earlier tape's due tick, and on for two more ticks, by which time a
-    // Tape Stop it posted would have arrived.
-    ASSERT_TRUE(settleUntil([&] { return uiTick > earlierDue + 2; }, 30000));
-    EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
+        c.start();
+        // Housekeeping goes past the earlier tape's due tick, and on for two more ticks, by which
+        // time a Tape Stop it posted would have arrived.
+        ASSERT_TRUE(settleUntil([&] { return uiTick > earlierDue + 2; }, 30000));
+        EXPECT_EQ(tapeFlags(), c.flags);
+        stopTape();
+    }
 }
 
 TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
-    dialogs.names = {"exit"};
-    ASSERT_TRUE(recordTapeCommand());
-    tapeOutputBit(0, cycles);
-    tapeOutputBit(1, cycles + 3320);
-    onCommand(CMD_EXIT);
-    ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 10000));
-    EXPECT_EQ(tape.tapeState, 0);
-    const Bytes file = readBytes(path("exit.mid"));
-    EXPECT_EQ(file.size(), 57u + 2 * 6 + 9);
-    expectComplete(file);
+    // Twice: what an earlier end let go on must not start a recording that a later end leaves open.
+    for (const char* name : {"exit", "again"}) {
+        SCOPED_TRACE(name);
+        dialogs.names = {name};
+        ASSERT_TRUE(recordTapeCommand());
+        tapeOutputBit(0, cycles);
+        tapeOutputBit(1, cycles + 3320);
+        onCommand(CMD_EXIT);
+        ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 10000));
+        EXPECT_EQ(tape.tapeState, 0);
+        const Bytes file = readBytes(path(QString(name) + ".mid"));
+        EXPECT_EQ(file.size(), 57u + 2 * 6 + 9);
+        expectComplete(file);
 
-    // The other tests go on with the window. The exit left every event loop of this thread told to
-    // return at once; a turn of the application's own loop clears that, as a real start would.
-    mainWindow->show();
-    mainWindow->startHousekeeping();
-    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
-    QCoreApplication::exec();
-    settle(20);
+        // The other tests go on with the window. The exit left every event loop of this thread told
+        // to return at once; a turn of the application's own loop clears that, as a real start would.
+        mainWindow->show();
+        mainWindow->startHousekeeping();
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
+        settle(20);
+    }
 }
 
 // Reads what a file descriptor received while `body` ran.
