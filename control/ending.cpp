@@ -24,6 +24,8 @@ namespace orv {
 namespace {
 
 bool ending = false;
+// Once ended, a start still on its way (the start-up file behind a box a signal closed) is dropped.
+bool ended = false;
 
 #if defined(Q_OS_UNIX)
 // The handler only tells the main thread, through a pipe its event loop watches.
@@ -70,6 +72,7 @@ void endProgram() {
     // go (a command whose dialog that end closed) may have started the machine or a tape again.
     if (ending) return;
     ending = true;
+    ended = true;
     haltRunning();
     if (mainWindow) mainWindow->stopHousekeeping();
     std::string message;
