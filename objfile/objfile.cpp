@@ -19,31 +19,6 @@ namespace {
 
 constexpr int RECORD_BYTES = 32;
 
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
-// 64-bit file positions, so that no size is ever cut to 32 bits.
-int seekTo(std::FILE* file, long long position, int origin) {
-#ifdef _WIN32
-    return _fseeki64(file, position, origin);
-#else
-    return fseeko(file, static_cast<off_t>(position), origin);
-#endif
-}
-
-// Size of an open file; -1 when it cannot be found.
-long long fileSize(std::FILE* file) {
-    if (seekTo(file, 0, SEEK_END) != 0) return -1;
-#ifdef _WIN32
-    const long long size = _ftelli64(file);
-#else
-    const long long size = ftello(file);
-#endif
-    return size < 0 ? -1 : size;
-}
-
 bool writeAll(std::FILE* file, const char* text, std::size_t length) {
     return std::fwrite(text, 1, length, file) == length;
 }
@@ -92,39 +67,24 @@ int loadObjectFile(const std::string& fileName, std::string& message, bool whole
     addDefaultExtension(name, "obj");
     // Messages and the reader name the file as the user picked it, without its folder.
     const std::string shown = bareName(name);
+    std::string text;
     FileRefusal why;
-    File file(openForReading(name, why));
-    if (!file) {
-        message = formatText("Error: file '%s' not found", shown.c_str());
+    if (!readWhole(name, NO_READ_LIMIT, text, why)) {
+        // Whatever keeps it from being opened, Load says it is not there.
+        message = readRefusalMessage(openedOrMissing(why), shown);
         return 0;
     }
-    long long size = fileSize(file.get());
-    if (size > 0 && seekTo(file.get(), size - 1, SEEK_SET) == 0 && std::fgetc(file.get()) == 0x1A) {
+    if (!text.empty() && text.back() == 0x1A) {
         trace("EOF removed\n");
-        --size;
+        text.pop_back();
     }
-    std::rewind(file.get());
-    if (size < 1) {
+    if (text.empty()) {
         message = formatText("Error: file '%s' empty or unknown length", shown.c_str());
         return 0;
     }
-    std::unique_ptr<char[]> text;
-    if (static_cast<unsigned long long>(size) < std::numeric_limits<std::size_t>::max()) {
-        text.reset(new (std::nothrow) char[static_cast<std::size_t>(size) + 1]);
-    }
-    if (!text) {
-        message = formatText("Error: cannot allocate buffer to read file '%s'", shown.c_str());
-        return 0;
-    }
-    const std::size_t length = static_cast<std::size_t>(size);
-    trace("Object file: '%s' [%lld]\n", shown.c_str(), size);
-    if (std::fread(text.get(), 1, length, file.get()) != length) {
-        message = formatText("Error: cannot read file '%s'", shown.c_str());
-        return 0;
-    }
-    text[length] = '\0';
-    if (wholeOrNothing && !checkHexText(shown, text.get(), length, message)) return 0;
-    const int count = loadHexText(shown, text.get(), length, message);
+    trace("Object file: '%s' [%zu]\n", shown.c_str(), text.size());
+    if (wholeOrNothing && !checkHexText(shown, text.c_str(), text.size(), message)) return 0;
+    const int count = loadHexText(shown, text.data(), text.size(), message);
     trace("Bytes loaded: %d\n", count);
     return count;
 }
