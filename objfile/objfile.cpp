@@ -6,12 +6,10 @@
 #include "machine/text_format.h"
 #include "machine/trace.h"
 #include "objfile/hex.h"
+#include "objfile/hex_record.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <limits>
-#include <memory>
-#include <new>
 
 namespace orv {
 
@@ -19,30 +17,8 @@ namespace {
 
 constexpr int RECORD_BYTES = 32;
 
-bool writeAll(std::FILE* file, const char* text, std::size_t length) {
-    return std::fwrite(text, 1, length, file) == length;
-}
-
-// One data record of count bytes read through the bus, with CR LF.
-std::size_t buildRecord(char* out, std::uint16_t address, int count) {
-    std::size_t length = 0;
-    out[length++] = ':';
-    std::uint8_t sum = 0;
-    auto put = [&](std::uint8_t value) {
-        hexByteText(value, out + length);
-        length += 2;
-        sum = static_cast<std::uint8_t>(sum + value);
-    };
-    put(static_cast<std::uint8_t>(count));
-    put(static_cast<std::uint8_t>(address >> 8));
-    put(static_cast<std::uint8_t>(address));
-    put(0x00);
-    for (int i = 0; i < count; ++i) put(busRead(static_cast<std::uint16_t>(address + i)));
-    hexByteText(static_cast<std::uint8_t>(0x100 - sum), out + length);
-    length += 2;
-    out[length++] = '\r';
-    out[length++] = '\n';
-    return length;
+bool writeAll(std::FILE* file, const std::string& text) {
+    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
 }
 
 } // namespace
@@ -52,12 +28,6 @@ void addDefaultExtension(std::string& name, const std::string& extension) {
     if (bareName(name).size() + extension.size() + 1 > FILE_NAME_MAX) return;
     name += '.';
     name += extension;
-}
-
-void hexByteText(std::uint8_t value, char* out) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    out[0] = digits[value >> 4];
-    out[1] = digits[value & 0x0F];
 }
 
 int loadObjectFile(const std::string& fileName, std::string& message, bool wholeOrNothing) {
@@ -116,7 +86,8 @@ int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16
     bool failed = false;
     unsigned page = start >> 8;
     unsigned offset = start & 0xFF;
-    char record[1 + 2 * (4 + RECORD_BYTES + 1) + 2];
+    std::string record;
+    std::uint8_t bytes[RECORD_BYTES];
     for (;;) {
         while (page <= 0xFF && pageFlags[page] == PAGE_EMPTY) {
             ++page;
@@ -132,8 +103,11 @@ int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16
         trace("Save %d from %04x\n", n, address);
         while (n > 0 && !failed) {
             const int k = std::min(n, RECORD_BYTES);
-            const std::size_t length = buildRecord(record, static_cast<std::uint16_t>(address), k);
-            if (!writeAll(file, record, length)) {
+            for (int i = 0; i < k; ++i) bytes[i] = busRead(static_cast<std::uint16_t>(address + i));
+            record.clear();
+            appendHexRecord(record, static_cast<std::uint16_t>(address), HEX_DATA_RECORD, bytes,
+                            static_cast<std::size_t>(k));
+            if (!writeAll(file, record)) {
                 failed = true;
                 break;
             }
@@ -149,8 +123,9 @@ int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16
     if (!failed && total == 0) {
         message = formatText("Error: no bytes to save to file '%s'", shown.c_str());
     } else {
-        static constexpr char endRecord[] = ":00000001FF\r\n";
-        if (failed || !writeAll(file, endRecord, sizeof endRecord - 1)) failed = true;
+        record.clear();
+        appendHexRecord(record, 0, HEX_END_RECORD, nullptr, 0);
+        if (failed || !writeAll(file, record)) failed = true;
         // Buffered data may only fail to reach the disk as it is put in place.
         if (failed || !replacingCommit(out)) {
             message = formatText("Error: file '%s' could not be written", shown.c_str());

@@ -1,6 +1,7 @@
 #include "machine/bus.h"
 #include "machine/power.h"
 #include "machine/rio.h"
+#include "objfile/hex_record.h"
 #include "objfile/objfile.h"
 #include "settings/flags.h"
 #include "support/file_io.h"
