@@ -14,6 +14,7 @@
 #include "machine/save_state.h"
 #include "machine/text_format.h"
 #include "objfile/binary.h"
+#include "objfile/hex_dump.h"
 #include "objfile/objfile.h"
 #include "settings/flags.h"
 #include "tape/tape.h"
@@ -46,17 +47,6 @@ std::string describe(const Outcome& outcome) {
     case Stop::Cycles: break;
     }
     return formatText("the cycle limit (%lld cycles)", static_cast<long long>(outcome.ran));
-}
-
-std::string hexDump(const AddressRange& range) {
-    std::string text;
-    for (int line = range.first; line <= range.last; line += 16) {
-        text += formatText("%04X:", line);
-        for (int at = line; at <= range.last && at < line + 16; ++at)
-            text += formatText(" %02X", peekByte(static_cast<std::uint16_t>(at)));
-        text += '\n';
-    }
-    return text;
 }
 
 // Where a BRK came from, read back from what it pushed: its return address is two past it.
@@ -187,7 +177,7 @@ void report(const RunOptions& options, const Outcome& outcome, std::string& out)
         case ShowItem::Cycles:
             out += formatText("cycles: %lld\n", static_cast<long long>(outcome.ran));
             break;
-        case ShowItem::Memory: out += hexDump(item.range); break;
+        case ShowItem::Memory: out += writeHexDump(item.range.first, item.range.last); break;
         }
     }
 }
