@@ -32,6 +32,13 @@ std::string readRefusalMessage(FileRefusal why, const std::string& name, bool ba
     return (bare ? "" : "Error: ") + formatText(format, name.c_str());
 }
 
+std::string writeRefusalMessage(FileRefusal why, const std::string& name) {
+    return formatText(why == FileRefusal::NotRegular || why == FileRefusal::Failed
+                          ? "Error: file '%s' could not be written"
+                          : "Error: file '%s' could not be opened",
+                      name.c_str());
+}
+
 FileRefusal openedOrMissing(FileRefusal why) {
     return why == FileRefusal::TooLarge || why == FileRefusal::Failed ? why : FileRefusal::Missing;
 }

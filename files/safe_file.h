@@ -34,6 +34,9 @@ FileRefusal readRefusal(const std::string& path);
 // folder", "Error: cannot read file 'NAME'"... NAME is the name as shown. Without the leading "Error: " when
 // `bare`.
 std::string readRefusalMessage(FileRefusal why, const std::string& name, bool bare = false);
+// A saver's refusal in words: "Error: file 'NAME' could not be written" when what is there takes no
+// file or the system failed it, else (a missing folder, a read-only file) "... could not be opened".
+std::string writeRefusalMessage(FileRefusal why, const std::string& name);
 // The reason a reader that calls every file it cannot open "not found" gives: Missing, unless the file
 // was opened and then could not be read whole.
 FileRefusal openedOrMissing(FileRefusal why);

@@ -296,10 +296,7 @@ bool saveStateFile(const std::string& path, std::string& message, std::uint8_t o
     const std::vector<std::uint8_t> bytes = saveState(overrun);
     FileRefusal why;
     if (!replaceWhole(path, std::string(bytes.begin(), bytes.end()), why)) {
-        message = formatText(why == FileRefusal::NotRegular || why == FileRefusal::Failed
-                                 ? "Error: file '%s' could not be written"
-                                 : "Error: file '%s' could not be opened",
-                             shown.c_str());
+        message = writeRefusalMessage(why, shown);
         return false;
     }
     trace("State saved to '%s'\n", shown.c_str());

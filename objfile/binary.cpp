@@ -78,10 +78,7 @@ int saveBinaryFile(const std::string& path, std::uint16_t start, std::uint16_t e
     }
     FileRefusal why;
     if (!replaceWhole(path, image, why)) {
-        message = formatText(why == FileRefusal::NotRegular || why == FileRefusal::Failed
-                                 ? "Error: file '%s' could not be written"
-                                 : "Error: file '%s' could not be opened",
-                             shown.c_str());
+        message = writeRefusalMessage(why, shown);
         return 0;
     }
     trace("Binary saved: %d bytes of %04x-%04x\n", saved, start, end);

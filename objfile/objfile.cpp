@@ -75,9 +75,7 @@ int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16
     FileRefusal why;
     if (!replacingOpen(out, name, why)) {
         // Something that is there but is no file (a folder, a device) cannot take the records.
-        message = formatText(why == FileRefusal::NotRegular ? "Error: file '%s' could not be written"
-                                                            : "Error: file '%s' could not be opened",
-                             shown.c_str());
+        message = writeRefusalMessage(why, shown);
         return 0;
     }
     std::FILE* file = out.file;
