@@ -136,7 +136,9 @@ std::vector<Source> treeSources() {
     std::vector<Source> sources;
     for (auto it = fs::recursive_directory_iterator(ROOT); it != fs::recursive_directory_iterator(); ++it) {
         const std::string name = it->path().filename().string();
-        if (it->is_directory() && (name.starts_with(".") || name.starts_with("build"))) {
+        // Build folders hold generated sources that are no part of the tree.
+        if (it->is_directory() && (name.starts_with(".") || name.starts_with("build") || name == "out" ||
+                                   fs::exists(it->path() / "CMakeCache.txt"))) {
             it.disable_recursion_pending();
             continue;
         }
