@@ -1,5 +1,6 @@
 #include "control/startup.h"
 
+#include "base/trace.h"
 #include "control/command_line.h"
 #include "control/edit_commands.h"
 #include "control/ending.h"
@@ -10,7 +11,6 @@
 #include "machine/cpu.h"
 #include "machine/power.h"
 #include "machine/rio.h"
-#include "machine/trace.h"
 #include "objfile/hex.h"
 #include "panel/paint.h"
 #include "settings/settings.h"

@@ -1,6 +1,7 @@
 #include "files/safe_file.h"
 
-#include "machine/text_format.h"
+#include "base/file_names.h"
+#include "base/text_format.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -94,18 +95,6 @@ bool readWhole(const std::string& path, std::size_t limit, std::string& bytes, F
     why = readRest(file, limit, bytes);
     std::fclose(file);
     return why == FileRefusal::None;
-}
-
-std::string bareName(const std::string& path) {
-    const auto slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool nameFits(const std::string& path, std::string& message) {
-    const std::size_t length = bareName(path).size();
-    if (length <= FILE_NAME_MAX) return true;
-    message = formatText("Error: filename too long (%zu)", length);
-    return false;
 }
 
 #ifndef _WIN32

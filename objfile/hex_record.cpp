@@ -1,12 +1,8 @@
 #include "objfile/hex_record.h"
 
-namespace orv {
+#include "base/hex_digits.h"
 
-void hexByteText(std::uint8_t value, char* out) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    out[0] = digits[value >> 4];
-    out[1] = digits[value & 0x0F];
-}
+namespace orv {
 
 void appendHexRecord(std::string& out, std::uint16_t address, std::uint8_t type, const std::uint8_t* data,
                      std::size_t count) {

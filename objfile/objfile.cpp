@@ -1,10 +1,12 @@
 #include "objfile/objfile.h"
 
+#include "base/file_names.h"
+#include "base/hex_digits.h"
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "files/safe_file.h"
 #include "machine/bus.h"
 #include "machine/rio.h"
-#include "machine/text_format.h"
-#include "machine/trace.h"
 #include "objfile/hex.h"
 #include "objfile/hex_record.h"
 
@@ -22,13 +24,6 @@ bool writeAll(std::FILE* file, const std::string& text) {
 }
 
 } // namespace
-
-void addDefaultExtension(std::string& name, const std::string& extension) {
-    if (name.find('.') != std::string::npos) return;
-    if (bareName(name).size() + extension.size() + 1 > FILE_NAME_MAX) return;
-    name += '.';
-    name += extension;
-}
 
 int loadObjectFile(const std::string& fileName, std::string& message, bool wholeOrNothing) {
     message.clear();

@@ -1,3 +1,5 @@
+#include "base/hex_digits.h"
+#include "base/text_format.h"
 #include "machine/bus.h"
 #include "machine/power.h"
 #include "machine/rio.h"
