@@ -157,9 +157,9 @@ bool loadFiles(const RunOptions& options, std::string& err) {
         if (const FileRefusal why = readRefusal(file.path);
             why != FileRefusal::None && why != FileRefusal::Missing)
             message = readRefusalMessage(why, bareName(file.path));
-        else if (file.kind == FileKind::Object)
+        else if (file.kind == ProgramFileKind::Object)
             loadObjectFile(file.path, message, true);
-        else if (file.kind == FileKind::Binary)
+        else if (file.kind == ProgramFileKind::Binary)
             loadBinaryFile(file.path, *options.at, message);
         if (!message.empty()) {
             err += runMessage(message);
@@ -232,7 +232,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     if (!loadFiles(options, err)) return RUN_BAD_USAGE;
     halted = false;
     for (const InputFile& file : options.files) {
-        if (file.kind != FileKind::Tape) continue;
+        if (file.kind != ProgramFileKind::Tape) continue;
         if (!tapeStartPlaying(file.path, message)) {
             err += runMessage(message);
             return RUN_BAD_USAGE;
