@@ -108,14 +108,6 @@ bool remembered(const QString& path) {
 }
 
 // Arms the enabled points again after the window was closed: enabling one re-arms them all.
-void armPoints() {
-    for (const BreakPoint& point : breakpointList())
-        if (point.kind != PointKind::Single) {
-            breakpointEnable(point.id, point.enabled);
-            return;
-        }
-}
-
 } // namespace
 
 DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
@@ -780,7 +772,7 @@ void DebuggerWindow::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     debuggerSettings.present = true;
     debuggerSettings.open = 1;
-    armPoints();
+    breakpointsArm(true);
     historySwitch(historyOn->isChecked());
     refreshPoints();
     noteStop(halted ? "Halted" : "Running");
@@ -796,7 +788,7 @@ void DebuggerWindow::closeEvent(QCloseEvent* e) {
     recordPlace();
     stopStep();
     // Closed, the debugger costs the machine nothing: no traps, no history.
-    cpuSetTraps({});
+    breakpointsArm(false);
     if (historyRecording()) historySwitch(false);
     debuggerSettings.open = 0;
     QMainWindow::closeEvent(e);
