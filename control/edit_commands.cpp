@@ -118,28 +118,4 @@ void copyDisplayCommand() {
     QGuiApplication::clipboard()->setMimeData(data);
 }
 
-void installEditCommands() {
-    if (!mainMenu) return;
-    const struct {
-        int command;
-        QKeySequence keys;
-    } shortcuts[] = {
-        {CMD_PASTE_KEYS, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_V)},
-        {CMD_PASTE_MEMORY, QKeySequence(Qt::CTRL | Qt::Key_V)},
-        {CMD_COPY_DISPLAY, QKeySequence(Qt::CTRL | Qt::Key_C)},
-    };
-    for (QAction* top : mainMenu->actions()) {
-        QMenu* submenu = top->menu();
-        if (!submenu) continue;
-        for (QAction* action : submenu->actions()) {
-            for (const auto& s : shortcuts) {
-                if (action->data().toInt() != s.command) continue;
-                action->setShortcut(s.keys);
-                // Also with the menu bar hidden.
-                mainWindow->addAction(action);
-            }
-        }
-    }
-}
-
 } // namespace orv

@@ -23,7 +23,4 @@ bool pasteGoingOn();
 // The paste's progress for the window title, as "Pasting 12 of 300 keys"; empty when none goes on.
 QString pasteProgress();
 
-// The Edit menu's shortcuts, also with the menu bar hidden: after the main window and its menu are made.
-void installEditCommands();
-
 } // namespace orv

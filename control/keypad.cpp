@@ -159,8 +159,6 @@ void keyDownMessage(int qtKey) {
     case Qt::Key_Up: postCommand(KEY_UP); break;
     case Qt::Key_Down: postCommand(KEY_DOWN); break;
     case Qt::Key_F1: postCommand(CMD_ABOUT); break;
-    case Qt::Key_F5: postCommand(CMD_QUICK_SAVE); break;
-    case Qt::Key_F9: postCommand(CMD_QUICK_LOAD); break;
     default: break;
     }
 }

@@ -78,18 +78,6 @@ QIcon programIcon() {
     return icon;
 }
 
-// Ctrl+D opens and closes the debugger window, F11 switches turbo; every other key is the keypad's,
-// which takes no Ctrl key and no F11.
-void windowKeyPress(const QKeyEvent& e) {
-    const Qt::KeyboardModifiers modifiers = e.modifiers() & ~Qt::KeypadModifier;
-    if (e.key() == Qt::Key_D && modifiers == Qt::ControlModifier)
-        postCommand(CMD_DEBUGGER_WINDOW);
-    else if (e.key() == Qt::Key_F11 && modifiers == Qt::NoModifier)
-        postCommand(CMD_TURBO);
-    else
-        keyPressMessage(e);
-}
-
 } // namespace
 
 MainWindow::MainWindow() {
@@ -157,7 +145,7 @@ bool MainWindow::eventFilter(QObject* receiver, QEvent* e) {
     if (!widget || widget->window() != this || QApplication::activePopupWidget()) return false;
     // Taking the focus back also ends the bar's keyboard mode.
     setFocus();
-    windowKeyPress(*static_cast<QKeyEvent*>(e));
+    keyPressMessage(*static_cast<QKeyEvent*>(e));
     return true;
 }
 
@@ -172,7 +160,7 @@ void MainWindow::closeEvent(QCloseEvent* e) {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* e) {
-    windowKeyPress(*e);
+    keyPressMessage(*e);
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* e) {

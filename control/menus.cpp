@@ -13,6 +13,7 @@
 #include "tape/tape.h"
 
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -41,31 +42,33 @@ constexpr std::array fileItems = {
     MenuItem{"Load &Binary...", CMD_LOAD_BINARY},
     MenuItem{"Save B&inary...", CMD_SAVE_BINARY},
     MenuItem{"Recent &Files", CMD_RECENT_FILES},
-    MenuItem{"R&eload\tCtrl+R", CMD_RELOAD},
+    MenuItem{"R&eload", CMD_RELOAD, "Ctrl+R", MenuKeys::Bound},
     MenuItem{"Reload &when the file changes", CMD_RELOAD_ON_CHANGE},
     MenuItem{"Save Scree&nshot...", CMD_SAVE_SCREENSHOT},
     separator,
     MenuItem{"Sa&ve State...", CMD_SAVE_STATE},
     MenuItem{"Load St&ate...", CMD_LOAD_STATE},
-    MenuItem{"&Quick Save State\tF5", CMD_QUICK_SAVE},
-    MenuItem{"Quick Loa&d State\tF9", CMD_QUICK_LOAD},
+    MenuItem{"&Quick Save State", CMD_QUICK_SAVE, "F5", MenuKeys::Bound},
+    MenuItem{"Quick Loa&d State", CMD_QUICK_LOAD, "F9", MenuKeys::Bound},
 };
 constexpr std::array editItems = {
-    MenuItem{"Paste as &Keys\tCtrl+Shift+V", CMD_PASTE_KEYS}, MenuItem{"&Stop Paste", CMD_STOP_PASTE},
-    MenuItem{"&Paste into Memory\tCtrl+V", CMD_PASTE_MEMORY}, separator,
-    MenuItem{"&Copy Display\tCtrl+C", CMD_COPY_DISPLAY},
+    MenuItem{"Paste as &Keys", CMD_PASTE_KEYS, "Ctrl+Shift+V", MenuKeys::Bound},
+    MenuItem{"&Stop Paste", CMD_STOP_PASTE},
+    MenuItem{"&Paste into Memory", CMD_PASTE_MEMORY, "Ctrl+V", MenuKeys::Bound},
+    separator,
+    MenuItem{"&Copy Display", CMD_COPY_DISPLAY, "Ctrl+C", MenuKeys::Bound},
 };
 constexpr std::array actionItems = {
-    MenuItem{"&Halt\tPause", CMD_HALT},
-    MenuItem{"&Step\tSpace", CMD_STEP},
-    MenuItem{"&Run\tPause", CMD_RUN},
+    MenuItem{"&Halt", CMD_HALT, "Pause"},
+    MenuItem{"&Step", CMD_STEP, "Space"},
+    MenuItem{"&Run", CMD_RUN, "Pause"},
     separator,
-    MenuItem{"Rese&t\tEsc", CMD_RESET},
+    MenuItem{"Rese&t", CMD_RESET, "Esc"},
     MenuItem{"&IRQ", CMD_IRQ},
     MenuItem{"&NMI", CMD_NMI},
     MenuItem{"&Power off/on", CMD_POWER},
     separator,
-    MenuItem{"&Turbo\tF11", CMD_TURBO},
+    MenuItem{"&Turbo", CMD_TURBO, "F11", MenuKeys::Bound},
     separator,
     MenuItem{"Restore Built-in &Monitor", CMD_RESTORE_MONITOR},
 };
@@ -74,7 +77,7 @@ constexpr std::array viewItems = {
     MenuItem{"&Keyboard", CMD_KEYBOARD},
     MenuItem{"&Debug", CMD_DEBUG},
     separator,
-    MenuItem{"Debu&gger window\tCtrl+D", CMD_DEBUGGER_WINDOW},
+    MenuItem{"Debu&gger window", CMD_DEBUGGER_WINDOW, "Ctrl+D", MenuKeys::Bound},
 };
 constexpr std::array helpItems = {
     MenuItem{"&Website", CMD_WEBSITE},
@@ -96,10 +99,10 @@ constexpr std::array popupItems = {
     MenuItem{"Tape S&top", CMD_TAPE_STOP},
     MenuItem{"Tape &Mute", CMD_TAPE_MUTE},
     separator,
-    MenuItem{"&Halt\tPause", CMD_HALT},
-    MenuItem{"&Step\tSpace", CMD_STEP},
-    MenuItem{"&Run\tPause", CMD_RUN},
-    MenuItem{"Rese&t\tEsc", CMD_RESET},
+    MenuItem{"&Halt", CMD_HALT, "Pause"},
+    MenuItem{"&Step", CMD_STEP, "Space"},
+    MenuItem{"&Run", CMD_RUN, "Pause"},
+    MenuItem{"Rese&t", CMD_RESET, "Esc"},
     MenuItem{"&IRQ", CMD_IRQ},
     MenuItem{"&NMI", CMD_NMI},
     MenuItem{"&Power off/on", CMD_POWER},
@@ -119,19 +122,19 @@ constexpr std::array popupItems = {
     MenuItem{"Load &Binary...", CMD_LOAD_BINARY},
     MenuItem{"Save Binar&y...", CMD_SAVE_BINARY},
     MenuItem{"Recent &Files", CMD_RECENT_FILES},
-    MenuItem{"Reloa&d\tCtrl+R", CMD_RELOAD},
+    MenuItem{"Reloa&d", CMD_RELOAD, "Ctrl+R", MenuKeys::Bound},
     MenuItem{"Reload when the file c&hanges", CMD_RELOAD_ON_CHANGE},
     MenuItem{"Save Scree&nshot...", CMD_SAVE_SCREENSHOT},
     separator,
     MenuItem{"Sa&ve State...", CMD_SAVE_STATE},
     MenuItem{"L&oad State...", CMD_LOAD_STATE},
-    MenuItem{"&Quick Save State\tF5", CMD_QUICK_SAVE},
-    MenuItem{"Quic&k Load State\tF9", CMD_QUICK_LOAD},
+    MenuItem{"&Quick Save State", CMD_QUICK_SAVE, "F5", MenuKeys::Bound},
+    MenuItem{"Quic&k Load State", CMD_QUICK_LOAD, "F9", MenuKeys::Bound},
     separator,
-    MenuItem{"T&urbo\tF11", CMD_TURBO},
+    MenuItem{"T&urbo", CMD_TURBO, "F11", MenuKeys::Bound},
     MenuItem{"Restore Built-&in Monitor", CMD_RESTORE_MONITOR},
     separator,
-    MenuItem{"Debu&gger window\tCtrl+D", CMD_DEBUGGER_WINDOW},
+    MenuItem{"Debu&gger window", CMD_DEBUGGER_WINDOW, "Ctrl+D", MenuKeys::Bound},
 };
 
 bool isCheckItem(int command) {
@@ -140,16 +143,21 @@ bool isCheckItem(int command) {
            command == CMD_RELOAD_ON_CHANGE;
 }
 
-void fillMenu(QMenu* menu, std::span<const MenuItem> items) {
+// The bar binds the keys of its items; the popup only shows them, as one key must not mean two actions.
+void fillMenu(QMenu* menu, std::span<const MenuItem> items, bool bindKeys) {
     for (const MenuItem& item : items) {
         if (item.command == MENU_SEPARATOR) {
             menu->addSeparator();
             continue;
         }
-        // The text after the tab is only shown; the keys themselves are the keyboard input's.
-        QAction* action = menu->addAction(QString::fromLatin1(item.text));
+        QAction* action = menu->addAction(item.label());
         action->setData(item.command);
         action->setCheckable(isCheckItem(item.command));
+        if (bindKeys && item.binding == MenuKeys::Bound) {
+            action->setShortcut(QKeySequence(QString::fromLatin1(item.keys), QKeySequence::PortableText));
+            // Also with the menu bar hidden.
+            mainWindow->addAction(action);
+        }
         const int command = item.command;
         QObject::connect(action, &QAction::triggered, [command] { postCommand(command); });
     }
@@ -201,6 +209,11 @@ void applyRules(QMenu* submenu, Rules rules) {
 
 } // namespace
 
+QString MenuItem::label() const {
+    const QString shown = QString::fromLatin1(text);
+    return keys ? shown + '\t' + QString::fromLatin1(keys) : shown;
+}
+
 const std::span<const MenuDescription> mainMenuDescription = mainMenus;
 const std::span<const MenuItem> popupMenuDescription = popupItems;
 
@@ -208,7 +221,7 @@ void createMainMenu() {
     mainMenu = mainWindow->menuBar();
     for (int position = 0; position < static_cast<int>(mainMenus.size()); ++position) {
         QMenu* submenu = mainMenu->addMenu(QString::fromLatin1(mainMenus[position].title));
-        fillMenu(submenu, mainMenus[position].items);
+        fillMenu(submenu, mainMenus[position].items, true);
         QObject::connect(submenu, &QMenu::aboutToShow,
                          [submenu, position] { setMenuStates(submenu, position); });
     }
@@ -228,7 +241,7 @@ void setMenuStates(QMenu* submenu, int position) {
 void showPopupMenu(QPoint panelPoint) {
     if (!popupMenu) {
         popupMenu = new QMenu(mainWindow);
-        fillMenu(popupMenu, popupItems);
+        fillMenu(popupMenu, popupItems, false);
         for (QAction* action : popupMenu->actions())
             if (action->data().toInt() == CMD_RECENT_FILES) equipRecentFiles(action);
         // Opening it runs the File rules, as for the first menu of the bar.

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <QPoint>
+#include <QString>
+
+#include <cstdint>
 
 #include <span>
 
@@ -14,9 +17,18 @@ namespace orv {
 // A separator is written as an item with command MENU_SEPARATOR.
 constexpr int MENU_SEPARATOR = -1;
 
+// How an item's keys work: only shown in its key column (the keypad's own keys: Pause, Space, Esc),
+// or bound by the menu bar, which then works with the bar hidden too.
+enum class MenuKeys : std::uint8_t { Shown, Bound };
+
 struct MenuItem {
-    const char* text;
+    const char* text; // with its "&" mnemonic, without the key column
     int command;
+    const char* keys = nullptr; // the key column, in QKeySequence's portable text
+    MenuKeys binding = MenuKeys::Shown;
+
+    // The text a menu shows: the item's text, a tab and its keys.
+    QString label() const;
 };
 
 struct MenuDescription {

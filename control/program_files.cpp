@@ -466,9 +466,6 @@ void installProgramFiles() {
             case CMD_RELOAD:
                 reloadAction = action;
                 action->setEnabled(reloadAvailable());
-                action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-                // Also with the menu bar hidden.
-                mainWindow->addAction(action);
                 break;
             default: break;
             }

@@ -109,7 +109,6 @@ void startUp() {
     cpuSetBreakpoint(debugP);
     loadMonitor();
     installProgramFiles();
-    installEditCommands();
 
     mainWindow->show();
 }

@@ -43,6 +43,7 @@ using test::settleUntil;
 constexpr int DEADLINE_MS = 10000;
 
 void ctrlD(QWidget* target) {
+    test::activate(target);
     test::pressKey(target, Qt::Key_D, Qt::ControlModifier, "\x04");
 }
 

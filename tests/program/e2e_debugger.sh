@@ -20,6 +20,7 @@ printf '[User]\r\ndiag=1\r\n' > "$work/orv.ini"
 printf 'al 000209 .count\nal 000202 .loop\nal 000200 .start\n' > "$work/prog.lbl"
 
 e2e_session --labels prog.lbl --run 0200 prog.obj <<'SESSION' || e2e_abort "the session did not complete"
+xdotool windowfocus --sync "$window"
 xdotool key --window "$window" ctrl+d
 debugger=$(e2e_wait_window '^Orvane Debugger$') || { echo "the debugger window did not appear"; exit 1; }
 xdotool windowfocus --sync "$debugger"

@@ -1,4 +1,5 @@
 #include "program/program_fixture.h"
+#include "support/key_press.h"
 
 #include "control/commands.h"
 #include "control/keypad.h"
@@ -90,6 +91,8 @@ void startAfresh() {
         debuggerWindow->close();
         delete debuggerWindow;
     }
+    // Keys go to the main window, as when the user types into it.
+    test::activate(mainWindow);
     // What the steps above posted is handled now, not in the test.
     settle(5);
     boxes.clear();

@@ -53,6 +53,8 @@ class StateCommandsTest : public ::testing::Test {
         cpuSetBreakpoint(debugP);
     }
     void press(Qt::Key key) {
+        // A box the key brought up took the window's activation with it.
+        test::activate(mainWindow);
         test::pressKey(mainWindow, key, Qt::NoModifier, QString());
         settle(20);
     }
