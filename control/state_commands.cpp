@@ -6,6 +6,7 @@
 #include "debugger/debugger_window.h"
 #include "debugger/stepping.h"
 #include "files/safe_file.h"
+#include "machine/board.h"
 #include "machine/host.h"
 #include "machine/save_state.h"
 #include "machine/trace.h"
@@ -52,7 +53,7 @@ bool loadFrom(const std::string& path, bool quiet) {
     }
     // A step over or out aimed at where the old program stood.
     if (stepActive() && debuggerWindow) debuggerWindow->stopStep();
-    tapeStopDue = 0;
+    board.tapeStopDue = 0;
     repaintArea(AREA_DISPLAY);
     if (debug) repaintArea(AREA_DEBUG);
     if (debuggerWindowShown()) debuggerWindow->refreshViews();
