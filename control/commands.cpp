@@ -1,5 +1,6 @@
 #include "control/commands.h"
 
+#include "base/trace.h"
 #include "control/edit_commands.h"
 #include "control/guide.h"
 #include "control/keypad.h"
@@ -15,7 +16,6 @@
 #include "machine/host.h"
 #include "machine/power.h"
 #include "machine/rio.h"
-#include "machine/trace.h"
 #include "objfile/about_dialog.h"
 #include "objfile/file_commands.h"
 #include "objfile/save_dialog.h"

@@ -1,5 +1,6 @@
 #include "control/edit_commands.h"
 
+#include "base/trace.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/menus.h"
@@ -9,7 +10,6 @@
 #include "machine/display_text.h"
 #include "machine/host.h"
 #include "machine/key_feed.h"
-#include "machine/trace.h"
 #include "objfile/hex_dump.h"
 #include "panel/panel_widget.h"
 #include "settings/file_history.h"

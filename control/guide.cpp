@@ -1,6 +1,6 @@
 #include "control/guide.h"
 
-#include "machine/trace.h"
+#include "base/trace.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>

@@ -1,5 +1,8 @@
 #include "control/program_files.h"
 
+#include "base/file_names.h"
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "control/commands.h"
 #include "control/ending.h"
 #include "control/main_window.h"
@@ -11,8 +14,6 @@
 #include "files/safe_file.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
-#include "machine/text_format.h"
-#include "machine/trace.h"
 #include "objfile/binary.h"
 #include "objfile/file_commands.h"
 #include "objfile/file_dialog.h"

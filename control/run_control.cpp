@@ -1,5 +1,7 @@
 #include "control/run_control.h"
 
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "control/commands.h"
 #include "control/keypad.h"
 #include "control/main_window.h"
@@ -8,8 +10,6 @@
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
-#include "machine/text_format.h"
-#include "machine/trace.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "tape/tape.h"

@@ -1,5 +1,6 @@
 #include "control/startup.h"
 
+#include "base/trace.h"
 #include "control/command_line.h"
 #include "control/edit_commands.h"
 #include "control/ending.h"
@@ -9,7 +10,6 @@
 #include "control/run_control.h"
 #include "machine/board.h"
 #include "machine/cpu.h"
-#include "machine/trace.h"
 #include "panel/paint.h"
 #include "settings/settings.h"
 

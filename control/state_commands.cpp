@@ -1,5 +1,7 @@
 #include "control/state_commands.h"
 
+#include "base/file_names.h"
+#include "base/trace.h"
 #include "control/main_window.h"
 #include "control/message_box.h"
 #include "control/run_control.h"
@@ -9,7 +11,6 @@
 #include "machine/board.h"
 #include "machine/host.h"
 #include "machine/save_state.h"
-#include "machine/trace.h"
 #include "objfile/file_commands.h"
 #include "objfile/file_dialog.h"
 #include "settings/flags.h"

@@ -1,7 +1,7 @@
 #include "debugger/breakpoints.h"
 
+#include "base/text_format.h"
 #include "machine/cpu.h"
-#include "machine/text_format.h"
 #include "settings/flags.h"
 
 #include <algorithm>

@@ -1,12 +1,12 @@
 #include "debugger/code_pane.h"
 
+#include "base/text_format.h"
 #include "control/run_state.h"
 #include "debugger/breakpoints.h"
 #include "debugger/debugger_window.h"
 #include "debugger/disasm.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
-#include "machine/text_format.h"
 
 #include <QContextMenuEvent>
 #include <QFontDatabase>

@@ -1,7 +1,7 @@
 #include "debugger/disasm.h"
 
+#include "base/text_format.h"
 #include "machine/opcodes.h"
-#include "machine/text_format.h"
 
 #include <algorithm>
 #include <set>

@@ -1,9 +1,10 @@
 #include "debugger/history.h"
 
+#include "base/file_names.h"
+#include "base/text_format.h"
 #include "debugger/disasm.h"
 #include "files/safe_file.h"
 #include "machine/cpu.h"
-#include "machine/text_format.h"
 
 namespace orv {
 

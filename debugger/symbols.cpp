@@ -1,7 +1,8 @@
 #include "debugger/symbols.h"
 
+#include "base/file_names.h"
+#include "base/text_format.h"
 #include "files/safe_file.h"
-#include "machine/text_format.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,6 +1,7 @@
 #include "files/safe_file.h"
 
-#include "machine/text_format.h"
+#include "base/file_names.h"
+#include "base/text_format.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -33,18 +34,6 @@ FileRefusal readRefusal(const std::string& path) {
     FileRefusal why = FileRefusal::None;
     if (std::FILE* file = openForReading(path, why)) std::fclose(file);
     return why;
-}
-
-std::string bareName(const std::string& path) {
-    const auto slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool nameFits(const std::string& path, std::string& message) {
-    const std::size_t length = bareName(path).size();
-    if (length <= FILE_NAME_MAX) return true;
-    message = formatText("Error: filename too long (%zu)", length);
-    return false;
 }
 
 #ifndef _WIN32

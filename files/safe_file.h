@@ -30,14 +30,6 @@ std::string readRefusalMessage(FileRefusal why, const std::string& name, bool ba
 // device folder: a name meant as it stands, which gets no default ending.
 bool namesSpecialFile(const std::string& path);
 
-// The bare name of a path: what the user picked, for messages and the name-length limit.
-std::string bareName(const std::string& path);
-
-// The longest bare name the file commands take.
-constexpr std::size_t FILE_NAME_MAX = 256;
-// False, with "Error: filename too long (N)" in message, when the bare name of path is longer.
-bool nameFits(const std::string& path, std::string& message);
-
 // A file being written in place of `target`. Until committed, the user's file (if any) is untouched
 // and nothing of the new one is visible; a process killed meanwhile leaves nothing behind where the
 // system has unnamed temporary files.

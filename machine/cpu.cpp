@@ -1,12 +1,11 @@
 #include "machine/cpu.h"
 
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "control/run_state.h"
 #include "machine/bus.h"
 #include "machine/debug_hooks.h"
 #include "machine/opcodes.h"
-#include "machine/text_format.h"
-#include "machine/trace.h"
-#include "settings/flags.h"
 
 #include <array>
 

@@ -1,9 +1,9 @@
 #include "machine/power.h"
 
+#include "base/trace.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/rio.h"
-#include "machine/trace.h"
 #include "tape/tape.h"
 
 #include <chrono>

@@ -1,11 +1,11 @@
 #include "machine/rio.h"
 
+#include "base/trace.h"
 #include "machine/cpu.h"
 #include "machine/key_feed.h"
 #include "machine/keys.h"
 #include "machine/latch.h"
 #include "machine/power.h"
-#include "machine/trace.h"
 #include "tape/tape.h"
 
 namespace orv {

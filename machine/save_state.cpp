@@ -1,12 +1,13 @@
 #include "machine/save_state.h"
 
+#include "base/file_names.h"
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "control/run_state.h"
 #include "files/safe_file.h"
 #include "machine/debug_hooks.h"
 #include "machine/keys.h"
 #include "machine/machine_state.h"
-#include "machine/text_format.h"
-#include "machine/trace.h"
 #include "tape/tape.h"
 
 #include <array>

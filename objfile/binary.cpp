@@ -1,10 +1,11 @@
 #include "objfile/binary.h"
 
+#include "base/file_names.h"
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "files/safe_file.h"
 #include "machine/bus.h"
 #include "machine/rio.h"
-#include "machine/text_format.h"
-#include "machine/trace.h"
 
 #include <cstdio>
 #include <memory>

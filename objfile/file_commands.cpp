@@ -1,9 +1,9 @@
 #include "objfile/file_commands.h"
 
+#include "base/trace.h"
 #include "control/main_window.h"
 #include "control/message_box.h"
 #include "control/program_files.h"
-#include "machine/trace.h"
 #include "objfile/file_dialog.h"
 #include "objfile/objfile.h"
 

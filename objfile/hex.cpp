@@ -1,8 +1,9 @@
 #include "objfile/hex.h"
 
+#include "base/hex_digits.h"
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "machine/bus.h"
-#include "machine/text_format.h"
-#include "machine/trace.h"
 
 #include <algorithm>
 #include <climits>
@@ -15,13 +16,6 @@ namespace {
 constexpr int TYPE_DATA = 0x00;
 constexpr int TYPE_EOF = 0x01;
 constexpr int TYPE_NONE = -1;
-
-int nibbleValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 // One line as [line, line + length); every read stays inside it.
 int parseLine(const std::string& name, long long lineNumber, const char* line, std::size_t length,
@@ -86,20 +80,6 @@ int parseLine(const std::string& name, long long lineNumber, const char* line, s
 }
 
 } // namespace
-
-std::uint8_t hexByteValue(const char* two, int& error) {
-    const int high = nibbleValue(two[0]);
-    if (high < 0) {
-        error = 1;
-        return 0;
-    }
-    const int low = nibbleValue(two[1]);
-    if (low < 0) {
-        error = 1;
-        return 0;
-    }
-    return static_cast<std::uint8_t>(high * 16 + low);
-}
 
 int loadHexLine(const std::string& name, int lineNumber, const char* line, std::string& message,
                 int& recordType) {

@@ -39,8 +39,4 @@ bool checkHexText(const std::string& name, const char* text, std::size_t length,
 int loadHexLine(const std::string& name, int lineNumber, const char* line, std::string& message,
                 int& recordType);
 
-// Two hex digits (either case) to a byte. At the first other character, NUL included, sets error to 1,
-// reads no further and returns 0. Never clears error.
-std::uint8_t hexByteValue(const char* two, int& error);
-
 } // namespace orv

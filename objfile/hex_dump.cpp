@@ -1,7 +1,7 @@
 #include "objfile/hex_dump.h"
 
+#include "base/text_format.h"
 #include "machine/bus.h"
-#include "machine/text_format.h"
 #include "objfile/hex.h"
 
 #include <algorithm>

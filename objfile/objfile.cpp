@@ -1,10 +1,12 @@
 #include "objfile/objfile.h"
 
+#include "base/file_names.h"
+#include "base/hex_digits.h"
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "files/safe_file.h"
 #include "machine/bus.h"
 #include "machine/rio.h"
-#include "machine/text_format.h"
-#include "machine/trace.h"
 #include "objfile/hex.h"
 
 #include <algorithm>
@@ -71,19 +73,6 @@ std::size_t buildRecord(char* out, std::uint16_t address, int count) {
 }
 
 } // namespace
-
-void addDefaultExtension(std::string& name, const std::string& extension) {
-    if (name.find('.') != std::string::npos) return;
-    if (bareName(name).size() + extension.size() + 1 > FILE_NAME_MAX) return;
-    name += '.';
-    name += extension;
-}
-
-void hexByteText(std::uint8_t value, char* out) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    out[0] = digits[value >> 4];
-    out[1] = digits[value & 0x0F];
-}
 
 int loadObjectFile(const std::string& fileName, std::string& message, bool wholeOrNothing) {
     message.clear();

@@ -6,13 +6,6 @@
 
 namespace orv {
 
-// Appends "." and the extension to a name without any "." (folders included), if its bare name stays
-// within 256 characters; otherwise the name is left as it is.
-void addDefaultExtension(std::string& name, const std::string& extension);
-
-// Two upper-case hex digits, high nibble first.
-void hexByteText(std::uint8_t value, char* out);
-
 // Both take a path; the 256-character limit and every message are on its bare file name.
 
 // Loads a whole object file through the HEX reader. Returns the bytes stored; message empty on success.

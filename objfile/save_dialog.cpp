@@ -1,8 +1,8 @@
 #include "objfile/save_dialog.h"
 
+#include "base/hex_digits.h"
 #include "control/main_window.h"
 #include "objfile/file_commands.h"
-#include "objfile/hex.h"
 #include "settings/settings.h"
 #include "ui_orvsave.h"
 

@@ -1,7 +1,7 @@
 #include "panel/layout.h"
 
+#include "base/trace.h"
 #include "control/main_window.h"
-#include "machine/trace.h"
 #include "panel/panel_widget.h"
 #include "settings/flags.h"
 #include "settings/settings.h"

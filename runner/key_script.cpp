@@ -1,7 +1,7 @@
 #include "runner/key_script.h"
 
+#include "base/text_format.h"
 #include "machine/keys.h"
-#include "machine/text_format.h"
 
 #include <charconv>
 

@@ -1,5 +1,5 @@
 // orv-run: the board without a window, for scripts and tests.
-#include "machine/text_format.h"
+#include "base/text_format.h"
 #include "runner/options.h"
 #include "runner/run.h"
 

@@ -1,6 +1,6 @@
 #include "runner/options.h"
 
-#include "machine/text_format.h"
+#include "base/text_format.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,5 +1,7 @@
 #include "runner/run.h"
 
+#include "base/file_names.h"
+#include "base/text_format.h"
 #include "control/run_state.h"
 #include "debugger/disasm.h"
 #include "files/safe_file.h"
@@ -12,7 +14,6 @@
 #include "machine/keys.h"
 #include "machine/power.h"
 #include "machine/save_state.h"
-#include "machine/text_format.h"
 #include "objfile/binary.h"
 #include "objfile/objfile.h"
 #include "settings/flags.h"

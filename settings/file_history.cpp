@@ -1,7 +1,7 @@
 #include "settings/file_history.h"
 
-#include "machine/text_format.h"
-#include "objfile/hex.h"
+#include "base/hex_digits.h"
+#include "base/text_format.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
 

@@ -1,6 +1,8 @@
 // The program's switches, loaded from and saved to the settings file. Bytes, non-zero meaning on.
 #pragma once
 
+#include "base/trace.h"
+
 #include <cstdint>
 
 namespace orv {
@@ -9,6 +11,6 @@ extern std::uint8_t menu;
 extern std::uint8_t keys;
 extern std::uint8_t debug;
 extern std::uint8_t mute;
-extern std::uint8_t diag;
+// diag is the trace's own switch, declared with it.
 
 } // namespace orv

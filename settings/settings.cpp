@@ -1,8 +1,8 @@
 #include "settings/settings.h"
 
+#include "base/hex_digits.h"
+#include "base/text_format.h"
 #include "files/safe_file.h"
-#include "machine/text_format.h"
-#include "objfile/hex.h"
 #include "settings/flags.h"
 #include "settings/profile.h"
 

@@ -1,6 +1,6 @@
 // Playing a recorded MIDI file into the cassette input, at the machine time the recording holds.
-#include "machine/text_format.h"
-#include "machine/trace.h"
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "settings/flags.h"
 #include "tape/tape.h"
 #include "tape/tape_internal.h"

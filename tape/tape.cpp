@@ -1,10 +1,10 @@
 // Tape state, recording to a MIDI file, stopping, and the tape's use of the MIDI output.
 #include "tape/tape.h"
 
+#include "base/file_names.h"
+#include "base/text_format.h"
+#include "base/trace.h"
 #include "control/run_state.h"
-#include "machine/text_format.h"
-#include "machine/trace.h"
-#include "objfile/objfile.h"
 #include "settings/flags.h"
 #include "tape/midi.h"
 #include "tape/tape_internal.h"

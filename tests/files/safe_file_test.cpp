@@ -1,3 +1,4 @@
+#include "base/file_names.h"
 #include "files/safe_file.h"
 
 #include "support/file_io.h"

@@ -1,12 +1,12 @@
 // A powered-on board with known registers, zeroed RAM and interrupt vectors, for processor tests.
 #pragma once
 
+#include "base/text_format.h"
 #include "control/run_state.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/power.h"
 #include "machine/rio.h"
-#include "machine/text_format.h"
 #include "settings/flags.h"
 #include "support/cpu_start.h"
 #include "support/poke.h"

@@ -1,7 +1,8 @@
+#include "base/hex_digits.h"
+#include "base/text_format.h"
 #include "machine/bus.h"
 #include "machine/power.h"
 #include "machine/rio.h"
-#include "machine/text_format.h"
 #include "objfile/hex.h"
 #include "settings/flags.h"
 

@@ -1,3 +1,5 @@
+#include "base/file_names.h"
+#include "base/hex_digits.h"
 #include "machine/bus.h"
 #include "machine/power.h"
 #include "machine/rio.h"

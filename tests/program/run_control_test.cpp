@@ -1,3 +1,4 @@
+#include "base/text_format.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/pacer.h"
@@ -5,7 +6,6 @@
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/rio.h"
-#include "machine/text_format.h"
 #include "program/program_fixture.h"
 #include "settings/flags.h"
 #include "settings/settings.h"

@@ -1,6 +1,6 @@
 #include "tape_fixture.h"
 
-#include "machine/text_format.h"
+#include "base/text_format.h"
 #include "tape/tape.h"
 
 #include <gtest/gtest.h>

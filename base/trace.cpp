@@ -1,11 +1,11 @@
-#include "machine/trace.h"
-
-#include "settings/flags.h"
+#include "base/trace.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 namespace orv {
+
+std::uint8_t diag = 0;
 
 void trace(const char* format, ...) {
     if (!diag) return;

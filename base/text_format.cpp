@@ -1,4 +1,4 @@
-#include "machine/text_format.h"
+#include "base/text_format.h"
 
 #include <cstdarg>
 #include <cstdio>

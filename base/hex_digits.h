@@ -1,0 +1,15 @@
+// Hex digits: two characters to a byte and back, for every reader and writer of hex text.
+#pragma once
+
+#include <cstdint>
+
+namespace orv {
+
+// Two hex digits (either case) to a byte. At the first other character, NUL included, sets error to 1,
+// reads no further and returns 0. Never clears error.
+std::uint8_t hexByteValue(const char* two, int& error);
+
+// Two upper-case hex digits, high nibble first.
+void hexByteText(std::uint8_t value, char* out);
+
+} // namespace orv
