@@ -2,8 +2,8 @@
 // tick, which carries the board tick (machine/board.h) every BOARD_TICK_MS.
 #pragma once
 
+#include "board/board.h"
 #include "control/run_state.h"
-#include "machine/board.h"
 
 #include <cstdint>
 

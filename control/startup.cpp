@@ -1,6 +1,7 @@
 #include "control/startup.h"
 
 #include "base/trace.h"
+#include "board/board.h"
 #include "control/command_line.h"
 #include "control/edit_commands.h"
 #include "control/ending.h"
@@ -8,7 +9,6 @@
 #include "control/message_box.h"
 #include "control/program_files.h"
 #include "control/run_control.h"
-#include "machine/board.h"
 #include "machine/cpu.h"
 #include "panel/paint.h"
 #include "settings/settings.h"

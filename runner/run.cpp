@@ -2,10 +2,10 @@
 
 #include "base/file_names.h"
 #include "base/text_format.h"
+#include "board/board.h"
 #include "control/run_state.h"
 #include "debugger/disasm.h"
 #include "files/safe_file.h"
-#include "machine/board.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/debug_hooks.h"

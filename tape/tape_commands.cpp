@@ -1,11 +1,11 @@
 #include "tape/tape_commands.h"
 
 #include "base/trace.h"
+#include "board/board.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/message_box.h"
 #include "control/program_files.h"
-#include "machine/board.h"
 #include "objfile/file_dialog.h"
 #include "tape/tape.h"
 

@@ -1,7 +1,7 @@
 #include "support/board.h"
 
+#include "board/board.h"
 #include "debugger/symbols.h"
-#include "machine/board.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/keys.h"

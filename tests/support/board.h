@@ -4,7 +4,7 @@
 // not a second run control.
 #pragma once
 
-#include "machine/board.h"
+#include "board/board.h"
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "machine/board.h"
+#include "board/board.h"
 
 #include "machine/cpu.h"
 #include "machine/latch.h"
