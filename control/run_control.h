@@ -1,5 +1,5 @@
 // Run control: halted/running/paused, slices on the tick, the stop conditions and the housekeeping
-// tick, which carries the board tick (machine/board.h) every BOARD_TICK_MS.
+// tick, which carries the board tick (board/board.h) every BOARD_TICK_MS.
 #pragma once
 
 #include "board/board.h"

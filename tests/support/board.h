@@ -1,5 +1,5 @@
 // The headless board: the monitor running on the emulated machine through the board's one driver
-// (machine/board.h: slices of 1,000 cycles, the board tick every 50,000), keys pressed as the program's
+// (board/board.h: slices of 1,000 cycles, the board tick every 50,000), keys pressed as the program's
 // key queue presses them (held for one tick and then released for one). For tests and benchmarks; it is
 // not a second run control.
 #pragma once
@@ -21,7 +21,7 @@ using ::orv::BOARD_TICK;
 // The monitor image as built (Intel HEX text). Empty with a message when it cannot be read.
 std::string monitorHexText(std::string& message);
 
-// The board's power-on (machine/board.h) with the monitor image as built. Returns false with a message
+// The board's power-on (board/board.h) with the monitor image as built. Returns false with a message
 // when the image cannot be read or loaded.
 bool boardPowerOn(std::string& message);
 // The monitor's own segment patterns of the hex digits 0-f, read from the loaded image where its label
