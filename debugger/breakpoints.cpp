@@ -149,6 +149,13 @@ void breakpointRemoveAll() {
     arm();
 }
 
+void breakpointsArm(bool armed) {
+    if (armed)
+        arm();
+    else
+        cpuSetTraps({});
+}
+
 bool parseCondition(std::string_view text, TrapCondition& condition, std::string& message) {
     message.clear();
     condition = {};

@@ -34,6 +34,9 @@ int breakpointAdd(PointKind kind, std::uint16_t first, std::uint16_t last, std::
 bool breakpointRemove(int id);
 bool breakpointEnable(int id, bool enabled);
 void breakpointRemoveAll();
+// Hands the enabled points to the interpreter again, or takes them all away (the list stays): the
+// debugger arms them while its window is open.
+void breakpointsArm(bool armed);
 
 // "X = $10", "A != 0", "SP < $F0": A, X, Y, SP, P or PC; =, ==, !=, <, <=, >, >=; a value as $hex,
 // 0xhex, %binary or decimal. Blank text is no condition. False with an "Error: ..." message otherwise.

@@ -34,6 +34,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -56,6 +57,11 @@ constexpr int REFRESH_MS = 50;
 constexpr qint64 CHUNK_MS = 5;
 constexpr const char* MONITOR_LABELS = "monitor.lbl";
 constexpr const char* MONITOR_LABELS_RESOURCE = ":/orvlabels";
+
+// "10,000": the limits in the window's texts come from the constants themselves.
+QString groupedNumber(std::uint64_t n) {
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(static_cast<qulonglong>(n));
+}
 
 const char* const pointKindNames[] = {"Execute", "Read", "Write", "Access"};
 constexpr PointKind pointKinds[] = {PointKind::Exec, PointKind::Read, PointKind::Write, PointKind::Access};
@@ -102,14 +108,6 @@ bool remembered(const QString& path) {
 }
 
 // Arms the enabled points again after the window was closed: enabling one re-arms them all.
-void armPoints() {
-    for (const BreakPoint& point : breakpointList())
-        if (point.kind != PointKind::Single) {
-            breakpointEnable(point.id, point.enabled);
-            return;
-        }
-}
-
 } // namespace
 
 DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
@@ -366,7 +364,8 @@ QWidget* DebuggerWindow::makeHistory() {
     auto* box = new QWidget(this);
     auto* layout = new QVBoxLayout(box);
     auto* bar = new QHBoxLayout;
-    historyOn = new QCheckBox("Record the last 10,000 instructions", box);
+    historyOn =
+        new QCheckBox(QString("Record the last %1 instructions").arg(groupedNumber(HISTORY_LENGTH)), box);
     auto* exportButton = new QPushButton("&Export...", box);
     bar->addWidget(historyOn);
     bar->addStretch(1);
@@ -652,7 +651,9 @@ void DebuggerWindow::stepChunk() {
     if (debug) repaintArea(AREA_DEBUG);
     switch (state) {
     case StepState::Stopped: noteStop(stopReasonText(stepStatus())); break;
-    case StepState::Limit: noteStop("The step ran 100,000,000 cycles without getting there"); break;
+    case StepState::Limit:
+        noteStop(QString("The step ran %1 cycles without getting there").arg(groupedNumber(STEP_LIMIT)));
+        break;
     default: noteStop("Halted"); break;
     }
 }
@@ -771,7 +772,7 @@ void DebuggerWindow::showEvent(QShowEvent* e) {
     QMainWindow::showEvent(e);
     debuggerSettings.present = true;
     debuggerSettings.open = 1;
-    armPoints();
+    breakpointsArm(true);
     historySwitch(historyOn->isChecked());
     refreshPoints();
     noteStop(halted ? "Halted" : "Running");
@@ -787,7 +788,7 @@ void DebuggerWindow::closeEvent(QCloseEvent* e) {
     recordPlace();
     stopStep();
     // Closed, the debugger costs the machine nothing: no traps, no history.
-    cpuSetTraps({});
+    breakpointsArm(false);
     if (historyRecording()) historySwitch(false);
     debuggerSettings.open = 0;
     QMainWindow::closeEvent(e);

@@ -157,19 +157,11 @@ int symbolsLoadText(SymbolTable& table, const std::string& fileName, std::string
 int symbolsLoadFile(SymbolTable& table, const std::string& fileName, std::string& message) {
     message.clear();
     // Regular files only: a pipe named as a label file must not block the program.
-    FileRefusal why;
-    std::FILE* file = openForReading(fileName, why);
-    if (!file) {
-        message = formatText("Error: file '%s' not found", bareName(fileName).c_str());
-        return 0;
-    }
     std::string text;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        message = formatText("Error: cannot read file '%s'", bareName(fileName).c_str());
+    FileRefusal why;
+    if (!readWhole(fileName, NO_READ_LIMIT, text, why)) {
+        // A label file that cannot be opened is reported as not there, whatever it is.
+        message = readRefusalMessage(openedOrMissing(why), bareName(fileName));
         return 0;
     }
     return symbolsLoadText(table, fileName, text, message);

@@ -3,8 +3,10 @@
 #include "base/file_names.h"
 #include "base/text_format.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <exception>
 #include <string>
 
 #ifndef _WIN32
@@ -18,22 +20,81 @@
 namespace orv {
 
 std::string readRefusalMessage(FileRefusal why, const std::string& name, bool bare) {
-    const char* format = "file '%s' cannot be read";
+    const char* format = "cannot read file '%s'";
     switch (why) {
     case FileRefusal::None:
     case FileRefusal::Missing: format = "file '%s' not found"; break;
     case FileRefusal::Folder: format = "'%s' is a folder"; break;
     case FileRefusal::NotRegular: format = "'%s' is not a regular file"; break;
     case FileRefusal::ReadOnly: format = "file '%s' cannot be read: permission denied"; break;
+    case FileRefusal::TooLarge: format = "cannot allocate buffer to read file '%s'"; break;
     case FileRefusal::Failed: break;
     }
     return (bare ? "" : "Error: ") + formatText(format, name.c_str());
+}
+
+std::string writeRefusalMessage(FileRefusal why, const std::string& name) {
+    return formatText(why == FileRefusal::NotRegular || why == FileRefusal::Failed
+                          ? "Error: file '%s' could not be written"
+                          : "Error: file '%s' could not be opened",
+                      name.c_str());
+}
+
+FileRefusal openedOrMissing(FileRefusal why) {
+    return why == FileRefusal::TooLarge || why == FileRefusal::Failed ? why : FileRefusal::Missing;
 }
 
 FileRefusal readRefusal(const std::string& path) {
     FileRefusal why = FileRefusal::None;
     if (std::FILE* file = openForReading(path, why)) std::fclose(file);
     return why;
+}
+
+namespace {
+
+// The size an open file says it has; -1 when it cannot tell.
+long long sizeOf(std::FILE* file);
+
+// The rest of an open file, as readWhole takes it.
+FileRefusal readRest(std::FILE* file, std::size_t limit, std::string& bytes) {
+    const long long size = sizeOf(file);
+    try {
+        if (size > 0)
+            bytes.reserve(static_cast<std::size_t>(
+                std::min<unsigned long long>(static_cast<unsigned long long>(size), limit)));
+        char block[16384];
+        while (bytes.size() <= limit) {
+            // One byte past the limit tells a file that is longer.
+            const std::size_t room = limit - bytes.size();
+            const std::size_t n = std::fread(block, 1, room >= sizeof block ? sizeof block : room + 1, file);
+            if (n == 0) break;
+            bytes.append(block, n);
+        }
+    } catch (const std::exception&) { // bad_alloc or length_error: more than memory holds
+        bytes.clear();
+        return FileRefusal::TooLarge;
+    }
+    if (std::ferror(file) ||
+        (bytes.size() <= limit && size > 0 && bytes.size() < static_cast<unsigned long long>(size))) {
+        bytes.clear();
+        return FileRefusal::Failed;
+    }
+    if (bytes.size() > limit) {
+        bytes.resize(limit);
+        return FileRefusal::TooLarge;
+    }
+    return FileRefusal::None;
+}
+
+} // namespace
+
+bool readWhole(const std::string& path, std::size_t limit, std::string& bytes, FileRefusal& why) {
+    bytes.clear();
+    std::FILE* file = openForReading(path, why);
+    if (!file) return false;
+    why = readRest(file, limit, bytes);
+    std::fclose(file);
+    return why == FileRefusal::None;
 }
 
 #ifndef _WIN32
@@ -76,6 +137,11 @@ FileRefusal refusalOf(int error) {
     case EROFS: return FileRefusal::ReadOnly;
     default: return FileRefusal::Failed;
     }
+}
+
+long long sizeOf(std::FILE* file) {
+    struct stat st {};
+    return ::fstat(::fileno(file), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
 bool writeFully(int fd, const char* data, std::size_t size) {
@@ -259,6 +325,17 @@ void replacingDiscard(ReplacingFile& out) {
 }
 
 #else // _WIN32: no links or unnamed files to care for; a named temporary beside the target.
+
+namespace {
+
+long long sizeOf(std::FILE* file) {
+    const long long here = _ftelli64(file);
+    if (here < 0 || _fseeki64(file, 0, SEEK_END) != 0) return -1;
+    const long long size = _ftelli64(file);
+    return _fseeki64(file, here, SEEK_SET) == 0 ? size : -1;
+}
+
+} // namespace
 
 bool namesSpecialFile(const std::string& path) {
     std::error_code error;

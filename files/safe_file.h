@@ -15,16 +15,31 @@ enum class FileRefusal {
     ReadOnly,   // a file the user made read-only, or one we may not write (or, reading, may not read)
     Failed,     // anything else the system refused
     Folder,     // a folder, where a file is read
+    TooLarge,   // more than the reader takes, or than memory holds
 };
+
+// No limit to what readWhole takes but memory.
+constexpr std::size_t NO_READ_LIMIT = static_cast<std::size_t>(-1);
 
 // Opens an existing regular file for binary reading without ever blocking (a FIFO is refused, not
 // waited on). Returns nullptr and the reason on failure.
 std::FILE* openForReading(const std::string& path, FileRefusal& why);
+// The whole content of a regular file (opened as openForReading does). A file longer than limit gives
+// its first limit bytes and TooLarge; one that cannot be opened, or reads shorter than its size, gives
+// nothing and the reason. True only when the whole file was read.
+bool readWhole(const std::string& path, std::size_t limit, std::string& bytes, FileRefusal& why);
 // Why openForReading would refuse path now (None when it would not); nothing is read.
 FileRefusal readRefusal(const std::string& path);
 // A reader's refusal in words, for the user: "Error: file 'NAME' not found", "Error: 'NAME' is a
-// folder"... NAME is the name as shown. Without the leading "Error: " when `bare`.
+// folder", "Error: cannot read file 'NAME'"... NAME is the name as shown. Without the leading "Error: " when
+// `bare`.
 std::string readRefusalMessage(FileRefusal why, const std::string& name, bool bare = false);
+// A saver's refusal in words: "Error: file 'NAME' could not be written" when what is there takes no
+// file or the system failed it, else (a missing folder, a read-only file) "... could not be opened".
+std::string writeRefusalMessage(FileRefusal why, const std::string& name);
+// The reason a reader that calls every file it cannot open "not found" gives: Missing, unless the file
+// was opened and then could not be read whole.
+FileRefusal openedOrMissing(FileRefusal why);
 
 // True when path names a device, folder, pipe or socket (links followed), or a name in the system's
 // device folder: a name meant as it stands, which gets no default ending.

@@ -295,10 +295,7 @@ bool saveStateFile(const std::string& path, std::string& message, std::uint8_t o
     const std::vector<std::uint8_t> bytes = saveState(overrun);
     FileRefusal why;
     if (!replaceWhole(path, std::string(bytes.begin(), bytes.end()), why)) {
-        message = formatText(why == FileRefusal::NotRegular || why == FileRefusal::Failed
-                                 ? "Error: file '%s' could not be written"
-                                 : "Error: file '%s' could not be opened",
-                             shown.c_str());
+        message = writeRefusalMessage(why, shown);
         return false;
     }
     trace("State saved to '%s'\n", shown.c_str());
@@ -312,27 +309,14 @@ bool loadStateFile(const std::string& path, std::string& message) {
     message.clear();
     if (!nameFits(path, message)) return false;
     const std::string shown = bareName(path);
+    std::string bytes;
     FileRefusal why;
-    std::FILE* file = openForReading(path, why);
-    if (!file) {
+    if (!readWhole(path, READ_LIMIT, bytes, why) && why != FileRefusal::TooLarge) {
         message = readRefusalMessage(why, shown);
         return false;
     }
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t block[16384];
-    std::size_t got = 0;
-    while (bytes.size() <= READ_LIMIT && (got = std::fread(block, 1, sizeof block, file)) > 0)
-        bytes.insert(bytes.end(), block, block + got);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        message = formatText("Error: cannot read file '%s'", shown.c_str());
-        return false;
-    }
-    const std::size_t size = bytes.size();
-    const bool moreFollows = size > READ_LIMIT;
-    return loadParsed(bytes.data(), moreFollows ? READ_LIMIT : size, moreFollows,
-                      formatText("file '%s'", shown.c_str()), message);
+    return loadParsed(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(),
+                      why == FileRefusal::TooLarge, formatText("file '%s'", shown.c_str()), message);
 }
 
 } // namespace orv

@@ -7,19 +7,13 @@
 #include "machine/bus.h"
 #include "machine/rio.h"
 
-#include <cstdio>
-#include <memory>
-#include <vector>
+#include <string>
 
 namespace orv {
 
 namespace {
 
 constexpr std::size_t ADDRESS_SPACE = 0x10000;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 // Memory that files keep: RAM, ROM and the RAM half of a RIO page.
 bool isKept(std::uint16_t address) {
@@ -35,34 +29,27 @@ int loadBinaryFile(const std::string& path, std::uint16_t address, std::string& 
     message.clear();
     if (!nameFits(path, message)) return 0;
     const std::string shown = bareName(path);
+    std::string bytes;
     FileRefusal why;
-    std::unique_ptr<std::FILE, FileCloser> file(openForReading(path, why));
-    if (!file) {
+    if (!readWhole(path, ADDRESS_SPACE - address, bytes, why) && why != FileRefusal::TooLarge) {
         message = readRefusalMessage(why, shown);
         return 0;
     }
-    // One byte more than can fit tells a file that is too long.
-    const std::size_t room = ADDRESS_SPACE - address;
-    std::vector<std::uint8_t> bytes(room + 1);
-    const std::size_t length = std::fread(bytes.data(), 1, bytes.size(), file.get());
-    if (std::ferror(file.get())) {
-        message = formatText("Error: cannot read file '%s'", shown.c_str());
-        return 0;
-    }
-    if (length == 0) {
+    if (bytes.empty()) {
         message = formatText("Error: file '%s' empty or unknown length", shown.c_str());
         return 0;
     }
-    if (length > room) {
+    if (why == FileRefusal::TooLarge) {
         message = formatText("Error: file '%s' does not fit in memory from %04X", shown.c_str(), address);
         return 0;
     }
+    const std::size_t length = bytes.size();
     trace("Binary file: '%s' [%zu] at %04x\n", shown.c_str(), length, address);
     int stored = 0;
     for (std::size_t i = 0; i < length; ++i) {
         const auto at = static_cast<std::uint16_t>(address + i);
         if (!isKept(at)) continue;
-        busWrite(at, bytes[i], FORCE_ROM);
+        busWrite(at, static_cast<std::uint8_t>(bytes[i]), FORCE_ROM);
         ++stored;
     }
     if (stored == 0) message = formatText("Error: file '%s' had no bytes to load", shown.c_str());
@@ -92,10 +79,7 @@ int saveBinaryFile(const std::string& path, std::uint16_t start, std::uint16_t e
     }
     FileRefusal why;
     if (!replaceWhole(path, image, why)) {
-        message = formatText(why == FileRefusal::NotRegular || why == FileRefusal::Failed
-                                 ? "Error: file '%s' could not be written"
-                                 : "Error: file '%s' could not be opened",
-                             shown.c_str());
+        message = writeRefusalMessage(why, shown);
         return 0;
     }
     trace("Binary saved: %d bytes of %04x-%04x\n", saved, start, end);

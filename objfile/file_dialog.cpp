@@ -1,6 +1,7 @@
 #include "objfile/file_dialog.h"
 
 #include "control/main_window.h"
+#include "machine/save_state.h"
 #include "objfile/file_kind.h"
 #include "settings/file_history.h"
 #include "settings/settings.h"
@@ -71,7 +72,9 @@ std::string stateName;
 
 KindOfFile kindOf(FileKind kind) {
     if (kind == FileKind::State)
-        return {{"Save States (*.orvstate)", "All Files (*.*)"}, "orvstate", stateName};
+        return {{QString("Save States (*.%1)").arg(STATE_EXTENSION), "All Files (*.*)"},
+                STATE_EXTENSION,
+                stateName};
     if (kind == FileKind::Midi) return {{"MIDI Files (*.mid)", "All Files (*.*)"}, "mid", currFileMid};
     if (kind == FileKind::Binary)
         return {{"Binary Files (*.bin)", "All Files (*.*)"}, "bin", fileHistory.binaryName};

@@ -166,4 +166,15 @@ std::string pasteSummary(const PasteResult& result) {
                       result.last);
 }
 
+std::string writeHexDump(std::uint16_t first, std::uint16_t last) {
+    std::string text;
+    for (int line = first; line <= last; line += 16) {
+        text += formatText("%04X:", line);
+        for (int at = line; at <= last && at < line + 16; ++at)
+            text += formatText(" %02X", peekByte(static_cast<std::uint16_t>(at)));
+        text += '\n';
+    }
+    return text;
+}
+
 } // namespace orv

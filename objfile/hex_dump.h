@@ -37,6 +37,10 @@ struct HexDump {
 // Reads a hex dump; `start` places bare bytes that come before any address.
 HexDump readHexDump(std::string_view text, std::optional<std::uint16_t> start);
 
+// Memory first..last (as peeked, nothing acted on) as a dump readHexDump reads back: lines of
+// "0200: A9 00 60", sixteen bytes each counted from first, each ended by "\n".
+std::string writeHexDump(std::uint16_t first, std::uint16_t last);
+
 // True when the text is Intel HEX: its first line that is not blank starts with ':'.
 bool isHexRecordText(std::string_view text);
 

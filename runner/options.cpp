@@ -282,8 +282,8 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     int tapes = 0;
     bool binaries = false;
     for (const InputFile& file : options.files) {
-        tapes += file.kind == FileKind::Tape;
-        binaries |= file.kind == FileKind::Binary;
+        tapes += file.kind == ProgramFileKind::Tape;
+        binaries |= file.kind == ProgramFileKind::Binary;
     }
     if (tapes > 1) return mistake("one tape at most");
     if (binaries && !options.at) return mistake("a binary FILE needs --at ADDR");

@@ -34,11 +34,9 @@ struct ShowItem {
     AddressRange range; // Memory
 };
 
-using FileKind = ProgramFileKind;
-
 struct InputFile {
     std::string path;
-    FileKind kind;
+    ProgramFileKind kind;
 };
 
 constexpr std::uint32_t DEFAULT_SEED = 1;

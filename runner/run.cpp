@@ -15,6 +15,7 @@
 #include "machine/power.h"
 #include "machine/save_state.h"
 #include "objfile/binary.h"
+#include "objfile/hex_dump.h"
 #include "objfile/objfile.h"
 #include "settings/flags.h"
 #include "tape/tape.h"
@@ -47,17 +48,6 @@ std::string describe(const Outcome& outcome) {
     case Stop::Cycles: break;
     }
     return formatText("the cycle limit (%lld cycles)", static_cast<long long>(outcome.ran));
-}
-
-std::string hexDump(const AddressRange& range) {
-    std::string text;
-    for (int line = range.first; line <= range.last; line += 16) {
-        text += formatText("%04X:", line);
-        for (int at = line; at <= range.last && at < line + 16; ++at)
-            text += formatText(" %02X", peekByte(static_cast<std::uint16_t>(at)));
-        text += '\n';
-    }
-    return text;
 }
 
 // Where a BRK came from, read back from what it pushed: its return address is two past it.
@@ -169,9 +159,9 @@ bool loadFiles(const RunOptions& options, std::string& err) {
         if (const FileRefusal why = readRefusal(file.path);
             why != FileRefusal::None && why != FileRefusal::Missing)
             message = readRefusalMessage(why, bareName(file.path));
-        else if (file.kind == FileKind::Object)
+        else if (file.kind == ProgramFileKind::Object)
             loadObjectFile(file.path, message, true);
-        else if (file.kind == FileKind::Binary)
+        else if (file.kind == ProgramFileKind::Binary)
             loadBinaryFile(file.path, *options.at, message);
         if (!message.empty()) {
             err += runMessage(message);
@@ -190,7 +180,7 @@ void report(const RunOptions& options, const Outcome& outcome, std::string& out)
         case ShowItem::Cycles:
             out += formatText("cycles: %lld\n", static_cast<long long>(outcome.ran));
             break;
-        case ShowItem::Memory: out += hexDump(item.range); break;
+        case ShowItem::Memory: out += writeHexDump(item.range.first, item.range.last); break;
         }
     }
 }
@@ -246,7 +236,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     if (!loadFiles(options, err)) return RUN_BAD_USAGE;
     halted = false;
     for (const InputFile& file : options.files) {
-        if (file.kind != FileKind::Tape) continue;
+        if (file.kind != ProgramFileKind::Tape) continue;
         if (!tapeStartPlaying(file.path, message)) {
             err += runMessage(message);
             return RUN_BAD_USAGE;

@@ -17,18 +17,8 @@ struct Lines {
 
 // False when the file is missing or cannot be read; why tells which.
 bool readLines(const std::string& path, Lines& lines, FileRefusal& why) {
-    std::FILE* file = openForReading(path, why);
-    if (!file) return false;
     std::string content;
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, n);
-    const bool ok = !std::ferror(file);
-    std::fclose(file);
-    if (!ok) {
-        why = FileRefusal::Failed;
-        return false;
-    }
+    if (!readWhole(path, NO_READ_LIMIT, content, why)) return false;
     std::size_t position = 0;
     while (position < content.size()) {
         std::size_t end = content.find('\n', position);

@@ -37,11 +37,8 @@ constexpr std::size_t ADDRESS_TEXT_SIZE = 5;
 
 // The file the settings are read from: the user's own once it exists, else the one it starts from.
 std::string settingsSource() {
-    FileRefusal why;
-    if (std::FILE* file = openForReading(settingsPath, why)) {
-        std::fclose(file);
-        return settingsPath;
-    }
+    const FileRefusal why = readRefusal(settingsPath);
+    if (why == FileRefusal::None) return settingsPath;
     return why == FileRefusal::Missing && !settingsSeedPath.empty() ? settingsSeedPath : settingsPath;
 }
 
@@ -66,20 +63,11 @@ std::uint16_t readAddress(const std::string& from, const char* key) {
 // the settings were read from, so that keys the program never writes ("diag") and other sections stay.
 void write(const char* section, const char* key, const std::string& value) {
     if (!settingsSeedPath.empty()) {
+        std::string content;
         FileRefusal why;
-        if (std::FILE* existing = openForReading(settingsPath, why)) {
-            std::fclose(existing);
-        } else if (why == FileRefusal::Missing) {
-            if (std::FILE* seed = openForReading(settingsSeedPath, why)) {
-                std::string content;
-                char buffer[4096];
-                std::size_t n;
-                while ((n = std::fread(buffer, 1, sizeof buffer, seed)) > 0) content.append(buffer, n);
-                const bool ok = !std::ferror(seed);
-                std::fclose(seed);
-                if (ok) replaceWhole(settingsPath, content, why);
-            }
-        }
+        if (readRefusal(settingsPath) == FileRefusal::Missing &&
+            readWhole(settingsSeedPath, NO_READ_LIMIT, content, why))
+            replaceWhole(settingsPath, content, why);
     }
     profileWriteString(settingsPath, section, key, value);
 }

@@ -3,6 +3,9 @@
 //
 //   orv_bin2hex INPUT OUTPUT ADDRESS      ADDRESS: load address of the first byte, in hex
 
+#include "objfile/hex_record.h"
+
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -14,27 +17,6 @@
 namespace {
 
 constexpr std::size_t RECORD_BYTES = 24;
-
-void appendByte(std::string& line, std::uint8_t value, std::uint8_t& sum) {
-    static const char digits[] = "0123456789ABCDEF";
-    line += digits[value >> 4];
-    line += digits[value & 0x0F];
-    sum = static_cast<std::uint8_t>(sum + value);
-}
-
-std::string record(std::uint16_t address, const std::uint8_t* data, std::size_t count, std::uint8_t type) {
-    std::string line = ":";
-    std::uint8_t sum = 0;
-    appendByte(line, static_cast<std::uint8_t>(count), sum);
-    appendByte(line, static_cast<std::uint8_t>(address >> 8), sum);
-    appendByte(line, static_cast<std::uint8_t>(address & 0xFF), sum);
-    appendByte(line, type, sum);
-    for (std::size_t i = 0; i < count; ++i) appendByte(line, data[i], sum);
-    std::uint8_t unused = 0;
-    appendByte(line, static_cast<std::uint8_t>(0x100 - sum), unused);
-    line += "\r\n";
-    return line;
-}
 
 } // namespace
 
@@ -67,9 +49,10 @@ int main(int argc, char** argv) {
     std::string text;
     for (std::size_t offset = 0; offset < image.size(); offset += RECORD_BYTES) {
         const std::size_t count = std::min(RECORD_BYTES, image.size() - offset);
-        text += record(static_cast<std::uint16_t>(start + offset), image.data() + offset, count, 0x00);
+        orv::appendHexRecord(text, static_cast<std::uint16_t>(start + offset), orv::HEX_DATA_RECORD,
+                             image.data() + offset, count);
     }
-    text += record(0, nullptr, 0, 0x01);
+    orv::appendHexRecord(text, 0, orv::HEX_END_RECORD, nullptr, 0);
 
     std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
     out.write(text.data(), static_cast<std::streamsize>(text.size()));

@@ -219,6 +219,48 @@ TEST_F(SafeFileTest, ReadingTakesRegularFilesOnlyAndNeverWaits) {
     }
 }
 
+// A whole file or nothing; a longer one gives its start, so that a reader can tell what it holds.
+TEST_F(SafeFileTest, ReadingWholeKeepsToTheLimitAndTellsAShortRead) {
+    std::string big; // more than one block
+    for (int i = 0; i < 4000; ++i) big += "0123456789";
+    writeText(dir / "four", "text");
+    writeText(dir / "big", big);
+    writeText(dir / "empty", "");
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+    // A system file that says it is 4096 bytes long and reads a few: not the whole of it.
+    const fs::path shortFile = "/sys/devices/system/cpu/online";
+    std::error_code error;
+    const bool shortRead = fs::file_size(shortFile, error) == 4096 && !error;
+    const struct {
+        fs::path path;
+        std::size_t limit;
+        FileRefusal why;
+        std::string content;
+        const char* message;
+    } cases[] = {
+        {dir / "four", 4, FileRefusal::None, "text", ""},
+        {dir / "four", NO_READ_LIMIT, FileRefusal::None, "text", ""},
+        {dir / "four", 3, FileRefusal::TooLarge, "tex", "Error: cannot allocate buffer to read file 'four'"},
+        {dir / "empty", 0, FileRefusal::None, "", ""},
+        {dir / "big", big.size(), FileRefusal::None, big, ""},
+        {dir / "big", big.size() - 1, FileRefusal::TooLarge, big.substr(0, big.size() - 1), ""},
+        {dir / "pipe", NO_READ_LIMIT, FileRefusal::NotRegular, "", "Error: 'pipe' is not a regular file"},
+        {dir / "gone", NO_READ_LIMIT, FileRefusal::Missing, "", "Error: file 'gone' not found"},
+        {shortFile, NO_READ_LIMIT, FileRefusal::Failed, "", "Error: cannot read file 'online'"},
+    };
+    for (const auto& c : cases) {
+        if (c.path == shortFile && !shortRead) continue;
+        std::string content = "stale";
+        FileRefusal why = FileRefusal::None;
+        EXPECT_EQ(readWhole(c.path.string(), c.limit, content, why), c.why == FileRefusal::None) << c.path;
+        EXPECT_EQ(why, c.why) << c.path << " " << c.limit;
+        EXPECT_EQ(content, c.content) << c.path << " " << c.limit;
+        if (*c.message) {
+            EXPECT_EQ(readRefusalMessage(why, bareName(c.path.string())), c.message);
+        }
+    }
+}
+
 // What is there is asked of the system; a name in /dev is a device's, there or not.
 TEST_F(SafeFileTest, SpecialNamesAreDevicesFoldersPipesAndNamesInDev) {
     writeText(dir / "file", "text");

@@ -47,7 +47,7 @@ const std::vector<Layer> LAYERS = {
     {"control", {"base", "files", "tape", "machine", "objfile", "settings", "debugger", "board"}},
     {"program", CORE},
     {"runner", CORE},
-    {"tools", {"base"}},
+    {"tools", {"base", "objfile"}}, // objfile/hex_record only, which includes nothing but base/
     {"tests", EVERY},
     {"bench", EVERY},
     {"fuzz", EVERY},

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -91,6 +92,41 @@ TEST_F(PasteIntoMemoryTest, AFaultyLineIsNamedAndNothingIsStored) {
         EXPECT_EQ(result.message, c.message);
         EXPECT_EQ(memory[0x0200], 0);
         EXPECT_EQ(memory[0x0300], 0);
+    }
+}
+
+// orv-run's --show memory: what it writes reads back as the same bytes, to the top of memory.
+TEST_F(PasteIntoMemoryTest, AWrittenDumpReadsBackAsTheBytes) {
+    std::vector<std::uint8_t> pattern(40);
+    for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(0xA0 + i);
+    poke(0x02F0, pattern);
+    poke(0xFFF0, std::vector<std::uint8_t>(pattern.begin(), pattern.begin() + 16));
+    const struct {
+        std::uint16_t first, last;
+        const char* text; // the whole text, where it is short
+        std::size_t lines;
+    } cases[] = {
+        {0x0300, 0x0300, "0300: B0\n", 1},
+        {0x02F8, 0x0309, "02F8: A8 A9 AA AB AC AD AE AF B0 B1 B2 B3 B4 B5 B6 B7\n0308: B8 B9\n", 2},
+        {0x02F0, 0x0317, nullptr, 3},
+        {0xFFF8, 0xFFFF, "FFF8: A8 A9 AA AB AC AD AE AF\n", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        const std::string text = writeHexDump(c.first, c.last);
+        if (c.text) {
+            EXPECT_EQ(text, c.text);
+        }
+        EXPECT_EQ(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')), c.lines);
+        const HexDump dump = readHexDump(text, std::nullopt);
+        EXPECT_EQ(dump.message, "");
+        std::vector<std::uint8_t> read, there;
+        for (const BytesAt& run : dump.runs) read.insert(read.end(), run.bytes.begin(), run.bytes.end());
+        for (unsigned at = c.first; at <= c.last; ++at)
+            there.push_back(peekByte(static_cast<std::uint16_t>(at)));
+        ASSERT_FALSE(dump.runs.empty());
+        EXPECT_EQ(dump.runs.front().address, c.first);
+        EXPECT_EQ(read, there);
     }
 }
 

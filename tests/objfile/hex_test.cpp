@@ -4,6 +4,7 @@
 #include "machine/power.h"
 #include "machine/rio.h"
 #include "objfile/hex.h"
+#include "objfile/hex_record.h"
 #include "settings/flags.h"
 
 #include <gtest/gtest.h>
@@ -17,17 +18,10 @@ namespace {
 
 // A record with its checksum, upper-case digits, no line end.
 std::string makeRecord(std::uint16_t address, std::uint8_t type, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(data.size()),
-                                       static_cast<std::uint8_t>(address >> 8),
-                                       static_cast<std::uint8_t>(address), type};
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    std::string text = ":";
-    for (std::uint8_t b : bytes) {
-        text += formatText("%02X", b);
-        sum += b;
-    }
-    return text + formatText("%02X", (0x100 - (sum & 0xFF)) & 0xFF);
+    std::string text;
+    appendHexRecord(text, address, type, data.data(), data.size());
+    text.resize(text.size() - 2);
+    return text;
 }
 
 class HexTest : public ::testing::Test {

@@ -72,6 +72,7 @@ class DebuggerWindowTest : public ::testing::Test {
 
 TEST_F(DebuggerWindowTest, OpensAndClosesFromTheViewMenuAndCtrlD) {
     EXPECT_EQ(debuggerWindow->windowTitle(), "Orvane Debugger");
+    EXPECT_EQ(debuggerWindow->historyOn->text(), "Record the last 10,000 instructions");
     QMenu* view = mainMenu->actions().at(MENU_VIEW)->menu();
     const QList<QAction*> items = view->actions();
     ASSERT_GE(items.size(), 2);

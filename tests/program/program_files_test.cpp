@@ -1,10 +1,10 @@
-#include "base/text_format.h"
 #include "control/command_line.h"
 #include "control/main_window.h"
 #include "control/program_files.h"
 #include "control/run_control.h"
 #include "control/run_state.h"
 #include "machine/bus.h"
+#include "objfile/hex_record.h"
 #include "program/program_fixture.h"
 #include "settings/file_history.h"
 #include "support/file_io.h"
@@ -40,13 +40,9 @@ constexpr int DEADLINE_MS = 10000;
 
 // One Intel HEX data record and its line end.
 std::string hexRecord(std::uint16_t address, const Bytes& bytes) {
-    unsigned sum = static_cast<unsigned>(bytes.size()) + (address >> 8) + (address & 0xFF);
-    std::string line = formatText(":%02X%04X00", static_cast<unsigned>(bytes.size()), address);
-    for (std::uint8_t byte : bytes) {
-        line += formatText("%02X", byte);
-        sum += byte;
-    }
-    return line + formatText("%02X\r\n", (256 - sum % 256) % 256);
+    std::string line;
+    appendHexRecord(line, address, HEX_DATA_RECORD, bytes.data(), bytes.size());
+    return line;
 }
 
 // An object file holding the bytes at the address.
