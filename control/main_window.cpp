@@ -107,7 +107,7 @@ MainWindow::MainWindow() {
     playClickSound();
 
     housekeepingTimer.setTimerType(Qt::PreciseTimer);
-    housekeepingTimer.setInterval(HOUSEKEEPING_MS);
+    housekeepingTimer.setInterval(BOARD_TICK_MS);
     connect(&housekeepingTimer, &QTimer::timeout, [] { housekeepingTick(); });
     housekeepingTimer.start();
     if (debuggerSettings.open) postCommand(CMD_DEBUGGER_WINDOW);

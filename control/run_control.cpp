@@ -10,7 +10,6 @@
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
-#include "machine/latch.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "tape/tape.h"
@@ -27,9 +26,7 @@ namespace orv {
 unsigned minTimer = 1;
 bool paused = false;
 std::uint8_t sliceStatus = 0;
-std::int32_t uiTick = 0;
 std::int32_t rectSaveDue = 0;
-std::int32_t tapeStopDue = 0;
 
 void runPacedSlice(std::int32_t budget) {
     sliceStatus = debug ? SLICE_ARMED : 0;
@@ -46,10 +43,10 @@ void runPacedSlice(std::int32_t budget) {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto HOUSEKEEPING_PERIOD = std::chrono::milliseconds(HOUSEKEEPING_MS);
+constexpr auto HOUSEKEEPING_PERIOD = std::chrono::milliseconds(BOARD_TICK_MS);
 
 // While the machine runs, its slices carry the housekeeping: the window then wakes for them alone. At
-// 1 MHz it comes every HOUSEKEEPING_MS of emulated time, a whole number of slices, so a key the queue
+// 1 MHz it comes every BOARD_TICK_MS of emulated time, a whole number of slices, so a key the queue
 // holds down stays down for the monitor's two scans of it; in turbo it follows the wall clock.
 std::int32_t periodsSinceHousekeeping = 0;
 Clock::time_point housekeepingDue;
@@ -78,7 +75,7 @@ void showSpeed(double mhz) {
 }
 
 void pacedHousekeeping(std::int32_t periods) {
-    const auto every = static_cast<std::int32_t>(HOUSEKEEPING_MS / minTimer);
+    const auto every = static_cast<std::int32_t>(BOARD_TICK_MS / minTimer);
     periodsSinceHousekeeping += periods;
     if (periodsSinceHousekeeping < every) return;
     // One pass a slice, and the next a whole period of machine time later: after a long slice the
@@ -217,38 +214,23 @@ void resetCommand() {
 }
 
 void housekeepingTick() {
-    ++uiTick;
-    if (rectSaveDue > 0 && uiTick > rectSaveDue) {
+    if (tape.tapeState != 0) stopFailedRecording();
+    const std::uint8_t events = boardTick();
+    if (rectSaveDue > 0 && board.ticks > rectSaveDue) {
         rectSaveDue = 0;
         readWindowPlace();
         saveScreenSettings();
         trace(".ini updated\n");
     }
-    if (tape.tapeState != 0) {
-        stopFailedRecording();
-        const bool active = tapeActive(cycles);
-        if (active && (tape.tapeState & TAPE_WAITING)) {
-            tape.tapeState ^= TAPE_WAITING | TAPE_ACTIVE;
-            repaintArea(AREA_DISPLAY);
-        } else if (!active && (tape.tapeState & TAPE_ACTIVE)) {
-            tape.tapeState ^= TAPE_ACTIVE | TAPE_ENDED;
-            repaintArea(AREA_DISPLAY);
-            tapeStopDue = uiTick + TAPE_STOP_DELAY;
-        }
-        // Only the tape that ended is stopped: a due stop outlives a tape stopped by hand.
-        if (tapeStopDue != 0 && uiTick > tapeStopDue && (tape.tapeState & TAPE_ENDED)) {
-            tapeStopDue = 0;
-            postCommand(CMD_TAPE_STOP);
-        }
-    }
+    if (events & BOARD_TAPE_MOVED) repaintArea(AREA_DISPLAY);
+    if (events & BOARD_TAPE_STOP) postCommand(CMD_TAPE_STOP);
     advanceKeyQueue();
-    fadeDigits();
     if (!halted && !turbo) choosePacerStride();
 }
 
 void scheduleRectSave() {
     // Moves during window creation, before the first tick, schedule nothing.
-    if (uiTick > 0) rectSaveDue = uiTick + RECT_SAVE_DELAY;
+    if (board.ticks > 0) rectSaveDue = board.ticks + RECT_SAVE_DELAY;
 }
 
 void pauseRunning() {

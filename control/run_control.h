@@ -1,7 +1,8 @@
-// Run control: halted/running/paused, slices on the tick, the stop conditions and the 50 ms
-// housekeeping tick.
+// Run control: halted/running/paused, slices on the tick, the stop conditions and the housekeeping
+// tick, which carries the board tick (board/board.h) every BOARD_TICK_MS.
 #pragma once
 
+#include "board/board.h"
 #include "control/run_state.h"
 
 #include <cstdint>
@@ -13,15 +14,10 @@ extern unsigned minTimer;
 // Running was halted for a move or size of the window and resumes when that ends.
 extern bool paused;
 extern std::uint8_t sliceStatus;
-// Housekeeping ticks since the main window was created.
-extern std::int32_t uiTick;
-// 0, or the uiTick after which the window place / Tape Stop is due.
+// 0, or the board tick (board.ticks) after which the window place is saved.
 extern std::int32_t rectSaveDue;
-extern std::int32_t tapeStopDue;
 
-constexpr int HOUSEKEEPING_MS = 50;
 constexpr std::int32_t RECT_SAVE_DELAY = 100;
-constexpr std::int32_t TAPE_STOP_DELAY = 10;
 
 // Turbo runs the machine as fast as the host allows: one slice of about this much host time per turn
 // of the event loop, so the window stays responsive.

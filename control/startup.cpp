@@ -1,6 +1,7 @@
 #include "control/startup.h"
 
 #include "base/trace.h"
+#include "board/board.h"
 #include "control/command_line.h"
 #include "control/edit_commands.h"
 #include "control/ending.h"
@@ -9,9 +10,6 @@
 #include "control/program_files.h"
 #include "control/run_control.h"
 #include "machine/cpu.h"
-#include "machine/power.h"
-#include "machine/rio.h"
-#include "objfile/hex.h"
 #include "panel/paint.h"
 #include "settings/settings.h"
 
@@ -67,6 +65,22 @@ void holdMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     std::_Exit(NO_DISPLAY);
 }
 
+// The monitor image the program carries, Intel HEX text; empty when the resource cannot be read, which
+// the loader then reports.
+std::string monitorImage() {
+    QFile resource(":/orvROM");
+    if (!resource.open(QIODevice::ReadOnly)) return {};
+    return resource.readAll().toStdString();
+}
+
+void reportMonitorLoad(int count, const std::string& message) {
+    if (!message.empty())
+        showMessageBox(mainWindow, QMessageBox::Critical, "Error loading monitor",
+                       QString::fromStdString(message));
+    else
+        trace("Monitor loaded [%d bytes]\n", count);
+}
+
 } // namespace
 
 void expectDisplay() {
@@ -104,10 +118,9 @@ void startUp() {
     createDrawingObjects();
     createKeyButtons();
 
-    machinePowerOn();
-    rioReset();
+    std::string message;
+    reportMonitorLoad(boardPowerOn(monitorImage(), message), message);
     cpuSetBreakpoint(debugP);
-    loadMonitor();
     installProgramFiles();
 
     mainWindow->show();
@@ -135,19 +148,8 @@ std::string settingsFileFor(const QString& programFolder) {
 }
 
 void loadMonitor() {
-    QFile resource(":/orvROM");
-    QByteArray text;
-    if (resource.open(QIODevice::ReadOnly)) text = resource.readAll();
-    // The reader may end lines in place: a copy of its own, with a zero after the last character.
-    std::vector<char> buffer(text.begin(), text.end());
-    buffer.push_back('\0');
     std::string message;
-    const int count = loadHexText("orvROM", buffer.data(), static_cast<std::size_t>(text.size()), message);
-    if (!message.empty())
-        showMessageBox(mainWindow, QMessageBox::Critical, "Error loading monitor",
-                       QString::fromStdString(message));
-    else
-        trace("Monitor loaded [%d bytes]\n", count);
+    reportMonitorLoad(boardLoadMonitor(monitorImage(), message), message);
 }
 
 int shutDown(int exitCode) {

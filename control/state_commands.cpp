@@ -2,6 +2,7 @@
 
 #include "base/file_names.h"
 #include "base/trace.h"
+#include "board/board.h"
 #include "control/main_window.h"
 #include "control/message_box.h"
 #include "control/run_control.h"
@@ -53,7 +54,7 @@ bool loadFrom(const std::string& path, bool quiet) {
     }
     // A step over or out aimed at where the old program stood.
     if (stepActive() && debuggerWindow) debuggerWindow->stopStep();
-    tapeStopDue = 0;
+    board.tapeStopDue = 0;
     repaintArea(AREA_DISPLAY);
     if (debug) repaintArea(AREA_DEBUG);
     if (debuggerWindowShown()) debuggerWindow->refreshViews();

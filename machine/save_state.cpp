@@ -25,8 +25,6 @@ constexpr std::size_t READ_LIMIT = 1 << 20;
 
 bool stateHalted = true;
 std::uint8_t stateOverrun = 0;
-// More than any instruction and interrupt entry can run past a slice's end.
-constexpr std::uint8_t OVERRUN_MAX = 31;
 
 // The board as a state holds it: read into this first, checked, then put in place at once.
 struct Board {
@@ -152,7 +150,7 @@ const char* fieldFault(const Board& b, int& page) {
     for (std::uint8_t flag : {b.cpu.n, b.cpu.v, b.cpu.bit5, b.cpu.b, b.cpu.d, b.cpu.i, b.cpu.z, b.cpu.c})
         if (flag > 1) return "processor flags";
     if (b.pendingInterrupts & ~(PEND_RESET | PEND_NMI | PEND_IRQ)) return "pending interrupts";
-    if (b.halted > 1 || b.overrun > OVERRUN_MAX) return "run state";
+    if (b.halted > 1 || b.overrun > STATE_OVERRUN_MAX) return "run state";
     for (page = 0; page < 256; ++page) {
         const std::uint8_t kind = b.pageFlags[static_cast<std::size_t>(page)];
         const bool rioKind =

@@ -36,6 +36,10 @@ constexpr const char* STATE_EXTENSION = "orvstate";
 // CRC-32, the common one (zip, PNG): a state's checksum.
 std::uint32_t crc32(const std::uint8_t* data, std::size_t size);
 
+// The largest overrun a state holds: more than any instruction and interrupt entry can run past a
+// slice's end.
+constexpr std::uint8_t STATE_OVERRUN_MAX = 31;
+
 // The whole board as bytes: the versioned format above. `overrun`: the cycles the run that saves went
 // past the end it was given (a run stops only between instructions); a run resumed from the state owes
 // them, so N cycles saved and M resumed end where N + M in one run end.

@@ -2,6 +2,7 @@
 
 #include "base/file_names.h"
 #include "base/text_format.h"
+#include "board/board.h"
 #include "control/run_state.h"
 #include "debugger/disasm.h"
 #include "files/safe_file.h"
@@ -9,7 +10,6 @@
 #include "machine/cpu.h"
 #include "machine/debug_hooks.h"
 #include "machine/display_text.h"
-#include "machine/headless.h"
 #include "machine/key_feed.h"
 #include "machine/keys.h"
 #include "machine/power.h"
@@ -118,7 +118,7 @@ Outcome runSlices(std::int64_t limit, std::uint8_t statusIn, const std::function
         // cpuExecute runs until more than its budget has passed.
         const auto budget =
             static_cast<std::int32_t>(std::min<std::int64_t>(BOARD_SLICE, limit - outcome.ran) - 1);
-        const std::uint8_t status = headlessSlice(budget, statusIn);
+        const std::uint8_t status = boardSlice(budget, statusIn);
         outcome.ran += static_cast<std::uint32_t>(cycles) - before;
         if (status & SLICE_BADOP) {
             outcome.stop = Stop::BadOp;
@@ -135,12 +135,14 @@ Outcome runSlices(std::int64_t limit, std::uint8_t statusIn, const std::function
     return outcome;
 }
 
-// A tape played into the monitor's "l": the key typed as a user would, the tape played to its end. The
-// tape has started.
+// A tape played into the monitor's "l": the key typed as a user would, the tape played until the board
+// tick finds its stop due, as the program stops it. The tape has started.
 bool playTape(std::int64_t limit, std::string& err) {
     keyFeedAdd(keyWithLegend("l"));
+    board.events = 0;
     const Outcome outcome = runSlices(
-        limit, 0, [] { return tape.trackEnded != 0; }, Stop::TapeEnd);
+        limit, 0, [] { return (board.events & BOARD_TAPE_STOP) != 0; }, Stop::TapeEnd);
+    board.events = 0;
     keyFeedStop();
     std::string message;
     tapeStop(message);
@@ -212,10 +214,12 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     halted = true;
     debugHooks = DebugHooksRecord{};
     keyFeed = KeyFeedRecord{};
+    board = BoardRecord{};
     seedRandom(options.seed);
     std::string message;
     std::int64_t owed = 0;
-    if (!headlessPowerOn(monitorImageText(), message)) {
+    boardPowerOn(monitorImageText(), message);
+    if (!message.empty()) {
         err += runMessage(message);
         return RUN_BAD_USAGE;
     }
@@ -267,9 +271,13 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     ScriptPlayer script(options.keys);
     const std::optional<std::string>& untilDisplay = options.untilDisplay;
     const std::int64_t limit = options.cycles - owed;
+    // A recording is stopped where the program would stop it; what that stop says is told at the end.
+    std::string recordStop;
     const Outcome outcome = runSlices(
         limit, statusIn,
         [&] {
+            if (board.events & BOARD_TAPE_STOP) tapeStop(recordStop);
+            board.events = 0;
             script.advance();
             return untilDisplay && displayText() == *untilDisplay;
         },
@@ -293,13 +301,16 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
         const std::int64_t past =
             outcome.stop == Stop::Cycles ? std::max<std::int64_t>(outcome.ran - limit, 0) : 0;
         if (!saveStateFile(options.saveState, message,
-                           static_cast<std::uint8_t>(std::min<std::int64_t>(past, 31))))
+                           static_cast<std::uint8_t>(std::min<std::int64_t>(past, STATE_OVERRUN_MAX))))
             lost(message);
         else if (!message.empty())
             err += runMessage(message);
     }
     if (!options.record.empty()) {
-        tapeStop(message);
+        if (tape.tapeState != 0)
+            tapeStop(message);
+        else
+            message = recordStop;
         if (message.starts_with("Warning"))
             err += runMessage(message);
         else if (!message.empty())

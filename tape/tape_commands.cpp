@@ -1,11 +1,11 @@
 #include "tape/tape_commands.h"
 
 #include "base/trace.h"
+#include "board/board.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/message_box.h"
 #include "control/program_files.h"
-#include "control/run_control.h"
 #include "objfile/file_dialog.h"
 #include "tape/tape.h"
 
@@ -39,7 +39,7 @@ bool recordTapeCommand() {
         tapeStartRecording(TAPE_LABEL, chosen.path, message);
         if (message.empty()) {
             // An automatic stop still due from the previous tape is not this one's.
-            tapeStopDue = 0;
+            board.tapeStopDue = 0;
             return true;
         }
         if (tape.tapeState != 0) {
@@ -62,7 +62,7 @@ void playTapeCommand() {
         tapeStartPlaying(chosen.path, message);
         if (message.empty()) {
             noteFileUsed(chosen.path, ProgramFileKind::Tape);
-            tapeStopDue = 0;
+            board.tapeStopDue = 0;
             return;
         }
         if (!retryAfter("Cannot play this file", message)) return;

@@ -64,7 +64,7 @@ void recordStartUpSettings() {
 
 void recordStartUp() {
     // The window shown and laid out, and housekeeping under way: what start-up set going has had its turn.
-    settleUntil([] { return uiTick > 2 && snapped(); }, 10000);
+    settleUntil([] { return board.ticks > 2 && snapped(); }, 10000);
     StartUpRecord& s = startUpState;
     s.halted = halted;
     s.pacerRunning = pacerRunning();
@@ -82,7 +82,7 @@ void startAfresh() {
     std::string ignored;
     tapeStop(ignored);
     tape = TapeRecord{};
-    tapeStopDue = 0;
+    board.tapeStopDue = 0;
     keyFeed = KeyFeedRecord{};
     keyQueueCount = 0;
     keyHeld = false;

@@ -261,16 +261,16 @@ TEST_F(RunControlTest, HousekeepingSavesTheWindowPlaceOnceAfterTheLastMove) {
 
 TEST_F(RunControlTest, HousekeepingFollowsTapeActivityAndStopsAFinishedTape) {
     CommandRecorder recorder(CommandRecorder::PASS_ON);
-    tapeStopDue = 0;
+    board.tapeStopDue = 0;
     // No tape runs, so the tape reports no activity: an active recording has just ended.
     tape.tapeState = TAPE_RECORDING | TAPE_ACTIVE;
     housekeepingTick();
     EXPECT_EQ(tape.tapeState, TAPE_RECORDING | TAPE_ENDED);
-    EXPECT_EQ(tapeStopDue, uiTick + 10);
+    EXPECT_EQ(board.tapeStopDue, board.ticks + 10);
     for (int i = 0; i < 10; ++i) housekeepingTick();
-    EXPECT_NE(tapeStopDue, 0);
+    EXPECT_NE(board.tapeStopDue, 0);
     housekeepingTick();
-    EXPECT_EQ(tapeStopDue, 0);
+    EXPECT_EQ(board.tapeStopDue, 0);
     // A waiting recording stays waiting while the tape is quiet.
     tape.tapeState = TAPE_RECORDING | TAPE_WAITING;
     housekeepingTick();
@@ -307,7 +307,7 @@ TEST_F(RunControlTest, TypedKeysStayDownAndUpForAWholePeriodOfMachineTimeWhateve
     loadLoop();
     halted = false; // running as far as the slices can tell, without the pacer's own deadlines
     for (int key : {1, 2, 3}) onCommand(key);
-    const std::int32_t every = HOUSEKEEPING_MS * 1000;
+    const std::int32_t every = BOARD_TICK_MS * 1000;
     std::int32_t changedAt = cycles;
     bool down = false;
     int changes = 0;

@@ -120,7 +120,7 @@ class TapeCommandsTest : public ::testing::Test {
         diag = 0;
         savedMute = mute;
         mute = 1;
-        tapeStopDue = 0;
+        board.tapeStopDue = 0;
         ASSERT_TRUE(folder.isValid());
         currFileDir = QDir::toNativeSeparators(folder.path()).toStdString() + "/";
         currFileMid.clear();
@@ -351,15 +351,15 @@ TEST_F(TapeCommandsTest, AStopDueFromAnEarlierTapeLeavesTheNextOneRunning) {
         ASSERT_TRUE(tapeStartRecording(TAPE_LABEL, path("earlier.mid"), message)) << message;
         // The earlier tape went quiet and is due to stop, but the user stops it first.
         tape.tapeState = (tape.tapeState & ~TAPE_WAITING) | TAPE_ENDED;
-        tapeStopDue = uiTick + TAPE_STOP_DELAY;
-        const std::int32_t earlierDue = tapeStopDue;
+        board.tapeStopDue = board.ticks + TAPE_STOP_DELAY;
+        const std::int32_t earlierDue = board.tapeStopDue;
         onCommand(CMD_TAPE_STOP);
         ASSERT_EQ(tape.tapeState, 0);
 
         c.start();
         // Housekeeping goes past the earlier tape's due tick, and on for two more ticks, by which
         // time a Tape Stop it posted would have arrived.
-        ASSERT_TRUE(settleUntil([&] { return uiTick > earlierDue + 2; }, 30000));
+        ASSERT_TRUE(settleUntil([&] { return board.ticks > earlierDue + 2; }, 30000));
         EXPECT_EQ(tapeFlags(), c.flags);
         stopTape();
     }

@@ -216,6 +216,29 @@ TEST_F(RunnerTest, ATapeRecordedPlaysBackIntoAnotherBoard) {
     EXPECT_EQ(played.status, 0) << played.err;
 }
 
+// A tape ends as it ends in the program: a while after it went quiet its stop falls due, however long
+// the file goes on.
+TEST_F(RunnerTest, ATapeIsStoppedAWhileAfterItWentQuiet) {
+    const Args data = {"--poke", "0200=01,02,03,04"};
+    ASSERT_EQ(run(data + Args{"--keys", "s0200^0204^", "--record", "one.mid"}).status, 0);
+    // A second save long after the first is not on the tape: the recording had stopped.
+    const test::ProcessResult two =
+        run(data + Args{"--keys", "s0200^0204^{wait 3000}s0200^0202^", "--record", "two.mid"});
+    ASSERT_EQ(two.status, 0) << two.err;
+    const test::Bytes one = test::readBytes(dir / "one.mid");
+    EXPECT_EQ(test::readBytes(dir / "two.mid"), one);
+
+    // The trailer's level made a minute long: the tape is stopped well before the file's end.
+    test::Bytes longer = one;
+    const test::Bytes trailer = {0x81, 0x9C, 0x20, 0x62, 0x00, 0x00, 0xFF, 0x2F, 0x00};
+    ASSERT_TRUE(longer.size() > trailer.size() &&
+                std::equal(trailer.begin(), trailer.end(), longer.end() - 9));
+    std::copy_n(test::Bytes{0xA4, 0xF8, 0x00}.begin(), 3, longer.end() - 9);
+    ASSERT_TRUE(test::writeBytes(dir / "long.mid", longer));
+    const test::ProcessResult played = run({"long.mid", "--expect", "0200=01,02,03,04"});
+    EXPECT_EQ(played.status, 0) << played.err;
+}
+
 TEST_F(RunnerTest, ASavedRunGoesOnToWhereOneRunEnds) {
     // Counts Y to $40 in $0300, about 83,000 cycles, then BRK.
     const Args count = {"--poke", "0200=A0,00,A2,00,E8,D0,FD,C8,8C,00,03,C0,40,D0,F3,00", "--pc", "0200"};

@@ -1,9 +1,9 @@
 #include "support/board.h"
 
+#include "board/board.h"
 #include "debugger/symbols.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
-#include "machine/headless.h"
 #include "machine/keys.h"
 #include "machine/latch.h"
 #include "machine/rio.h"
@@ -15,10 +15,6 @@
 namespace orv::test {
 
 namespace {
-
-std::uint8_t runBoardSlice(std::int32_t budget) {
-    return headlessSlice(budget);
-}
 
 int tapeLine() {
     const RioChip& chip = rio[0];
@@ -65,7 +61,8 @@ bool monitorDigitPatterns(std::array<std::uint8_t, 16>& patterns, std::string& m
 bool boardPowerOn(std::string& message) {
     const std::string text = monitorHexText(message);
     if (!message.empty()) return false;
-    return headlessPowerOn(text, message);
+    ::orv::boardPowerOn(text, message);
+    return message.empty();
 }
 
 void boardReset() {
@@ -79,7 +76,7 @@ void boardClearDisplay() {
 std::uint8_t boardRun(std::int64_t count) {
     const auto start = static_cast<std::uint32_t>(cycles);
     while (static_cast<std::uint32_t>(cycles) - start < count) {
-        const std::uint8_t status = runBoardSlice(BOARD_SLICE);
+        const std::uint8_t status = boardSlice(BOARD_SLICE);
         if (status & (SLICE_BREAK | SLICE_BADOP)) return status;
     }
     return 0;
@@ -89,7 +86,7 @@ bool boardRunUntil(const std::function<bool()>& done, std::int64_t limit) {
     const auto start = static_cast<std::uint32_t>(cycles);
     while (!done()) {
         if (static_cast<std::uint32_t>(cycles) - start >= limit) return false;
-        if (runBoardSlice(0) & SLICE_BADOP) return false;
+        if (boardSlice(0) & SLICE_BADOP) return false;
     }
     return true;
 }
@@ -117,7 +114,7 @@ std::vector<TapeEdge> boardRunWatchingTape(std::int64_t count) {
     int level = tapeLine();
     const auto start = static_cast<std::uint32_t>(cycles);
     while (static_cast<std::uint32_t>(cycles) - start < count) {
-        if (runBoardSlice(0) & SLICE_BADOP) break;
+        if (boardSlice(0) & SLICE_BADOP) break;
         const int now = tapeLine();
         if (now != level) edges.push_back({cycles, now});
         level = now;

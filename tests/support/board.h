@@ -1,10 +1,10 @@
-// The headless board: the monitor running on the emulated machine, driven as the program's run control
-// and key queue drive it (slices of 1,000 cycles, a housekeeping tick every 50,000 with the display's
-// fading pass, a key held for one tick and then released for one). For tests and benchmarks; it is not a
-// second run control.
+// The headless board: the monitor running on the emulated machine through the board's one driver
+// (board/board.h: slices of 1,000 cycles, the board tick every 50,000), keys pressed as the program's
+// key queue presses them (held for one tick and then released for one). For tests and benchmarks; it is
+// not a second run control.
 #pragma once
 
-#include "machine/headless.h"
+#include "board/board.h"
 
 #include <array>
 #include <cstdint>
@@ -21,8 +21,8 @@ using ::orv::BOARD_TICK;
 // The monitor image as built (Intel HEX text). Empty with a message when it cannot be read.
 std::string monitorHexText(std::string& message);
 
-// Power on (machinePowerOn, rioReset) and load the monitor image into the ROM pages. Returns false with
-// a message when the image cannot be read or loaded.
+// The board's power-on (board/board.h) with the monitor image as built. Returns false with a message
+// when the image cannot be read or loaded.
 bool boardPowerOn(std::string& message);
 // The monitor's own segment patterns of the hex digits 0-f, read from the loaded image where its label
 // file places them. False with a message when the labels cannot be read.
@@ -32,7 +32,7 @@ void boardReset();
 // The display latch as before any write: every digit dark, none refreshed yet.
 void boardClearDisplay();
 
-// Runs at least `count` cycles, slice by slice, with a fading pass at every tick boundary. Stops early
+// Runs at least `count` cycles, slice by slice, with the board tick at every tick boundary. Stops early
 // on a slice that ends with SLICE_BREAK or SLICE_BADOP and returns those bits (0 when none).
 std::uint8_t boardRun(std::int64_t count);
 // Runs instruction by instruction until `done` returns true (checked before each instruction) or `limit`
