@@ -1,15 +1,10 @@
 #include "base/address.h"
 
+#include "base/hex_digits.h"
+
 namespace orv {
 
 namespace {
-
-int digitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return 99;
-}
 
 bool takes(std::string_view& text, std::string_view prefix) {
     if (!text.starts_with(prefix)) return false;
@@ -19,8 +14,9 @@ bool takes(std::string_view& text, std::string_view prefix) {
 
 std::uint32_t pairValue(std::string_view text, std::size_t at) {
     if (text.size() < at + 2) return 0;
-    const int high = digitValue(text[at]), low = digitValue(text[at + 1]);
-    return high < 16 && low < 16 ? static_cast<std::uint32_t>(high * 16 + low) : 0;
+    int error = 0;
+    const std::uint8_t pair = hexByteValue(text.data() + at, error);
+    return error ? 0 : pair;
 }
 
 } // namespace
@@ -37,12 +33,11 @@ std::optional<std::uint32_t> numberValue(std::string_view text, const AddressSyn
         base = 16;
     else if (syntax.percent && takes(text, "%"))
         base = 2;
-    if (text.size() < syntax.fewestDigits || text.size() > syntax.mostDigits || text.empty())
-        return std::nullopt;
+    if (text.size() < syntax.fewestDigits || text.size() > syntax.mostDigits) return std::nullopt;
     std::uint64_t value = 0;
     for (const char c : text) {
-        const int digit = digitValue(c);
-        if (digit >= static_cast<int>(base)) return std::nullopt;
+        const int digit = nibbleValue(c);
+        if (digit < 0 || digit >= static_cast<int>(base)) return std::nullopt;
         value = value * base + static_cast<unsigned>(digit);
         if (value > syntax.largest) return std::nullopt;
     }
