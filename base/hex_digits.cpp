@@ -2,16 +2,12 @@
 
 namespace orv {
 
-namespace {
-
 int nibbleValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return -1;
 }
-
-} // namespace
 
 std::uint8_t hexByteValue(const char* two, int& error) {
     const int high = nibbleValue(two[0]);

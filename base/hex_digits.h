@@ -5,6 +5,9 @@
 
 namespace orv {
 
+// One hex digit (either case) to 0..15; -1 for any other character.
+int nibbleValue(char c);
+
 // Two hex digits (either case) to a byte. At the first other character, NUL included, sets error to 1,
 // reads no further and returns 0. Never clears error.
 std::uint8_t hexByteValue(const char* two, int& error);

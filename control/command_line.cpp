@@ -1,5 +1,6 @@
 #include "control/command_line.h"
 
+#include "base/address.h"
 #include "files/safe_file.h"
 
 #include <QCommandLineOption>
@@ -102,19 +103,7 @@ QStringList argumentsOf(int argc, const char* const* argv) {
 }
 
 std::optional<std::uint16_t> parseHexAddress(const QString& text) {
-    QString digits = text;
-    if (digits.startsWith('$'))
-        digits.remove(0, 1);
-    else if (digits.startsWith("0x", Qt::CaseInsensitive))
-        digits.remove(0, 2);
-    if (digits.isEmpty() || digits.size() > 4) return std::nullopt;
-    bool ok = false;
-    const uint value = digits.toUInt(&ok, 16);
-    // toUInt takes a sign and blanks; an address is digits only.
-    for (const QChar c : digits)
-        if (!isxdigit(c.toLatin1())) ok = false;
-    if (!ok) return std::nullopt;
-    return static_cast<std::uint16_t>(value);
+    return addressValue(text.toStdString(), OPTION_ADDRESS);
 }
 
 CommandLine parseCommandLine(const QStringList& arguments) {

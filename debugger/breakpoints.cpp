@@ -1,5 +1,6 @@
 #include "debugger/breakpoints.h"
 
+#include "base/address.h"
 #include "base/text_format.h"
 #include "machine/cpu.h"
 #include "settings/flags.h"
@@ -48,32 +49,6 @@ std::string_view trimmed(std::string_view text) {
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
     return text;
-}
-
-// A whole number in one of the forms of parseCondition, at most 0xFFFF.
-bool parseNumber(std::string_view text, unsigned& value) {
-    unsigned base = 10;
-    if (!text.empty() && text.front() == '#') text.remove_prefix(1);
-    if (!text.empty() && text.front() == '$') {
-        base = 16;
-        text.remove_prefix(1);
-    } else if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text.remove_prefix(2);
-    } else if (!text.empty() && text.front() == '%') {
-        base = 2;
-        text.remove_prefix(1);
-    }
-    if (text.empty()) return false;
-    value = 0;
-    for (char ch : text) {
-        const int c = std::tolower(static_cast<unsigned char>(ch));
-        const int digit = std::isdigit(c) ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
-        if (digit >= static_cast<int>(base)) return false;
-        value = value * base + static_cast<unsigned>(digit);
-        if (value > 0xFFFF) return false;
-    }
-    return true;
 }
 
 BreakPoint* find(int id) {
@@ -185,12 +160,13 @@ bool parseCondition(std::string_view text, TrapCondition& condition, std::string
     }
     rest = trimmed(rest.substr(op->text.size()));
 
-    unsigned value = 0;
-    if (!parseNumber(rest, value)) {
+    const auto number = numberValue(rest, CONDITION_NUMBER);
+    if (!number) {
         message = formatText("Error: condition '%s': '%s' is not a number ($hex, %%binary or decimal)",
                              quoted.c_str(), std::string(rest).c_str());
         return false;
     }
+    const unsigned value = *number;
     const unsigned largest = reg->reg == CondReg::PC ? 0xFFFF : 0xFF;
     if (value > largest) {
         message = formatText("Error: condition '%s': %s holds at most $%0*X", quoted.c_str(), name.c_str(),

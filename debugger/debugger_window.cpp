@@ -1,5 +1,6 @@
 #include "debugger/debugger_window.h"
 
+#include "base/address.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/message_box.h"
@@ -423,7 +424,6 @@ bool DebuggerWindow::parseAddress(const QString& input, std::uint16_t& address) 
     const QString text = input.trimmed();
     static const QRegularExpression pointer(R"(^\(\s*\$?([0-9A-Fa-f]{1,2})\s*\)$)");
     static const QRegularExpression pair(R"(^([AXY]):([AXY])$)", QRegularExpression::CaseInsensitiveOption);
-    static const QRegularExpression hex(R"(^(\$|0x)?([0-9A-Fa-f]{1,4})$)");
     if (const auto m = pointer.match(text); m.hasMatch()) {
         const auto zp = static_cast<std::uint8_t>(m.captured(1).toUInt(nullptr, 16));
         address = static_cast<std::uint16_t>(peekByte(zp) | peekByte(static_cast<std::uint8_t>(zp + 1)) << 8);
@@ -441,8 +441,8 @@ bool DebuggerWindow::parseAddress(const QString& input, std::uint16_t& address) 
         address = *named;
         return true;
     }
-    if (const auto m = hex.match(text); m.hasMatch()) {
-        address = static_cast<std::uint16_t>(m.captured(2).toUInt(nullptr, 16));
+    if (const auto typed = addressValue(text.toStdString(), DEBUGGER_ADDRESS)) {
+        address = *typed;
         return true;
     }
     if (text.compare("PC", Qt::CaseInsensitive) == 0) {

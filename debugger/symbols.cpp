@@ -1,5 +1,6 @@
 #include "debugger/symbols.h"
 
+#include "base/address.h"
 #include "base/file_names.h"
 #include "base/text_format.h"
 #include "files/safe_file.h"
@@ -35,28 +36,6 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
     });
 }
 
-// "000200" (ld65), "C:0200" (VICE, the computer's memory space) or "$0200".
-std::optional<std::uint16_t> parseAddress(std::string_view text) {
-    if (text.size() > 2 && (text[0] == 'C' || text[0] == 'c') && text[1] == ':') text.remove_prefix(2);
-    if (!text.empty() && text[0] == '$') text.remove_prefix(1);
-    if (text.empty() || text.size() > 6) return std::nullopt;
-    unsigned value = 0;
-    for (char c : text) {
-        int digit;
-        if (isDigit(c))
-            digit = c - '0';
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else
-            return std::nullopt;
-        value = value * 16 + static_cast<unsigned>(digit);
-    }
-    if (value > 0xFFFF) return std::nullopt;
-    return static_cast<std::uint16_t>(value);
-}
-
 // A ca65 identifier, '@' first for a cheap local.
 bool validName(std::string_view name) {
     if (!name.empty() && name[0] == '@') name.remove_prefix(1);
@@ -79,7 +58,7 @@ bool parseLine(std::string_view line, std::optional<Symbol>& symbol, std::string
         reason = "expected 'al <address> <label>'";
         return false;
     }
-    const std::optional<std::uint16_t> address = parseAddress(words[1]);
+    const std::optional<std::uint16_t> address = addressValue(words[1], LABEL_ADDRESS);
     if (!address) {
         reason = formatText("bad address '%s'", std::string(words[1]).c_str());
         return false;

@@ -1,11 +1,11 @@
 #include "objfile/hex_dump.h"
 
+#include "base/address.h"
 #include "base/text_format.h"
 #include "machine/bus.h"
 #include "objfile/hex.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace orv {
 
@@ -15,15 +15,6 @@ constexpr std::uint32_t ADDRESS_SPACE = 0x10000;
 
 bool isSeparator(char c) {
     return c == ' ' || c == '\t' || c == ',' || c == '\f' || c == '\v';
-}
-
-// A run of hex digits, at most eight of them; nothing for anything else.
-std::optional<std::uint32_t> hexNumber(std::string_view digits) {
-    if (digits.empty() || digits.size() > 8) return std::nullopt;
-    std::uint32_t value = 0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
-    if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
-    return value;
 }
 
 // A word as a message shows it: a long one cut short.
@@ -83,12 +74,13 @@ HexDump readHexDump(std::string_view text, std::optional<std::uint16_t> start) {
         const std::string_view first = words[0];
         const std::size_t colon = first.find(':');
         if (colon != std::string_view::npos || first.size() > 2) {
-            std::string_view address = first.substr(0, colon);
-            if (!address.empty() && address[0] == '$') address.remove_prefix(1);
-            const auto value = hexNumber(address);
+            const std::string_view address = first.substr(0, colon);
+            const auto value = numberValue(address, DUMP_ADDRESS);
             if (!value) return fail(lineNumber, formatText("bad address '%s'", shown(first).c_str()));
-            if (*value >= ADDRESS_SPACE)
-                return fail(lineNumber, formatText("address '%s' is beyond FFFF", shown(address).c_str()));
+            if (*value >= ADDRESS_SPACE) {
+                const std::string_view digits = address.substr(address.starts_with('$') ? 1 : 0);
+                return fail(lineNumber, formatText("address '%s' is beyond FFFF", shown(digits).c_str()));
+            }
             at = *value;
             // "0200:A9" keeps its first byte.
             const std::string_view rest = colon == std::string_view::npos ? "" : first.substr(colon + 1);
@@ -99,7 +91,7 @@ HexDump readHexDump(std::string_view text, std::optional<std::uint16_t> start) {
         }
         for (std::size_t i = firstByte; i < words.size(); ++i) {
             const std::string_view word = words[i];
-            const auto value = word.size() == 2 ? hexNumber(word) : std::nullopt;
+            const auto value = numberValue(word, DUMP_BYTE);
             if (!value)
                 return fail(lineNumber,
                             formatText("'%s' is not a byte (two hex digits)", shown(word).c_str()));

@@ -1,6 +1,6 @@
 #include "objfile/save_dialog.h"
 
-#include "base/hex_digits.h"
+#include "base/address.h"
 #include "control/main_window.h"
 #include "objfile/file_commands.h"
 #include "settings/settings.h"
@@ -16,15 +16,11 @@ namespace orv {
 
 namespace {
 
-// Exactly four hex digits, either case.
 bool readAddress(const QLineEdit* edit, std::string& text, std::uint16_t& value) {
     text = edit->text().toStdString();
-    if (text.size() != 4) return false;
-    int error = 0;
-    const std::uint8_t high = hexByteValue(text.c_str(), error);
-    const std::uint8_t low = hexByteValue(text.c_str() + 2, error);
-    value = static_cast<std::uint16_t>(high << 8 | low);
-    return error == 0;
+    const auto typed = addressValue(text, FOUR_DIGITS);
+    if (typed) value = *typed;
+    return typed.has_value();
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "runner/options.h"
 
+#include "base/address.h"
 #include "base/text_format.h"
 
 #include <algorithm>
@@ -65,21 +66,8 @@ RunCommandLine mistake(const std::string& what) {
     return line;
 }
 
-// Hex digits with an optional $ or 0x, at most `digits` of them.
-std::optional<std::uint16_t> parseHex(std::string_view text, std::size_t digits) {
-    if (text.starts_with('$'))
-        text.remove_prefix(1);
-    else if (text.starts_with("0x") || text.starts_with("0X"))
-        text.remove_prefix(2);
-    if (text.empty() || text.size() > digits) return std::nullopt;
-    std::uint16_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-    return value;
-}
-
 std::optional<std::uint16_t> parseAddress(std::string_view text) {
-    return parseHex(text, 4);
+    return addressValue(text, OPTION_ADDRESS);
 }
 
 std::optional<AddressRange> parseRange(std::string_view text) {
@@ -100,7 +88,7 @@ std::optional<MemoryBytes> parseMemoryBytes(std::string_view text) {
     std::string_view bytes = text.substr(equals + 1);
     for (;;) {
         const std::size_t comma = bytes.find(',');
-        const auto byte = parseHex(bytes.substr(0, comma), 2);
+        const auto byte = addressValue(bytes.substr(0, comma), OPTION_BYTE);
         if (!byte) return std::nullopt;
         result.bytes.push_back(static_cast<std::uint8_t>(*byte));
         if (comma == std::string_view::npos) break;

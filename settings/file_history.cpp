@@ -1,6 +1,6 @@
 #include "settings/file_history.h"
 
-#include "base/hex_digits.h"
+#include "base/address.h"
 #include "base/text_format.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
@@ -39,10 +39,7 @@ void loadFileHistory() {
             history.recent.push_back(path);
     }
     const std::string address = profileReadString(from, SECTION, "binaryAddress", "0200", 5);
-    int error = address.size() == 4 ? 0 : 1;
-    const std::uint8_t high = hexByteValue(address.c_str(), error);
-    const std::uint8_t low = error ? 0 : hexByteValue(address.c_str() + 2, error);
-    if (!error) history.binaryAddress = static_cast<std::uint16_t>(high << 8 | low);
+    if (const auto value = addressValue(address, FOUR_DIGITS)) history.binaryAddress = *value;
     history.reloadOnChange = profileReadInt(from, SECTION, "reloadOnChange", 0) != 0;
     history.binaryName = profileReadString(from, SECTION, "currFileBin", "", NAME_TEXT_SIZE);
     history.screenshotName = profileReadString(from, SECTION, "currFilePng", "", NAME_TEXT_SIZE);

@@ -1,5 +1,6 @@
 #include "settings/settings.h"
 
+#include "base/address.h"
 #include "base/hex_digits.h"
 #include "base/text_format.h"
 #include "files/safe_file.h"
@@ -7,7 +8,6 @@
 #include "settings/profile.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace orv {
 
@@ -51,12 +51,7 @@ std::uint8_t readFlag(const std::string& from, const char* section, const char* 
 // Each pair converts on its own; a pair that is not hex, or is cut short, gives 0.
 std::uint16_t readAddress(const std::string& from, const char* key) {
     const std::string text = profileReadString(from, "Debug", key, "0000", ADDRESS_TEXT_SIZE);
-    char digits[ADDRESS_TEXT_SIZE] = {};
-    std::memcpy(digits, text.data(), text.size());
-    int error = 0;
-    const std::uint8_t high = hexByteValue(digits, error);
-    const std::uint8_t low = hexByteValue(digits + 2, error);
-    return static_cast<std::uint16_t>(high << 8 | low);
+    return *addressValue(text, SETTINGS_PAIRS);
 }
 
 // Every write goes through here: a user file that does not exist yet first takes the whole of the file
