@@ -77,9 +77,7 @@ void onCommand(int command) {
     case CMD_TAPE_STOP: {
         std::string message;
         tapeStop(message);
-        if (!message.empty())
-            showMessageBox(mainWindow, QMessageBox::Critical, "MIDI file message",
-                           QString::fromStdString(message));
+        if (!message.empty()) showFailureBox("MIDI file message", message);
         repaintArea(AREA_DISPLAY);
         break;
     }

@@ -208,10 +208,6 @@ const char* failureCaption(ProgramFileKind kind) {
     return kind == ProgramFileKind::Tape ? "Cannot play this file" : "Error loading from file";
 }
 
-void showFailureBox(const char* caption, const std::string& message) {
-    showMessageBox(mainWindow, QMessageBox::Critical, caption, QString::fromLocal8Bit(message));
-}
-
 // ---- Menus ----
 
 void fillRecentMenu(QMenu* recentMenu) {
@@ -330,7 +326,7 @@ void openDroppedFiles(const QStringList& paths) {
         }
         std::string message;
         if (!openProgramFile(request, message)) {
-            failures << QString::fromLocal8Bit(message);
+            failures << messageText(message);
             if (paths.size() == 1) caption = failureCaption(request.kind);
         }
     }

@@ -75,8 +75,7 @@ std::string monitorImage() {
 
 void reportMonitorLoad(int count, const std::string& message) {
     if (!message.empty())
-        showMessageBox(mainWindow, QMessageBox::Critical, "Error loading monitor",
-                       QString::fromStdString(message));
+        showFailureBox("Error loading monitor", message);
     else
         trace("Monitor loaded [%d bytes]\n", count);
 }

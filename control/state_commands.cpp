@@ -25,18 +25,14 @@ namespace orv {
 
 namespace {
 
-QString text(const std::string& message) {
-    return QString::fromLocal8Bit(message);
-}
-
 // Saves and reports; true when the user chose Retry after a failure. `quiet`: a plain success shows nothing.
 bool saveTo(const std::string& path, bool quiet) {
     std::string message;
     const bool saved = saveStateFile(path, message);
-    if (!saved) return showFileFailure("Error saving to file", message);
+    if (!saved) return showFailureBox("Error saving to file", message, true);
     if (!quiet || !message.empty()) {
-        QString report = QString("State saved to '%1'").arg(text(bareName(path)));
-        if (!message.empty()) report += "\n\n" + text(message);
+        QString report = QString("State saved to '%1'").arg(messageText(bareName(path)));
+        if (!message.empty()) report += "\n\n" + messageText(message);
         showFileSuccess("Successful save", report);
     }
     return false;
@@ -50,7 +46,7 @@ bool loadFrom(const std::string& path, bool quiet) {
     std::string message;
     if (!loadStateFile(path, message)) {
         if (wasRunning) startRunning();
-        return showFileFailure("Error loading from file", message);
+        return showFailureBox("Error loading from file", message, true);
     }
     // A step over or out aimed at where the old program stood.
     if (stepActive() && debuggerWindow) debuggerWindow->stopStep();
@@ -59,10 +55,10 @@ bool loadFrom(const std::string& path, bool quiet) {
     if (debug) repaintArea(AREA_DEBUG);
     if (debuggerWindowShown()) debuggerWindow->refreshViews();
     // What stopping the tape had to say, in the box Tape Stop shows it in.
-    if (!message.empty())
-        showMessageBox(mainWindow, QMessageBox::Critical, "MIDI file message", text(message));
+    if (!message.empty()) showFailureBox("MIDI file message", message);
     if (!quiet)
-        showFileSuccess("Successful load", QString("State loaded from '%1'").arg(text(bareName(path))));
+        showFileSuccess("Successful load",
+                        QString("State loaded from '%1'").arg(messageText(bareName(path))));
     if (!loadedStateHalted()) startRunning();
     return false;
 }

@@ -395,7 +395,7 @@ QWidget* DebuggerWindow::makeHistory() {
         const QString& path = chosen.first();
         std::string message;
         if (!historyExport(path.toStdString(), message, &debuggerSymbols))
-            showMessageBox(this, QMessageBox::Critical, "Export History", QString::fromStdString(message));
+            showMessageBox(this, QMessageBox::Critical, "Export History", messageText(message));
     });
     return box;
 }
@@ -464,7 +464,7 @@ bool DebuggerWindow::addPoint(int kindIndex, const QString& range, const QString
     }
     std::string message;
     if (breakpointAdd(pointKinds[kindIndex], first, last, condition.toStdString(), message) == 0) {
-        stopLabel->setText(QString::fromStdString(message));
+        stopLabel->setText(messageText(message));
         return false;
     }
     refreshPoints();
@@ -670,7 +670,7 @@ QString DebuggerWindow::readLabelFile(const QString& path) {
     std::string message;
     symbolsLoadFile(debuggerSymbols, toPath(path), message);
     if (!labelFiles.contains(path)) labelFiles << path;
-    return QString::fromStdString(message);
+    return messageText(message);
 }
 
 // After any change to the names or the list: every view shows the names as they now are.

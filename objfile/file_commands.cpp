@@ -22,12 +22,6 @@ void showSuccess(const QString& caption, const QString& text) {
     showMessageBox(mainWindow, QMessageBox::Information, caption, text);
 }
 
-// True when the user chose Retry.
-bool showFailure(const QString& caption, const std::string& message) {
-    return showMessageBox(mainWindow, QMessageBox::Critical, caption, QString::fromLocal8Bit(message),
-                          QMessageBox::Retry | QMessageBox::Cancel) == QMessageBox::Retry;
-}
-
 QString countText(int count, const char* one, const char* many, const std::string& fileTitle) {
     const QString name = QString::fromLocal8Bit(fileTitle);
     return count == 1 ? QString(one).arg(name) : QString(many).arg(count).arg(name);
@@ -36,7 +30,7 @@ QString countText(int count, const char* one, const char* many, const std::strin
 } // namespace
 
 bool showLoadResult(int count, const std::string& message, const std::string& fileTitle) {
-    if (!message.empty()) return showFailure("Error loading from file", message);
+    if (!message.empty()) return showFailureBox("Error loading from file", message, true);
     showSuccess("Successful load",
                 countText(count, "One byte loaded from '%1'", "%1 bytes loaded from '%2'", fileTitle));
     return false;
@@ -46,12 +40,8 @@ void showFileSuccess(const char* caption, const QString& text) {
     showSuccess(caption, text);
 }
 
-bool showFileFailure(const char* caption, const std::string& message) {
-    return showFailure(caption, message);
-}
-
 bool showSaveResult(int count, const std::string& message, const std::string& fileTitle) {
-    if (!message.empty()) return showFailure("Error saving to file", message);
+    if (!message.empty()) return showFailureBox("Error saving to file", message, true);
     showSuccess("Successful save",
                 countText(count, "One byte saved to '%1'", "%1 bytes saved to '%2'", fileTitle));
     return false;

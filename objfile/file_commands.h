@@ -18,7 +18,6 @@ bool showLoadResult(int count, const std::string& message, const std::string& fi
 bool showSaveResult(int count, const std::string& message, const std::string& fileTitle);
 // The boxes every file command shows: a success with OK; a failure with Retry and Cancel, true for Retry.
 void showFileSuccess(const char* caption, const QString& text);
-bool showFileFailure(const char* caption, const std::string& message);
 
 // File dialog, load, result box; Retry in a failure box opens the file dialog again.
 void loadObjectCommand();

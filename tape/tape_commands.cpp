@@ -20,12 +20,6 @@ bool chooseMidiFile(bool saving, const char* title, ChosenFile& chosen) {
     return chooseFile(FileKind::Midi, saving, title, chosen);
 }
 
-// Returns true when the user asks to try again.
-bool retryAfter(const char* caption, const std::string& message) {
-    return showMessageBox(mainWindow, QMessageBox::Critical, caption, QString::fromStdString(message),
-                          QMessageBox::Retry | QMessageBox::Cancel) == QMessageBox::Retry;
-}
-
 } // namespace
 
 bool recordTapeCommand() {
@@ -48,7 +42,7 @@ bool recordTapeCommand() {
             std::string ignored;
             tapeStop(ignored);
         }
-        if (!retryAfter("Error starting recording", message)) return false;
+        if (!showFailureBox("Error starting recording", message, true)) return false;
     }
 }
 
@@ -65,7 +59,7 @@ void playTapeCommand() {
             board.tapeStopDue = 0;
             return;
         }
-        if (!retryAfter("Cannot play this file", message)) return;
+        if (!showFailureBox("Cannot play this file", message, true)) return;
     }
 }
 
