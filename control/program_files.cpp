@@ -379,11 +379,9 @@ std::optional<std::uint16_t> askBinaryAddress(const QString& fileTitle, const QS
 }
 
 void loadBinaryCommand() {
-    for (;;) {
-        ChosenFile chosen;
-        if (!chooseFile(FileKind::Binary, false, "Load Binary file...", chosen)) return;
+    withChosenFile(FileKind::Binary, false, "Load Binary file...", [](const ChosenFile& chosen) {
         const auto address = askBinaryAddress(QString::fromLocal8Bit(chosen.title));
-        if (!address) return;
+        if (!address) return false;
         trace("Loading %s...\n", chosen.title.c_str());
         std::string message;
         const int count = loadBinaryFile(chosen.path, *address, message);
@@ -395,21 +393,23 @@ void loadBinaryCommand() {
             request.at = address;
             remember(request);
         }
-        if (!showLoadResult(count, message, chosen.title)) return;
-    }
+        return showLoadResult(count, message, chosen.title);
+    });
 }
 
 namespace {
 
 bool saveBinaryToChosenFile() {
-    for (;;) {
-        ChosenFile chosen;
-        if (!chooseFile(FileKind::Binary, true, "Save to Binary file...", chosen)) return false;
-        trace("Saving to %s...\n", chosen.title.c_str());
-        std::string message;
-        const int count = saveBinaryFile(chosen.path, saveStart, saveEnd, message);
-        if (!showSaveResult(count, message, chosen.title)) return message.empty();
-    }
+    bool saved = false;
+    return withChosenFile(FileKind::Binary, true, "Save to Binary file...",
+                          [&saved](const ChosenFile& chosen) {
+                              trace("Saving to %s...\n", chosen.title.c_str());
+                              std::string message;
+                              const int count = saveBinaryFile(chosen.path, saveStart, saveEnd, message);
+                              saved = message.empty();
+                              return showSaveResult(count, message, chosen.title);
+                          }) &&
+           saved;
 }
 
 } // namespace

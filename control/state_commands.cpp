@@ -71,21 +71,17 @@ std::string quickStatePath() {
 }
 
 void saveStateCommand() {
-    for (;;) {
-        ChosenFile chosen;
-        if (!chooseFile(FileKind::State, true, "Save State...", chosen)) return;
+    withChosenFile(FileKind::State, true, "Save State...", [](const ChosenFile& chosen) {
         trace("Saving state to %s...\n", chosen.title.c_str());
-        if (!saveTo(chosen.path, false)) return;
-    }
+        return saveTo(chosen.path, false);
+    });
 }
 
 void loadStateCommand() {
-    for (;;) {
-        ChosenFile chosen;
-        if (!chooseFile(FileKind::State, false, "Load State...", chosen)) return;
+    withChosenFile(FileKind::State, false, "Load State...", [](const ChosenFile& chosen) {
         trace("Loading state from %s...\n", chosen.title.c_str());
-        if (!loadFrom(chosen.path, false)) return;
-    }
+        return loadFrom(chosen.path, false);
+    });
 }
 
 void quickSaveCommand() {

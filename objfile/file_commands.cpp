@@ -48,26 +48,26 @@ bool showSaveResult(int count, const std::string& message, const std::string& fi
 }
 
 void loadObjectCommand() {
-    for (;;) {
-        ChosenFile chosen;
-        if (!chooseFile(FileKind::Object, false, "Load Object file...", chosen)) return;
+    withChosenFile(FileKind::Object, false, "Load Object file...", [](const ChosenFile& chosen) {
         trace("Loading %s...\n", chosen.title.c_str());
         std::string message;
         const int count = loadObjectFile(chosen.path, message);
         if (message.empty()) noteFileUsed(chosen.path, ProgramFileKind::Object);
-        if (!showLoadResult(count, message, chosen.title)) return;
-    }
+        return showLoadResult(count, message, chosen.title);
+    });
 }
 
 bool saveObjectCommand() {
-    for (;;) {
-        ChosenFile chosen;
-        if (!chooseFile(FileKind::Object, true, "Save to Object file...", chosen)) return false;
-        trace("Saving to %s...\n", chosen.title.c_str());
-        std::string message;
-        const int count = saveObjectFile(chosen.path, saveStart, saveEnd, message);
-        if (!showSaveResult(count, message, chosen.title)) return message.empty();
-    }
+    bool saved = false;
+    return withChosenFile(FileKind::Object, true, "Save to Object file...",
+                          [&saved](const ChosenFile& chosen) {
+                              trace("Saving to %s...\n", chosen.title.c_str());
+                              std::string message;
+                              const int count = saveObjectFile(chosen.path, saveStart, saveEnd, message);
+                              saved = message.empty();
+                              return showSaveResult(count, message, chosen.title);
+                          }) &&
+           saved;
 }
 
 } // namespace orv

@@ -47,4 +47,16 @@ QStringList askFiles(QWidget* parent, const FileQuestion& question);
 // the remembered name, whatever then becomes of it. False when the user cancelled.
 bool chooseFile(FileKind kind, bool saving, const char* title, ChosenFile& chosen);
 
+// The file commands' one loop: asks for a file and acts on it, and asks again for as long as the act
+// returns true, which it does when it failed and the user chose Retry. False when the dialog was
+// cancelled.
+template <typename Act>
+bool withChosenFile(FileKind kind, bool saving, const char* title, Act act) {
+    for (;;) {
+        ChosenFile chosen;
+        if (!chooseFile(kind, saving, title, chosen)) return false;
+        if (!act(chosen)) return true;
+    }
+}
+
 } // namespace orv
