@@ -400,16 +400,7 @@ void loadBinaryCommand() {
 namespace {
 
 bool saveBinaryToChosenFile() {
-    bool saved = false;
-    return withChosenFile(FileKind::Binary, true, "Save to Binary file...",
-                          [&saved](const ChosenFile& chosen) {
-                              trace("Saving to %s...\n", chosen.title.c_str());
-                              std::string message;
-                              const int count = saveBinaryFile(chosen.path, saveStart, saveEnd, message);
-                              saved = message.empty();
-                              return showSaveResult(count, message, chosen.title);
-                          }) &&
-           saved;
+    return saveRangeToChosenFile(true, "Save to Binary file...", saveBinaryFile);
 }
 
 } // namespace

@@ -57,17 +57,21 @@ void loadObjectCommand() {
     });
 }
 
-bool saveObjectCommand() {
+bool saveRangeToChosenFile(bool binary, const char* title, RangeSaver save) {
     bool saved = false;
-    return withChosenFile(FileKind::Object, true, "Save to Object file...",
-                          [&saved](const ChosenFile& chosen) {
+    return withChosenFile(binary ? FileKind::Binary : FileKind::Object, true, title,
+                          [&saved, save](const ChosenFile& chosen) {
                               trace("Saving to %s...\n", chosen.title.c_str());
                               std::string message;
-                              const int count = saveObjectFile(chosen.path, saveStart, saveEnd, message);
+                              const int count = save(chosen.path, saveStart, saveEnd, message);
                               saved = message.empty();
                               return showSaveResult(count, message, chosen.title);
                           }) &&
            saved;
+}
+
+bool saveObjectCommand() {
+    return saveRangeToChosenFile(false, "Save to Object file...", saveObjectFile);
 }
 
 } // namespace orv

@@ -16,13 +16,18 @@ extern std::uint16_t saveEnd;
 // with Retry and Cancel on failure. True when the user chose Retry.
 bool showLoadResult(int count, const std::string& message, const std::string& fileTitle);
 bool showSaveResult(int count, const std::string& message, const std::string& fileTitle);
-// The boxes every file command shows: a success with OK; a failure with Retry and Cancel, true for Retry.
+// The box every file command shows for a success, with OK.
 void showFileSuccess(const char* caption, const QString& text);
+
+// Save As and Save Binary: file dialog, save of saveStart..saveEnd with the saver, result box. True when
+// it saved; false when the file dialog was cancelled or the save failed and the user gave up.
+using RangeSaver = int (*)(const std::string& path, std::uint16_t start, std::uint16_t end,
+                           std::string& message);
+bool saveRangeToChosenFile(bool binary, const char* title, RangeSaver save);
 
 // File dialog, load, result box; Retry in a failure box opens the file dialog again.
 void loadObjectCommand();
-// File dialog, save of saveStart..saveEnd, result box. True when it saved; false when the file dialog was
-// cancelled or the save failed and the user gave up.
+// Save As's saving, through saveRangeToChosenFile.
 bool saveObjectCommand();
 
 } // namespace orv
