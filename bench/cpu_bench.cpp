@@ -1,8 +1,7 @@
-#include "control/run_state.h"
+#include "base/run_inputs.h"
 #include "debugger/breakpoints.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
-#include "settings/flags.h"
 #include "support/cpu_start.h"
 #include "support/poke.h"
 
@@ -41,7 +40,7 @@ void loadMixedLoop() {
     };
     test::poke(0x0200, program);
     test::cpuStartAt(0x0200);
-    halted = false;
+    runInputs.halted = false;
 }
 
 void runSlices(benchmark::State& state, std::int32_t budget, int slicesPerIteration) {
@@ -59,7 +58,7 @@ void runSlices(benchmark::State& state, std::int32_t budget, int slicesPerIterat
     }
     state.counters["MHz"] =
         benchmark::Counter(static_cast<double>(executed) / 1e6, benchmark::Counter::kIsRate);
-    halted = true;
+    runInputs.halted = true;
 }
 
 void BM_MixedLoopLargeBudget(benchmark::State& state) {

@@ -1,4 +1,4 @@
-#include "control/run_state.h"
+#include "base/run_inputs.h"
 #include "machine/cpu.h"
 #include "settings/flags.h"
 #include "support/board.h"
@@ -23,7 +23,7 @@ void BM_MonitorIdleScan(benchmark::State& state) {
         return;
     }
     test::boardReset();
-    halted = false;
+    runInputs.halted = false;
     std::uint64_t emulated = 0;
     for (auto _ : state) {
         const auto before = static_cast<std::uint32_t>(cycles);
@@ -33,7 +33,7 @@ void BM_MonitorIdleScan(benchmark::State& state) {
         }
         emulated += static_cast<std::uint32_t>(cycles) - before;
     }
-    halted = true;
+    runInputs.halted = true;
     state.counters["MHz"] =
         benchmark::Counter(static_cast<double>(emulated) / 1e6, benchmark::Counter::kIsRate);
 }

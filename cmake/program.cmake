@@ -22,6 +22,7 @@ set(ORV_PROGRAM_SOURCES
   control/pacer.cpp
   control/program_files.cpp
   control/run_control.cpp
+  control/run_state.cpp
   control/startup.cpp
   control/state_commands.cpp
   panel/layout.cpp

@@ -1,5 +1,6 @@
 #include "control/commands.h"
 
+#include "base/run_inputs.h"
 #include "base/trace.h"
 #include "control/edit_commands.h"
 #include "control/guide.h"
@@ -19,7 +20,6 @@
 #include "objfile/about_dialog.h"
 #include "objfile/file_commands.h"
 #include "objfile/save_dialog.h"
-#include "settings/flags.h"
 #include "tape/tape.h"
 #include "tape/tape_commands.h"
 
@@ -43,7 +43,7 @@ void powerCycleCommand() {
     playClickSound();
     trace("%s\n", registerLine().c_str());
     // Every register changed under a halted debug panel.
-    if (debug) repaintArea(AREA_DEBUG);
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
 }
 
 void restoreMonitorCommand() {
@@ -58,13 +58,13 @@ void onCommand(int command) {
     case CMD_STEP: stepCommand(); break;
     case CMD_HALT: haltRunning(); break;
     case CMD_RUN: runCommand(); break;
-    case CMD_RUN_HALT: postCommand(halted ? CMD_RUN : CMD_HALT); break;
+    case CMD_RUN_HALT: postCommand(runInputs.halted ? CMD_RUN : CMD_HALT); break;
     case CMD_RESET: resetCommand(); break;
     case CMD_TURBO: turboCommand(); break;
     case CMD_SAVE_AS: saveRangeDialog(); break;
     case CMD_LOAD:
         loadObjectCommand();
-        if (debug) repaintArea(AREA_DEBUG);
+        if (runInputs.debug) repaintArea(AREA_DEBUG);
         break;
     case CMD_ABOUT: aboutDialog(); break;
     case CMD_TAPE_RECORD:
@@ -85,7 +85,7 @@ void onCommand(int command) {
         // A close request, handled after this command like the window frame's own.
         QMetaObject::invokeMethod(mainWindow, &QWidget::close, Qt::QueuedConnection);
         break;
-    case CMD_TAPE_MUTE: mute = !mute; break;
+    case CMD_TAPE_MUTE: runInputs.mute = !runInputs.mute; break;
     case CMD_LOAD_BINARY: loadBinaryCommand(); break;
     case CMD_SAVE_BINARY: saveBinaryCommand(); break;
     case CMD_RECENT_FILES: break;

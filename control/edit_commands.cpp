@@ -1,12 +1,12 @@
 #include "control/edit_commands.h"
 
+#include "base/run_inputs.h"
 #include "base/trace.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/menus.h"
 #include "control/message_box.h"
 #include "control/program_files.h"
-#include "control/run_state.h"
 #include "machine/display_text.h"
 #include "machine/host.h"
 #include "machine/key_feed.h"
@@ -59,7 +59,10 @@ QString pasteProgress() {
     if (!pasteGoingOn()) return {};
     const std::size_t typed = pasteTotal - keyFeedLeft();
     // A halted machine reads no keys: the paste waits for it.
-    return QString("Pasting %1 of %2 keys%3").arg(typed).arg(pasteTotal).arg(halted ? " (halted)" : "");
+    return QString("Pasting %1 of %2 keys%3")
+        .arg(typed)
+        .arg(pasteTotal)
+        .arg(runInputs.halted ? " (halted)" : "");
 }
 
 void pasteAsKeysCommand() {
@@ -106,7 +109,7 @@ void pasteIntoMemoryCommand() {
         return;
     }
     trace("Pasted %d bytes\n", result.stored);
-    if (debug) repaintArea(AREA_DEBUG);
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
     showMessageBox(mainWindow, QMessageBox::Information, "Paste into Memory",
                    QString::fromStdString(pasteSummary(result)));
 }

@@ -1,8 +1,8 @@
 #include "control/keypad.h"
 
+#include "base/run_inputs.h"
 #include "control/commands.h"
 #include "control/main_window.h"
-#include "control/run_state.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
@@ -10,7 +10,6 @@
 #include "machine/keys.h"
 #include "machine/rio.h"
 #include "panel/layout.h"
-#include "settings/flags.h"
 #include "settings/settings.h"
 
 #include <QApplication>
@@ -92,7 +91,7 @@ bool plainKey(Qt::KeyboardModifiers modifiers) {
 void keyCommand(int key) {
     // Only key ids reach the keypad; a stray command number is no key at all.
     if (key >= 0 && key <= CMD_KEY_LAST) {
-        if (halted) {
+        if (runInputs.halted) {
             debuggerKey(key);
         } else if (keyQueueCount == KEY_QUEUE_SIZE) {
             ++beepCount;
@@ -106,7 +105,7 @@ void keyCommand(int key) {
 }
 
 void debuggerKey(int key) {
-    if (!debug || key < 0 || key > CMD_KEY_LAST) return;
+    if (!runInputs.debug || key < 0 || key > CMD_KEY_LAST) return;
     // The function keys are told apart by their legends.
     const char label = keyTable[static_cast<std::size_t>(key)].legend[0];
     switch (label) {
@@ -178,10 +177,10 @@ void characterMessage(char32_t character) {
     }
     switch (character) {
     case ' ':
-        if (halted) postCommand(CMD_STEP);
+        if (runInputs.halted) postCommand(CMD_STEP);
         break;
     case '.':
-        if (halted) postCommand(CMD_TICK);
+        if (runInputs.halted) postCommand(CMD_TICK);
         break;
     case '+': zoomWindow(1); break;
     case '-': zoomWindow(-1); break;

@@ -1,10 +1,10 @@
 #include "control/menus.h"
 
+#include "base/run_inputs.h"
 #include "control/commands.h"
 #include "control/edit_commands.h"
 #include "control/main_window.h"
 #include "control/program_files.h"
-#include "control/run_state.h"
 #include "debugger/debugger_window.h"
 #include "panel/panel_widget.h"
 #include "settings/file_history.h"
@@ -167,9 +167,9 @@ void fileRules(QAction* action, int command) {
     const bool tapeBusy = tape.tapeState != 0;
     switch (command) {
     case CMD_TAPE_RECORD:
-    case CMD_TAPE_PLAY: action->setEnabled(!tapeBusy && !halted); break;
+    case CMD_TAPE_PLAY: action->setEnabled(!tapeBusy && !runInputs.halted); break;
     case CMD_TAPE_STOP: action->setEnabled(tapeBusy); break;
-    case CMD_TAPE_MUTE: action->setChecked(mute != 0); break;
+    case CMD_TAPE_MUTE: action->setChecked(runInputs.mute != 0); break;
     case CMD_RELOAD: action->setEnabled(reloadAvailable()); break;
     case CMD_RELOAD_ON_CHANGE: action->setChecked(fileHistory.reloadOnChange); break;
     default: break;
@@ -182,17 +182,17 @@ void editRules(QAction* action, int command) {
 
 void actionRules(QAction* action, int command) {
     switch (command) {
-    case CMD_HALT: action->setEnabled(!halted); break;
+    case CMD_HALT: action->setEnabled(!runInputs.halted); break;
     case CMD_STEP:
-    case CMD_RUN: action->setEnabled(halted); break;
-    case CMD_TURBO: action->setChecked(turbo); break;
+    case CMD_RUN: action->setEnabled(runInputs.halted); break;
+    case CMD_TURBO: action->setChecked(runInputs.turbo); break;
     default: break;
     }
 }
 
 void viewRules(QAction* action, int command) {
     switch (command) {
-    case CMD_DEBUG: action->setChecked(debug != 0); break;
+    case CMD_DEBUG: action->setChecked(runInputs.debug != 0); break;
     case CMD_MENU: action->setChecked(menu != 0); break;
     case CMD_KEYBOARD: action->setChecked(keys != 0); break;
     case CMD_DEBUGGER_WINDOW: action->setChecked(debuggerWindowShown()); break;
@@ -264,8 +264,8 @@ void toggleKeys() {
 }
 
 void toggleDebug() {
-    debug = !debug;
-    nudgeWindow(debug != 0);
+    runInputs.debug = !runInputs.debug;
+    nudgeWindow(runInputs.debug != 0);
 }
 
 void nudgeWindow(bool grow) {

@@ -2,6 +2,7 @@
 
 #include "control/commands.h"
 #include "control/run_state.h"
+#include "machine/cpu.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,7 @@
 #include "control/program_files.h"
 
 #include "base/file_names.h"
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "base/trace.h"
 #include "control/commands.h"
@@ -73,7 +74,7 @@ std::string titleOf(const QString& path) {
 }
 
 void repaintAfterLoad() {
-    if (debug) repaintArea(AREA_DEBUG);
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
     repaintArea(AREA_DISPLAY);
 }
 

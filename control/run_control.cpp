@@ -1,5 +1,6 @@
 #include "control/run_control.h"
 
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "base/trace.h"
 #include "control/commands.h"
@@ -7,10 +8,10 @@
 #include "control/main_window.h"
 #include "control/message_box.h"
 #include "control/pacer.h"
+#include "control/run_state.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
-#include "settings/flags.h"
 #include "settings/settings.h"
 #include "tape/tape.h"
 #include "tape/tape_commands.h"
@@ -29,7 +30,7 @@ std::uint8_t sliceStatus = 0;
 std::int32_t rectSaveDue = 0;
 
 void runPacedSlice(std::int32_t budget) {
-    sliceStatus = debug ? SLICE_ARMED : 0;
+    sliceStatus = runInputs.debug ? SLICE_ARMED : 0;
     cpuExecute(budget, sliceStatus);
     if (sliceStatus & SLICE_BADOP) {
         haltRunning();
@@ -62,13 +63,13 @@ std::uint32_t speedCycles = 0;
 // The tape's notes are sent as its slices run: while they sound the pacer wakes every period, so that
 // they keep their time.
 void choosePacerStride() {
-    const bool sounding = (tape.tapeState & TAPE_MIDI_OPEN) && !mute;
+    const bool sounding = (tape.tapeState & TAPE_MIDI_OPEN) && !runInputs.mute;
     pacerSetStride(sounding ? 1 : PACER_STRIDE);
 }
 
 void showSpeed(double mhz) {
     QString part;
-    if (turbo)
+    if (runInputs.turbo)
         part =
             mhz > 0 ? QString("Turbo %1%2").arg(QChar(0x00D7)).arg(mhz, 0, 'f', mhz < 10 ? 1 : 0) : "Turbo";
     setTitlePart(TITLE_SPEED, part);
@@ -91,7 +92,7 @@ void turboHousekeeping() {
     housekeepingDue += HOUSEKEEPING_PERIOD;
     // After a stall the ticks lost are given up rather than made up in a burst.
     if (now >= housekeepingDue) housekeepingDue = now + HOUSEKEEPING_PERIOD;
-    if (turbo && now - speedSince >= std::chrono::seconds(1)) {
+    if (runInputs.turbo && now - speedSince >= std::chrono::seconds(1)) {
         const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - speedSince).count();
         const auto now32 = static_cast<std::uint32_t>(cycles);
         showSpeed(static_cast<double>(now32 - speedCycles) / static_cast<double>(us));
@@ -102,11 +103,11 @@ void turboHousekeeping() {
 }
 
 void turboSlice() {
-    if (halted || !turbo) return;
+    if (runInputs.halted || !runInputs.turbo) return;
     const auto start = Clock::now();
     const auto before = static_cast<std::uint32_t>(cycles);
     runPacedSlice(turboBudget);
-    if (halted) return;
+    if (runInputs.halted) return;
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
     const auto ran = static_cast<std::uint32_t>(cycles) - before;
     if (us > 0) {
@@ -122,7 +123,7 @@ void turboSlice() {
 // Whatever drives the slices, the pacer or turbo's timer; while one does, the slices carry the
 // housekeeping.
 void startPacing() {
-    if (turbo) {
+    if (runInputs.turbo) {
         if (!mainWindow) return;
         if (!turboTimer) {
             turboTimer = new QTimer(mainWindow);
@@ -154,31 +155,31 @@ void stopPacing() {
 } // namespace
 
 void startRunning() {
-    if (!halted) return;
-    halted = false;
-    if (debug) repaintArea(AREA_DEBUG);
+    if (!runInputs.halted) return;
+    runInputs.halted = false;
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
     trace("Running, minTimer=%d...\n", static_cast<int>(minTimer));
     startPacing();
 }
 
 void haltRunning() {
-    if (halted) return;
-    halted = true;
+    if (runInputs.halted) return;
+    runInputs.halted = true;
     stopPacing();
     if (tape.tapeState & TAPE_MIDI_OPEN) tapeSilence();
     trace("Halted.  Events: %ld, overruns: %ld\n", static_cast<long>(events.load(std::memory_order_relaxed)),
           static_cast<long>(overruns.load(std::memory_order_relaxed)));
-    if (debug) repaintArea(AREA_DEBUG);
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
     showSpeed(0);
 }
 
 void turboCommand() {
     // The note sounding now is silenced while it still can be.
-    if (!turbo && (tape.tapeState & TAPE_MIDI_OPEN)) tapeSilence();
-    const bool running = !halted;
+    if (!runInputs.turbo && (tape.tapeState & TAPE_MIDI_OPEN)) tapeSilence();
+    const bool running = !runInputs.halted;
     if (running) stopPacing();
-    turbo = !turbo;
-    trace(turbo ? "Turbo on\n" : "Turbo off\n");
+    runInputs.turbo = !runInputs.turbo;
+    trace(runInputs.turbo ? "Turbo on\n" : "Turbo off\n");
     if (running) startPacing();
     showSpeed(0);
 }
@@ -186,13 +187,13 @@ void turboCommand() {
 void tickCommand() {
     // Ticks still queued from before a halt fall through here.
     const std::int32_t periods = pacerTakeOwed();
-    if (halted || turbo || periods <= 0) return;
+    if (runInputs.halted || runInputs.turbo || periods <= 0) return;
     runPacedSlice(periods * static_cast<std::int32_t>(minTimer * 1000));
-    if (!halted) pacedHousekeeping(periods);
+    if (!runInputs.halted) pacedHousekeeping(periods);
 }
 
 void runCommand() {
-    if (!halted) return;
+    if (!runInputs.halted) return;
     // The first instruction runs while still halted, so a breakpoint at PC lets the machine move on.
     runPacedSlice(1);
     // Anything that stopped the first instruction keeps the machine halted.
@@ -200,9 +201,9 @@ void runCommand() {
 }
 
 void stepCommand() {
-    if (!halted) return;
+    if (!runInputs.halted) return;
     runPacedSlice(1);
-    if (debug) repaintArea(AREA_DEBUG);
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
 }
 
 void resetCommand() {
@@ -225,7 +226,7 @@ void housekeepingTick() {
     if (events & BOARD_TAPE_MOVED) repaintArea(AREA_DISPLAY);
     if (events & BOARD_TAPE_STOP) postCommand(CMD_TAPE_STOP);
     advanceKeyQueue();
-    if (!halted && !turbo) choosePacerStride();
+    if (!runInputs.halted && !runInputs.turbo) choosePacerStride();
 }
 
 void scheduleRectSave() {
@@ -234,7 +235,7 @@ void scheduleRectSave() {
 }
 
 void pauseRunning() {
-    if (halted) return;
+    if (runInputs.halted) return;
     trace("Pausing...\n");
     haltRunning();
     paused = true;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "board/board.h"
-#include "control/run_state.h"
 
 #include <cstdint>
 

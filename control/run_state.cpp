@@ -2,9 +2,6 @@
 
 namespace orv {
 
-bool halted = true;
-bool turbo = false;
-std::atomic<bool> busy{false};
 std::atomic<std::int32_t> events{0};
 std::atomic<std::int32_t> overruns{0};
 

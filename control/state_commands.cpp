@@ -1,6 +1,7 @@
 #include "control/state_commands.h"
 
 #include "base/file_names.h"
+#include "base/run_inputs.h"
 #include "base/trace.h"
 #include "board/board.h"
 #include "control/main_window.h"
@@ -13,7 +14,6 @@
 #include "machine/save_state.h"
 #include "objfile/file_commands.h"
 #include "objfile/file_dialog.h"
-#include "settings/flags.h"
 #include "settings/settings.h"
 #include "tape/tape.h"
 
@@ -41,7 +41,7 @@ bool saveTo(const std::string& path, bool quiet) {
 // Loads and reports, the same way. The machine is halted while its board is replaced and then runs or
 // stays halted as the state was saved; after a refused state it goes on as it was.
 bool loadFrom(const std::string& path, bool quiet) {
-    const bool wasRunning = !halted;
+    const bool wasRunning = !runInputs.halted;
     haltRunning();
     std::string message;
     if (!loadStateFile(path, message)) {
@@ -52,7 +52,7 @@ bool loadFrom(const std::string& path, bool quiet) {
     if (stepActive() && debuggerWindow) debuggerWindow->stopStep();
     board.tapeStopDue = 0;
     repaintArea(AREA_DISPLAY);
-    if (debug) repaintArea(AREA_DEBUG);
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
     if (debuggerWindowShown()) debuggerWindow->refreshViews();
     // What stopping the tape had to say, in the box Tape Stop shows it in.
     if (!message.empty()) showFailureBox("MIDI file message", message);

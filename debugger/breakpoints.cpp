@@ -1,9 +1,9 @@
 #include "debugger/breakpoints.h"
 
 #include "base/address.h"
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "machine/cpu.h"
-#include "settings/flags.h"
 
 #include <algorithm>
 #include <array>
@@ -80,7 +80,8 @@ void arm() {
 } // namespace
 
 std::vector<BreakPoint> breakpointList() {
-    std::vector<BreakPoint> list{{TRAP_ID_SINGLE, PointKind::Single, breakpoint, breakpoint, debug != 0, {}}};
+    std::vector<BreakPoint> list{
+        {TRAP_ID_SINGLE, PointKind::Single, breakpoint, breakpoint, runInputs.debug != 0, {}}};
     list.insert(list.end(), points.begin(), points.end());
     return list;
 }

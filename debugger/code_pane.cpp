@@ -1,7 +1,7 @@
 #include "debugger/code_pane.h"
 
+#include "base/run_inputs.h"
 #include "base/text_format.h"
-#include "control/run_state.h"
 #include "debugger/breakpoints.h"
 #include "debugger/debugger_window.h"
 #include "debugger/disasm.h"
@@ -201,7 +201,7 @@ void DisasmView::paintEvent(QPaintEvent*) {
     const int ascent = fontMetrics().ascent();
     painted = peekRange(top, static_cast<std::uint32_t>(visibleRows() + 1) * 3);
     // While running, the PC is only a blur.
-    const bool markPc = halted;
+    const bool markPc = runInputs.halted;
     const std::uint16_t pc = cpu.pc;
     int y = 0;
     for (const std::uint16_t address : rowAddresses()) {
@@ -259,7 +259,7 @@ void DisasmView::contextMenuEvent(QContextMenuEvent* e) {
     setCursorAddress(address);
     QMenu menu(this);
     QAction* runTo = menu.addAction("Run to &here");
-    runTo->setEnabled(halted);
+    runTo->setEnabled(runInputs.halted);
     QAction* toggle = menu.addAction("Toggle &breakpoint\tF2");
     QAction* chosen = menu.exec(e->globalPos());
     if (chosen == runTo) emit runToHere(address);
@@ -350,7 +350,7 @@ bool MemoryView::changedSinceStop(std::uint16_t address) const {
 
 bool MemoryView::editByte(std::uint16_t address, std::uint8_t value, QString& why) {
     const std::uint8_t flags = pageFlags[address >> 8];
-    if (!halted) {
+    if (!runInputs.halted) {
         why = "Memory can be changed only while the machine is halted.";
         return false;
     }

@@ -1,11 +1,11 @@
 #include "debugger/debugger_window.h"
 
 #include "base/address.h"
+#include "base/run_inputs.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/message_box.h"
 #include "control/run_control.h"
-#include "control/run_state.h"
 #include "debugger/breakpoints.h"
 #include "debugger/code_pane.h"
 #include "debugger/history.h"
@@ -13,7 +13,6 @@
 #include "machine/cpu.h"
 #include "machine/host.h"
 #include "objfile/file_dialog.h"
-#include "settings/flags.h"
 #include "settings/settings.h"
 
 #include <QAbstractListModel>
@@ -274,11 +273,11 @@ QWidget* DebuggerWindow::makeRegisters() {
         flagBoxes[static_cast<std::size_t>(bit)] = check;
         flags->addWidget(check);
         connect(check, &QCheckBox::clicked, [bit](bool on) {
-            if (!halted) return;
+            if (!runInputs.halted) return;
             const auto mask = static_cast<std::uint8_t>(0x80 >> bit);
             cpuSetStatusByte(
                 static_cast<std::uint8_t>(on ? cpuStatusByte() | mask : cpuStatusByte() & ~mask));
-            if (debug) repaintArea(AREA_DEBUG);
+            if (runInputs.debug) repaintArea(AREA_DEBUG);
         });
     }
     grid->addLayout(flags, 5, 0, 1, 2);
@@ -532,7 +531,7 @@ void DebuggerWindow::leaveRegister(std::size_t index) {
     if (!edit->isModified()) return;
     bool ok = false;
     const unsigned value = edit->text().toUInt(&ok, 16);
-    if (ok && halted && !stepActive()) {
+    if (ok && runInputs.halted && !stepActive()) {
         const auto byte = static_cast<std::uint8_t>(value);
         switch (index) {
         case 0: cpu.a = byte; break;
@@ -541,7 +540,7 @@ void DebuggerWindow::leaveRegister(std::size_t index) {
         case 3: cpu.sp = byte; break;
         default: cpuSetPc(static_cast<std::uint16_t>(value)); break;
         }
-        if (debug) repaintArea(AREA_DEBUG);
+        if (runInputs.debug) repaintArea(AREA_DEBUG);
         if (index == 4) disasm->showAddress(cpu.pc);
     }
     // Applied or not, the field shows the register.
@@ -551,7 +550,7 @@ void DebuggerWindow::leaveRegister(std::size_t index) {
 
 void DebuggerWindow::refreshRegisters() {
     const std::uint8_t values[] = {cpu.a, cpu.x, cpu.y, cpu.sp};
-    const bool editable = halted && !stepActive();
+    const bool editable = runInputs.halted && !stepActive();
     for (std::size_t i = 0; i < registerEdits.size(); ++i) {
         QLineEdit* edit = registerEdits[i];
         edit->setReadOnly(!editable);
@@ -576,7 +575,7 @@ void DebuggerWindow::refreshViews() {
     refreshRegisters();
     disasm->viewport()->update();
     memoryView->viewport()->update();
-    if (historyRecording() || halted) {
+    if (historyRecording() || runInputs.halted) {
         static_cast<HistoryModel*>(historyModel)->reset();
         historyView->scrollToBottom();
     }
@@ -590,7 +589,7 @@ void DebuggerWindow::noteStop(const QString& reason) {
     disasm->setCursorAddress(cpu.pc);
     disasm->showAddress(cpu.pc);
     refreshViews();
-    wasHalted = halted;
+    wasHalted = runInputs.halted;
     lastCycles = cycles;
 }
 
@@ -609,7 +608,7 @@ void DebuggerWindow::refreshTick() {
         refreshRegisters();
         return;
     }
-    if (!halted) {
+    if (!runInputs.halted) {
         // Set going: the PC's mark goes at once; then only what changed is painted again.
         if (wasHalted) {
             wasHalted = false;
@@ -625,7 +624,7 @@ void DebuggerWindow::refreshTick() {
 }
 
 void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target) {
-    if (!halted || stepActive()) return;
+    if (!runInputs.halted || stepActive()) return;
     stepBegin(kind, target);
     stopLabel->setText("Stepping...");
     stepTimer.start();
@@ -633,7 +632,7 @@ void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target) {
 
 void DebuggerWindow::stepChunk() {
     // Run from elsewhere took the machine: the step gives way.
-    if (!halted) {
+    if (!runInputs.halted) {
         stepCancel();
         stepTimer.stop();
         return;
@@ -648,7 +647,7 @@ void DebuggerWindow::stepChunk() {
         stepBudget /= 2;
     if (state == StepState::Running) return;
     stepTimer.stop();
-    if (debug) repaintArea(AREA_DEBUG);
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
     switch (state) {
     case StepState::Stopped: noteStop(stopReasonText(stepStatus())); break;
     case StepState::Limit:
@@ -662,7 +661,7 @@ void DebuggerWindow::stopStep() {
     if (!stepActive()) return;
     stepCancel();
     stepTimer.stop();
-    if (debug) repaintArea(AREA_DEBUG);
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
     noteStop("Stopped");
 }
 
@@ -775,7 +774,7 @@ void DebuggerWindow::showEvent(QShowEvent* e) {
     breakpointsArm(true);
     historySwitch(historyOn->isChecked());
     refreshPoints();
-    noteStop(halted ? "Halted" : "Running");
+    noteStop(runInputs.halted ? "Halted" : "Running");
     refreshTimer.start();
 }
 

@@ -1,9 +1,9 @@
 #include "debugger/stepping.h"
 
+#include "base/run_inputs.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/debug_hooks.h"
-#include "settings/flags.h"
 
 #include <algorithm>
 
@@ -64,7 +64,7 @@ StepState stepContinue(std::int32_t budget) {
     const std::uint32_t left = run.limit - run.spent;
     const std::int32_t chunk =
         run.single ? 1 : static_cast<std::int32_t>(std::min<std::uint32_t>(std::max(budget, 1), left));
-    std::uint8_t status = SLICE_STEPPING | (debug ? SLICE_ARMED : 0);
+    std::uint8_t status = SLICE_STEPPING | (runInputs.debug ? SLICE_ARMED : 0);
     const auto before = static_cast<std::uint32_t>(cycles);
     cpuExecute(chunk, status);
     run.spent += static_cast<std::uint32_t>(cycles) - before;

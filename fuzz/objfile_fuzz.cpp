@@ -8,7 +8,6 @@
 #include "machine/rio.h"
 #include "objfile/hex.h"
 #include "objfile/objfile.h"
-#include "settings/flags.h"
 
 #include <cstring>
 #include <memory>

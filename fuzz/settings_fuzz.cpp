@@ -1,5 +1,6 @@
 // An arbitrary settings file: every value read stays within its limits, and what the program writes back
 // into that same file reads back as it was.
+#include "base/run_inputs.h"
 #include "support.h"
 
 #include "settings/flags.h"
@@ -22,8 +23,9 @@ struct Values {
 };
 
 Values current() {
-    return {windowRect, currFileDir, currFileObj, currFileMid, saveAddrStart, saveAddrEnd, menu != 0,
-            keys != 0,  mute != 0,   debug != 0,  diag,        debugM,        debugG,      debugP};
+    return {windowRect, currFileDir, currFileObj,         currFileMid,          saveAddrStart, saveAddrEnd,
+            menu != 0,  keys != 0,   runInputs.mute != 0, runInputs.debug != 0, diag,          debugM,
+            debugG,     debugP};
 }
 
 // A text survives the file unchanged unless it holds a line break or blanks at either end, which the

@@ -1,5 +1,6 @@
 // Tape playback of an arbitrary file: refused cleanly, or played until its track ends, with every read of
 // the input line doing bounded work. The line is read at irregular times, on a clock that may wrap.
+#include "base/run_inputs.h"
 #include "support.h"
 
 #include "settings/flags.h"
@@ -26,7 +27,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::uint32_t seed = fuzz::hashOf(data, size);
-    mute = seed & 1;
+    runInputs.mute = seed & 1;
     diag = (seed >> 1) & 1;
     const std::string path = fuzz::writeScratch("in.mid", data, size);
     std::string message = "left from before";
@@ -69,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tapeStop(message);
     check(message.empty(), "playing an ordinary file reported a failure at stop");
     check(tape.tapeState == 0 && tape.playFile == nullptr, "stop left the tape running");
-    mute = 0;
+    runInputs.mute = 0;
     diag = 0;
     return 0;
 }

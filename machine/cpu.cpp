@@ -1,8 +1,8 @@
 #include "machine/cpu.h"
 
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "base/trace.h"
-#include "control/run_state.h"
 #include "machine/bus.h"
 #include "machine/debug_hooks.h"
 #include "machine/opcodes.h"
@@ -16,6 +16,7 @@ std::int32_t cycles = 0;
 std::uint16_t lastOpcodeAddr = 0;
 std::uint16_t breakpoint = 0;
 std::uint8_t pendingInterrupts = 0;
+std::atomic<bool> busy{false};
 
 namespace {
 
@@ -553,9 +554,9 @@ template <bool Checked>
 int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
     Core<Checked> r = loadCore<Checked>();
     const std::uint32_t start = r.cyc;
-    const bool armed = (sliceStatus & SLICE_ARMED) && !halted;
+    const bool armed = (sliceStatus & SLICE_ARMED) && !runInputs.halted;
     const bool stepping = sliceStatus & SLICE_STEPPING;
-    const bool traceFetch = diag && halted && !stepping;
+    const bool traceFetch = diag && runInputs.halted && !stepping;
     const std::uint16_t stopAt = breakpoint;
     std::uint8_t pending = pendingInterrupts;
     std::uint16_t opcodeAddr = lastOpcodeAddr;
@@ -569,7 +570,8 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
     [[maybe_unused]] const std::uint8_t breakHooks =
         ((sliceStatus & SLICE_ARMED) ? HOOK_SINGLE : 0) | (debugHooks.execTrapsArmed ? HOOK_EXEC : 0);
     [[maybe_unused]] std::uint8_t before =
-        ((!halted || (stepping && debugHooks.runGoal.moved)) ? breakHooks : 0) | (record ? HOOK_RECORD : 0);
+        ((!runInputs.halted || (stepping && debugHooks.runGoal.moved)) ? breakHooks : 0) |
+        (record ? HOOK_RECORD : 0);
     [[maybe_unused]] const bool after = record || stepping;
     if constexpr (Checked) {
         watchedCount = 0;
@@ -692,7 +694,8 @@ int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus) {
     const int executed = budget >= 0 ? interpretSlice(static_cast<std::uint32_t>(budget), sliceStatus) : 0;
     busy.store(false, std::memory_order_relaxed);
     const bool stepping = sliceStatus & SLICE_STEPPING;
-    if (diag && ((halted && !stepping) || (sliceStatus & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP))))
+    if (diag &&
+        ((runInputs.halted && !stepping) || (sliceStatus & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP))))
         trace("%s [cyc=%ld]\n", registerLine().c_str(), static_cast<long>(cycles));
     return executed;
 }

@@ -4,6 +4,7 @@
 // ROM, and its stack is page 0x01 of the RAM.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -47,6 +48,8 @@ constexpr std::uint8_t SLICE_WATCH = 0x20;
 // stepping goal or an invalid opcode. Only ever sets bits in sliceStatus. Returns the number of
 // instructions executed.
 int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus);
+// True while cpuExecute runs; read by the pacer thread.
+extern std::atomic<bool> busy;
 
 void cpuRequestReset();
 void cpuRequestNmi();

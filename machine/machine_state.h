@@ -15,16 +15,18 @@
 //   rio                both RIO chips: ports, data directions and RAM              machine/rio.h
 //   keypad             the key held on the matrix                                  machine/rio.h
 //   latch              the LED digits as last latched, and how old each is         machine/latch.h
-//   halted             kept by a save state too; a load leaves it to run control   control/run_state.h
+//   halted             kept by a save state too; a load leaves it to run control   base/run_inputs.h
 //
 // Beside the board, each with its own lifetime, and no part of a save state:
-//   busy, events, overruns           how the program paces the machine           control/run_state.h
+//   busy               set while the processor runs a slice, for the pacer         machine/cpu.h
+//   events, overruns   how the program paces the machine                           control/run_state.h
 //   tape               the cassette recorder and its open files                    tape/tape.h
 //   debugHooks         the debugger's traps, stepping goal and history             machine/debug_hooks.h
 //   rioWarningsLeft    the one "Invalid RIO address" warning of a run              machine/rio.h
 //   keyFeed            keys being typed on the keypad at the program's pace         machine/key_feed.h
 //   the random source of power-on, seeded once per run                            machine/power.cpp
-//   the switches menu, keys, debug, mute and diag                                 settings/flags.h
+//   the run inputs turbo, debug and mute (halted above), which the core only reads base/run_inputs.h
+//   the switches menu, keys and diag                                              settings/flags.h
 #pragma once
 
 #include "machine/bus.h"

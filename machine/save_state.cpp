@@ -1,9 +1,9 @@
 #include "machine/save_state.h"
 
 #include "base/file_names.h"
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "base/trace.h"
-#include "control/run_state.h"
 #include "files/safe_file.h"
 #include "machine/debug_hooks.h"
 #include "machine/keys.h"
@@ -103,7 +103,7 @@ void writeRecords(Writer& w, std::uint8_t overrun) {
     w.u8(pendingInterrupts);
     w.u16(lastOpcodeAddr);
     w.u16(breakpoint);
-    w.u8(halted ? 1 : 0);
+    w.u8(runInputs.halted ? 1 : 0);
     w.u8(overrun);
     w.bytes(memory.data(), memory.size());
     for (std::uint8_t flags : pageFlags) w.u8(static_cast<std::uint8_t>(flags & ~PAGE_WATCH));

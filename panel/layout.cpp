@@ -1,5 +1,6 @@
 #include "panel/layout.h"
 
+#include "base/run_inputs.h"
 #include "base/trace.h"
 #include "control/main_window.h"
 #include "panel/panel_widget.h"
@@ -86,8 +87,9 @@ int scaleFittingTheScreen(int wanted, const QFont& face) {
     const QSize around = mainWindow->frameGeometry().size() - panelWidget->size();
     const int roomHeight = screenHeight - around.height();
     const auto debugHeightAt = [&](int atScale) {
-        return debug ? debugPanelHeightOf(lineHeightOf(fixedFontOfWidth(face, debugFontWidthAt(atScale))))
-                     : 0;
+        return runInputs.debug
+                   ? debugPanelHeightOf(lineHeightOf(fixedFontOfWidth(face, debugFontWidthAt(atScale))))
+                   : 0;
     };
     int fitting = std::min(wanted, (screenWidth - around.width()) / PANEL_WIDTH_UNITS);
     while (fitting > 2 && fitting * panelHeightUnits + debugHeightAt(fitting) > roomHeight) --fitting;
@@ -152,11 +154,11 @@ int layoutPanel(int width, int height) {
     trace("wd: %d %d \n", width, height);
 
     panelHeightUnits = keys ? KEYPAD_HEIGHT_UNITS : DISPLAY_HEIGHT_UNITS;
-    const QFont face = debug ? debugFace() : QFont();
+    const QFont face = runInputs.debug ? debugFace() : QFont();
     scale = scaleFittingTheScreen(width / PANEL_WIDTH_UNITS, face);
     if (scale != oldScale) trace("--- new scale: %d ---\n", scale);
 
-    if (!debug) {
+    if (!runInputs.debug) {
         debugPanelHeight = 0;
     } else {
         debugFont = fixedFontOfWidth(face, debugFontWidth());

@@ -1,9 +1,9 @@
 #include "panel/paint.h"
 
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "base/trace.h"
 #include "control/keypad.h"
-#include "control/run_state.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/keys.h"
@@ -217,7 +217,7 @@ int paintPanel(QPainter& painter, const QRect& update) {
     // Exactly the LED digits: only the digits whose pattern changed.
     if (update != ledArea) {
         if (updateTop < panelBottom) paintBackground(painter);
-        if (debug && updateBottom >= panelBottom) paintDebugPanel(painter);
+        if (runInputs.debug && updateBottom >= panelBottom) paintDebugPanel(painter);
     }
     if (updateTop <= DISPLAY_HEIGHT_UNITS * s || paintedDigits[0] < 0) {
         for (int p = 0; p < 8; ++p) {
@@ -270,19 +270,21 @@ void paintDebugPanel(QPainter& painter) {
     painter.setFont(debugFont);
     const QColor black(0, 0, 0), red(255, 0, 0);
     TextPen first{painter, QFontMetrics(debugFont), 5, registerLineY};
-    first.write(halted ? registerLine().c_str() : "Running...", black);
+    first.write(runInputs.halted ? registerLine().c_str() : "Running...", black);
 
     TextPen second{painter, QFontMetrics(debugFont), 5, memoryLineY};
     second.write(" M:", black);
-    second.write(formatText("%04x", debugM).c_str(), halted && debugMode == DEBUG_ADDRESS ? red : black);
+    second.write(formatText("%04x", debugM).c_str(),
+                 runInputs.halted && debugMode == DEBUG_ADDRESS ? red : black);
     second.write(".", black);
-    second.write(halted ? formatText("%02x", busRead(debugM)).c_str() : "  ",
-                 halted && debugMode == DEBUG_DATA ? red : black);
+    second.write(runInputs.halted ? formatText("%02x", busRead(debugM)).c_str() : "  ",
+                 runInputs.halted && debugMode == DEBUG_DATA ? red : black);
     second.write(" G:", black);
-    second.write(formatText("%04x", debugG).c_str(), halted && debugMode == DEBUG_GO ? red : black);
+    second.write(formatText("%04x", debugG).c_str(), runInputs.halted && debugMode == DEBUG_GO ? red : black);
     second.write(" P:", black);
-    second.write(formatText("%04x", debugP).c_str(), halted && debugMode == DEBUG_BREAKPOINT ? red : black);
-    if (halted) {
+    second.write(formatText("%04x", debugP).c_str(),
+                 runInputs.halted && debugMode == DEBUG_BREAKPOINT ? red : black);
+    if (runInputs.halted) {
         const std::string fetch = fetchAddressText();
         if (fetch[0] != ' ') second.write((" F:" + fetch).c_str(), black);
     }

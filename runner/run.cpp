@@ -1,9 +1,10 @@
 #include "runner/run.h"
 
 #include "base/file_names.h"
+#include "base/run_inputs.h"
 #include "base/text_format.h"
+#include "base/trace.h"
 #include "board/board.h"
-#include "control/run_state.h"
 #include "debugger/disasm.h"
 #include "files/safe_file.h"
 #include "machine/bus.h"
@@ -17,7 +18,6 @@
 #include "objfile/binary.h"
 #include "objfile/hex_dump.h"
 #include "objfile/objfile.h"
-#include "settings/flags.h"
 #include "tape/tape.h"
 
 #include <algorithm>
@@ -210,8 +210,8 @@ bool check(const RunOptions& options, std::string& err) {
 
 int runBoard(const RunOptions& options, std::string& out, std::string& err) {
     diag = 0;
-    mute = 1;
-    halted = true;
+    runInputs.mute = 1;
+    runInputs.halted = true;
     debugHooks = DebugHooksRecord{};
     keyFeed = KeyFeedRecord{};
     board = BoardRecord{};
@@ -234,7 +234,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
         cpuRequestReset();
     }
     if (!loadFiles(options, err)) return RUN_BAD_USAGE;
-    halted = false;
+    runInputs.halted = false;
     for (const InputFile& file : options.files) {
         if (file.kind != ProgramFileKind::Tape) continue;
         if (!tapeStartPlaying(file.path, message)) {
@@ -284,7 +284,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
         Stop::Display);
     cpuSetTraps({});
     breakpoint = keptBreakpoint;
-    halted = true;
+    runInputs.halted = true;
 
     int status = RUN_PASSED;
     auto fail = [&](const std::string& what) {

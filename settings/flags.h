@@ -9,8 +9,6 @@ namespace orv {
 
 extern std::uint8_t menu;
 extern std::uint8_t keys;
-extern std::uint8_t debug;
-extern std::uint8_t mute;
-// diag is the trace's own switch, declared with it.
+// diag is the trace's own switch, declared with it; debug and mute are run inputs (base/run_inputs.h).
 
 } // namespace orv

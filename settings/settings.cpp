@@ -2,6 +2,7 @@
 
 #include "base/address.h"
 #include "base/hex_digits.h"
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "files/safe_file.h"
 #include "settings/flags.h"
@@ -165,10 +166,10 @@ void loadSettings() {
 
     menu = readFlag(from, "User", "menu", 1);
     keys = readFlag(from, "User", "keys", 1);
-    mute = readFlag(from, "User", "mute", 0);
+    runInputs.mute = readFlag(from, "User", "mute", 0);
     diag = readFlag(from, "User", "diag", 0);
 
-    debug = readFlag(from, "Debug", "debug", 0);
+    runInputs.debug = readFlag(from, "Debug", "debug", 0);
 
     debugM = readAddress(from, "debugM");
     debugG = readAddress(from, "debugG");
@@ -202,7 +203,7 @@ void saveUserSettings() {
     write("User", "saveAddrEnd", saveAddrEnd);
     writeFlag("User", "menu", menu);
     writeFlag("User", "keys", keys);
-    writeFlag("User", "mute", mute);
+    writeFlag("User", "mute", runInputs.mute);
 }
 
 void saveScreenSettings() {
@@ -215,7 +216,7 @@ void saveScreenSettings() {
 void saveSettings() {
     saveUserSettings();
     saveScreenSettings();
-    writeFlag("Debug", "debug", debug);
+    writeFlag("Debug", "debug", runInputs.debug);
     writeAddress("debugM", debugM);
     writeAddress("debugG", debugG);
     writeAddress("debugP", debugP);

@@ -1,7 +1,7 @@
 // Playing a recorded MIDI file into the cassette input, at the machine time the recording holds.
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "base/trace.h"
-#include "settings/flags.h"
 #include "tape/tape.h"
 #include "tape/tape_internal.h"
 
@@ -157,7 +157,7 @@ void tapeNextEvent() {
         return;
     }
     tape.tapeLevel = note == TAPE_NOTE_HIGH ? 1 : 0;
-    if (!mute) tapeMidiSend(0x90, note, 127);
+    if (!runInputs.mute) tapeMidiSend(0x90, note, 127);
     tapeNextByte();
     // A delta cut short by the end of the data, or longer than any delta can be, ends the track.
     std::uint32_t ticks = 0;

@@ -2,10 +2,9 @@
 #include "tape/tape.h"
 
 #include "base/file_names.h"
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "base/trace.h"
-#include "control/run_state.h"
-#include "settings/flags.h"
 #include "tape/midi.h"
 #include "tape/tape_internal.h"
 
@@ -109,7 +108,7 @@ bool tapeOpenOutput() {
 void tapeMidiSend(std::uint8_t status, std::uint8_t data1, std::uint8_t data2) {
     if (!(tape.tapeState & TAPE_MIDI_OPEN)) return;
     // Notes cannot be played faster than real time: in turbo the tape runs silent.
-    if (turbo && (status & 0xF0) == 0x90) return;
+    if (runInputs.turbo && (status & 0xF0) == 0x90) return;
     int rc = midiSend(status, data1, data2);
     if (rc != 0) traceAlways("midiOutShortMsg rc=%d\n", rc);
 }
@@ -137,7 +136,7 @@ bool tapeStartRecording(const std::string& text, const std::string& fileName, st
         tape.tapeMessage = message;
         return false;
     }
-    if (tapeOpenOutput() && !mute) tapeMidiSend(0x90, TAPE_NOTE_HIGH, 127);
+    if (tapeOpenOutput() && !runInputs.mute) tapeMidiSend(0x90, TAPE_NOTE_HIGH, 127);
     return true;
 }
 
@@ -149,7 +148,7 @@ void tapeOutputBit(int level, std::int32_t atCycles) {
     if (tape.tapeClockStarted) tapeMidiSend(0x90, oldNote, 0);
     tape.tapeLevel = newLevel;
     if (newLevel == 0) tape.wentLow = 1;
-    if (!mute) tapeMidiSend(0x90, newNote, 127);
+    if (!runInputs.mute) tapeMidiSend(0x90, newNote, 127);
 
     // The first change follows the leader directly. A clock that went back gives no negative gap;
     // the difference is taken modulo 2^32 so the count may wrap.

@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "tests/debugger/debug_fixture.h"
 
 #include <gtest/gtest.h>
@@ -181,7 +182,7 @@ TEST_F(BreakTest, StopsBeforeTheInstructionWhenItsConditionHolds) {
 
 TEST_F(BreakTest, ListsEditsAndArmsOnlyTheEnabledOnes) {
     cpuSetBreakpoint(0x0215);
-    debug = 1;
+    runInputs.debug = 1;
     const int exec = add(PointKind::Exec, 0x0200, 0x0200);
     add(W, 0x0300, 0x03FF, "x=$10");
     const int both = add(RW, 0x00F9, 0x00F9);

@@ -1,6 +1,7 @@
 // A processor fixture that leaves no breakpoint, watchpoint, step or history behind it.
 #pragma once
 
+#include "base/run_inputs.h"
 #include "debugger/breakpoints.h"
 #include "debugger/history.h"
 #include "debugger/stepping.h"
@@ -22,7 +23,7 @@ class DebugFixture : public CpuFixture {
         breakpointRemoveAll(); // the debugger's list, and PAGE_WATCH off the watched pages
         stepCancel();
         debugHooks = DebugHooksRecord{};
-        debug = 0;
+        runInputs.debug = 0;
     }
 
     static int add(PointKind kind, std::uint16_t first, std::uint16_t last, const char* condition = "") {
@@ -34,10 +35,10 @@ class DebugFixture : public CpuFixture {
 
     // Runs as the machine does while running: not halted, the debug panel hidden.
     static std::uint8_t runFor(std::int32_t budget) {
-        halted = false;
+        runInputs.halted = false;
         std::uint8_t status = 0;
         cpuExecute(budget, status);
-        halted = true;
+        runInputs.halted = true;
         return status;
     }
 };

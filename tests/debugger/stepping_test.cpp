@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "tests/debugger/debug_fixture.h"
 
 #include <gtest/gtest.h>
@@ -121,10 +122,10 @@ TEST_F(SteppingTest, BreakpointsAndWatchpointsStopARun) {
 
     // The single breakpoint fires in a run only while the debug panel is shown.
     cpuSetBreakpoint(0x0255);
-    debug = 1;
+    runInputs.debug = 1;
     EXPECT_EQ(finish(StepKind::Out), StepState::Stopped);
     EXPECT_EQ(cpu.pc, 0x0255);
-    debug = 0;
+    runInputs.debug = 0;
     cpu.pc = 0x0252;
     EXPECT_EQ(finish(StepKind::Out), StepState::Done);
     EXPECT_EQ(cpu.pc, 0x0203);

@@ -1,8 +1,8 @@
 // A powered-on board with known registers, zeroed RAM and interrupt vectors, for processor tests.
 #pragma once
 
+#include "base/run_inputs.h"
 #include "base/text_format.h"
-#include "control/run_state.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/power.h"
@@ -32,12 +32,12 @@ class CpuFixture : public ::testing::Test {
         std::fill(memory.begin(), memory.begin() + 0x0400, 0);
         cpuStartAt(0x0200);
         breakpoint = 0;
-        halted = true;
+        runInputs.halted = true;
         poke(0xFFFA, {NMI_HANDLER & 0xFF, NMI_HANDLER >> 8, RESET_HANDLER & 0xFF, RESET_HANDLER >> 8,
                       IRQ_HANDLER & 0xFF, IRQ_HANDLER >> 8});
     }
     void TearDown() override {
-        halted = true;
+        runInputs.halted = true;
         diag = 0;
     }
 

@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "machine/cpu.h"
 #include "tests/machine/cpu_fixture.h"
 
@@ -62,7 +63,7 @@ TEST_F(CpuTest, ResetIsServedBeforeAPendingNmi) {
 }
 
 TEST_F(CpuTest, NmiWhileHaltedRunsTheFirstHandlerInstruction) {
-    halted = true;
+    runInputs.halted = true;
     cpu.i = 1;
     cpu.b = 0;
     cpu.pc = 0x0250;
@@ -162,7 +163,7 @@ TEST_F(CpuTest, BreakpointFiresOnlyWhenArmedAndRunning) {
         SCOPED_TRACE(testing::Message() << "halted " << t.halted << " armed " << int(t.armed));
         poke(0x0200, {0xEA});
         cpuSetBreakpoint(0x0200);
-        halted = t.halted;
+        runInputs.halted = t.halted;
         std::uint8_t status = t.armed;
         int executed = -1;
         const std::uint32_t spent = runTestSlice(1, status, &executed);
@@ -176,7 +177,7 @@ TEST_F(CpuTest, BreakpointFiresOnlyWhenArmedAndRunning) {
 TEST_F(CpuTest, BreakpointStopsASliceAndStepMovesOffIt) {
     fillNops();
     cpuSetBreakpoint(0x0206);
-    halted = false;
+    runInputs.halted = false;
     std::uint8_t status = SLICE_ARMED;
     int executed = 0;
     EXPECT_EQ(runTestSlice(1000, status, &executed), 12u);
@@ -189,7 +190,7 @@ TEST_F(CpuTest, BreakpointStopsASliceAndStepMovesOffIt) {
     EXPECT_EQ(runTestSlice(1000, status), 0u);
     EXPECT_EQ(status, SLICE_ARMED | SLICE_BREAK);
 
-    halted = true;
+    runInputs.halted = true;
     status = SLICE_ARMED;
     EXPECT_EQ(runTestSlice(1, status), 2u);
     EXPECT_EQ(status, SLICE_ARMED);
@@ -268,7 +269,7 @@ TEST_F(CpuTest, DiagnosticTrace) {
         SCOPED_TRACE(t.expected);
         poke(0x0200, {t.opcode});
         diag = t.diag;
-        halted = t.halted;
+        runInputs.halted = t.halted;
         testing::internal::CaptureStdout();
         step();
         EXPECT_EQ(testing::internal::GetCapturedStdout(), t.expected);

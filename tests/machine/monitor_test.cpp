@@ -1,5 +1,6 @@
 // The monitor image on the emulated board, driven through its keypad like the program drives it.
 
+#include "base/run_inputs.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/keys.h"
@@ -56,7 +57,7 @@ class MonitorTest : public ::testing::Test {
   protected:
     void SetUp() override {
         diag = 0;
-        mute = 1;
+        runInputs.mute = 1;
         std::string message;
         tapeStop(message);
         test::boardClearDisplay();

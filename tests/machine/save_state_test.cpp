@@ -1,4 +1,4 @@
-#include "control/run_state.h"
+#include "base/run_inputs.h"
 #include "machine/debug_hooks.h"
 #include "machine/keys.h"
 #include "machine/machine_state.h"
@@ -146,7 +146,7 @@ TEST_F(SaveStateTest, LoadBringsBackEveryPartOfTheBoard) {
     ASSERT_TRUE(loadState(state.data(), state.size(), message));
     EXPECT_EQ(message, "");
     expectSameBoard(saved, Board{}, "after loading");
-    EXPECT_EQ(loadedStateHalted(), halted);
+    EXPECT_EQ(loadedStateHalted(), runInputs.halted);
 
     for (const std::uint8_t runState : {0, 1}) {
         Bytes edited = state;

@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "control/commands.h"
 #include "control/keypad.h"
 #include "control/main_window.h"
@@ -66,7 +67,7 @@ class DebuggerWindowTest : public ::testing::Test {
     }
     // Runs until the window has noticed the stop.
     static bool stopShown(const QString& reason) {
-        return settleUntil([&] { return halted && debuggerWindow->stopLabel->text() == reason; },
+        return settleUntil([&] { return runInputs.halted && debuggerWindow->stopLabel->text() == reason; },
                            DEADLINE_MS);
     }
 };
@@ -262,10 +263,10 @@ TEST_F(DebuggerWindowTest, MemoryEditsRefuseROMUnlessAllowedAndNeverTouchDevices
         const std::uint8_t before = peekByte(c.address);
         const auto value = static_cast<std::uint8_t>(before ^ 0x5A);
         debuggerWindow->romWrites->setChecked(c.allowRom);
-        halted = c.halted;
+        runInputs.halted = c.halted;
         QString why;
         EXPECT_EQ(view->editByte(c.address, value, why), c.written);
-        halted = true;
+        runInputs.halted = true;
         EXPECT_EQ(peekByte(c.address), c.written ? value : before);
         EXPECT_EQ(why.isEmpty(), c.written);
         if (c.written) busWrite(c.address, before, 1);
@@ -371,11 +372,11 @@ TEST_F(DebuggerWindowTest, ALeftRegisterFieldAppliesAValidValueOrShowsTheRegiste
         test::pressKey(edit, Qt::Key_Delete, Qt::NoModifier, "");
         for (const QChar ch : QString(c.typed))
             test::pressKey(edit, static_cast<Qt::Key>(ch.toUpper().unicode()), Qt::NoModifier, ch);
-        halted = c.halted;
+        runInputs.halted = c.halted;
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         c.byReturn ? test::pressKey(edit, Qt::Key_Return, Qt::NoModifier, "\r")
                    : (void)QApplication::sendEvent(edit, &out);
-        halted = true;
+        runInputs.halted = true;
         const std::uint16_t values[] = {cpu.a, cpu.x, cpu.y, cpu.sp, cpu.pc};
         EXPECT_EQ(values[c.field], c.expected);
         EXPECT_EQ(edit->text(), c.shown);

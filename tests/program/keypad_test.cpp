@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "control/commands.h"
 #include "control/keypad.h"
 #include "control/main_window.h"
@@ -74,23 +75,23 @@ class KeypadTest : public ::testing::Test {
         keyHeld = false;
         keyUp();
         debugMode = DEBUG_IDLE;
-        debug = 0;
+        runInputs.debug = 0;
     }
     void TearDown() override {
-        halted = true;
+        runInputs.halted = true;
         keyQueueCount = 0;
         keyHeld = false;
         keyUp();
         debugMode = DEBUG_IDLE;
-        debug = 0;
+        runInputs.debug = 0;
         debugM = debugG = debugP = 0;
         cpuSetBreakpoint(0);
         test::relayout(400);
     }
     // Running as far as the keypad input can tell, without the pacer executing anything.
-    static void pretendRunning() { halted = false; }
+    static void pretendRunning() { runInputs.halted = false; }
     static void showDebugPanel() {
-        debug = 1;
+        runInputs.debug = 1;
         test::relayout(400);
     }
 };
@@ -159,14 +160,14 @@ TEST_F(KeypadTest, CharactersAndKeysBecomeTheirCommands) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<unsigned>(c.character));
-        halted = true;
+        runInputs.halted = true;
         characterMessage(c.character);
         EXPECT_EQ(catcher.take(), c.halted);
-        halted = false;
+        runInputs.halted = false;
         characterMessage(c.character);
         EXPECT_EQ(catcher.take(), c.running);
     }
-    halted = true;
+    runInputs.halted = true;
 
     const std::pair<int, std::vector<int>> keysDown[] = {
         {Qt::Key_Pause, {520}}, {Qt::Key_Up, {up}}, {Qt::Key_Down, {keyWithLegend("v")}},
@@ -307,10 +308,10 @@ TEST_F(KeypadTest, GoAddressThenGRunsFromIt) {
     type("g0240");
     EXPECT_EQ(debugMode, DEBUG_GO);
     EXPECT_EQ(debugG, 0x0240);
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     type("g");
     EXPECT_EQ(debugMode, DEBUG_IDLE);
-    EXPECT_FALSE(halted);
+    EXPECT_FALSE(runInputs.halted);
     haltRunning();
     // It ran from the go address, not from where PC stood.
     EXPECT_TRUE(lastOpcodeAddr == 0x0240 || lastOpcodeAddr == 0x0241) << lastOpcodeAddr;
@@ -326,7 +327,7 @@ TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox
     EXPECT_EQ(debugP, 0x0281);
     EXPECT_EQ(breakpoint, 0x0281);
     onCommand(CMD_RUN);
-    ASSERT_TRUE(settleUntil([] { return halted; }, 10000));
+    ASSERT_TRUE(settleUntil([] { return runInputs.halted; }, 10000));
     EXPECT_EQ(cpu.pc, 0x0281);
     EXPECT_TRUE(test::boxes.empty());
 
@@ -334,7 +335,7 @@ TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox
     type("p0282");
     EXPECT_EQ(breakpoint, 0x0282);
     onCommand(CMD_RUN);
-    ASSERT_TRUE(settleUntil([] { return halted; }, 10000));
+    ASSERT_TRUE(settleUntil([] { return runInputs.halted; }, 10000));
     EXPECT_EQ(cpu.pc, 0x0282);
 }
 
@@ -342,7 +343,7 @@ TEST_F(KeypadTest, OnlyKeyIdsReachTheKeypadAndOnlyWithTheDebugPanelWhileHalted) 
     pretendRunning();
     for (int command : {-1, 25, 600, 1000}) keyCommand(command);
     EXPECT_EQ(keyQueueCount, 0);
-    halted = true;
+    runInputs.halted = true;
     keyCommand(keyWithLegend("m"));
     EXPECT_EQ(debugMode, DEBUG_IDLE);
     showDebugPanel();

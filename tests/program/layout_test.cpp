@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "control/main_window.h"
 #include "control/menus.h"
 #include "panel/layout.h"
@@ -26,13 +27,13 @@ class LayoutTest : public ::testing::Test {
         savedPlace = mainWindow->pos();
         savedRect = windowRect;
         keys = 1;
-        debug = 0;
+        runInputs.debug = 0;
     }
     void TearDown() override {
         screenWidth = savedScreen.first;
         screenHeight = savedScreen.second;
         keys = 1;
-        debug = 0;
+        runInputs.debug = 0;
         diag = 0;
         relayout(400);
         mainWindow->move(savedPlace);
@@ -83,7 +84,7 @@ TEST_F(LayoutTest, ScaleIsTheLargestWhoseWindowFitsTheScreen) {
         screenWidth = c.screenWidth;
         screenHeight = c.screenHeight;
         keys = c.keys;
-        debug = c.debug;
+        runInputs.debug = c.debug;
         // Far more room than the screen has, as a maximized window on a wider screen offers.
         resizeClient(3000, 3000);
         const QSize outer = mainWindow->frameGeometry().size();
@@ -176,7 +177,7 @@ TEST_F(LayoutTest, KeypadOffLeavesTheDisplayPanelAlone) {
 }
 
 TEST_F(LayoutTest, DebugFontFitsTheRegisterLine) {
-    debug = 1;
+    runInputs.debug = 1;
     relayout(500);
     ASSERT_EQ(scale, 5);
     EXPECT_EQ(debugFontWidth(), 13);

@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "control/commands.h"
 #include "control/guide.h"
 #include "control/main_window.h"
@@ -75,19 +76,19 @@ class MenusTest : public ::testing::Test {
         haltRunning();
         settle(5);
         tape.tapeState = 0;
-        mute = 0;
-        debug = 0;
+        runInputs.mute = 0;
+        runInputs.debug = 0;
         keys = 1;
         test::relayout(400);
     }
     void TearDown() override {
-        halted = true;
-        turbo = false;
+        runInputs.halted = true;
+        runInputs.turbo = false;
         tape.tapeState = 0;
-        mute = 0;
+        runInputs.mute = 0;
         if (!menu) onCommand(CMD_MENU);
         if (popupMenu) popupMenu->close();
-        debug = 0;
+        runInputs.debug = 0;
         keys = 1;
         diag = 0;
         test::relayout(400);
@@ -108,7 +109,7 @@ TEST_F(MenusTest, ActionAndTapeItemsFollowTheRunState) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.halted << " " << int(c.tape));
-        halted = c.halted;
+        runInputs.halted = c.halted;
         tape.tapeState = c.tape;
         QMenu* file = openBarMenu(MENU_FILE);
         QMenu* action = openBarMenu(MENU_ACTION);
@@ -134,10 +135,10 @@ TEST_F(MenusTest, ChecksFollowTheSwitches) {
     const bool reloadOnChange = fileHistory.reloadOnChange;
     for (const std::uint8_t on : {1, 0}) {
         SCOPED_TRACE(int(on));
-        mute = on;
-        debug = on;
+        runInputs.mute = on;
+        runInputs.debug = on;
         keys = !on;
-        turbo = on;
+        runInputs.turbo = on;
         fileHistory.reloadOnChange = on;
         QMenu* file = openBarMenu(MENU_FILE);
         QMenu* action = openBarMenu(MENU_ACTION);
@@ -350,7 +351,7 @@ TEST_F(MenusTest, DebugAndKeyboardReturnTheWindowToItsHeight) {
 
 TEST_F(MenusTest, PowerCycleHaltsAndStartsTheMachineAfresh) {
     onCommand(CMD_RESET);
-    ASSERT_FALSE(halted);
+    ASSERT_FALSE(runInputs.halted);
     settle(30);
     diag = 1;
     testing::internal::CaptureStdout();
@@ -358,7 +359,7 @@ TEST_F(MenusTest, PowerCycleHaltsAndStartsTheMachineAfresh) {
     const std::string line = registerLine();
     diag = 0;
     const std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     EXPECT_EQ(cycles, 0);
     // The monitor had set up its port; the RIO reset undoes that.
     EXPECT_EQ(rio[0].ddrA, 0xFF);
@@ -377,11 +378,11 @@ TEST_F(MenusTest, PowerKeepsWhatWasLoadedIntoRomAndRestoreBuiltInMonitorPutsTheM
     EXPECT_EQ(rom(), own) << "a monitor of the user's own stays over power off/on";
 
     onCommand(CMD_RESET);
-    ASSERT_FALSE(halted);
+    ASSERT_FALSE(runInputs.halted);
     onCommand(CMD_RESTORE_MONITOR);
     EXPECT_EQ(rom(), monitor);
     // Then as power off/on leaves the board.
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     EXPECT_EQ(cycles, 0);
 }
 
@@ -442,7 +443,7 @@ TEST_F(MenusTest, KeysTypedAfterMenusHaveClosedReachTheWindow) {
         ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
         // The item's own command goes first.
         QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
-        mute = 0;
+        runInputs.mute = 0;
 
         test::CommandRecorder recorder;
         for (const Key& k :

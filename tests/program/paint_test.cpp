@@ -1,6 +1,6 @@
+#include "base/run_inputs.h"
 #include "control/keypad.h"
 #include "control/main_window.h"
-#include "control/run_state.h"
 #include "machine/cpu.h"
 #include "machine/latch.h"
 #include "panel/layout.h"
@@ -41,16 +41,16 @@ class PaintTest : public ::testing::Test {
     void SetUp() override {
         savedDigits = latch.digitSegments;
         keys = 1;
-        debug = 0;
+        runInputs.debug = 0;
         tape.tapeState = 0;
         latch.digitSegments.fill(0);
     }
     void TearDown() override {
         latch.digitSegments = savedDigits;
         keys = 1;
-        debug = 0;
+        runInputs.debug = 0;
         tape.tapeState = 0;
-        halted = true;
+        runInputs.halted = true;
         debugMode = DEBUG_IDLE;
         diag = 0;
         relayout(400);
@@ -259,7 +259,7 @@ TEST_F(PaintTest, TapeIndicatorShowsTheTapeState) {
 }
 
 TEST_F(PaintTest, DebugPanelShowsRegistersWhileHaltedAndRunningOtherwise) {
-    debug = 1;
+    runInputs.debug = 1;
     relayout(500);
     const int w = 13, top = 450;
     auto inkRight = [&](const QImage& image, int bottom, QRgb colour) {
@@ -277,12 +277,12 @@ TEST_F(PaintTest, DebugPanelShowsRegistersWhileHaltedAndRunningOtherwise) {
         EXPECT_EQ(at(image, x, registerLineY + 2), WHITE);
     }
 
-    halted = true;
+    runInputs.halted = true;
     const QImage registers = grabPanel();
     EXPECT_GT(inkRight(registers, registerLineY, BLACK), 5 + 35 * w);
     EXPECT_LE(inkRight(registers, registerLineY, BLACK), 5 + 37 * w);
 
-    halted = false;
+    runInputs.halted = false;
     const QImage running = grabPanel();
     EXPECT_GT(inkRight(running, registerLineY, BLACK), 5 + 8 * w);
     EXPECT_LE(inkRight(running, registerLineY, BLACK), 5 + 10 * w);
@@ -298,7 +298,7 @@ TEST_F(PaintTest, DebugPanelShowsRegistersWhileHaltedAndRunningOtherwise) {
                           Field{DEBUG_BREAKPOINT, 20, 4}}) {
         SCOPED_TRACE(int(f.mode));
         debugMode = f.mode;
-        halted = true;
+        runInputs.halted = true;
         const QImage image = grabPanel();
         int left = image.width(), right = -1;
         for (int y = memoryLineY - debugLineHeight; y < memoryLineY; ++y)
@@ -307,11 +307,11 @@ TEST_F(PaintTest, DebugPanelShowsRegistersWhileHaltedAndRunningOtherwise) {
         EXPECT_GE(left, 5 + f.firstChar * w);
         EXPECT_LT(right, 5 + (f.firstChar + f.chars) * w);
         EXPECT_GT(right, left);
-        halted = false;
+        runInputs.halted = false;
         EXPECT_EQ(inkRight(grabPanel(), memoryLineY, RED), -1);
     }
     debugMode = DEBUG_IDLE;
-    halted = true;
+    runInputs.halted = true;
     EXPECT_EQ(inkRight(grabPanel(), memoryLineY, RED), -1);
 }
 
@@ -357,7 +357,7 @@ TEST_F(PaintTest, RepaintOfTheLedAreaDrawsOnlyChangedDigits) {
 }
 
 TEST_F(PaintTest, DebugAreaRepaintLeavesThePanelAndDisplayRepaintLeavesTheKeypad) {
-    debug = 1;
+    runInputs.debug = 1;
     relayout(400);
     const int panelBottom = 360;
     QImage image(400, panelWidget->height(), QImage::Format_RGB32);

@@ -1,8 +1,8 @@
+#include "base/run_inputs.h"
 #include "control/command_line.h"
 #include "control/main_window.h"
 #include "control/program_files.h"
 #include "control/run_control.h"
-#include "control/run_state.h"
 #include "machine/bus.h"
 #include "objfile/hex_record.h"
 #include "program/program_fixture.h"
@@ -241,7 +241,7 @@ TEST_F(ProgramFilesTest, AWatchedFileRewrittenIsLoadedOnceAndStartedAgain) {
     // JMP to itself: it runs until halted.
     ASSERT_TRUE(test::writeText(path("prog.obj"), objectText(0x0200, {0x4C, 0x00, 0x02})));
     openWatched("prog.obj", 0x0200);
-    EXPECT_FALSE(halted);
+    EXPECT_FALSE(runInputs.halted);
 
     ASSERT_TRUE(test::writeText(path("prog.obj"), objectText(0x0200, {0x4C, 0x00, 0x02, 0x11})));
     ASSERT_TRUE(settleUntil([] { return busRead(0x0203) == 0x11; }, DEADLINE_MS));
@@ -251,7 +251,7 @@ TEST_F(ProgramFilesTest, AWatchedFileRewrittenIsLoadedOnceAndStartedAgain) {
     ASSERT_TRUE(settleUntil([] { return busRead(0x0203) == 0x22; }, DEADLINE_MS));
     EXPECT_EQ(watchedReloads.loaded, 2);
     EXPECT_EQ(watchedReloads.refused, 0);
-    EXPECT_FALSE(halted);
+    EXPECT_FALSE(runInputs.halted);
 }
 
 TEST_F(ProgramFilesTest, AWatchedFileCaughtHalfWrittenIsLoadedOnlyOnceComplete) {

@@ -1,4 +1,5 @@
 #include "program/program_fixture.h"
+#include "base/run_inputs.h"
 #include "support/key_press.h"
 
 #include "control/commands.h"
@@ -53,9 +54,9 @@ void recordStartUpSettings() {
     s.saveAddrEnd = saveAddrEnd;
     s.menu = menu;
     s.keys = keys;
-    s.mute = mute;
+    s.mute = runInputs.mute;
     s.diag = diag;
-    s.debug = debug;
+    s.debug = runInputs.debug;
     s.debugM = debugM;
     s.debugG = debugG;
     s.debugP = debugP;
@@ -66,7 +67,7 @@ void recordStartUp() {
     // The window shown and laid out, and housekeeping under way: what start-up set going has had its turn.
     settleUntil([] { return board.ticks > 2 && snapped(); }, 10000);
     StartUpRecord& s = startUpState;
-    s.halted = halted;
+    s.halted = runInputs.halted;
     s.pacerRunning = pacerRunning();
     s.events = events.load();
     s.paused = paused;
@@ -78,7 +79,7 @@ namespace {
 
 void startAfresh() {
     haltRunning();
-    if (turbo) onCommand(CMD_TURBO);
+    if (runInputs.turbo) onCommand(CMD_TURBO);
     std::string ignored;
     tapeStop(ignored);
     tape = TapeRecord{};

@@ -1,8 +1,10 @@
+#include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/pacer.h"
 #include "control/run_control.h"
+#include "control/run_state.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/rio.h"
@@ -46,14 +48,14 @@ class RunControlTest : public ::testing::Test {
         haltRunning();
         settle(5);
         test::boxes.clear();
-        debug = 0;
+        runInputs.debug = 0;
         diag = 0;
     }
     void TearDown() override {
         haltRunning();
-        if (turbo) onCommand(CMD_TURBO);
+        if (runInputs.turbo) onCommand(CMD_TURBO);
         settle(5);
-        debug = 0;
+        runInputs.debug = 0;
         diag = 0;
         cpuSetBreakpoint(debugP);
     }
@@ -78,7 +80,7 @@ TEST_F(RunControlTest, StartUpLeavesTheMachineHaltedWithoutAPacer) {
     const std::int32_t before = cycles;
     onCommand(CMD_STEP);
     EXPECT_EQ(lastOpcodeAddr, start.pc);
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     if (test::boxes.empty()) {
         EXPECT_GE(cycles - before, 2);
         EXPECT_LE(cycles - before, 7);
@@ -99,7 +101,7 @@ TEST_F(RunControlTest, StepExecutesOneInstructionAndTicksWhileHaltedDoNothing) {
     EXPECT_EQ(cpu.x, static_cast<std::uint8_t>(x + 1));
     EXPECT_EQ(lastOpcodeAddr, 0x0200);
     EXPECT_EQ(static_cast<std::uint32_t>(cycles - before), 2u);
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     EXPECT_FALSE(pacerRunning());
 
     onCommand(CMD_TICK);
@@ -110,16 +112,16 @@ TEST_F(RunControlTest, StepExecutesOneInstructionAndTicksWhileHaltedDoNothing) {
 }
 
 TEST_F(RunControlTest, RunLeavesABreakpointAtPcAndStopsTheNextTimeItIsReached) {
-    debug = 1;
+    runInputs.debug = 1;
     loadLoop();
     cpuSetBreakpoint(0x0200);
     const std::uint8_t x = cpu.x;
     onCommand(CMD_RUN);
-    EXPECT_FALSE(halted);
+    EXPECT_FALSE(runInputs.halted);
     EXPECT_TRUE(pacerRunning());
     EXPECT_EQ(cpu.x, static_cast<std::uint8_t>(x + 1));
 
-    ASSERT_TRUE(settleUntil([] { return halted; }, 10000));
+    ASSERT_TRUE(settleUntil([] { return runInputs.halted; }, 10000));
     EXPECT_FALSE(pacerRunning());
     EXPECT_EQ(cpu.pc, 0x0200);
     EXPECT_EQ(cpu.x, static_cast<std::uint8_t>(x + 1));
@@ -132,9 +134,9 @@ TEST_F(RunControlTest, WithTheDebugPanelHiddenTheBreakpointNeverStops) {
     const std::int32_t before = cycles;
     onCommand(CMD_RUN);
     ASSERT_TRUE(settleUntil([&] { return static_cast<std::uint32_t>(cycles - before) > 50'000; }, 10000));
-    EXPECT_FALSE(halted);
+    EXPECT_FALSE(runInputs.halted);
     onCommand(CMD_HALT);
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     EXPECT_FALSE(pacerRunning());
 }
 
@@ -143,7 +145,7 @@ TEST_F(RunControlTest, RunOnAnInvalidOpcodeShowsTheBoxAndDoesNotStart) {
     cpuSetPc(0x0200);
     const std::int32_t before = cycles;
     onCommand(CMD_RUN);
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     EXPECT_FALSE(pacerRunning());
     EXPECT_EQ(cpu.pc, 0x0200);
     EXPECT_EQ(cycles, before);
@@ -182,14 +184,14 @@ TEST_F(RunControlTest, PauseHaltsAndUnpauseResumesOnlyWhatWasRunning) {
     testing::internal::CaptureStdout();
     pauseRunning(); // halted: nothing
     unpauseRunning();
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     onCommand(CMD_RUN);
     pauseRunning();
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     EXPECT_TRUE(paused);
     EXPECT_FALSE(pacerRunning());
     unpauseRunning();
-    EXPECT_FALSE(halted);
+    EXPECT_FALSE(runInputs.halted);
     EXPECT_FALSE(paused);
     EXPECT_TRUE(pacerRunning());
     diag = 0;
@@ -201,9 +203,9 @@ TEST_F(RunControlTest, PauseHaltsAndUnpauseResumesOnlyWhatWasRunning) {
 TEST_F(RunControlTest, ToggleRunsWhenHaltedAndHaltsWhenRunning) {
     loadLoop();
     postCommand(CMD_RUN_HALT);
-    ASSERT_TRUE(settleUntil([] { return !halted; }, 10000));
+    ASSERT_TRUE(settleUntil([] { return !runInputs.halted; }, 10000));
     postCommand(CMD_RUN_HALT);
-    ASSERT_TRUE(settleUntil([] { return halted; }, 10000));
+    ASSERT_TRUE(settleUntil([] { return runInputs.halted; }, 10000));
     EXPECT_FALSE(pacerRunning());
 }
 
@@ -211,7 +213,7 @@ TEST_F(RunControlTest, RstButtonResetsAndRuns) {
     diag = 1;
     testing::internal::CaptureStdout();
     keyButtons[24]->click();
-    ASSERT_TRUE(settleUntil([] { return !halted; }, 10000));
+    ASSERT_TRUE(settleUntil([] { return !runInputs.halted; }, 10000));
     EXPECT_TRUE(pacerRunning());
     const std::uint16_t vector = static_cast<std::uint16_t>(busRead(0xFFFC) | busRead(0xFFFD) << 8);
     diag = 0;
@@ -229,7 +231,7 @@ TEST_F(RunControlTest, KeyButtonsPostTheirKeyIds) {
     std::vector<int> expected;
     for (int id = 0; id < 24; ++id) expected.push_back(id);
     EXPECT_EQ(recorder.commands, expected);
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
 }
 
 TEST_F(RunControlTest, HousekeepingSavesTheWindowPlaceOnceAfterTheLastMove) {
@@ -305,7 +307,7 @@ TEST_F(RunControlTest, PacerOwesThePeriodsAndPostsOneTickUntilItIsTaken) {
 TEST_F(RunControlTest, TypedKeysStayDownAndUpForAWholePeriodOfMachineTimeWhateverTheSlices) {
     CommandRecorder recorder; // the deadlines' ticks are run here instead
     loadLoop();
-    halted = false; // running as far as the slices can tell, without the pacer's own deadlines
+    runInputs.halted = false; // running as far as the slices can tell, without the pacer's own deadlines
     for (int key : {1, 2, 3}) onCommand(key);
     const std::int32_t every = BOARD_TICK_MS * 1000;
     std::int32_t changedAt = cycles;
@@ -339,12 +341,12 @@ TEST_F(RunControlTest, TurboReachesTheSameStateAndRecordsTheSameTapeAsOneMegaher
     };
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    debug = 1;
+    runInputs.debug = 1;
     cpuSetBreakpoint(TAPE_PROGRAM_END);
     std::vector<Run> runs;
     for (const bool fast : {false, true}) {
         SCOPED_TRACE(fast);
-        if (turbo != fast) onCommand(CMD_TURBO);
+        if (runInputs.turbo != fast) onCommand(CMD_TURBO);
         test::poke(0x0200, tapeProgram);
         test::poke(0x0300, std::vector<std::uint8_t>(256, 0xEE));
         rioReset();
@@ -355,7 +357,7 @@ TEST_F(RunControlTest, TurboReachesTheSameStateAndRecordsTheSameTapeAsOneMegaher
         ASSERT_TRUE(tapeStartRecording("turbo", file, message)) << message;
         const std::int32_t before = cycles;
         onCommand(CMD_RUN);
-        ASSERT_TRUE(settleUntil([] { return halted; }, 20000));
+        ASSERT_TRUE(settleUntil([] { return runInputs.halted; }, 20000));
         tapeStop(message);
         EXPECT_EQ(message, "");
         EXPECT_EQ(cpu.pc, TAPE_PROGRAM_END);
@@ -391,13 +393,13 @@ TEST_F(RunControlTest, TurboSwitchesByF11AndShowsItsSpeedInTheTitle) {
     const QRegularExpression speed(QString("^Orvane %1 Turbo %2[0-9.]+$").arg(QChar(0x2014), QChar(0x00D7)));
     EXPECT_TRUE(settleUntil([&] { return speed.match(mainWindow->windowTitle()).hasMatch(); }, 10000))
         << mainWindow->windowTitle().toStdString();
-    EXPECT_FALSE(halted);
+    EXPECT_FALSE(runInputs.halted);
     EXPECT_FALSE(pacerRunning());
     // Switched off while running, the machine goes on at 1 MHz.
     press();
     settle(5);
-    EXPECT_FALSE(turbo);
-    EXPECT_FALSE(halted);
+    EXPECT_FALSE(runInputs.turbo);
+    EXPECT_FALSE(runInputs.halted);
     EXPECT_TRUE(pacerRunning());
     EXPECT_EQ(mainWindow->windowTitle(), "Orvane");
 }

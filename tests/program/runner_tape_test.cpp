@@ -1,5 +1,6 @@
 // A tape orv-run records is the tape the program records: the same keys typed into the real monitor,
 // the same bytes in the file.
+#include "base/run_inputs.h"
 #include "control/run_control.h"
 #include "machine/key_feed.h"
 #include "program/program_fixture.h"
@@ -32,8 +33,8 @@ TEST(RunnerTapeTest, OrvRunRecordsTheSameTapeAsTheProgram) {
                          dir);
     ASSERT_EQ(runner.status, 0) << runner.err;
 
-    const std::uint8_t savedMute = mute;
-    mute = 1;
+    const std::uint8_t savedMute = runInputs.mute;
+    runInputs.mute = 1;
     resetCommand();
     test::poke(0x0200, data);
     std::string message;
@@ -45,7 +46,7 @@ TEST(RunnerTapeTest, OrvRunRecordsTheSameTapeAsTheProgram) {
     haltRunning();
     keyFeedStop();
     if (!stopped) tapeStop(message);
-    mute = savedMute;
+    runInputs.mute = savedMute;
     ASSERT_TRUE(stopped) << "the recording did not end";
 
     const test::Bytes recorded = test::readBytes(dir / "program.mid");

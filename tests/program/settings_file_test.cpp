@@ -1,6 +1,5 @@
 #include "control/startup.h"
 #include "program/program_fixture.h"
-#include "settings/flags.h"
 #include "settings/settings.h"
 
 #include <QCoreApplication>

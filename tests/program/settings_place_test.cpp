@@ -1,6 +1,5 @@
 // Where start-up puts the settings of a program that cannot write its own folder, and what it reads.
 #include "control/startup.h"
-#include "settings/flags.h"
 #include "settings/settings.h"
 
 #include <QDir>

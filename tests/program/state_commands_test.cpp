@@ -1,4 +1,5 @@
 // Save State, Load State and the quick slot of F5 and F9.
+#include "base/run_inputs.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/run_control.h"
@@ -77,7 +78,7 @@ TEST_F(StateCommandsTest, F5SavesTheQuickSlotAndF9BringsItBackRunningOrHalted) {
     busWrite(0x0300, 0x99, FORCE_NONE);
     cpuSetBreakpoint(static_cast<std::uint16_t>(breakAt + 1));
     press(Qt::Key_F9);
-    EXPECT_TRUE(halted) << "saved halted, loaded halted";
+    EXPECT_TRUE(runInputs.halted) << "saved halted, loaded halted";
     EXPECT_EQ(cpu.pc, pc);
     EXPECT_EQ(cpu.x, x);
     EXPECT_EQ(cycles, at);
@@ -93,7 +94,7 @@ TEST_F(StateCommandsTest, F5SavesTheQuickSlotAndF9BringsItBackRunningOrHalted) {
     ASSERT_TRUE(settleUntil([savedBy] { return cycles - savedBy > 500'000; }, 10'000));
     haltRunning();
     press(Qt::Key_F9);
-    EXPECT_FALSE(halted) << "saved running, loaded running";
+    EXPECT_FALSE(runInputs.halted) << "saved running, loaded running";
     haltRunning();
     EXPECT_LT(cycles - savedBy, 400'000);
     EXPECT_TRUE(boxes.empty()) << "a quick save or load that works shows nothing";
@@ -135,7 +136,7 @@ TEST_F(StateCommandsTest, ARefusedQuickLoadSaysWhyAndTheMachineGoesOn) {
         EXPECT_EQ(boxes[0].title, c.title);
         EXPECT_EQ(boxes[0].text, c.text);
         EXPECT_EQ(boxes[0].buttons, c.buttons);
-        EXPECT_FALSE(halted) << "running on as before";
+        EXPECT_FALSE(runInputs.halted) << "running on as before";
         haltRunning();
         EXPECT_EQ(busRead(0x0200), 0xE8) << "the program is still there";
     }
@@ -163,7 +164,7 @@ TEST_F(StateCommandsTest, SaveAndLoadStateGoThroughTheFileDialog) {
         EXPECT_EQ(script.done(), 1u);
     }
     EXPECT_EQ(cpu.x, x);
-    EXPECT_TRUE(halted);
+    EXPECT_TRUE(runInputs.halted);
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0].title, "Successful save");
     EXPECT_EQ(boxes[0].text, "State saved to 'here.orvstate'");

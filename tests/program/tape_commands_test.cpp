@@ -1,5 +1,6 @@
 // Tape Record, Tape Play and Tape Stop as the user gives them: the file dialogs (driven here), the
 // failure boxes with Retry, the automatic stop of a finished tape, and Exit during a recording.
+#include "base/run_inputs.h"
 #include "control/commands.h"
 #include "control/main_window.h"
 #include "control/program_files.h"
@@ -118,8 +119,8 @@ class TapeCommandsTest : public ::testing::Test {
         test::boxes.clear();
         test::boxAnswers.clear();
         diag = 0;
-        savedMute = mute;
-        mute = 1;
+        savedMute = runInputs.mute;
+        runInputs.mute = 1;
         board.tapeStopDue = 0;
         ASSERT_TRUE(folder.isValid());
         currFileDir = QDir::toNativeSeparators(folder.path()).toStdString() + "/";
@@ -130,7 +131,7 @@ class TapeCommandsTest : public ::testing::Test {
         stopTape();
         settle(5);
         test::boxAnswers.clear();
-        mute = savedMute;
+        runInputs.mute = savedMute;
     }
     static void stopTape() {
         std::string ignored;

@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 #include "support/file_io.h"
@@ -36,7 +37,7 @@ class SettingsFileKindsTest : public ::testing::Test {
         fs::create_directories(dir);
         savedPath = settingsPath;
         savedSeed = settingsSeedPath;
-        savedFlags = {menu, keys, debug, mute, diag};
+        savedFlags = {menu, keys, runInputs.debug, runInputs.mute, diag};
         settingsPath = (dir / "orv.ini").string();
         settingsSeedPath.clear();
         test::settingsStartDefaults();
@@ -46,8 +47,8 @@ class SettingsFileKindsTest : public ::testing::Test {
         settingsSeedPath = savedSeed;
         menu = savedFlags[0];
         keys = savedFlags[1];
-        debug = savedFlags[2];
-        mute = savedFlags[3];
+        runInputs.debug = savedFlags[2];
+        runInputs.mute = savedFlags[3];
         diag = savedFlags[4];
         debugM = debugG = debugP = 0;
         fs::remove_all(dir);

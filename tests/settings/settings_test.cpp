@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "settings/flags.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
@@ -41,7 +42,7 @@ class SettingsTest : public ::testing::Test {
         fs::remove_all(dir);
         fs::create_directories(dir);
         ini = dir / "orv.ini";
-        saved = {menu, keys, debug, mute, diag};
+        saved = {menu, keys, runInputs.debug, runInputs.mute, diag};
         settingsPath = ini.string();
         test::settingsStartDefaults();
     }
@@ -49,8 +50,8 @@ class SettingsTest : public ::testing::Test {
         fs::remove_all(dir);
         menu = saved[0];
         keys = saved[1];
-        debug = saved[2];
-        mute = saved[3];
+        runInputs.debug = saved[2];
+        runInputs.mute = saved[3];
         diag = saved[4];
     }
     fs::path dir;
@@ -133,7 +134,7 @@ TEST_F(SettingsTest, NoFileGivesDefaults) {
     currFileMid = "start.mid";
     saveAddrStart = "0123";
     saveAddrEnd = "0456";
-    menu = keys = debug = mute = diag = 9;
+    menu = keys = runInputs.debug = runInputs.mute = diag = 9;
     debugM = debugG = debugP = 0x7777;
     loadSettings();
     EXPECT_EQ(windowRect.left, -1);
@@ -145,9 +146,9 @@ TEST_F(SettingsTest, NoFileGivesDefaults) {
     EXPECT_EQ(saveAddrEnd, "0456");
     EXPECT_EQ(menu, 1);
     EXPECT_EQ(keys, 1);
-    EXPECT_EQ(mute, 0);
+    EXPECT_EQ(runInputs.mute, 0);
     EXPECT_EQ(diag, 0);
-    EXPECT_EQ(debug, 0);
+    EXPECT_EQ(runInputs.debug, 0);
     EXPECT_EQ(debugM, 0);
     EXPECT_EQ(debugG, 0);
     EXPECT_EQ(debugP, 0);
@@ -177,7 +178,7 @@ TEST_F(SettingsTest, FirstRunFileLineForLine) {
     currFileMid.clear();
     saveAddrStart = "0000";
     saveAddrEnd = "00FF";
-    menu = keys = debug = mute = 9;
+    menu = keys = runInputs.debug = runInputs.mute = 9;
     debugM = debugG = debugP = 0x7777;
     loadSettings();
     windowRect = {100, 50, 900, 650};
@@ -215,8 +216,8 @@ TEST_F(SettingsTest, RoundTrip) {
     saveAddrEnd = "03ff";
     menu = 0;
     keys = 0;
-    mute = 7; // any non-zero is on
-    debug = 1;
+    runInputs.mute = 7; // any non-zero is on
+    runInputs.debug = 1;
     debugM = 0x0200;
     debugG = 0xFE00;
     debugP = 0xABCD;
@@ -228,7 +229,7 @@ TEST_F(SettingsTest, RoundTrip) {
     currFileDir = currFileObj = currFileMid = "";
     saveAddrStart = saveAddrEnd = "";
     menu = keys = 1;
-    mute = debug = 0;
+    runInputs.mute = runInputs.debug = 0;
     debugM = debugG = debugP = 0;
     loadSettings();
     EXPECT_EQ(windowRect.left, 5);
@@ -240,8 +241,8 @@ TEST_F(SettingsTest, RoundTrip) {
     EXPECT_EQ(saveAddrEnd, "03ff");
     EXPECT_EQ(menu, 0);
     EXPECT_EQ(keys, 0);
-    EXPECT_EQ(mute, 1);
-    EXPECT_EQ(debug, 1);
+    EXPECT_EQ(runInputs.mute, 1);
+    EXPECT_EQ(runInputs.debug, 1);
     EXPECT_EQ(debugM, 0x0200);
     EXPECT_EQ(debugG, 0xFE00);
     EXPECT_EQ(debugP, 0xABCD);
@@ -286,10 +287,10 @@ TEST_F(SettingsTest, JunkLinesAreSkippedAndKept) {
     EXPECT_EQ(currFileObj, "prog.obj");
     EXPECT_EQ(menu, 0);
     EXPECT_EQ(keys, 0);
-    EXPECT_EQ(mute, 0);
+    EXPECT_EQ(runInputs.mute, 0);
     EXPECT_EQ(saveAddrEnd, "0123");
     EXPECT_EQ(debugP, 0xFE00);
-    EXPECT_EQ(debug, 1);
+    EXPECT_EQ(runInputs.debug, 1);
     saveSettings();
     const auto lines = readLines(ini);
     EXPECT_EQ(lines[0], "junk before any section");

@@ -3,6 +3,7 @@
 // written down.
 #pragma once
 
+#include "base/run_inputs.h"
 #include "settings/flags.h"
 #include "settings/settings.h"
 
@@ -18,7 +19,7 @@ inline void settingsStartDefaults() {
     saveAddrStart = "0000";
     saveAddrEnd = "00FF";
     menu = keys = 1;
-    debug = mute = diag = 0;
+    runInputs.debug = runInputs.mute = diag = 0;
     debugM = debugG = debugP = 0;
 }
 

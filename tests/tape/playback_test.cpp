@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "tape_fixture.h"
 
 #include "base/text_format.h"
@@ -228,7 +229,7 @@ TEST_F(PlayTest, RecordingPlaysBackAtItsTimes) {
 TEST_F(PlayTest, MidiMessagesWithMuteOffAndOn) {
     for (std::uint8_t muted : {0, 1}) {
         test::clearMidiRecord();
-        mute = muted;
+        runInputs.mute = muted;
         ASSERT_EQ(play(pulseFile()), "");
         tapeInputBit(100);
         tapeInputBit(2000100);

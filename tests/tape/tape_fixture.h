@@ -1,6 +1,7 @@
 // Files, bytes and a clean tape for the tape tests.
 #pragma once
 
+#include "base/run_inputs.h"
 #include "settings/flags.h"
 #include "support/file_io.h"
 #include "support/midi_stub.h"
@@ -55,7 +56,7 @@ class TapeTest : public ::testing::Test {
         tapeStop(ignored); // closes the files a fresh record would lose
         tape = TapeRecord{};
         clearMidiRecord();
-        mute = 0;
+        runInputs.mute = 0;
         diag = 0;
         // Per process too: the same tests may run in several builds at once.
         dir = std::filesystem::path(::testing::TempDir()) /
@@ -66,7 +67,7 @@ class TapeTest : public ::testing::Test {
     void TearDown() override {
         std::string ignored;
         tapeStop(ignored);
-        mute = 0;
+        runInputs.mute = 0;
         diag = 0;
         std::filesystem::remove_all(dir);
     }

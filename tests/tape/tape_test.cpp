@@ -1,3 +1,4 @@
+#include "base/run_inputs.h"
 #include "tape_fixture.h"
 
 #include "machine/cpu.h"
@@ -149,7 +150,7 @@ TEST_F(RecordTest, LengthMatchesSizeAcrossBlocks) {
 TEST_F(RecordTest, MidiMessagesWithMuteOffAndOn) {
     for (std::uint8_t muted : {0, 1}) {
         test::clearMidiRecord();
-        mute = muted;
+        runInputs.mute = muted;
         start();
         tapeOutputBit(0, 3000);
         tapeOutputBit(1, 3400);

@@ -1,0 +1,7 @@
+#include "base/run_inputs.h"
+
+namespace orv {
+
+RunInputs runInputs;
+
+} // namespace orv
