@@ -264,11 +264,7 @@ bool openProgramFile(const StartRequest& request, std::string& message) {
     // The loaders say "not found" of whatever they cannot open; of a file that is there, the user is
     // told what it is.
     if (std::string tooLong; nameFits(path, tooLong)) {
-        if (const FileRefusal why = readRefusal(path);
-            why != FileRefusal::None && why != FileRefusal::Missing) {
-            message = readRefusalMessage(why, titleOf(request.file));
-            return false;
-        }
+        if (refusedWhereItIs(path, titleOf(request.file), message)) return false;
     }
     switch (request.kind) {
     case ProgramFileKind::Object:

@@ -50,6 +50,13 @@ FileRefusal readRefusal(const std::string& path) {
     return why;
 }
 
+bool refusedWhereItIs(const std::string& path, const std::string& name, std::string& message) {
+    const FileRefusal why = readRefusal(path);
+    if (why == FileRefusal::None || why == FileRefusal::Missing) return false;
+    message = readRefusalMessage(why, name);
+    return true;
+}
+
 namespace {
 
 // The size an open file says it has; -1 when it cannot tell.

@@ -34,6 +34,9 @@ FileRefusal readRefusal(const std::string& path);
 // folder", "Error: cannot read file 'NAME'"... NAME is the name as shown. Without the leading "Error: " when
 // `bare`.
 std::string readRefusalMessage(FileRefusal why, const std::string& name, bool bare = false);
+// A file that is there but cannot be read (a folder, a FIFO, no permission): true, with what it is in
+// message, for the loaders whose own word for any open that fails is "not found".
+bool refusedWhereItIs(const std::string& path, const std::string& name, std::string& message);
 // A saver's refusal in words: "Error: file 'NAME' could not be written" when what is there takes no
 // file or the system failed it, else (a missing folder, a read-only file) "... could not be opened".
 std::string writeRefusalMessage(FileRefusal why, const std::string& name);

@@ -156,12 +156,10 @@ bool loadFiles(const RunOptions& options, std::string& err) {
     for (const InputFile& file : options.files) {
         std::string message;
         // What a file there that cannot be read is, rather than the object loader's "not found".
-        if (const FileRefusal why = readRefusal(file.path);
-            why != FileRefusal::None && why != FileRefusal::Missing)
-            message = readRefusalMessage(why, bareName(file.path));
-        else if (file.kind == ProgramFileKind::Object)
+        const bool refused = refusedWhereItIs(file.path, bareName(file.path), message);
+        if (!refused && file.kind == ProgramFileKind::Object)
             loadObjectFile(file.path, message, true);
-        else if (file.kind == ProgramFileKind::Binary)
+        else if (!refused && file.kind == ProgramFileKind::Binary)
             loadBinaryFile(file.path, *options.at, message);
         if (!message.empty()) {
             err += runMessage(message);
