@@ -118,7 +118,7 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     connect(load, &QAction::triggered, [this] {
         FileQuestion question;
         question.title = "Load Labels";
-        question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.txt)", "All files (*)"};
+        question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.dbg *.txt)", "All files (*)"};
         question.folder = QString::fromStdString(settings.currFileDir);
         question.many = true;
         const QStringList files = askFiles(this, question);
