@@ -1,6 +1,7 @@
 // orv-run's command line: what to load, how to start, when to stop, what to report and check.
 #pragma once
 
+#include "debugger/symbols.h"
 #include "objfile/file_kind.h"
 #include "runner/key_script.h"
 
@@ -60,6 +61,7 @@ struct RunOptions {
     std::string record;
     std::string saveState;
     std::optional<AddressRange> disassemble;
+    SymbolTable symbols; // from --labels
 };
 
 // What the command line asks for: a run, or text to print (help, version, a mistake) and a status.

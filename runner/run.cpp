@@ -246,7 +246,8 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
             busWrite(static_cast<std::uint16_t>(poke.address + i), poke.bytes[i], FORCE_ROM);
     }
     if (options.disassemble) {
-        out += disassembleRange(peekByte, options.disassemble->first, options.disassemble->last);
+        out += disassembleRange(peekByte, options.disassemble->first, options.disassemble->last,
+                                options.symbols.files.empty() ? nullptr : &options.symbols);
         return RUN_PASSED;
     }
     if (options.pc) cpu.pc = *options.pc;
