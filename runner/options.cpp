@@ -47,6 +47,9 @@ const char* const HELP_TEXT =
     "  --record FILE          record the cassette output as a tape (.mid)\n"
     "  --save-state FILE      save the board as it stands at the end of the run\n"
     "  --disassemble ADDR-ADDR  print the range as ca65 source after loading, and do not run\n"
+    "  --trace FILE           write a line for each instruction run to FILE: cycles, PC, bytes,\n"
+    "                         instruction, registers and flags before it, the byte it read or wrote\n"
+    "  --trace-limit N        stop the trace at N MiB (default 100); the run goes on\n"
     "  --labels FILE          names for ADDRs and for the disassembly: an ld65 label file (-Ln),\n"
     "                         ld65 debug information (--dbgfile) or a VICE label file (may be repeated)\n"
     "  -h, --help             show this help and exit\n"
@@ -227,6 +230,13 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
              options.disassemble = parseRange(value, symbols);
              return options.disassemble.has_value();
          })},
+        {"trace", text(options.trace)},
+        {"trace-limit",
+         [&](const std::string& value) {
+             const auto mib = parseDecimal<std::uint32_t>(value);
+             if (mib && *mib > 0 && *mib <= 1u << 20) options.traceLimit = std::uint64_t{*mib} << 20;
+             return mib && *mib > 0 && *mib <= 1u << 20;
+         }},
         {"labels",
          [&](const std::string& value) {
              // Strict, as every input of a script is: a line that does not parse fails the run.
@@ -242,7 +252,8 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     // Options that keep only one value: a second is a mistake rather than a silent override.
     const std::vector<std::string> single = {"at",       "seed",          "pc",     "keys",
                                              "until-pc", "until-display", "cycles", "expect-display",
-                                             "record",   "disassemble",   "state",  "save-state"};
+                                             "record",   "disassemble",   "state",  "save-state",
+                                             "trace",    "trace-limit"};
     // Options that take no value, whichever way one is tried.
     const std::vector<std::string> flags = {"help", "version", "through-brk"};
     std::map<std::string, int, std::less<>> seen;

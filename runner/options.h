@@ -2,6 +2,7 @@
 #pragma once
 
 #include "debugger/symbols.h"
+#include "debugger/trace_log.h"
 #include "objfile/file_kind.h"
 #include "runner/key_script.h"
 
@@ -62,6 +63,8 @@ struct RunOptions {
     std::string saveState;
     std::optional<AddressRange> disassemble;
     SymbolTable symbols; // from --labels
+    std::string trace;
+    std::uint64_t traceLimit = TRACE_DEFAULT_LIMIT;
 };
 
 // What the command line asks for: a run, or text to print (help, version, a mistake) and a status.

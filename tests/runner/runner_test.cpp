@@ -216,6 +216,28 @@ TEST_F(RunnerTest, LabelsNameAddresses) {
     EXPECT_NE(listing.out.find("start:\n        JMP done"), std::string::npos) << listing.out;
 }
 
+// A traced run is the same run; the trace has a line for each instruction and ends at its limit.
+TEST_F(RunnerTest, ATraceChangesNothingOfTheRun) {
+    const Args keys = {"--keys", "m02", "--cycles", "1000000"};
+    ASSERT_EQ(run(keys + Args{"--save-state", "plain.orvstate"}).status, 0);
+    const test::ProcessResult traced =
+        run(keys + Args{"--save-state", "traced.orvstate", "--trace", "t.log"});
+    EXPECT_EQ(traced.status, 0);
+    EXPECT_EQ(traced.err, "");
+    EXPECT_EQ(test::readText(dir / "traced.orvstate"), test::readText(dir / "plain.orvstate"));
+    const std::string log = test::readText(dir / "t.log");
+    EXPECT_GT(std::count(log.begin(), log.end(), '\n'), 200000);
+    EXPECT_TRUE(log.starts_with("         6  FEF3  A2 FF     LDX #$FF ")) << log.substr(0, 80);
+
+    const test::ProcessResult limited =
+        run({"--cycles", "30000000", "--trace", "t.log", "--trace-limit", "1"});
+    EXPECT_EQ(limited.status, 0);
+    EXPECT_EQ(limited.err, "orv-run: warning: the trace in 't.log' stopped at its limit of 1048576 bytes\n");
+    EXPECT_LE(std::filesystem::file_size(dir / "t.log"), 1u << 20);
+    EXPECT_EQ(run({"--cycles", "10", "--trace", "missing/t.log"}).err,
+              "orv-run: file 't.log' could not be opened\n");
+}
+
 // Output that cannot be written is a failure, not a run that passed in silence.
 TEST_F(RunnerTest, LostOutputFailsTheRun) {
     const std::vector<Args> reports = {
