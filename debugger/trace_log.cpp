@@ -127,9 +127,9 @@ void TraceLog::before() {
     access = traceAccessOf(entry);
 }
 
-void TraceLog::after(const SymbolTable* symbols) {
+void TraceLog::after(const SymbolTable* symbols, bool ran) {
     // A breakpoint before the instruction stops the slice with nothing run.
-    if (!active() || static_cast<std::uint32_t>(cpu.cycles) == entry.cycles) return;
+    if (!active() || !ran || static_cast<std::uint32_t>(cpu.cycles) == entry.cycles) return;
     // A program runs the same instructions over and over: each one's text is made once.
     CachedText& cached = texts[entry.pc];
     if (!cached.valid || cached.bytes != entry.bytes)
@@ -167,6 +167,27 @@ bool TraceLog::close(std::string& message) {
         message = formatText("Warning: the trace in '%s' stopped at its limit of %llu bytes", name.c_str(),
                              static_cast<unsigned long long>(limit));
     return true;
+}
+
+int traceExecute(TraceLog& log, std::int32_t budget, std::uint8_t& sliceStatus, const SymbolTable* symbols) {
+    if (!log.active() || budget < 0) return cpuExecute(budget, sliceStatus);
+    const auto start = static_cast<std::uint32_t>(cpu.cycles);
+    int executed = 0;
+    do {
+        log.before();
+        const int one = cpuExecute(0, sliceStatus);
+        log.after(symbols, one > 0);
+        executed += one;
+    } while (!(sliceStatus & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP | SLICE_GOAL)) && log.active() &&
+             static_cast<std::uint32_t>(cpu.cycles) - start <= static_cast<std::uint32_t>(budget));
+    // A trace that reached its limit in the slice leaves the rest to the plain loop.
+    if (!(sliceStatus & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP | SLICE_GOAL))) {
+        const auto ran = static_cast<std::uint32_t>(cpu.cycles) - start;
+        if (ran <= static_cast<std::uint32_t>(budget))
+            executed +=
+                cpuExecute(static_cast<std::int32_t>(static_cast<std::uint32_t>(budget) - ran), sliceStatus);
+    }
+    return executed;
 }
 
 } // namespace orv

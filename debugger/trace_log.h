@@ -51,7 +51,8 @@ class TraceLog {
     bool active() const { return file.file != nullptr && !full; }
     // Around each instruction of the machine; an instruction that did not run writes nothing.
     void before();
-    void after(const SymbolTable* symbols = nullptr);
+    // `ran` false: the slice served an interrupt request and ran no instruction.
+    void after(const SymbolTable* symbols = nullptr, bool ran = true);
     // Puts the file in place. False with the message when it could not be written; a trace that reached
     // its limit is kept, with a warning.
     bool close(std::string& message);
@@ -74,5 +75,10 @@ class TraceLog {
     std::string pending;
     void flush();
 };
+
+// cpuExecute, an instruction at a time with its line while the log is active: the program's slices
+// while the debugger window traces.
+int traceExecute(TraceLog& log, std::int32_t budget, std::uint8_t& sliceStatus,
+                 const SymbolTable* symbols = nullptr);
 
 } // namespace orv
