@@ -9,6 +9,7 @@
 #include "debugger/breakpoints.h"
 #include "debugger/code_pane.h"
 #include "debugger/history.h"
+#include "debugger/source_pane.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
@@ -24,6 +25,7 @@
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QFontDatabase>
@@ -40,6 +42,7 @@
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -147,6 +150,7 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     tool("Step over", Qt::Key_F8, [this] { stepOver(); });
     tool("Step out", Qt::SHIFT | Qt::Key_F8, [this] { stepOut(); });
     tool("Run to here", Qt::Key_F4, [this] { runTo(disasm->cursorAddress()); });
+    tool("Step line", Qt::SHIFT | Qt::Key_F7, [this] { stepLine(); });
     steps->addSeparator();
     // Pause toggles as it does in the main window.
     tool("Run", {}, [] { postCommand(CMD_RUN); });
@@ -157,7 +161,22 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     addAction(pause);
     tool("Stop", {}, [this] { stopStep(); });
 
-    setCentralWidget(makeCode());
+    // The code and the source it came from, as tabs of the middle.
+    auto* middle = new QTabWidget(this);
+    middle->addTab(makeCode(), "&Code");
+    source = new SourcePane(middle);
+    middle->addTab(source, "&Source");
+    setCentralWidget(middle);
+    connect(source, &SourcePane::toggleLine,
+            [this](const std::vector<std::uint16_t>& addresses) { toggleBreakpointsAt(addresses); });
+    QAction* sourceFolder = file->addAction("Source &Folder...");
+    file->insertAction(file->actions().at(1), sourceFolder); // beside Load Labels
+    connect(sourceFolder, &QAction::triggered, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, "Source Folder",
+                                                                 QString::fromStdString(settings.currFileDir),
+                                                                 QFileDialog::DontUseNativeDialog);
+        if (!folder.isEmpty()) source->setSourceFolder(folder);
+    });
     connect(disasm, &DisasmView::toggleBreakpoint, [this](std::uint16_t a) { toggleBreakpointAt(a); });
     connect(disasm, &DisasmView::runToHere, [this](std::uint16_t a) { runTo(a); });
 
@@ -547,6 +566,35 @@ bool DebuggerWindow::addPoint(int kindIndex, const QString& range, const QString
     return true;
 }
 
+void DebuggerWindow::toggleBreakpointsAt(const std::vector<std::uint16_t>& addresses) {
+    // A line's breakpoints come and go together: all set when any is missing.
+    const std::vector<BreakPoint> list = breakpointList();
+    const auto setAt = [&](std::uint16_t address) {
+        return std::find_if(list.begin(), list.end(), [&](const BreakPoint& p) {
+            return p.kind == PointKind::Exec && p.first == address && p.last == address;
+        });
+    };
+    const bool all = std::all_of(addresses.begin(), addresses.end(),
+                                 [&](std::uint16_t a) { return setAt(a) != list.end(); });
+    for (const std::uint16_t address : addresses) {
+        const auto point = setAt(address);
+        std::string message;
+        if (all)
+            breakpointRemove(point->id);
+        else if (point == list.end())
+            breakpointAdd(PointKind::Exec, address, address, "", message);
+    }
+    refreshPoints();
+    disasm->viewport()->update();
+}
+
+void DebuggerWindow::stepLine() {
+    if (const std::optional<SourceLine> line = source->stepRange(cpu.pc))
+        beginStep(StepKind::Leave, line->start, line->end);
+    else
+        postCommand(CMD_STEP);
+}
+
 void DebuggerWindow::toggleBreakpointAt(std::uint16_t address) {
     for (const BreakPoint& point : breakpointList()) {
         if (point.kind == PointKind::Exec && point.first == address && point.last == address) {
@@ -564,6 +612,12 @@ void DebuggerWindow::toggleBreakpointAt(std::uint16_t address) {
 
 void DebuggerWindow::refreshPoints() {
     keepPoints();
+    std::vector<std::uint16_t> breaks;
+    for (const BreakPoint& point : breakpointList())
+        if (point.kind == PointKind::Exec && point.enabled)
+            for (unsigned a = point.first; a <= point.last; ++a)
+                breaks.push_back(static_cast<std::uint16_t>(a));
+    source->setBreakpoints(breaks);
     const QSignalBlocker block(pointList);
     const int row = pointList->currentRow();
     pointList->clear();
@@ -665,6 +719,7 @@ void DebuggerWindow::noteStop(const QString& reason) {
     memoryView->noteStop();
     disasm->setCursorAddress(cpu.pc);
     disasm->showAddress(cpu.pc);
+    source->showAddress(cpu.pc);
     refreshViews();
     wasHalted = runInputs.halted;
     lastCycles = cpu.cycles;
@@ -702,9 +757,9 @@ void DebuggerWindow::refreshTick() {
     if (!wasHalted || cpu.cycles != lastCycles) noteStop(stopReasonText(runControl.sliceStatus));
 }
 
-void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target) {
+void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target, std::uint32_t end) {
     if (!runInputs.halted || stepActive()) return;
-    stepBegin(kind, target);
+    stepBegin(kind, target, STEP_LIMIT, end);
     stopLabel->setText("Stepping...");
     stepTimer.start();
 }
@@ -753,6 +808,8 @@ QString DebuggerWindow::readLabelFile(const QString& path) {
 
 // After any change to the names or the list: every view shows the names as they now are.
 void DebuggerWindow::labelsChanged() {
+    source->setSymbols(debuggerParts.debuggerSymbols);
+    source->showAddress(cpu.pc);
     updateWatches();
     refreshLabelList();
     refreshPoints();

@@ -28,6 +28,7 @@ class QSpinBox;
 namespace orv {
 
 class DisasmView;
+class SourcePane;
 class LiveText;
 class MemoryView;
 
@@ -39,6 +40,7 @@ class DebuggerWindow : public QMainWindow {
     ~DebuggerWindow() override;
 
     DisasmView* disasm = nullptr;
+    SourcePane* source = nullptr;
     MemoryView* memoryView = nullptr;
     QLabel* stopLabel = nullptr;
     QListWidget* pointList = nullptr;
@@ -56,6 +58,9 @@ class DebuggerWindow : public QMainWindow {
     void stepOver() { beginStep(StepKind::Over); }
     void stepOut() { beginStep(StepKind::Out); }
     void runTo(std::uint16_t address) { beginStep(StepKind::RunTo, address); }
+    // Runs until PC leaves the bytes of its source line (a macro's call or a .repeat is one line); an
+    // instruction step where no line made PC.
+    void stepLine();
     void stopStep();
     // Adds a point from the Breakpoints pane's fields; false with the message shown.
     bool addPoint(int kindIndex, const QString& range, const QString& condition);
@@ -89,7 +94,8 @@ class DebuggerWindow : public QMainWindow {
     void resizeEvent(QResizeEvent* e) override;
 
   private:
-    void beginStep(StepKind kind, std::uint16_t target = 0);
+    void beginStep(StepKind kind, std::uint16_t target = 0, std::uint32_t end = 0);
+    void toggleBreakpointsAt(const std::vector<std::uint16_t>& addresses);
     void stepChunk();
     void refreshTick();
     void refreshRunning();
