@@ -1,6 +1,8 @@
 // The diagnostic trace: printf-style lines on unbuffered standard output, only while diag is set.
 #pragma once
 
+#include "base/text_format.h"
+
 #include <cstdint>
 
 namespace orv {
@@ -9,8 +11,8 @@ namespace orv {
 // switches (settings/flags.h).
 extern std::uint8_t diag;
 
-void trace(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void trace(const char* format, ...) ORV_PRINTF_FORMAT(1, 2);
 // For the few lines printed whatever diag says.
-void traceAlways(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void traceAlways(const char* format, ...) ORV_PRINTF_FORMAT(1, 2);
 
 } // namespace orv
