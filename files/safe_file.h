@@ -28,6 +28,8 @@ std::FILE* openForReading(const std::string& path, FileRefusal& why);
 // its first limit bytes and TooLarge; one that cannot be opened, or reads shorter than its size, gives
 // nothing and the reason. True only when the whole file was read.
 bool readWhole(const std::string& path, std::size_t limit, std::string& bytes, FileRefusal& why);
+// The size an open file says it has, in 64 bits everywhere; -1 when it cannot tell.
+long long openFileSize(std::FILE* file);
 // Why openForReading would refuse path now (None when it would not); nothing is read.
 FileRefusal readRefusal(const std::string& path);
 // A reader's refusal in words, for the user: "Error: file 'NAME' not found", "Error: 'NAME' is a
