@@ -193,6 +193,7 @@ TEST_F(HistoryTest, ExportsEveryLineOrSaysWhyNot) {
     std::size_t lines = 0;
     while (std::getline(in, line)) EXPECT_EQ(line, historyLine(historyAt(lines++)));
     EXPECT_EQ(lines, 6u);
+    in.close(); // Windows removes no open file
 
     EXPECT_FALSE(historyExport((dir / "folder.txt").string(), message));
     EXPECT_EQ(message, "Error: file 'folder.txt' could not be written");
