@@ -24,10 +24,10 @@ cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j"$jobs" --target orv-run >/dev/null
 linux_run=$root/build/release/orv-run
 
+# The download first: it configures build/win64 and builds orv-run.exe.
 build=$root/build/win64
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
-  -DORV_BUILD_PROGRAM=OFF -DORV_BUILD_BENCH=OFF --no-warn-unused-cli >/dev/null
-cmake --build "$build" -j"$jobs" --target orv-run orv_core_tests orv_runner_tests >/dev/null
+zip=$(bash scripts/package-windows.sh -j"$jobs" | tail -n 1)
+cmake --build "$build" -j"$jobs" --target orv_core_tests orv_runner_tests >/dev/null
 windows_run=$build/orv-run.exe
 
 # Wine on its own: a prefix of ours, no messages of its own, no display, no offer to install Mono or Gecko.
@@ -127,4 +127,26 @@ compare --cycles 10 --save-state COM1.orvstate
 compare con.obj
 compare missing.obj
 compare --cycles 100000 --show display --seed 3
+# The download: what it holds, and its example run as a Windows user runs it, from cmd in the unpacked
+# folder. Wine runs no Linux ca65 or ld65 there: stand-ins give what they gave on this machine.
+mkdir "$work/zip" "$work/bin"
+(cd "$work/zip" && unzip -q "$zip")
+name=$(basename "$zip" .zip)
+listing=$(cd "$work/zip" && find . -type f | sort | tr '\n' ' ')
+expected="./$name/example/prog.cfg ./$name/example/prog.s ./$name/example/test.bat ./$name/orv-run.exe ./$name/orv-run.txt "
+[ "$listing" = "$expected" ] || { echo "test-windows: $name.zip holds $listing"; exit 1; }
+cp "$work/prog.o" "$work/prog.bin" "$work/bin/"
+printf '@copy /y "%%~dp0prog.o" prog.o >nul\r\n' >"$work/bin/ca65.bat"
+printf '@copy /y "%%~dp0prog.bin" prog.bin >nul\r\n' >"$work/bin/ld65.bat"
+example=$(WINEPATH=$(winepath -w "$work/bin") wine cmd /c "$(winepath -w "$work/zip/$name/example/test.bat")" 2>&1 |
+  tr -d '\r') || {
+  echo "test-windows: the example failed: $example"
+  exit 1
+}
+[ "$example" = "$(cd "$work/L" && "$linux_run" prog.bin --at 0200 --pc 0200 --expect 0300=42 --show stop,registers)" ] || {
+  echo "test-windows: the example printed: $example"
+  exit 1
+}
+passed=$((passed + 1))
+
 echo "test-windows.sh: $passed passed, 0 failed"
