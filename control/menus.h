@@ -40,10 +40,14 @@ struct MenuDescription {
 extern const std::span<const MenuDescription> mainMenuDescription;
 extern const std::span<const MenuItem> popupMenuDescription;
 
-// The menu bar, kept for the life of the window whether it is shown or not.
-extern QMenuBar* mainMenu;
-// Made at the first right-button press and kept.
-extern QMenu* popupMenu;
+struct Menus {
+    // The menu bar, kept for the life of the window whether it is shown or not.
+    QMenuBar* mainMenu = nullptr;
+    // Made at the first right-button press and kept.
+    QMenu* popupMenu = nullptr;
+};
+
+extern Menus menus;
 
 // Menu positions in the bar; each has its own rules for the item states.
 constexpr int MENU_FILE = 0;
@@ -52,7 +56,7 @@ constexpr int MENU_ACTION = 2;
 constexpr int MENU_VIEW = 3;
 constexpr int MENU_HELP = 4;
 
-// Builds the menu bar into the main window; hides it when `menu` is off.
+// Builds the menu bar into the main window; hides it when `switches.menu` is off.
 void createMainMenu();
 // Enables, grays and checks the items of a menu by the rules of its position in the bar.
 void setMenuStates(QMenu* submenu, int position);

@@ -24,21 +24,18 @@
 
 namespace orv {
 
-unsigned minTimer = 1;
-bool paused = false;
-std::uint8_t sliceStatus = 0;
-std::int32_t rectSaveDue = 0;
+RunControl runControl;
 
 void runPacedSlice(std::int32_t budget) {
-    sliceStatus = runInputs.debug ? SLICE_ARMED : 0;
-    cpuExecute(budget, sliceStatus);
-    if (sliceStatus & SLICE_BADOP) {
+    runControl.sliceStatus = runInputs.debug ? SLICE_ARMED : 0;
+    cpuExecute(budget, runControl.sliceStatus);
+    if (runControl.sliceStatus & SLICE_BADOP) {
         haltRunning();
         const std::uint16_t pc = cpuGetPc();
-        showMessageBox(mainWindow, QMessageBox::Critical, "Halted...",
+        showMessageBox(windowParts.mainWindow, QMessageBox::Critical, "Halted...",
                        formatText("Invalid opcode '%02x' at PC:%04x", busRead(pc), pc).c_str());
     }
-    if (sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
+    if (runControl.sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
 }
 
 namespace {
@@ -76,7 +73,7 @@ void showSpeed(double mhz) {
 }
 
 void pacedHousekeeping(std::int32_t periods) {
-    const auto every = static_cast<std::int32_t>(BOARD_TICK_MS / minTimer);
+    const auto every = static_cast<std::int32_t>(BOARD_TICK_MS / runControl.minTimer);
     periodsSinceHousekeeping += periods;
     if (periodsSinceHousekeeping < every) return;
     // One pass a slice, and the next a whole period of machine time later: after a long slice the
@@ -94,7 +91,7 @@ void turboHousekeeping() {
     if (now >= housekeepingDue) housekeepingDue = now + HOUSEKEEPING_PERIOD;
     if (runInputs.turbo && now - speedSince >= std::chrono::seconds(1)) {
         const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - speedSince).count();
-        const auto now32 = static_cast<std::uint32_t>(cycles);
+        const auto now32 = static_cast<std::uint32_t>(cpu.cycles);
         showSpeed(static_cast<double>(now32 - speedCycles) / static_cast<double>(us));
         speedSince = now;
         speedCycles = now32;
@@ -105,11 +102,11 @@ void turboHousekeeping() {
 void turboSlice() {
     if (runInputs.halted || !runInputs.turbo) return;
     const auto start = Clock::now();
-    const auto before = static_cast<std::uint32_t>(cycles);
+    const auto before = static_cast<std::uint32_t>(cpu.cycles);
     runPacedSlice(turboBudget);
     if (runInputs.halted) return;
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
-    const auto ran = static_cast<std::uint32_t>(cycles) - before;
+    const auto ran = static_cast<std::uint32_t>(cpu.cycles) - before;
     if (us > 0) {
         // Halfway to the budget that would have taken the slice's time, so one slow turn (the host
         // busy elsewhere) does not halve the next.
@@ -124,32 +121,32 @@ void turboSlice() {
 // housekeeping.
 void startPacing() {
     if (runInputs.turbo) {
-        if (!mainWindow) return;
+        if (!windowParts.mainWindow) return;
         if (!turboTimer) {
-            turboTimer = new QTimer(mainWindow);
+            turboTimer = new QTimer(windowParts.mainWindow);
             QObject::connect(turboTimer, &QTimer::timeout, turboSlice);
         }
         turboTimer->start(0);
         speedSince = Clock::now();
-        speedCycles = static_cast<std::uint32_t>(cycles);
+        speedCycles = static_cast<std::uint32_t>(cpu.cycles);
     } else {
         choosePacerStride();
         // The pacer needs no timer resolution request; without a thread the state stays Running with
         // no ticks, and Halt brings it back.
-        if (!pacerStart(minTimer)) {
+        if (!pacerStart(runControl.minTimer)) {
             trace("timeSetEvent error: %d\n", 0);
             return;
         }
     }
     periodsSinceHousekeeping = 0;
     housekeepingDue = Clock::now() + HOUSEKEEPING_PERIOD;
-    if (mainWindow) mainWindow->stopHousekeeping();
+    if (windowParts.mainWindow) windowParts.mainWindow->stopHousekeeping();
 }
 
 void stopPacing() {
     pacerStop();
     if (turboTimer) turboTimer->stop();
-    if (mainWindow) mainWindow->startHousekeeping();
+    if (windowParts.mainWindow) windowParts.mainWindow->startHousekeeping();
 }
 
 } // namespace
@@ -158,7 +155,7 @@ void startRunning() {
     if (!runInputs.halted) return;
     runInputs.halted = false;
     if (runInputs.debug) repaintArea(AREA_DEBUG);
-    trace("Running, minTimer=%d...\n", static_cast<int>(minTimer));
+    trace("Running, minTimer=%d...\n", static_cast<int>(runControl.minTimer));
     startPacing();
 }
 
@@ -167,8 +164,9 @@ void haltRunning() {
     runInputs.halted = true;
     stopPacing();
     if (tape.tapeState & TAPE_MIDI_OPEN) tapeSilence();
-    trace("Halted.  Events: %ld, overruns: %ld\n", static_cast<long>(events.load(std::memory_order_relaxed)),
-          static_cast<long>(overruns.load(std::memory_order_relaxed)));
+    trace("Halted.  Events: %ld, overruns: %ld\n",
+          static_cast<long>(runState.events.load(std::memory_order_relaxed)),
+          static_cast<long>(runState.overruns.load(std::memory_order_relaxed)));
     if (runInputs.debug) repaintArea(AREA_DEBUG);
     showSpeed(0);
 }
@@ -188,7 +186,7 @@ void tickCommand() {
     // Ticks still queued from before a halt fall through here.
     const std::int32_t periods = pacerTakeOwed();
     if (runInputs.halted || runInputs.turbo || periods <= 0) return;
-    runPacedSlice(periods * static_cast<std::int32_t>(minTimer * 1000));
+    runPacedSlice(periods * static_cast<std::int32_t>(runControl.minTimer * 1000));
     if (!runInputs.halted) pacedHousekeeping(periods);
 }
 
@@ -197,7 +195,7 @@ void runCommand() {
     // The first instruction runs while still halted, so a breakpoint at PC lets the machine move on.
     runPacedSlice(1);
     // Anything that stopped the first instruction keeps the machine halted.
-    if (!(sliceStatus & (SLICE_BADOP | SLICE_BREAK | SLICE_WATCH))) startRunning();
+    if (!(runControl.sliceStatus & (SLICE_BADOP | SLICE_BREAK | SLICE_WATCH))) startRunning();
 }
 
 void stepCommand() {
@@ -210,15 +208,15 @@ void resetCommand() {
     trace("Reset...\n");
     haltRunning();
     cpuRequestReset();
-    if (mainWindow) mainWindow->setFocus();
+    if (windowParts.mainWindow) windowParts.mainWindow->setFocus();
     startRunning();
 }
 
 void housekeepingTick() {
     if (tape.tapeState != 0) stopFailedRecording();
     const std::uint8_t events = boardTick();
-    if (rectSaveDue > 0 && board.ticks > rectSaveDue) {
-        rectSaveDue = 0;
+    if (runControl.rectSaveDue > 0 && board.ticks > runControl.rectSaveDue) {
+        runControl.rectSaveDue = 0;
         readWindowPlace();
         saveScreenSettings();
         trace(".ini updated\n");
@@ -231,19 +229,19 @@ void housekeepingTick() {
 
 void scheduleRectSave() {
     // Moves during window creation, before the first tick, schedule nothing.
-    if (board.ticks > 0) rectSaveDue = board.ticks + RECT_SAVE_DELAY;
+    if (board.ticks > 0) runControl.rectSaveDue = board.ticks + RECT_SAVE_DELAY;
 }
 
 void pauseRunning() {
     if (runInputs.halted) return;
     trace("Pausing...\n");
     haltRunning();
-    paused = true;
+    runControl.paused = true;
 }
 
 void unpauseRunning() {
-    if (!paused) return;
-    paused = false;
+    if (!runControl.paused) return;
+    runControl.paused = false;
     trace("Unpausing...\n");
     startRunning();
 }

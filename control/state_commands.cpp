@@ -49,11 +49,11 @@ bool loadFrom(const std::string& path, bool quiet) {
         return showFailureBox("Error loading from file", message, true);
     }
     // A step over or out aimed at where the old program stood.
-    if (stepActive() && debuggerWindow) debuggerWindow->stopStep();
+    if (stepActive() && debuggerParts.debuggerWindow) debuggerParts.debuggerWindow->stopStep();
     board.tapeStopDue = 0;
     repaintArea(AREA_DISPLAY);
     if (runInputs.debug) repaintArea(AREA_DEBUG);
-    if (debuggerWindowShown()) debuggerWindow->refreshViews();
+    if (debuggerWindowShown()) debuggerParts.debuggerWindow->refreshViews();
     // What stopping the tape had to say, in the box Tape Stop shows it in.
     if (!message.empty()) showFailureBox("MIDI file message", message);
     if (!quiet)
@@ -66,7 +66,8 @@ bool loadFrom(const std::string& path, bool quiet) {
 } // namespace
 
 std::string quickStatePath() {
-    return (std::filesystem::path(settingsPath).parent_path() / (std::string("quick.") + STATE_EXTENSION))
+    return (std::filesystem::path(settings.settingsPath).parent_path() /
+            (std::string("quick.") + STATE_EXTENSION))
         .string();
 }
 
@@ -92,7 +93,7 @@ void quickSaveCommand() {
 void quickLoadCommand() {
     // Nothing saved yet: no Retry, which could never succeed.
     if (readRefusal(quickStatePath()) == FileRefusal::Missing) {
-        showMessageBox(mainWindow, QMessageBox::Information, "Quick Load State",
+        showMessageBox(windowParts.mainWindow, QMessageBox::Information, "Quick Load State",
                        "There is no quick save yet: Quick Save State (F5) makes one.");
         return;
     }

@@ -62,7 +62,7 @@ std::vector<std::uint8_t> peekRange(std::uint16_t first, std::uint32_t count) {
 } // namespace
 
 const char* pageKindText(std::uint16_t address) {
-    const std::uint8_t flags = pageFlags[address >> 8];
+    const std::uint8_t flags = bus.pageFlags[address >> 8];
     if (flags & PAGE_RAM) return "RAM";
     if (flags & PAGE_ROM) return "ROM";
     if (flags & (PAGE_RIO0 | PAGE_RIO1)) return "RIO";
@@ -205,7 +205,7 @@ void DisasmView::paintEvent(QPaintEvent*) {
     const std::uint16_t pc = cpu.pc;
     int y = 0;
     for (const std::uint16_t address : rowAddresses()) {
-        const DisasmLine line = disassemble(peekReader, address, &debuggerSymbols);
+        const DisasmLine line = disassemble(peekReader, address, &debuggerParts.debuggerSymbols);
         const QRect row(MARGIN_WIDTH, y, viewport()->width() - MARGIN_WIDTH, h);
         if (markPc && address == pc)
             painter.fillRect(row, PC_ROW);
@@ -229,7 +229,7 @@ void DisasmView::paintEvent(QPaintEvent*) {
         std::string bytes;
         for (int i = 0; i < line.length; ++i)
             bytes += formatText("%02X ", line.bytes[static_cast<std::size_t>(i)]);
-        const std::string* name = symbolName(debuggerSymbols, address);
+        const std::string* name = symbolName(debuggerParts.debuggerSymbols, address);
         const std::string label = name ? *name + ":" : std::string();
         const std::string text = formatText("%s%04X  %-9s %-14s %s", markPc && address == pc ? ">" : " ",
                                             address, bytes.c_str(), label.c_str(), line.text.c_str());
@@ -349,7 +349,7 @@ bool MemoryView::changedSinceStop(std::uint16_t address) const {
 }
 
 bool MemoryView::editByte(std::uint16_t address, std::uint8_t value, QString& why) {
-    const std::uint8_t flags = pageFlags[address >> 8];
+    const std::uint8_t flags = bus.pageFlags[address >> 8];
     if (!runInputs.halted) {
         why = "Memory can be changed only while the machine is halted.";
         return false;

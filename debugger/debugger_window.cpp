@@ -47,8 +47,7 @@
 
 namespace orv {
 
-SymbolTable debuggerSymbols;
-DebuggerWindow* debuggerWindow = nullptr;
+DebuggerParts debuggerParts;
 
 namespace {
 
@@ -76,7 +75,7 @@ class HistoryModel : public QAbstractListModel {
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || index.row() >= static_cast<int>(historySize())) return {};
         return QString::fromStdString(
-            historyLine(historyAt(static_cast<std::size_t>(index.row())), &debuggerSymbols));
+            historyLine(historyAt(static_cast<std::size_t>(index.row())), &debuggerParts.debuggerSymbols));
     }
     void reset() {
         beginResetModel();
@@ -110,7 +109,7 @@ bool remembered(const QString& path) {
 // Arms the enabled points again after the window was closed: enabling one re-arms them all.
 } // namespace
 
-DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
+DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Window) {
     setWindowTitle("Orvane Debugger");
     setDockNestingEnabled(true);
 
@@ -120,7 +119,7 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
         FileQuestion question;
         question.title = "Load Labels";
         question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.txt)", "All files (*)"};
-        question.folder = QString::fromStdString(currFileDir);
+        question.folder = QString::fromStdString(settings.currFileDir);
         question.many = true;
         const QStringList files = askFiles(this, question);
         loadLabelFiles(files);
@@ -190,7 +189,8 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
     QFile monitorLabels(MONITOR_LABELS_RESOURCE);
     if (monitorLabels.open(QIODevice::ReadOnly)) {
         std::string message;
-        symbolsLoadText(debuggerSymbols, MONITOR_LABELS, monitorLabels.readAll().toStdString(), message);
+        symbolsLoadText(debuggerParts.debuggerSymbols, MONITOR_LABELS, monitorLabels.readAll().toStdString(),
+                        message);
     }
     // One that has gone stays listed and is loaded when it comes back.
     for (const std::string& path : debuggerSettings.labelFiles) readLabelFile(fromPath(path));
@@ -213,7 +213,7 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
 }
 
 DebuggerWindow::~DebuggerWindow() {
-    if (debuggerWindow == this) debuggerWindow = nullptr;
+    if (debuggerParts.debuggerWindow == this) debuggerParts.debuggerWindow = nullptr;
 }
 
 QWidget* DebuggerWindow::makeCode() {
@@ -387,13 +387,13 @@ QWidget* DebuggerWindow::makeHistory() {
         FileQuestion question;
         question.title = "Export History";
         question.filters = QStringList{"Text files (*.txt)"};
-        question.folder = QString::fromStdString(currFileDir);
+        question.folder = QString::fromStdString(settings.currFileDir);
         question.saving = true;
         const QStringList chosen = askFiles(this, question);
         if (chosen.isEmpty()) return;
         const QString& path = chosen.first();
         std::string message;
-        if (!historyExport(path.toStdString(), message, &debuggerSymbols))
+        if (!historyExport(path.toStdString(), message, &debuggerParts.debuggerSymbols))
             showMessageBox(this, QMessageBox::Critical, "Export History", messageText(message));
     });
     return box;
@@ -436,7 +436,7 @@ bool DebuggerWindow::parseAddress(const QString& input, std::uint16_t& address) 
         return true;
     }
     // A label first: "add" or "dec" are names as well as hex.
-    if (const auto named = symbolAddress(debuggerSymbols, text.toStdString())) {
+    if (const auto named = symbolAddress(debuggerParts.debuggerSymbols, text.toStdString())) {
         address = *named;
         return true;
     }
@@ -492,7 +492,7 @@ void DebuggerWindow::refreshPoints() {
     pointList->clear();
     for (const BreakPoint& point : breakpointList()) {
         QString text = QString::fromStdString(breakpointText(point));
-        if (const std::string* name = symbolName(debuggerSymbols, point.first))
+        if (const std::string* name = symbolName(debuggerParts.debuggerSymbols, point.first))
             text += QString(" (%1)").arg(QString::fromStdString(*name));
         auto* item = new QListWidgetItem(text, pointList);
         item->setData(Qt::UserRole, point.id);
@@ -566,7 +566,7 @@ void DebuggerWindow::refreshRegisters() {
         flagBoxes[bit]->setEnabled(editable);
     }
     // Halted, how long the last run or step took; running, how long this one has run so far.
-    const auto now = static_cast<std::uint32_t>(cycles);
+    const auto now = static_cast<std::uint32_t>(cpu.cycles);
     cycleLabel->setText(
         QString::asprintf("Cycles %u\nSince stop %u", now, editable ? lastRunCycles : now - cyclesAtStop));
 }
@@ -582,15 +582,15 @@ void DebuggerWindow::refreshViews() {
 }
 
 void DebuggerWindow::noteStop(const QString& reason) {
-    lastRunCycles = static_cast<std::uint32_t>(cycles) - cyclesAtStop;
-    cyclesAtStop = static_cast<std::uint32_t>(cycles);
+    lastRunCycles = static_cast<std::uint32_t>(cpu.cycles) - cyclesAtStop;
+    cyclesAtStop = static_cast<std::uint32_t>(cpu.cycles);
     stopLabel->setText(reason);
     memoryView->noteStop();
     disasm->setCursorAddress(cpu.pc);
     disasm->showAddress(cpu.pc);
     refreshViews();
     wasHalted = runInputs.halted;
-    lastCycles = cycles;
+    lastCycles = cpu.cycles;
 }
 
 void DebuggerWindow::refreshRunning() {
@@ -620,7 +620,7 @@ void DebuggerWindow::refreshTick() {
         return;
     }
     // Halted since the last look, or moved by a step from elsewhere (the Space key).
-    if (!wasHalted || cycles != lastCycles) noteStop(stopReasonText(sliceStatus));
+    if (!wasHalted || cpu.cycles != lastCycles) noteStop(stopReasonText(runControl.sliceStatus));
 }
 
 void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target) {
@@ -667,7 +667,7 @@ void DebuggerWindow::stopStep() {
 
 QString DebuggerWindow::readLabelFile(const QString& path) {
     std::string message;
-    symbolsLoadFile(debuggerSymbols, toPath(path), message);
+    symbolsLoadFile(debuggerParts.debuggerSymbols, toPath(path), message);
     if (!labelFiles.contains(path)) labelFiles << path;
     return messageText(message);
 }
@@ -696,7 +696,7 @@ void DebuggerWindow::loadLabelFileForThisRun(const QString& path) {
 }
 
 void DebuggerWindow::removeLabelFile(const QString& path) {
-    symbolsRemoveFile(debuggerSymbols, toPath(path));
+    symbolsRemoveFile(debuggerParts.debuggerSymbols, toPath(path));
     labelFiles.removeAll(path);
     std::erase(debuggerSettings.labelFiles, toPath(path));
     labelsChanged();
@@ -704,7 +704,7 @@ void DebuggerWindow::removeLabelFile(const QString& path) {
 
 void DebuggerWindow::removeAllLabelFiles() {
     for (const QString& path : std::exchange(labelFiles, {}))
-        symbolsRemoveFile(debuggerSymbols, toPath(path));
+        symbolsRemoveFile(debuggerParts.debuggerSymbols, toPath(path));
     debuggerSettings.labelFiles.clear();
     labelsChanged();
 }
@@ -804,25 +804,25 @@ void DebuggerWindow::resizeEvent(QResizeEvent* e) {
 }
 
 void toggleDebuggerWindow() {
-    if (!debuggerWindow) debuggerWindow = new DebuggerWindow;
-    if (debuggerWindow->isVisible()) {
-        debuggerWindow->close();
+    if (!debuggerParts.debuggerWindow) debuggerParts.debuggerWindow = new DebuggerWindow;
+    if (debuggerParts.debuggerWindow->isVisible()) {
+        debuggerParts.debuggerWindow->close();
         return;
     }
-    debuggerWindow->show();
-    debuggerWindow->raise();
-    debuggerWindow->activateWindow();
+    debuggerParts.debuggerWindow->show();
+    debuggerParts.debuggerWindow->raise();
+    debuggerParts.debuggerWindow->activateWindow();
 }
 
 void useLabelFileForThisRun(const QString& path) {
-    if (debuggerWindow)
-        debuggerWindow->loadLabelFileForThisRun(path);
+    if (debuggerParts.debuggerWindow)
+        debuggerParts.debuggerWindow->loadLabelFileForThisRun(path);
     else if (!labelsForThisRun.contains(path))
         labelsForThisRun << path;
 }
 
 bool debuggerWindowShown() {
-    return debuggerWindow && debuggerWindow->isVisible();
+    return debuggerParts.debuggerWindow && debuggerParts.debuggerWindow->isVisible();
 }
 
 } // namespace orv

@@ -27,9 +27,6 @@ class DisasmView;
 class LiveText;
 class MemoryView;
 
-// The names the views show: the monitor's from the first opening, then the files the user loads.
-extern SymbolTable debuggerSymbols;
-
 class DebuggerWindow : public QMainWindow {
     Q_OBJECT
 
@@ -124,7 +121,13 @@ class DebuggerWindow : public QMainWindow {
     QListView* historyView = nullptr;
 };
 
-extern DebuggerWindow* debuggerWindow;
+struct DebuggerParts {
+    // The names the views show: the monitor's from the first opening, then the files the user loads.
+    SymbolTable debuggerSymbols;
+    DebuggerWindow* debuggerWindow = nullptr;
+};
+
+extern DebuggerParts debuggerParts;
 
 // View > Debugger window and Ctrl+D: opens the window (making it the first time) or closes it.
 void toggleDebuggerWindow();

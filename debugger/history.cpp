@@ -49,9 +49,7 @@ bool historyExport(const std::string& path, std::string& message, const SymbolTa
     for (std::size_t n = 0; n < historySize(); ++n) text += historyLine(historyAt(n), symbols) + "\n";
     FileRefusal why = FileRefusal::None;
     if (replaceWhole(path, text, why)) return true;
-    message = formatText(why == FileRefusal::ReadOnly ? "Error: file '%s' is read-only"
-                                                      : "Error: file '%s' could not be written",
-                         bareName(path).c_str());
+    message = writeRefusalMessage(why, bareName(path));
     return false;
 }
 

@@ -23,9 +23,10 @@ struct Values {
 };
 
 Values current() {
-    return {windowRect, currFileDir, currFileObj,         currFileMid,          saveAddrStart, saveAddrEnd,
-            menu != 0,  keys != 0,   runInputs.mute != 0, runInputs.debug != 0, diag,          debugM,
-            debugG,     debugP};
+    return {settings.windowRect,    settings.currFileDir, settings.currFileObj, settings.currFileMid,
+            settings.saveAddrStart, settings.saveAddrEnd, switches.menu != 0,   switches.keys != 0,
+            runInputs.mute != 0,    runInputs.debug != 0, runInputs.diag,       settings.debugM,
+            settings.debugG,        settings.debugP};
 }
 
 // A text survives the file unchanged unless it holds a line break or blanks at either end, which the
@@ -43,11 +44,11 @@ void checkText(const std::string& now, const std::string& was, const char* what)
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    settingsPath = fuzz::writeScratch("orv.ini", data, size);
+    settings.settingsPath = fuzz::writeScratch("orv.ini", data, size);
     orv::test::settingsStartDefaults();
     loadSettings();
     const Values read = current();
-    diag = 0;
+    runInputs.diag = 0;
 
     check(read.dir.size() <= 256 && read.obj.size() <= 256 && read.mid.size() <= 256, "file text too long");
     check(read.start.size() <= 4 && read.end.size() <= 4, "range text too long");
@@ -57,12 +58,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "unusable window place kept");
 
     // The exit write into the fuzzer's file, then a fresh start from it.
-    diag = read.diag;
+    runInputs.diag = read.diag;
     saveSettings();
     orv::test::settingsStartDefaults();
     loadSettings();
     const Values back = current();
-    diag = 0;
+    runInputs.diag = 0;
 
     check(std::memcmp(&back.place, &read.place, sizeof read.place) == 0, "window place changed");
     checkText(back.dir, read.dir, "currFileDir changed");

@@ -118,13 +118,13 @@ class TapeCommandsTest : public ::testing::Test {
         settle(5);
         test::boxes.clear();
         test::boxAnswers.clear();
-        diag = 0;
+        runInputs.diag = 0;
         savedMute = runInputs.mute;
         runInputs.mute = 1;
         board.tapeStopDue = 0;
         ASSERT_TRUE(folder.isValid());
-        currFileDir = QDir::toNativeSeparators(folder.path()).toStdString() + "/";
-        currFileMid.clear();
+        settings.currFileDir = QDir::toNativeSeparators(folder.path()).toStdString() + "/";
+        settings.currFileMid.clear();
     }
     void TearDown() override {
         haltRunning();
@@ -159,8 +159,8 @@ TEST_F(TapeCommandsTest, RecordAsksForAFileRemembersItAndStartsRecording) {
     EXPECT_TRUE(d.confirmsOverwrite);
     EXPECT_EQ(d.folder, folder.path());
     EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
-    EXPECT_EQ(currFileDir, folder.path().toStdString() + "/");
-    EXPECT_EQ(currFileMid, "first.mid");
+    EXPECT_EQ(settings.currFileDir, folder.path().toStdString() + "/");
+    EXPECT_EQ(settings.currFileMid, "first.mid");
     EXPECT_FALSE(std::filesystem::exists(path("first.mid"))) << "a new tape appears only when finished";
     EXPECT_TRUE(test::boxes.empty());
 
@@ -198,15 +198,15 @@ TEST_F(TapeCommandsTest, PlayOpensARecordedFile) {
     ASSERT_TRUE(message.empty()) << message;
 
     dialogs.names = {"recorded.mid"};
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     onCommand(CMD_TAPE_PLAY);
     const int flagsAfterCommand = tapeFlags();
     // The line read once to start the tape's time, then once everything in it has played.
-    tapeInputBit(cycles);
-    tapeInputBit(static_cast<std::int32_t>(static_cast<std::uint32_t>(cycles) + 10'000'000u));
+    tapeInputBit(cpu.cycles);
+    tapeInputBit(static_cast<std::int32_t>(static_cast<std::uint32_t>(cpu.cycles) + 10'000'000u));
     const std::string trace = testing::internal::GetCapturedStdout();
-    diag = 0;
+    runInputs.diag = 0;
     std::size_t at = 0;
     for (const std::string& line :
          {std::string("Playing recorded.mid...\n"), std::string("Tape read 78 bytes\n"),
@@ -220,7 +220,7 @@ TEST_F(TapeCommandsTest, PlayOpensARecordedFile) {
     EXPECT_EQ(dialogs.seen[0].fileMode, QFileDialog::AnyFile); // a missing name is the tape's to report
     EXPECT_EQ(dialogs.seen[0].filters, (QStringList{"MIDI Files (*.mid)", "All Files (*.*)"}));
     EXPECT_EQ(flagsAfterCommand, TAPE_PLAYING | TAPE_WAITING);
-    EXPECT_EQ(currFileMid, "recorded.mid");
+    EXPECT_EQ(settings.currFileMid, "recorded.mid");
     EXPECT_TRUE(test::boxes.empty());
 }
 
@@ -240,7 +240,7 @@ TEST_F(TapeCommandsTest, AFailedStartShowsWhyAndRetryAsksAgain) {
         EXPECT_EQ(box.icon, QMessageBox::Critical);
         EXPECT_EQ(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
         EXPECT_EQ(dialogs.seen.size(), 2u);
-        EXPECT_EQ(currFileMid, "second.mid");
+        EXPECT_EQ(settings.currFileMid, "second.mid");
         EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
         stopTape();
     }
@@ -372,10 +372,10 @@ TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
         SCOPED_TRACE(name);
         dialogs.names = {name};
         ASSERT_TRUE(recordTapeCommand());
-        tapeOutputBit(0, cycles);
-        tapeOutputBit(1, cycles + 3320);
+        tapeOutputBit(0, cpu.cycles);
+        tapeOutputBit(1, cpu.cycles + 3320);
         onCommand(CMD_EXIT);
-        ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 10000));
+        ASSERT_TRUE(settleUntil([] { return !windowParts.mainWindow->isVisible(); }, 10000));
         EXPECT_EQ(tape.tapeState, 0);
         const Bytes file = readBytes(path(QString(name) + ".mid"));
         EXPECT_EQ(file.size(), 57u + 2 * 6 + 9);
@@ -383,8 +383,8 @@ TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
 
         // The other tests go on with the window. The exit left every event loop of this thread told
         // to return at once; a turn of the application's own loop clears that, as a real start would.
-        mainWindow->show();
-        mainWindow->startHousekeeping();
+        windowParts.mainWindow->show();
+        windowParts.mainWindow->startHousekeeping();
         QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
         settle(20);
@@ -448,7 +448,7 @@ TEST_F(TapeCommandsTest, ARecordingOnAFullDiskStopsAtOnceAndKeepsTheOldTape) {
         }
     }
     // Level changes for several blocks: the disk has no room past the page the new file already has.
-    auto now = static_cast<std::uint32_t>(cycles);
+    auto now = static_cast<std::uint32_t>(cpu.cycles);
     for (int k = 0; k < 2000; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, static_cast<std::int32_t>(now));
     ASSERT_FALSE(tape.tapeMessage.empty());
 
