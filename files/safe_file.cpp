@@ -363,12 +363,28 @@ FileRefusal refusalOf(DWORD error) {
     }
 }
 
-// The attributes of what the name names; false, with the reason, when it cannot tell (nothing there).
-bool attributesOf(const std::wstring& path, DWORD& attributes, FileRefusal& why) {
-    attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(path.c_str());
+// The attributes of what path names, and its wide name; false with the reason when it is a device's name
+// (refused before any open, which might act on the device) or nothing is there.
+bool lookUp(const std::string& path, std::wstring& name, DWORD& attributes, FileRefusal& why) {
+    if (namesDevice(path)) {
+        why = FileRefusal::NotRegular;
+        return false;
+    }
+    name = wideName(path);
+    attributes = name.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(name.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES) return true;
-    why = path.empty() ? FileRefusal::Missing : refusalOf(GetLastError());
+    why = name.empty() ? FileRefusal::Missing : refusalOf(GetLastError());
     return false;
+}
+
+// An existing file opened for access, shared with every other opener; INVALID_HANDLE_VALUE and the reason
+// when the system refuses.
+HANDLE openExisting(const std::wstring& name, DWORD access, FileRefusal& why) {
+    const HANDLE handle =
+        CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) why = refusalOf(GetLastError());
+    return handle;
 }
 
 // An open handle as a stdio stream; the handle is closed when the stream cannot be made.
@@ -392,32 +408,23 @@ long long openFileSize(std::FILE* file) {
 }
 
 bool namesSpecialFile(const std::string& path) {
+    std::wstring name;
     DWORD attributes = 0;
     FileRefusal why = FileRefusal::None;
-    return namesDevice(path) ||
-           (attributesOf(wideName(path), attributes, why) && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    return lookUp(path, name, attributes, why) ? (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                               : why == FileRefusal::NotRegular;
 }
 
 std::FILE* openForReading(const std::string& path, FileRefusal& why) {
-    // A device is refused by its name before any open, which might act on it.
-    if (namesDevice(path)) {
-        why = FileRefusal::NotRegular;
-        return nullptr;
-    }
-    const std::wstring name = wideName(path);
+    std::wstring name;
     DWORD attributes = 0;
-    if (!attributesOf(name, attributes, why)) return nullptr;
+    if (!lookUp(path, name, attributes, why)) return nullptr;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         why = FileRefusal::Folder;
         return nullptr;
     }
-    const HANDLE handle =
-        CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        why = refusalOf(GetLastError());
-        return nullptr;
-    }
+    const HANDLE handle = openExisting(name, GENERIC_READ, why);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
     if (GetFileType(handle) != FILE_TYPE_DISK) {
         CloseHandle(handle);
         why = FileRefusal::NotRegular;
@@ -431,13 +438,9 @@ std::FILE* openForReading(const std::string& path, FileRefusal& why) {
 bool replacingOpen(ReplacingFile& out, const std::string& path, FileRefusal& why) {
     out = ReplacingFile();
     out.target = path;
-    if (namesDevice(path)) {
-        why = FileRefusal::NotRegular;
-        return false;
-    }
-    const std::wstring target = wideName(path);
+    std::wstring target;
     DWORD attributes = 0;
-    if (attributesOf(target, attributes, why)) {
+    if (lookUp(path, target, attributes, why)) {
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
             why = FileRefusal::NotRegular;
             return false;
@@ -448,13 +451,8 @@ bool replacingOpen(ReplacingFile& out, const std::string& path, FileRefusal& why
             why = FileRefusal::ReadOnly;
             return false;
         }
-        const HANDLE probe =
-            CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (probe == INVALID_HANDLE_VALUE) {
-            why = refusalOf(GetLastError());
-            return false;
-        }
+        const HANDLE probe = openExisting(target, GENERIC_WRITE, why);
+        if (probe == INVALID_HANDLE_VALUE) return false;
         CloseHandle(probe);
         out.existed = true;
         out.mode = attributes;

@@ -201,6 +201,8 @@ TEST_F(HistoryTest, ExportsEveryLineOrSaysWhyNot) {
     std::filesystem::permissions(dir / "h.txt", std::filesystem::perms::owner_read);
     EXPECT_FALSE(historyExport((dir / "h.txt").string(), message));
     EXPECT_EQ(message, "Error: file 'h.txt' could not be opened");
+    // Windows removes no read-only file.
+    std::filesystem::permissions(dir / "h.txt", std::filesystem::perms::owner_all);
     std::filesystem::remove_all(dir);
 }
 
