@@ -59,7 +59,7 @@ struct ReplacingFile {
     std::string temporary;     // a named temporary beside the target, where unnamed ones are not had
     bool existed = false;      // the target was there: its mode and owner go to the new file
     bool inPlace = false;      // the target has other hard links: the complete content is copied into it
-    unsigned mode = 0;
+    unsigned mode = 0;         // the permission bits; on Windows the attributes
     unsigned owner = 0, group = 0;
 };
 
