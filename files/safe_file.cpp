@@ -460,9 +460,12 @@ bool replacingOpen(ReplacingFile& out, const std::string& path, FileRefusal& why
         return false;
     }
 
+    // Beside the target, its name cut short enough for any name the target itself may have.
+    const std::string bare = bareName(path);
+    const std::string stem = path.substr(0, path.size() - bare.size()) + bare.substr(0, 200);
     for (int attempt = 0; attempt < 16 && !out.file; ++attempt) {
         std::string temporary =
-            path + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+            stem + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
         const HANDLE handle = CreateFileW(wideName(temporary).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {

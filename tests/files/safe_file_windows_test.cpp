@@ -33,8 +33,8 @@ std::set<std::string> namesIn(const fs::path& dir) {
 class SafeFileWindowsTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        dir = fs::temp_directory_path() / ("orv_safe_file_" + std::to_string(GetCurrentProcessId()) + "_" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        // A short folder on the system drive: a file name of the longest kind still fits in a path.
+        dir = fs::temp_directory_path().root_path() / ("orv" + std::to_string(GetCurrentProcessId()));
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
@@ -48,6 +48,8 @@ class SafeFileWindowsTest : public ::testing::Test {
 
 TEST_F(SafeFileWindowsTest, ReplacingPutsTheNewContentInPlaceOrKeepsTheOld) {
     const std::string readOnly = "ro.obj";
+    // As long as a name can be in that folder within Windows' 259 characters: the temporary's name is cut.
+    const std::string longest = std::string(259 - 4 - (at("").size()), 'n') + ".obj";
     const struct {
         std::string name;
         bool there;        // a file "old" of that name is there first
@@ -60,6 +62,7 @@ TEST_F(SafeFileWindowsTest, ReplacingPutsTheNewContentInPlaceOrKeepsTheOld) {
         {"old.obj", true, false, true, FileRefusal::None, ""},
         {"prøgram ✓.obj", false, false, true, FileRefusal::None, ""},
         {"prøgram ✓ again.obj", true, false, true, FileRefusal::None, ""},
+        {longest, true, false, true, FileRefusal::None, ""},
         {readOnly, true, true, false, FileRefusal::ReadOnly, "Error: file 'ro.obj' could not be opened"},
         {"missing\\new.obj", false, false, false, FileRefusal::Missing,
          "Error: file 'new.obj' could not be opened"},
@@ -84,7 +87,7 @@ TEST_F(SafeFileWindowsTest, ReplacingPutsTheNewContentInPlaceOrKeepsTheOld) {
     }
     // Nothing left beside them: no temporary, no file under a name mangled by the code page.
     EXPECT_EQ(namesIn(dir), (std::set<std::string>{"new.obj", "old.obj", "prøgram ✓.obj",
-                                                   "prøgram ✓ again.obj", readOnly}));
+                                                   "prøgram ✓ again.obj", longest, readOnly}));
 }
 
 TEST_F(SafeFileWindowsTest, AMoveTheSystemRefusesLeavesTheOldFile) {
