@@ -9,6 +9,7 @@
 #include "control/message_box.h"
 #include "control/pacer.h"
 #include "control/run_state.h"
+#include "debugger/debugger_window.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
@@ -28,7 +29,10 @@ RunControl runControl;
 
 void runPacedSlice(std::int32_t budget) {
     runControl.sliceStatus = runInputs.debug ? SLICE_ARMED : 0;
-    cpuExecute(budget, runControl.sliceStatus);
+    if (runControl.trace)
+        traceExecute(*runControl.trace, budget, runControl.sliceStatus, &debuggerParts.debuggerSymbols);
+    else
+        cpuExecute(budget, runControl.sliceStatus);
     if (runControl.sliceStatus & SLICE_BADOP) {
         haltRunning();
         const std::uint16_t pc = cpuGetPc();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "board/board.h"
+#include "debugger/trace_log.h"
 
 #include <cstdint>
 
@@ -16,6 +17,8 @@ struct RunControl {
     std::uint8_t sliceStatus = 0; // SLICE_... bits of the last slice
     // 0, or the board tick (board.ticks) after which the window place is saved.
     std::int32_t rectSaveDue = 0;
+    // The debugger window's trace while it writes one: the running slices then go an instruction at a time.
+    TraceLog* trace = nullptr;
 };
 
 extern RunControl runControl;

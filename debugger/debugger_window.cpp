@@ -38,6 +38,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -118,7 +119,7 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     connect(load, &QAction::triggered, [this] {
         FileQuestion question;
         question.title = "Load Labels";
-        question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.txt)", "All files (*)"};
+        question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.dbg *.txt)", "All files (*)"};
         question.folder = QString::fromStdString(settings.currFileDir);
         question.many = true;
         const QStringList files = askFiles(this, question);
@@ -213,6 +214,12 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
 }
 
 DebuggerWindow::~DebuggerWindow() {
+    // The program ends while tracing: what was traced is kept.
+    if (traceLog) {
+        runControl.trace = nullptr;
+        std::string message;
+        traceLog->close(message);
+    }
     if (debuggerParts.debuggerWindow == this) debuggerParts.debuggerWindow = nullptr;
 }
 
@@ -367,8 +374,16 @@ QWidget* DebuggerWindow::makeHistory() {
     historyOn =
         new QCheckBox(QString("Record the last %1 instructions").arg(groupedNumber(HISTORY_LENGTH)), box);
     auto* exportButton = new QPushButton("&Export...", box);
+    traceButton = new QPushButton("&Trace to File...", box);
+    traceLimit = new QSpinBox(box);
+    traceLimit->setRange(1, 1 << 20);
+    traceLimit->setSuffix(" MiB");
+    traceLimit->setPrefix("limit ");
+    traceLimit->setValue(debuggerSettings.traceLimit);
     bar->addWidget(historyOn);
     bar->addStretch(1);
+    bar->addWidget(traceButton);
+    bar->addWidget(traceLimit);
     bar->addWidget(exportButton);
     layout->addLayout(bar);
     auto* model = new HistoryModel(box);
@@ -396,7 +411,50 @@ QWidget* DebuggerWindow::makeHistory() {
         if (!historyExport(path.toStdString(), message, &debuggerParts.debuggerSymbols))
             showMessageBox(this, QMessageBox::Critical, "Export History", messageText(message));
     });
+    connect(traceLimit, &QSpinBox::valueChanged, [](int mib) { debuggerSettings.traceLimit = mib; });
+    connect(traceButton, &QPushButton::clicked, [this] {
+        if (tracing()) {
+            stopTrace();
+            return;
+        }
+        FileQuestion question;
+        question.title = "Trace to File";
+        question.filters = QStringList{"Text files (*.txt *.log)", "All files (*)"};
+        question.folder = QString::fromStdString(settings.currFileDir);
+        question.saving = true;
+        const QStringList chosen = askFiles(this, question);
+        if (!chosen.isEmpty()) startTrace(chosen.first());
+    });
     return box;
+}
+
+bool DebuggerWindow::startTrace(const QString& path) {
+    if (tracing()) stopTrace();
+    auto log = std::make_unique<TraceLog>();
+    std::string message;
+    if (!log->open(path.toStdString(), std::uint64_t{static_cast<unsigned>(traceLimit->value())} << 20,
+                   message)) {
+        showMessageBox(this, QMessageBox::Critical, "Trace to File", messageText(message));
+        return false;
+    }
+    traceLog = std::move(log);
+    runControl.trace = traceLog.get();
+    traceButton->setText("Stop &Trace");
+    traceLimit->setEnabled(false);
+    return true;
+}
+
+void DebuggerWindow::stopTrace() {
+    if (!traceLog) return;
+    runControl.trace = nullptr;
+    std::string message;
+    const bool kept = traceLog->close(message);
+    traceLog.reset();
+    traceButton->setText("&Trace to File...");
+    traceLimit->setEnabled(true);
+    if (!message.empty())
+        showMessageBox(this, kept ? QMessageBox::Warning : QMessageBox::Critical, "Trace to File",
+                       messageText(message));
 }
 
 QWidget* DebuggerWindow::makeLabels() {
@@ -604,6 +662,8 @@ void DebuggerWindow::refreshRunning() {
 }
 
 void DebuggerWindow::refreshTick() {
+    // A trace that reached its limit is put in place at once, with its warning.
+    if (traceLog && !traceLog->active()) stopTrace();
     if (stepActive()) {
         refreshRegisters();
         return;
@@ -789,6 +849,7 @@ void DebuggerWindow::closeEvent(QCloseEvent* e) {
     // Closed, the debugger costs the machine nothing: no traps, no history.
     breakpointsArm(false);
     if (historyRecording()) historySwitch(false);
+    stopTrace();
     debuggerSettings.open = 0;
     QMainWindow::closeEvent(e);
 }

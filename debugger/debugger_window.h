@@ -5,12 +5,14 @@
 
 #include "debugger/stepping.h"
 #include "debugger/symbols.h"
+#include "debugger/trace_log.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class QAbstractListModel;
 class QCheckBox;
@@ -20,6 +22,8 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QListWidget;
+class QPushButton;
+class QSpinBox;
 
 namespace orv {
 
@@ -40,6 +44,8 @@ class DebuggerWindow : public QMainWindow {
     QListWidget* pointList = nullptr;
     QCheckBox* romWrites = nullptr;
     QCheckBox* historyOn = nullptr;
+    QPushButton* traceButton = nullptr;
+    QSpinBox* traceLimit = nullptr;
     QLineEdit* memoryGoTo = nullptr;
     QLineEdit* codeGoTo = nullptr;
     LiveText* cycleLabel = nullptr;
@@ -63,6 +69,11 @@ class DebuggerWindow : public QMainWindow {
     const QStringList& loadedLabelFiles() const { return labelFiles; }
     void removeLabelFile(const QString& path);
     void removeAllLabelFiles();
+    // Trace to File: every instruction the machine runs, to the file, until Stop Trace or the limit.
+    bool startTrace(const QString& path);
+    // Puts the trace's file in place; shows why when it could not be, or that it reached its limit.
+    void stopTrace();
+    bool tracing() const { return traceLog != nullptr; }
     // Brings every view up to date with the machine.
     void refreshViews();
     // Keeps where the window is now for the settings; a window that was never moved while shown has
@@ -119,6 +130,7 @@ class DebuggerWindow : public QMainWindow {
     QLineEdit* pointCondition = nullptr;
     QAbstractListModel* historyModel = nullptr;
     QListView* historyView = nullptr;
+    std::unique_ptr<TraceLog> traceLog;
 };
 
 struct DebuggerParts {

@@ -8,6 +8,7 @@
 #include "settings/flags.h"
 #include "settings/profile.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace orv {
@@ -69,6 +70,7 @@ void writeAddress(const char* key, std::uint16_t address) {
 // The label files' own section. Each name is kept whole: the bytes a settings line cannot hold (line
 // breaks, blanks the reader trims), the separator ';' and '%' itself are written as %XX.
 constexpr const char* LABELS_SECTION = "DebuggerLabels";
+constexpr const char* TRACE_SECTION = "DebuggerTrace";
 constexpr const char* LABELS_KEY = "files";
 // Never written by encodeNames: tells a missing key from an empty list.
 constexpr const char* LABELS_MISSING = "%";
@@ -177,6 +179,7 @@ void loadSettings() {
         d.history = readFlag(from, "Debugger", "history", 0);
         d.romWrites = readFlag(from, "Debugger", "romWrites", 0);
         d.memory = static_cast<std::uint16_t>(profileReadInt(from, "Debugger", "memory", 0));
+        d.traceLimit = std::clamp(profileReadInt(from, TRACE_SECTION, "limit", 100), 1, 1 << 20);
         const std::string files =
             profileReadString(from, LABELS_SECTION, LABELS_KEY, LABELS_MISSING, LABELS_TEXT_SIZE);
         d.labelFiles =
@@ -227,6 +230,7 @@ void saveDebuggerSettings() {
     writeInt("Debugger", "memory", d.memory);
     write("Debugger", "labels", joinedForOldKey(d.labelFiles));
     write(LABELS_SECTION, LABELS_KEY, encodeNames(d.labelFiles));
+    writeInt(TRACE_SECTION, "limit", d.traceLimit);
 }
 
 } // namespace orv

@@ -46,9 +46,10 @@ struct DebuggerSettings {
     bool present = false;
     std::int32_t left = -1, top = -1, width = 0, height = 0; // left < 0: no saved place
     std::uint8_t open = 0;
-    std::uint8_t history = 0;   // the history is recorded
-    std::uint8_t romWrites = 0; // the memory pane may write to ROM
-    std::uint16_t memory = 0;   // the memory pane's first row
+    std::uint8_t history = 0;      // the history is recorded
+    std::uint8_t romWrites = 0;    // the memory pane may write to ROM
+    std::uint16_t memory = 0;      // the memory pane's first row
+    std::int32_t traceLimit = 100; // MiB, the trace's limit; in a section of its own
     // Label files the user loaded, to load again at the next start; any name, kept in a section of its own.
     // The older key "labels" (names joined by ';') is still read when that section is missing, and written
     // with the names it can hold.

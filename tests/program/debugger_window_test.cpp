@@ -30,10 +30,13 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <sstream>
 
 namespace orv {
 namespace {
@@ -177,6 +180,45 @@ TEST_F(DebuggerWindowTest, AMarginClickSetsABreakpointThatStopsTheRunningProgram
     // A second click takes it away and the program runs on.
     QApplication::sendEvent(view->viewport(), &click);
     EXPECT_EQ(breakpointList().size(), 1u);
+}
+
+// Trace to File follows the running machine instruction by instruction, and ends by itself at its limit.
+TEST_F(DebuggerWindowTest, TracesTheRunningMachineToAFileUpToItsLimit) {
+    // INX, INX, JMP $0200.
+    test::poke(0x0200, {0xE8, 0xE8, 0x4C, 0x00, 0x02});
+    cpuSetPc(0x0200);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("run.log");
+    DebuggerWindow* window = debuggerParts.debuggerWindow;
+    window->traceLimit->setValue(1);
+    ASSERT_TRUE(window->startTrace(path));
+    EXPECT_EQ(window->traceButton->text(), "Stop &Trace");
+    test::boxes.clear();
+    onCommand(CMD_RUN);
+    // A MiB at 1 MHz is about a twentieth of a second of the board's time.
+    ASSERT_TRUE(settleUntil([&] { return !window->tracing(); }, DEADLINE_MS));
+    ASSERT_EQ(test::boxes.size(), 1u);
+    EXPECT_EQ(test::boxes[0].text.toStdString(),
+              "Warning: the trace in 'run.log' stopped at its limit of 1048576 bytes");
+    haltRunning();
+    const std::string log = test::readText(path.toStdString());
+    EXPECT_LE(log.size(), 1u << 20);
+    EXPECT_GT(log.size(), (1u << 20) - 200);
+    // Consecutive instructions, each at its cycle count.
+    std::istringstream in(log);
+    std::string line;
+    std::uint32_t cycles = 0;
+    const std::map<std::string, std::uint32_t> lengths = {{"0200", 2}, {"0201", 2}, {"0202", 3}};
+    for (int n = 0; std::getline(in, line); ++n) {
+        const auto at = static_cast<std::uint32_t>(std::stoul(line.substr(0, 10)));
+        const std::string pc = line.substr(12, 4);
+        ASSERT_TRUE(lengths.contains(pc)) << line;
+        if (n > 0) {
+            EXPECT_EQ(at, cycles) << line;
+        }
+        cycles = at + lengths.at(pc);
+    }
+    EXPECT_EQ(window->traceButton->text(), "&Trace to File...");
 }
 
 TEST_F(DebuggerWindowTest, ClosedItsPointsAreDisarmedAndOpenedAgainArmed) {
