@@ -63,9 +63,6 @@ QString groupedNumber(std::uint64_t n) {
     return QLocale(QLocale::English, QLocale::UnitedStates).toString(static_cast<qulonglong>(n));
 }
 
-const char* const pointKindNames[] = {"Execute", "Read", "Write", "Access"};
-constexpr PointKind pointKinds[] = {PointKind::Exec, PointKind::Read, PointKind::Write, PointKind::Access};
-
 // The history as a list of lines, asked for only the rows in sight.
 class HistoryModel : public QAbstractListModel {
   public:
@@ -107,7 +104,13 @@ bool remembered(const QString& path) {
     return std::find(kept.begin(), kept.end(), toPath(path)) != kept.end();
 }
 
-// Arms the enabled points again after the window was closed: enabling one re-arms them all.
+// The list as the settings keep it for the next run.
+void keepPoints() {
+    debuggerSettings.points.clear();
+    for (const BreakPoint& point : breakpointList())
+        if (point.kind != PointKind::Single) debuggerSettings.points.push_back(breakpointSaveText(point));
+}
+
 } // namespace
 
 DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Window) {
@@ -339,21 +342,25 @@ QWidget* DebuggerWindow::makeBreakpoints() {
     layout->addWidget(pointList);
     connect(pointList, &QListWidget::itemChanged, [](QListWidgetItem* item) {
         breakpointEnable(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
+        keepPoints();
     });
     auto* add = new QHBoxLayout;
     pointKind = new QComboBox(box);
-    for (const char* name : pointKindNames) pointKind->addItem(name);
+    for (const PointKindName& kind : POINT_KIND_NAMES)
+        pointKind->addItem(QString::fromUtf8(kind.name.data(), static_cast<int>(kind.name.size())));
     pointRange = new QLineEdit(box);
     pointRange->setPlaceholderText("$0300 or $0300-$03FF");
     pointCondition = new QLineEdit(box);
     pointCondition->setPlaceholderText("if, e.g. X = $10");
     auto* addButton = new QPushButton("&Add", box);
     auto* remove = new QPushButton("&Delete", box);
+    auto* clearAll = new QPushButton("Clear A&ll", box);
     add->addWidget(pointKind);
     add->addWidget(pointRange, 2);
     add->addWidget(pointCondition, 2);
     add->addWidget(addButton);
     add->addWidget(remove);
+    add->addWidget(clearAll);
     layout->addLayout(add);
     connect(addButton, &QPushButton::clicked,
             [this] { addPoint(pointKind->currentIndex(), pointRange->text(), pointCondition->text()); });
@@ -364,6 +371,17 @@ QWidget* DebuggerWindow::makeBreakpoints() {
             disasm->viewport()->update();
         }
     });
+    // debugP stays: it is the keypad's.
+    connect(clearAll, &QPushButton::clicked, [this] {
+        breakpointRemoveAll();
+        refreshPoints();
+        disasm->viewport()->update();
+    });
+    // The points kept from the last run come back with the window.
+    std::string message;
+    for (const std::string& text : debuggerSettings.points) {
+        if (breakpointRestore(text, message) == 0) statusBar()->showMessage(messageText(message));
+    }
     return box;
 }
 
@@ -515,12 +533,12 @@ bool DebuggerWindow::addPoint(int kindIndex, const QString& range, const QString
     bool ok = ends.size() <= 2 && parseAddress(ends[0], first);
     last = first;
     if (ok && ends.size() == 2) ok = parseAddress(ends[1], last);
-    if (!ok || kindIndex < 0 || kindIndex >= static_cast<int>(std::size(pointKinds))) {
+    if (!ok || kindIndex < 0 || kindIndex >= static_cast<int>(std::size(POINT_KIND_NAMES))) {
         stopLabel->setText("Not an address or range: " + range);
         return false;
     }
     std::string message;
-    if (breakpointAdd(pointKinds[kindIndex], first, last, condition.toStdString(), message) == 0) {
+    if (breakpointAdd(POINT_KIND_NAMES[kindIndex].kind, first, last, condition.toStdString(), message) == 0) {
         stopLabel->setText(messageText(message));
         return false;
     }
@@ -545,6 +563,7 @@ void DebuggerWindow::toggleBreakpointAt(std::uint16_t address) {
 }
 
 void DebuggerWindow::refreshPoints() {
+    keepPoints();
     const QSignalBlocker block(pointList);
     const int row = pointList->currentRow();
     pointList->clear();

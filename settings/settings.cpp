@@ -71,6 +71,7 @@ void writeAddress(const char* key, std::uint16_t address) {
 // breaks, blanks the reader trims), the separator ';' and '%' itself are written as %XX.
 constexpr const char* LABELS_SECTION = "DebuggerLabels";
 constexpr const char* TRACE_SECTION = "DebuggerTrace";
+constexpr const char* POINTS_SECTION = "DebuggerBreakpoints";
 constexpr const char* LABELS_KEY = "files";
 // Never written by encodeNames: tells a missing key from an empty list.
 constexpr const char* LABELS_MISSING = "%";
@@ -180,6 +181,7 @@ void loadSettings() {
         d.romWrites = readFlag(from, "Debugger", "romWrites", 0);
         d.memory = static_cast<std::uint16_t>(profileReadInt(from, "Debugger", "memory", 0));
         d.traceLimit = std::clamp(profileReadInt(from, TRACE_SECTION, "limit", 100), 1, 1 << 20);
+        d.points = splitNames(profileReadString(from, POINTS_SECTION, "points", "", LABELS_TEXT_SIZE), true);
         const std::string files =
             profileReadString(from, LABELS_SECTION, LABELS_KEY, LABELS_MISSING, LABELS_TEXT_SIZE);
         d.labelFiles =
@@ -231,6 +233,7 @@ void saveDebuggerSettings() {
     write("Debugger", "labels", joinedForOldKey(d.labelFiles));
     write(LABELS_SECTION, LABELS_KEY, encodeNames(d.labelFiles));
     writeInt(TRACE_SECTION, "limit", d.traceLimit);
+    write(POINTS_SECTION, "points", encodeNames(d.points));
 }
 
 } // namespace orv

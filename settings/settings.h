@@ -50,6 +50,8 @@ struct DebuggerSettings {
     std::uint8_t romWrites = 0;    // the memory pane may write to ROM
     std::uint16_t memory = 0;      // the memory pane's first row
     std::int32_t traceLimit = 100; // MiB, the trace's limit; in a section of its own
+    // The breakpoints and watchpoints, each as breakpointSaveText writes it; in a section of its own.
+    std::vector<std::string> points;
     // Label files the user loaded, to load again at the next start; any name, kept in a section of its own.
     // The older key "labels" (names joined by ';') is still read when that section is missing, and written
     // with the names it can hold.

@@ -182,6 +182,31 @@ TEST_F(DebuggerWindowTest, AMarginClickSetsABreakpointThatStopsTheRunningProgram
     EXPECT_EQ(breakpointList().size(), 1u);
 }
 
+// The points go to the settings file as they change and come back from it; Clear All leaves debugP.
+TEST_F(DebuggerWindowTest, PointsAreKeptInTheSettingsFileAndClearedAll) {
+    QTemporaryDir dir;
+    const std::string saved = settings.settingsPath;
+    settings.settingsPath = dir.filePath("orv.ini").toStdString();
+    DebuggerWindow* window = debuggerParts.debuggerWindow;
+    ASSERT_TRUE(window->addPoint(2, "$0300-$03FF", "X = $10"));
+    ASSERT_TRUE(window->addPoint(0, "$0215", ""));
+    window->pointList->item(2)->setCheckState(Qt::Unchecked);
+    saveSettings();
+    debuggerSettings = {};
+    loadSettings();
+    EXPECT_EQ(debuggerSettings.points,
+              (std::vector<std::string>{"Write 0300 03FF 1 X = $10", "Execute 0215 0215 0"}));
+
+    const auto buttons = window->findChildren<QPushButton*>();
+    const auto clear = std::find_if(buttons.begin(), buttons.end(),
+                                    [](const QPushButton* b) { return b->text() == "Clear A&ll"; });
+    ASSERT_NE(clear, buttons.end());
+    (*clear)->click();
+    EXPECT_EQ(breakpointList().size(), 1u);
+    EXPECT_TRUE(debuggerSettings.points.empty());
+    settings.settingsPath = saved;
+}
+
 // Trace to File follows the running machine instruction by instruction, and ends by itself at its limit.
 TEST_F(DebuggerWindowTest, TracesTheRunningMachineToAFileUpToItsLimit) {
     // INX, INX, JMP $0200.
