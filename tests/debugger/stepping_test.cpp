@@ -207,6 +207,7 @@ TEST_F(HistoryTest, ExportsEveryLineOrSaysWhyNot) {
     std::size_t lines = 0;
     while (std::getline(in, line)) EXPECT_EQ(line, historyLine(historyAt(lines++)));
     EXPECT_EQ(lines, 6u);
+    in.close(); // Windows removes no open file
 
     EXPECT_FALSE(historyExport((dir / "folder.txt").string(), message));
     EXPECT_EQ(message, "Error: file 'folder.txt' could not be written");
@@ -214,6 +215,8 @@ TEST_F(HistoryTest, ExportsEveryLineOrSaysWhyNot) {
     std::filesystem::permissions(dir / "h.txt", std::filesystem::perms::owner_read);
     EXPECT_FALSE(historyExport((dir / "h.txt").string(), message));
     EXPECT_EQ(message, "Error: file 'h.txt' could not be opened");
+    // Windows removes no read-only file.
+    std::filesystem::permissions(dir / "h.txt", std::filesystem::perms::owner_all);
     std::filesystem::remove_all(dir);
 }
 
