@@ -8,6 +8,7 @@
 #include "control/run_control.h"
 #include "debugger/breakpoints.h"
 #include "debugger/code_pane.h"
+#include "debugger/devices.h"
 #include "debugger/history.h"
 #include "debugger/source_pane.h"
 #include "machine/bus.h"
@@ -38,6 +39,7 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -191,6 +193,15 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     dock("Registers", makeRegisters(), Qt::RightDockWidgetArea);
     QDockWidget* pointsDock = dock("Breakpoints", makeBreakpoints(), Qt::RightDockWidgetArea);
     tabifyDockWidget(pointsDock, dock("Labels", makeLabels(), Qt::RightDockWidgetArea));
+    devices = new QPlainTextEdit(this);
+    devices->setReadOnly(true);
+    devices->setLineWrapMode(QPlainTextEdit::NoWrap);
+    devices->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    QDockWidget* devicesDock = dock("Devices", devices, Qt::RightDockWidgetArea);
+    tabifyDockWidget(pointsDock, devicesDock);
+    connect(devicesDock, &QDockWidget::visibilityChanged, [this](bool seen) {
+        if (seen) refreshDevices();
+    });
     pointsDock->raise();
     QDockWidget* memoryDock = dock("Memory", makeMemory(), Qt::BottomDockWidgetArea);
     // Both want the window's width for their long lines: tabs, which can be pulled apart.
@@ -702,8 +713,16 @@ void DebuggerWindow::refreshRegisters() {
         QString::asprintf("Cycles %u\nSince stop %u", now, editable ? lastRunCycles : now - cyclesAtStop));
 }
 
+void DebuggerWindow::refreshDevices() {
+    // Only what is seen, and only when it changed: a live view costs the running machine nothing more.
+    if (devices->visibleRegion().isEmpty()) return;
+    const QString now = QString::fromStdString(devicesText());
+    if (now != devices->toPlainText()) devices->setPlainText(now);
+}
+
 void DebuggerWindow::refreshViews() {
     refreshRegisters();
+    refreshDevices();
     disasm->viewport()->update();
     memoryView->viewport()->update();
     if (historyRecording() || runInputs.halted) {
@@ -727,6 +746,7 @@ void DebuggerWindow::noteStop(const QString& reason) {
 
 void DebuggerWindow::refreshRunning() {
     refreshRegisters();
+    refreshDevices();
     disasm->refreshIfChanged();
     memoryView->refreshIfChanged();
     if (historyRecording()) {

@@ -22,6 +22,7 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -41,6 +42,7 @@ class DebuggerWindow : public QMainWindow {
 
     DisasmView* disasm = nullptr;
     SourcePane* source = nullptr;
+    QPlainTextEdit* devices = nullptr;
     MemoryView* memoryView = nullptr;
     QLabel* stopLabel = nullptr;
     QListWidget* pointList = nullptr;
@@ -103,6 +105,7 @@ class DebuggerWindow : public QMainWindow {
     void toggleBreakpointAt(std::uint16_t address);
     void refreshPoints();
     void refreshRegisters();
+    void refreshDevices();
     // Loads one file into the views' names, adding it to the list; the reason it did not load, if any.
     QString readLabelFile(const QString& path);
     void labelsChanged();

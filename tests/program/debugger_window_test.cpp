@@ -24,6 +24,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -398,6 +399,14 @@ TEST_F(DebuggerWindowTest, ViewsOfARIOPageLeaveTheChipAsItWas) {
     debuggerParts.debuggerWindow->disasm->setTopAddress(0x0E00);
     debuggerParts.debuggerWindow->memoryView->viewport()->grab();
     debuggerParts.debuggerWindow->disasm->viewport()->grab();
+    // The devices tab, brought to the front, shows the key down without reading the port.
+    QDockWidget* devices = debuggerParts.debuggerWindow->findChild<QDockWidget*>("Devices");
+    ASSERT_NE(devices, nullptr);
+    devices->raise();
+    settle(5);
+    debuggerParts.debuggerWindow->refreshViews();
+    EXPECT_TRUE(debuggerParts.debuggerWindow->devices->toPlainText().contains("\"5\" down (column 5)"))
+        << debuggerParts.debuggerWindow->devices->toPlainText().toStdString();
     keyUp();
     EXPECT_EQ(std::memcmp(&chips, &rio, sizeof rio), 0);
     EXPECT_EQ(rio.rioWarningsLeft, warnings);
