@@ -109,6 +109,18 @@ bool remembered(const QString& path) {
     return std::find(kept.begin(), kept.end(), toPath(path)) != kept.end();
 }
 
+// The window's own file dialogs, starting in the folder of the program's files.
+QStringList askInFileFolder(QWidget* parent, const char* title, QStringList filters, bool saving,
+                            bool many = false) {
+    FileQuestion question;
+    question.title = title;
+    question.filters = std::move(filters);
+    question.folder = QString::fromStdString(settings.currFileDir);
+    question.saving = saving;
+    question.many = many;
+    return askFiles(parent, question);
+}
+
 // The list as the settings keep it for the next run.
 void keepPoints() {
     debuggerSettings.points.clear();
@@ -125,13 +137,9 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     QMenu* file = menuBar()->addMenu("&File");
     QAction* load = file->addAction("&Load Labels...");
     connect(load, &QAction::triggered, [this] {
-        FileQuestion question;
-        question.title = "Load Labels";
-        question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.dbg *.txt)", "All files (*)"};
-        question.folder = QString::fromStdString(settings.currFileDir);
-        question.many = true;
-        const QStringList files = askFiles(this, question);
-        loadLabelFiles(files);
+        loadLabelFiles(askInFileFolder(this, "Load Labels",
+                                       {"Label files (*.lbl *.lab *.sym *.dbg *.txt)", "All files (*)"},
+                                       false, true));
     });
     file->addSeparator();
     QAction* close = file->addAction("&Close\tCtrl+D");
@@ -447,12 +455,7 @@ QWidget* DebuggerWindow::makeHistory() {
         if (isVisible()) historySwitch(on);
     });
     connect(exportButton, &QPushButton::clicked, [this] {
-        FileQuestion question;
-        question.title = "Export History";
-        question.filters = QStringList{"Text files (*.txt)"};
-        question.folder = QString::fromStdString(settings.currFileDir);
-        question.saving = true;
-        const QStringList chosen = askFiles(this, question);
+        const QStringList chosen = askInFileFolder(this, "Export History", {"Text files (*.txt)"}, true);
         if (chosen.isEmpty()) return;
         const QString& path = chosen.first();
         std::string message;
@@ -465,12 +468,8 @@ QWidget* DebuggerWindow::makeHistory() {
             stopTrace();
             return;
         }
-        FileQuestion question;
-        question.title = "Trace to File";
-        question.filters = QStringList{"Text files (*.txt *.log)", "All files (*)"};
-        question.folder = QString::fromStdString(settings.currFileDir);
-        question.saving = true;
-        const QStringList chosen = askFiles(this, question);
+        const QStringList chosen =
+            askInFileFolder(this, "Trace to File", {"Text files (*.txt *.log)", "All files (*)"}, true);
         if (!chosen.isEmpty()) startTrace(chosen.first());
     });
     return box;

@@ -8,11 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-jobs=2
-case "${1:-}" in
-  -j) jobs=$2 ;;
-  -j*) jobs=${1#-j} ;;
-esac
+. scripts/jobs.sh "$@"
 
 for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-objdump groff zip; do
   command -v "$tool" >/dev/null || { echo "package-windows: $tool is not installed (scripts/install-deps.sh)"; exit 1; }
