@@ -23,10 +23,4 @@ std::uint8_t hexByteValue(const char* two, int& error) {
     return static_cast<std::uint8_t>(high * 16 + low);
 }
 
-void hexByteText(std::uint8_t value, char* out) {
-    static constexpr char digits[] = "0123456789ABCDEF";
-    out[0] = digits[value >> 4];
-    out[1] = digits[value & 0x0F];
-}
-
 } // namespace orv

@@ -12,7 +12,11 @@ int nibbleValue(char c);
 // reads no further and returns 0. Never clears error.
 std::uint8_t hexByteValue(const char* two, int& error);
 
-// Two upper-case hex digits, high nibble first.
-void hexByteText(std::uint8_t value, char* out);
+// Two upper-case hex digits, high nibble first. Inline: the trace log writes several for every instruction.
+inline void hexByteText(std::uint8_t value, char* out) {
+    constexpr char digits[] = "0123456789ABCDEF";
+    out[0] = digits[value >> 4];
+    out[1] = digits[value & 0x0F];
+}
 
 } // namespace orv

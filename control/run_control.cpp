@@ -30,7 +30,8 @@ RunControl runControl;
 void runPacedSlice(std::int32_t budget) {
     runControl.sliceStatus = runInputs.debug ? SLICE_ARMED : 0;
     if (runControl.trace)
-        traceExecute(*runControl.trace, budget, runControl.sliceStatus, &debuggerParts.debuggerSymbols);
+        traceSlice(*runControl.trace, budget, runControl.sliceStatus, &debuggerParts.debuggerSymbols,
+                   [](std::int32_t cycles, std::uint8_t& status) { return cpuExecute(cycles, status) > 0; });
     else
         cpuExecute(budget, runControl.sliceStatus);
     if (runControl.sliceStatus & SLICE_BADOP) {

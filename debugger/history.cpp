@@ -7,6 +7,8 @@
 #include "files/safe_file.h"
 #include "machine/cpu.h"
 
+#include <cstring>
+
 namespace orv {
 
 void historySwitch(bool on) {
@@ -42,16 +44,22 @@ std::string instructionText(const HistoryEntry& entry, const SymbolTable* symbol
     return formatText("%04X  %-9s %-15s", entry.pc, bytes.c_str(), line.text.c_str());
 }
 
-void appendRegisters(std::string& out, const HistoryEntry& entry) {
+char* writeRegisters(char* out, const HistoryEntry& entry) {
     // By hand: the trace log writes one of these for every instruction.
-    char text[] = "A:.. X:.. Y:.. SP:.. NV1BDIZC";
-    hexByteText(entry.a, text + 2);
-    hexByteText(entry.x, text + 7);
-    hexByteText(entry.y, text + 12);
-    hexByteText(entry.sp, text + 18);
+    static constexpr char form[] = "A:.. X:.. Y:.. SP:.. NV1BDIZC";
+    std::memcpy(out, form, REGISTER_COLUMNS);
+    hexByteText(entry.a, out + 2);
+    hexByteText(entry.x, out + 7);
+    hexByteText(entry.y, out + 12);
+    hexByteText(entry.sp, out + 18);
     for (int bit = 7; bit >= 0; --bit)
-        if (bit != 5 && !(entry.p & (1 << bit))) text[21 + 7 - bit] = '-';
-    out.append(text, sizeof text - 1);
+        if (bit != 5 && !(entry.p & (1 << bit))) out[21 + 7 - bit] = '-';
+    return out + REGISTER_COLUMNS;
+}
+
+void appendRegisters(std::string& out, const HistoryEntry& entry) {
+    char text[REGISTER_COLUMNS];
+    out.append(text, writeRegisters(text, entry));
 }
 
 std::string instructionColumns(const HistoryEntry& entry, const SymbolTable* symbols) {

@@ -24,6 +24,9 @@ std::string historyLine(const HistoryEntry& entry, const SymbolTable* symbols = 
 std::string instructionColumns(const HistoryEntry& entry, const SymbolTable* symbols = nullptr);
 std::string instructionText(const HistoryEntry& entry, const SymbolTable* symbols = nullptr);
 void appendRegisters(std::string& out, const HistoryEntry& entry);
+// The same written at out, REGISTER_COLUMNS characters; returns their end.
+constexpr std::size_t REGISTER_COLUMNS = 29;
+char* writeRegisters(char* out, const HistoryEntry& entry);
 // Every line, oldest first, to a text file written whole or not at all.
 bool historyExport(const std::string& path, std::string& message, const SymbolTable* symbols = nullptr);
 

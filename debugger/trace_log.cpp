@@ -9,6 +9,7 @@
 #include "machine/opcodes.h"
 
 #include <cstdio>
+#include <cstring>
 
 namespace orv {
 
@@ -54,34 +55,41 @@ TraceAccess traceAccessOf(const HistoryEntry& entry) {
 
 namespace {
 
-void appendByte(std::string& out, std::uint8_t value) {
-    char two[2];
-    hexByteText(value, two);
-    out.append(two, 2);
+char* writeAddress(char* out, std::uint16_t address) {
+    hexByteText(static_cast<std::uint8_t>(address >> 8), out);
+    hexByteText(static_cast<std::uint8_t>(address), out + 2);
+    return out + 4;
 }
 
 // Lines are made by hand, not by printf: the trace writes one for every instruction.
 void appendTraceLine(std::string& line, const HistoryEntry& entry, std::string_view text,
                      const TraceAccess& access, std::uint8_t after) {
-    char cycles[10];
+    char buffer[64];
+    char* out = buffer;
     std::uint32_t n = entry.cycles;
-    for (int at = 9; at >= 0; --at, n /= 10)
-        cycles[at] = n || at == 9 ? static_cast<char>('0' + n % 10) : ' ';
-    line.append(cycles, sizeof cycles).append("  ").append(text).append(" ");
-    appendRegisters(line, entry);
-    if (access.kind == TraceAccess::None) return;
-    line.append("  [$");
-    appendByte(line, static_cast<std::uint8_t>(access.address >> 8));
-    appendByte(line, static_cast<std::uint8_t>(access.address));
-    line.append("]");
-    if (access.kind != TraceAccess::Write) {
-        line.append("=");
-        appendByte(line, access.before);
+    for (int at = 9; at >= 0; --at, n /= 10) out[at] = n || at == 9 ? static_cast<char>('0' + n % 10) : ' ';
+    out[10] = out[11] = ' ';
+    line.append(buffer, 12).append(text);
+    out = buffer;
+    *out++ = ' ';
+    out = writeRegisters(out, entry);
+    if (access.kind != TraceAccess::None) {
+        std::memcpy(out, "  [$", 4);
+        out = writeAddress(out + 4, access.address);
+        *out++ = ']';
+        if (access.kind != TraceAccess::Write) {
+            *out++ = '=';
+            hexByteText(access.before, out);
+            out += 2;
+        }
+        if (access.kind != TraceAccess::Read) {
+            *out++ = '<';
+            *out++ = '-';
+            hexByteText(after, out);
+            out += 2;
+        }
     }
-    if (access.kind != TraceAccess::Read) {
-        line.append("<-");
-        appendByte(line, after);
-    }
+    line.append(buffer, out);
 }
 
 } // namespace
@@ -167,27 +175,6 @@ bool TraceLog::close(std::string& message) {
         message = formatText("Warning: the trace in '%s' stopped at its limit of %llu bytes", name.c_str(),
                              static_cast<unsigned long long>(limit));
     return true;
-}
-
-int traceExecute(TraceLog& log, std::int32_t budget, std::uint8_t& sliceStatus, const SymbolTable* symbols) {
-    if (!log.active() || budget < 0) return cpuExecute(budget, sliceStatus);
-    const auto start = static_cast<std::uint32_t>(cpu.cycles);
-    int executed = 0;
-    do {
-        log.before();
-        const int one = cpuExecute(0, sliceStatus);
-        log.after(symbols, one > 0);
-        executed += one;
-    } while (!(sliceStatus & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP | SLICE_GOAL)) && log.active() &&
-             static_cast<std::uint32_t>(cpu.cycles) - start <= static_cast<std::uint32_t>(budget));
-    // A trace that reached its limit in the slice leaves the rest to the plain loop.
-    if (!(sliceStatus & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP | SLICE_GOAL))) {
-        const auto ran = static_cast<std::uint32_t>(cpu.cycles) - start;
-        if (ran <= static_cast<std::uint32_t>(budget))
-            executed +=
-                cpuExecute(static_cast<std::int32_t>(static_cast<std::uint32_t>(budget) - ran), sliceStatus);
-    }
-    return executed;
 }
 
 } // namespace orv

@@ -11,6 +11,7 @@
 
 #include "debugger/symbols.h"
 #include "files/safe_file.h"
+#include "machine/cpu.h"
 #include "machine/debug_hooks.h"
 
 #include <array>
@@ -76,9 +77,24 @@ class TraceLog {
     void flush();
 };
 
-// cpuExecute, an instruction at a time with its line while the log is active: the program's slices
-// while the debugger window traces.
-int traceExecute(TraceLog& log, std::int32_t budget, std::uint8_t& sliceStatus,
-                 const SymbolTable* symbols = nullptr);
+// One slice of `budget` cycles, run an instruction at a time with its line while the log is active, and
+// ending where the slice in one go would: `slice(budget, status)` runs a slice, adds its bits to status and
+// says whether an instruction ran (a slice may only serve an interrupt request). The program's slices and
+// orv-run's go through it while they trace.
+template <typename Slice>
+void traceSlice(TraceLog& log, std::int32_t budget, std::uint8_t& status, const SymbolTable* symbols,
+                Slice slice) {
+    constexpr std::uint8_t STOPS = SLICE_BREAK | SLICE_WATCH | SLICE_BADOP | SLICE_GOAL;
+    const auto start = static_cast<std::uint32_t>(cpu.cycles);
+    const auto ran = [&] { return static_cast<std::uint32_t>(cpu.cycles) - start; };
+    while (log.active() && budget >= 0) {
+        log.before();
+        log.after(symbols, slice(0, status));
+        if ((status & STOPS) || ran() > static_cast<std::uint32_t>(budget)) return;
+    }
+    // A trace that reached its limit leaves the rest of the slice to run in one go.
+    slice(budget < 0 ? budget : static_cast<std::int32_t>(static_cast<std::uint32_t>(budget) - ran()),
+          status);
+}
 
 } // namespace orv

@@ -123,9 +123,16 @@ Outcome runSlices(std::int64_t limit, std::uint8_t statusIn, const std::function
         // cpuExecute runs until more than its budget has passed.
         const auto budget =
             static_cast<std::int32_t>(std::min<std::int64_t>(BOARD_SLICE, limit - outcome.ran) - 1);
-        if (tracing && tracing->active()) tracing->before();
-        const std::uint8_t status = boardSlice(tracing && tracing->active() ? 0 : budget, statusIn);
-        if (tracing && tracing->active()) tracing->after(traceSymbols);
+        std::uint8_t status = 0;
+        if (tracing) {
+            traceSlice(*tracing, budget, status, traceSymbols,
+                       [statusIn](std::int32_t cycles, std::uint8_t& bits) {
+                           bits |= boardSlice(cycles, statusIn);
+                           return true; // requests are served outside the run's slices
+                       });
+        } else {
+            status = boardSlice(budget, statusIn);
+        }
         outcome.ran += static_cast<std::uint32_t>(cpu.cycles) - before;
         if (status & SLICE_BADOP) {
             outcome.stop = Stop::BadOp;
