@@ -194,20 +194,21 @@ struct TextPen {
 } // namespace
 
 void createDrawingObjects() {
-    blackBrush = QBrush(QColor(0, 0, 0));
-    frameBrush = QBrush(QColor(192, 192, 192));
-    debugBrush = QBrush(QColor(192, 192, 192));
-    whiteBrush = QBrush(QColor(255, 255, 255));
-    panelBrush = QBrush(QColor(51, 51, 51));
-    playActiveBrush = QBrush(QColor(51, 255, 51));
-    playIdleBrush = QBrush(QColor(51, 165, 51));
-    recordActiveBrush = QBrush(QColor(255, 51, 51));
-    recordIdleBrush = QBrush(QColor(165, 51, 51));
-    segmentBrush = QBrush(QColor(255, 102, 153));
-    highlightBrush = QBrush(QColor(255, 204, 153));
-    whitePen = QPen(QColor(255, 255, 255), 1);
-    blackPen = QPen(QColor(0, 0, 0), 1);
-    darkPen = QPen(QColor(102, 102, 102), 1);
+    const auto colour = [](PanelColour c) { return QColor::fromRgb(panelColours[c]); };
+    blackBrush = QBrush(colour(COLOUR_BLACK));
+    frameBrush = QBrush(colour(COLOUR_FRAME));
+    debugBrush = QBrush(colour(COLOUR_DEBUG));
+    whiteBrush = QBrush(colour(COLOUR_WHITE));
+    panelBrush = QBrush(colour(COLOUR_PANEL));
+    playActiveBrush = QBrush(colour(COLOUR_PLAY_ACTIVE));
+    playIdleBrush = QBrush(colour(COLOUR_PLAY_IDLE));
+    recordActiveBrush = QBrush(colour(COLOUR_RECORD_ACTIVE));
+    recordIdleBrush = QBrush(colour(COLOUR_RECORD_IDLE));
+    segmentBrush = QBrush(colour(COLOUR_SEGMENT));
+    highlightBrush = QBrush(colour(COLOUR_HIGHLIGHT));
+    whitePen = QPen(colour(COLOUR_WHITE), 1);
+    blackPen = QPen(colour(COLOUR_BLACK), 1);
+    darkPen = QPen(colour(COLOUR_DARK), 1);
 }
 
 int paintPanel(QPainter& painter, const QRect& update) {
