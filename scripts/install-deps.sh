@@ -12,7 +12,12 @@ packages=(
   libbenchmark-dev
   # fuzzing (libFuzzer comes with clang's runtime)
   clang-14 libclang-rt-14-dev
+  # web edition: the compiler to WebAssembly, the browser its tests run in, the page's assembler and server
+  emscripten chromium python3
 )
+# The tests' driver comes from the npm registry; a node that brings its own npm (not Debian's) is kept.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,149 @@
+#include "web/api.h"
+
+#include "board/board.h"
+#include "machine/cpu.h"
+#include "machine/display_text.h"
+#include "machine/key_feed.h"
+#include "machine/keys.h"
+#include "machine/latch.h"
+#include "machine/panel_geometry.h"
+#include "machine/power.h"
+#include "runner/run.h"
+#include "tape/tape.h"
+
+#include <emscripten/emscripten.h>
+
+#include <algorithm>
+#include <string>
+
+namespace {
+
+using namespace orv;
+
+// The text the last call returned; the page copies it out at once.
+std::string returned;
+
+const char* give(std::string text) {
+    returned = std::move(text);
+    return returned.c_str();
+}
+
+bool validKey(int id) {
+    return id >= 0 && id < KEY_COUNT;
+}
+
+} // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE const char* orvPowerOn(std::uint32_t seed) {
+    board = BoardRecord{};
+    keyFeed = KeyFeedRecord{};
+    seedRandom(seed);
+    std::string message;
+    boardPowerOn(monitorImageText(), message);
+    cpuRequestReset();
+    return give(message);
+}
+
+EMSCRIPTEN_KEEPALIVE int orvRun(std::int32_t cycles) {
+    std::uint8_t status = 0;
+    const auto start = static_cast<std::uint32_t>(orv::cycles);
+    while (static_cast<std::int32_t>(static_cast<std::uint32_t>(orv::cycles) - start) < cycles) {
+        const std::int32_t left =
+            cycles - static_cast<std::int32_t>(static_cast<std::uint32_t>(orv::cycles) - start);
+        // cpuExecute runs until more than its budget has passed.
+        status = boardSlice(std::min(BOARD_SLICE, left) - 1);
+        board.events = 0;
+        if (status & (SLICE_BREAK | SLICE_BADOP)) break;
+    }
+    return status;
+}
+
+EMSCRIPTEN_KEEPALIVE std::uint32_t orvCycles() {
+    return static_cast<std::uint32_t>(cycles);
+}
+
+EMSCRIPTEN_KEEPALIVE int orvKeyCount() {
+    return KEY_COUNT;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* orvKeyLegend(int id) {
+    return give(validKey(id) ? std::string(keyTable[static_cast<std::size_t>(id)].legend) : "");
+}
+
+EMSCRIPTEN_KEEPALIVE const char* orvKeyCharacters(int id) {
+    return give(validKey(id) ? std::string(keyTable[static_cast<std::size_t>(id)].characters) : "");
+}
+
+EMSCRIPTEN_KEEPALIVE int orvKeyX(int id) {
+    return validKey(id) ? keyTable[static_cast<std::size_t>(id)].x : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int orvKeyY(int id) {
+    return validKey(id) ? keyTable[static_cast<std::size_t>(id)].y : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE void orvKey(int id) {
+    if (id == keyWithLegend("rst"))
+        cpuRequestReset();
+    else
+        keyFeedAdd(id);
+}
+
+EMSCRIPTEN_KEEPALIVE int orvType(const char* text) {
+    return static_cast<int>(keyFeedAddText(text));
+}
+
+EMSCRIPTEN_KEEPALIVE int orvKeysLeft() {
+    return static_cast<int>(keyFeedLeft());
+}
+
+EMSCRIPTEN_KEEPALIVE int orvSegmentBox(int bit, int what) {
+    if (bit < 0 || bit >= static_cast<int>(segmentBoxes.size())) return 0;
+    const SegmentBox& box = segmentBoxes[static_cast<std::size_t>(bit)];
+    switch (what) {
+    case 0: return box.left;
+    case 1: return box.right;
+    case 2: return box.top;
+    case 3: return box.bottom;
+    default: return static_cast<int>(box.shape);
+    }
+}
+
+EMSCRIPTEN_KEEPALIVE int orvDigitLeft(int position) {
+    return digitLeftUnits(position);
+}
+
+EMSCRIPTEN_KEEPALIVE int orvPanelUnits(int what) {
+    switch (what) {
+    case 0: return PANEL_WIDTH_UNITS;
+    case 1: return DISPLAY_HEIGHT_UNITS;
+    case 2: return KEYPAD_HEIGHT_UNITS;
+    case 3: return KEY_WIDTH_UNITS;
+    default: return KEY_HEIGHT_UNITS;
+    }
+}
+
+EMSCRIPTEN_KEEPALIVE std::uint32_t orvColour(int colour) {
+    return colour >= 0 && colour < COLOUR_COUNT ? panelColours[static_cast<std::size_t>(colour)] : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int orvDigit(int position) {
+    return position >= 0 && position < 8 ? latch.digitSegments[static_cast<std::size_t>(position)] : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* orvDisplayText() {
+    return give(displayText());
+}
+
+EMSCRIPTEN_KEEPALIVE int orvTapeLight() {
+    if (tape.tapeState == 0) return 0;
+    if (tape.tapeState & TAPE_RECORDING) return (tape.tapeState & TAPE_ACTIVE) ? 4 : 3;
+    return tapeActive(cycles) ? 2 : 1;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* orvRegisterLine() {
+    return give(registerLine());
+}
+}

@@ -1,0 +1,47 @@
+// The web edition's C API: what the page calls in the core compiled to WebAssembly. Files and states
+// cross as files of the page's in-memory file system, read and written by the core's own readers and
+// writers. Texts returned stay valid until the next call that returns text.
+#pragma once
+
+#include <cstdint>
+
+extern "C" {
+
+// Power on with the monitor in ROM and the reset pressed; `seed` makes what RAM holds repeatable.
+// Returns the loader's message, empty when it loaded.
+const char* orvPowerOn(std::uint32_t seed);
+// Runs at least `cycles` machine cycles in the board's slices, stopping early at a break or an
+// invalid opcode. Returns the last slice's status (SLICE_* of machine/cpu.h).
+int orvRun(std::int32_t cycles);
+// Machine cycles so far, as the board counts them (wrapping at 2^32).
+std::uint32_t orvCycles();
+
+// The key table: how many, and key `id`'s legend, PC characters and place on the panel in units.
+int orvKeyCount();
+const char* orvKeyLegend(int id);
+const char* orvKeyCharacters(int id);
+int orvKeyX(int id);
+int orvKeyY(int id);
+// A key pressed: 0-23 go to the key feed, the reset key resets the processor.
+void orvKey(int id);
+// UTF-8 text typed on the keypad at the program's pace. Returns the keys queued.
+int orvType(const char* text);
+// Keys waiting in the feed, the one down included.
+int orvKeysLeft();
+
+// The panel's geometry and colours (machine/panel_geometry.h). `what`: 0 left, 1 right, 2 top,
+// 3 bottom, 4 shape of segment `bit`.
+int orvSegmentBox(int bit, int what);
+int orvDigitLeft(int position);
+// 0 panel width, 1 display height, 2 keypad height, 3 key width, 4 key height (units).
+int orvPanelUnits(int what);
+std::uint32_t orvColour(int colour);
+
+// The display: digit `position`'s segments (bit 7 the point), and all eight as text.
+int orvDigit(int position);
+const char* orvDisplayText();
+// The tape indicator: 0 no tape, 1 playing idle, 2 playing active, 3 recording idle, 4 recording active.
+int orvTapeLight();
+// The registers as the debug panel's line shows them.
+const char* orvRegisterLine();
+}

@@ -1,0 +1,141 @@
+// The page: the board run at 1 MHz on the page's clock, its panel, the PC keyboard and run control.
+import { startBoard } from './board.js';
+import { Panel } from './panel.js';
+import { Pacer } from './pacer.js';
+import { Sound } from './sound.js';
+
+// Slice status bits (machine/cpu.h) that stop the run.
+const SLICE_BREAK = 0x40;
+const SLICE_BADOP = 0x80;
+// Turbo runs for this long of each frame, in slices of this many cycles.
+const TURBO_MS = 12;
+const TURBO_SLICE = 20000;
+
+const board = await startBoard(globalThis.OrvaneModule);
+const api = board.api;
+const sound = new Sound(document.querySelector('meta[name="orv-click"]').content);
+const resetKey = board.keyWithLegend('rst');
+const upKey = board.keyWithLegend('^');
+const downKey = board.keyWithLegend('v');
+
+const $ = (selector) => document.querySelector(selector);
+const panel = new Panel(board, $('#panel'), (id) => pressKey(id));
+const run = { halted: true, turbo: false, mhz: 0 };
+const pacer = new Pacer(performance.now());
+let speed = { since: performance.now(), cycles: 0 };
+let shownText = null;
+
+function pressKey(id) {
+  sound.playClick();
+  api.key(id);
+  // A reset starts the board running, as on the desktop.
+  if (id === resetKey) startRunning();
+}
+
+function startRunning() {
+  if (!run.halted) return;
+  run.halted = false;
+  pacer.restart(performance.now());
+  showRunState();
+}
+
+function haltRunning() {
+  if (run.halted) return;
+  run.halted = true;
+  showRunState();
+}
+
+function setTurbo(on) {
+  run.turbo = on;
+  run.mhz = 0;
+  speed = { since: performance.now(), cycles: api.cycles() };
+  pacer.restart(performance.now());
+  showRunState();
+}
+
+function showRunState() {
+  $('#halt').disabled = run.halted;
+  $('#run').disabled = !run.halted;
+  $('#turbo').setAttribute('aria-pressed', String(run.turbo));
+  $('#mute').setAttribute('aria-pressed', String(sound.muted));
+  let status = run.halted ? api.registerLine() : 'Running...';
+  if (run.turbo) status += run.mhz > 0 ? `  Turbo \u00d7${run.mhz.toFixed(run.mhz < 10 ? 1 : 0)}` : '  Turbo';
+  $('#status').textContent = status;
+}
+
+function runFrame(now) {
+  let status = 0;
+  if (run.turbo) {
+    const end = performance.now() + TURBO_MS;
+    do status = api.run(TURBO_SLICE);
+    while (!(status & (SLICE_BREAK | SLICE_BADOP)) && performance.now() < end);
+    if (now - speed.since >= 1000) {
+      const cycles = api.cycles();
+      run.mhz = ((cycles - speed.cycles) >>> 0) / ((now - speed.since) * 1000);
+      speed = { since: now, cycles };
+      showRunState();
+    }
+  } else {
+    const owed = pacer.owed(now);
+    if (owed > 0) {
+      const before = api.cycles();
+      status = api.run(owed);
+      pacer.paid((api.cycles() - before) >>> 0);
+    }
+  }
+  if (status & (SLICE_BREAK | SLICE_BADOP)) haltRunning();
+}
+
+function frame(now) {
+  if (!run.halted) runFrame(now);
+  if (panel.paint(board.digits(), api.tapeLight())) {
+    const text = api.displayText();
+    if (text !== shownText) $('#display-text').textContent = shownText = text;
+  }
+  requestAnimationFrame(frame);
+}
+
+function typedKey(event) {
+  if (event.ctrlKey || event.altKey || event.metaKey) return -1;
+  switch (event.key) {
+    case 'Escape': return resetKey;
+    case 'Enter': return board.keyOfCharacter('\r');
+    case 'ArrowUp': return upKey;
+    case 'ArrowDown': return downKey;
+    default: return board.keyOfCharacter(event.key);
+  }
+}
+
+window.addEventListener('keydown', (event) => {
+  const target = event.target;
+  if (target.closest && target.closest('input, textarea, select, dialog')) return;
+  // A focused button takes Enter and Space itself.
+  if (target.tagName === 'BUTTON' && (event.key === 'Enter' || event.key === ' ')) return;
+  if (event.key === 'Pause') {
+    event.preventDefault();
+    return run.halted ? startRunning() : haltRunning();
+  }
+  const id = typedKey(event);
+  if (id < 0) return;
+  event.preventDefault();
+  pressKey(id);
+});
+
+$('#halt').addEventListener('click', haltRunning);
+$('#run').addEventListener('click', startRunning);
+$('#reset').addEventListener('click', () => pressKey(resetKey));
+$('#turbo').addEventListener('click', () => setTurbo(!run.turbo));
+$('#mute').addEventListener('click', () => {
+  sound.muted = !sound.muted;
+  showRunState();
+});
+
+const fit = () => panel.layout(window.innerWidth - 16, window.innerHeight - $('#toolbar').offsetHeight - 48);
+window.addEventListener('resize', fit);
+fit();
+
+const message = api.powerOn((Math.random() * 0x100000000) >>> 0);
+if (message) $('#status').textContent = message;
+else startRunning();
+document.body.dataset.ready = 'true';
+requestAnimationFrame(frame);
