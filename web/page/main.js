@@ -137,5 +137,7 @@ fit();
 const message = api.powerOn((Math.random() * 0x100000000) >>> 0);
 if (message) $('#status').textContent = message;
 else startRunning();
+// For the console and the tests: the board's own answers.
+globalThis.orvane = { keysLeft: () => api.keysLeft(), displayText: () => api.displayText() };
 document.body.dataset.ready = 'true';
 requestAnimationFrame(frame);

@@ -1,0 +1,80 @@
+// What the web edition's tests share: Debian's chromium driven by Playwright with a fresh profile, the
+// built page served from build/web on a free local port, and orv-run's answer for the same keys.
+import { chromium } from 'playwright-core';
+import { execFileSync } from 'node:child_process';
+import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { createServer } from 'node:http';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+export const root = path.resolve(here, '../..');
+export const webDir = path.join(root, 'build/web');
+const orvRun = process.env.ORV_RUN || path.join(root, 'build/release/orv-run');
+
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
+  '.wav': 'audio/wav' };
+
+export async function serve() {
+  const server = createServer((request, response) => {
+    const name = path.basename(new URL(request.url, 'http://x').pathname) || 'index.html';
+    try {
+      const body = readFileSync(path.join(webDir, name));
+      response.writeHead(200, { 'Content-Type': types[path.extname(name)] || 'application/octet-stream' });
+      response.end(body);
+    } catch {
+      response.writeHead(404);
+      response.end();
+    }
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() };
+}
+
+export async function openBrowser() {
+  const profile = mkdtempSync(path.join(tmpdir(), 'orv-web-'));
+  const context = await chromium.launchPersistentContext(profile, {
+    executablePath: '/usr/bin/chromium',
+    headless: true,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    viewport: { width: 1000, height: 1000 },
+  });
+  return {
+    context,
+    close: async () => {
+      await context.close();
+      rmSync(profile, { recursive: true, force: true });
+    },
+  };
+}
+
+// A page opened at `url`, started, with every error it throws collected.
+export async function openPage(browser, url) {
+  const page = await browser.context.newPage();
+  page.errors = [];
+  page.on('pageerror', (error) => page.errors.push(error.message));
+  await page.goto(url);
+  await page.waitForSelector('body[data-ready="true"]');
+  return page;
+}
+
+export function displayOf(page) {
+  return page.locator('#display-text').textContent();
+}
+
+// Waits until the page's display shows `text`; returns what it shows at the end.
+export async function waitForDisplay(page, text) {
+  await page.waitForFunction((t) => document.querySelector('#display-text').textContent === t, text)
+    .catch(() => {});
+  return displayOf(page);
+}
+
+// What orv-run's display shows once the monitor has taken these keys.
+export function orvRunDisplay(keys) {
+  const args = ['--cycles', '3000000', '--show', 'display'];
+  if (keys) args.push('--keys', keys);
+  const out = execFileSync(orvRun, args, { encoding: 'utf8' });
+  return /^display: "(.*)"$/m.exec(out)[1];
+}
