@@ -1,6 +1,7 @@
 #include "control/program_files.h"
 
 #include "base/file_names.h"
+#include "base/file_results.h"
 #include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "base/trace.h"
@@ -206,7 +207,7 @@ void remember(const StartRequest& request) {
 }
 
 const char* failureCaption(ProgramFileKind kind) {
-    return kind == ProgramFileKind::Tape ? "Cannot play this file" : "Error loading from file";
+    return kind == ProgramFileKind::Tape ? "Cannot play this file" : LOAD_FAILED_CAPTION;
 }
 
 // ---- Menus ----
@@ -276,10 +277,7 @@ bool openProgramFile(const StartRequest& request, std::string& message) {
         }
         tapeStartPlaying(path, message);
         break;
-    case ProgramFileKind::Unknown:
-        message =
-            formatText("Error: file '%s' is no object, binary or tape file", titleOf(request.file).c_str());
-        break;
+    case ProgramFileKind::Unknown: message = notAProgramFileText(titleOf(request.file)); break;
     }
     repaintAfterLoad();
     if (!message.empty()) return false;
@@ -312,7 +310,7 @@ void openStartRequest(const StartRequest& request) {
 
 void openDroppedFiles(const QStringList& paths) {
     QStringList failures;
-    const char* caption = "Error loading from file";
+    const char* caption = LOAD_FAILED_CAPTION;
     for (const QString& path : paths) {
         StartRequest request;
         request.file = path;
@@ -416,14 +414,14 @@ void saveScreenshotCommand() {
     panelWidget->grab().save(&buffer, "PNG");
     FileRefusal why;
     if (!replaceWhole(chosen.path, png.toStdString(), why))
-        showFailureBox("Error saving to file",
+        showFailureBox(SAVE_FAILED_CAPTION,
                        formatText("Error: file '%s' could not be written", chosen.title.c_str()));
 }
 
 void reloadCommand() {
     if (!lastLoad) return;
     std::string message;
-    if (!ReloadWatcher::loadAgain(*lastLoad, message)) showFailureBox("Error loading from file", message);
+    if (!ReloadWatcher::loadAgain(*lastLoad, message)) showFailureBox(LOAD_FAILED_CAPTION, message);
 }
 
 void toggleReloadOnChange() {

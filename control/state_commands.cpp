@@ -1,6 +1,7 @@
 #include "control/state_commands.h"
 
 #include "base/file_names.h"
+#include "base/file_results.h"
 #include "base/run_inputs.h"
 #include "base/trace.h"
 #include "board/board.h"
@@ -29,11 +30,11 @@ namespace {
 bool saveTo(const std::string& path, bool quiet) {
     std::string message;
     const bool saved = saveStateFile(path, message);
-    if (!saved) return showFailureBox("Error saving to file", message, true);
+    if (!saved) return showFailureBox(SAVE_FAILED_CAPTION, message, true);
     if (!quiet || !message.empty()) {
-        QString report = QString("State saved to '%1'").arg(messageText(bareName(path)));
+        QString report = messageText(stateSavedText(bareName(path)));
         if (!message.empty()) report += "\n\n" + messageText(message);
-        showFileSuccess("Successful save", report);
+        showFileSuccess(SAVE_DONE_CAPTION, report);
     }
     return false;
 }
@@ -46,7 +47,7 @@ bool loadFrom(const std::string& path, bool quiet) {
     std::string message;
     if (!loadStateFile(path, message)) {
         if (wasRunning) startRunning();
-        return showFailureBox("Error loading from file", message, true);
+        return showFailureBox(LOAD_FAILED_CAPTION, message, true);
     }
     // A step over or out aimed at where the old program stood.
     if (stepActive() && debuggerWindow) debuggerWindow->stopStep();
@@ -56,9 +57,7 @@ bool loadFrom(const std::string& path, bool quiet) {
     if (debuggerWindowShown()) debuggerWindow->refreshViews();
     // What stopping the tape had to say, in the box Tape Stop shows it in.
     if (!message.empty()) showFailureBox("MIDI file message", message);
-    if (!quiet)
-        showFileSuccess("Successful load",
-                        QString("State loaded from '%1'").arg(messageText(bareName(path))));
+    if (!quiet) showFileSuccess(LOAD_DONE_CAPTION, messageText(stateLoadedText(bareName(path))));
     if (!loadedStateHalted()) startRunning();
     return false;
 }
