@@ -1,5 +1,8 @@
 #include "web/api.h"
 
+#include "base/address.h"
+#include "base/file_names.h"
+#include "base/file_results.h"
 #include "board/board.h"
 #include "machine/cpu.h"
 #include "machine/display_text.h"
@@ -8,10 +11,14 @@
 #include "machine/latch.h"
 #include "machine/panel_geometry.h"
 #include "machine/power.h"
+#include "objfile/binary.h"
+#include "objfile/file_kind.h"
+#include "objfile/objfile.h"
 #include "runner/run.h"
 #include "tape/tape.h"
 
 #include <emscripten/emscripten.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
@@ -22,6 +29,8 @@ using namespace orv;
 
 // The text the last call returned; the page copies it out at once.
 std::string returned;
+// What the last file command had to say.
+std::string message;
 
 const char* give(std::string text) {
     returned = std::move(text);
@@ -37,6 +46,9 @@ bool validKey(int id) {
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE const char* orvPowerOn(std::uint32_t seed) {
+    // This runtime starts with every permission bit masked: the files the core writes would come out
+    // unreadable. The usual mask, as a shell would give it.
+    ::umask(022);
     board = BoardRecord{};
     keyFeed = KeyFeedRecord{};
     seedRandom(seed);
@@ -145,5 +157,50 @@ EMSCRIPTEN_KEEPALIVE int orvTapeLight() {
 
 EMSCRIPTEN_KEEPALIVE const char* orvRegisterLine() {
     return give(registerLine());
+}
+
+EMSCRIPTEN_KEEPALIVE int orvFileKind(const char* path) {
+    return static_cast<int>(programFileKind(path));
+}
+
+EMSCRIPTEN_KEEPALIVE int orvLoadProgram(const char* path, int at) {
+    message.clear();
+    if (at < 0) return loadObjectFile(path, message);
+    return loadBinaryFile(path, static_cast<std::uint16_t>(at), message);
+}
+
+EMSCRIPTEN_KEEPALIVE int orvSaveObject(const char* path, int start, int end) {
+    message.clear();
+    return saveObjectFile(path, static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(end), message);
+}
+
+EMSCRIPTEN_KEEPALIVE const char* orvMessage() {
+    return message.c_str();
+}
+
+EMSCRIPTEN_KEEPALIVE int orvAddress(const char* text) {
+    const auto value = addressValue(text, FOUR_DIGITS);
+    return value ? *value : -1;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* orvResultText(int what, int count, const char* fileTitle) {
+    switch (what) {
+    case 0: return give(bytesLoadedText(count, fileTitle));
+    case 1: return give(bytesSavedText(count, fileTitle));
+    case 2: return give(stateSavedText(fileTitle));
+    case 3: return give(stateLoadedText(fileTitle));
+    default: return give(notAProgramFileText(fileTitle));
+    }
+}
+
+EMSCRIPTEN_KEEPALIVE const char* orvCaption(int what) {
+    const char* captions[] = {LOAD_FAILED_CAPTION, SAVE_FAILED_CAPTION, LOAD_DONE_CAPTION, SAVE_DONE_CAPTION};
+    return what >= 0 && what < 4 ? captions[what] : "";
+}
+
+EMSCRIPTEN_KEEPALIVE const char* orvWithEnding(const char* name, const char* ending) {
+    std::string text = name;
+    addDefaultExtension(text, ending);
+    return give(text);
 }
 }

@@ -44,4 +44,21 @@ const char* orvDisplayText();
 int orvTapeLight();
 // The registers as the debug panel's line shows them.
 const char* orvRegisterLine();
+
+// Files, by their paths in the page's file system; each leaves its message for orvMessage, empty on
+// success. A program file's kind by its name: 0 object, 1 binary, 2 tape, 3 none of them.
+int orvFileKind(const char* path);
+// Loads an object file (at < 0) or a binary at `at`. Returns the bytes loaded.
+int orvLoadProgram(const char* path, int at);
+// Saves start..end as an object file. Returns the bytes saved.
+int orvSaveObject(const char* path, int start, int end);
+const char* orvMessage();
+// An address as typed into the desktop's address fields, four hex digits at most; -1 when it is none.
+int orvAddress(const char* text);
+// The result boxes' texts: `what` 0 bytes loaded, 1 bytes saved, 2 state saved, 3 state loaded, 4 no
+// program file; and their captions: 0 load failed, 1 save failed, 2 loaded, 3 saved.
+const char* orvResultText(int what, int count, const char* fileTitle);
+const char* orvCaption(int what);
+// The name with the ending added when it has none.
+const char* orvWithEnding(const char* name, const char* ending);
 }

@@ -11,7 +11,7 @@ import { fileURLToPath } from 'node:url';
 const here = path.dirname(fileURLToPath(import.meta.url));
 export const root = path.resolve(here, '../..');
 export const webDir = path.join(root, 'build/web');
-const orvRun = process.env.ORV_RUN || path.join(root, 'build/release/orv-run');
+export const orvRun = process.env.ORV_RUN || path.join(root, 'build/release/orv-run');
 
 const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
   '.wav': 'audio/wav' };
@@ -71,9 +71,9 @@ export async function waitForDisplay(page, text) {
   return displayOf(page);
 }
 
-// What orv-run's display shows once the monitor has taken these keys.
-export function orvRunDisplay(keys) {
-  const args = ['--cycles', '3000000', '--show', 'display'];
+// What orv-run's display shows once the monitor has taken these keys, after loading these files.
+export function orvRunDisplay(keys, files = []) {
+  const args = [...files, '--cycles', '3000000', '--show', 'display'];
   if (keys) args.push('--keys', keys);
   const out = execFileSync(orvRun, args, { encoding: 'utf8' });
   return /^display: "(.*)"$/m.exec(out)[1];

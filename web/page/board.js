@@ -23,6 +23,14 @@ export class Board {
       displayText: c('orvDisplayText', 'string', []),
       tapeLight: c('orvTapeLight', 'number', []),
       registerLine: c('orvRegisterLine', 'string', []),
+      fileKind: c('orvFileKind', 'number', ['string']),
+      loadProgram: c('orvLoadProgram', 'number', ['string', 'number']),
+      saveObject: c('orvSaveObject', 'number', ['string', 'number', 'number']),
+      message: c('orvMessage', 'string', []),
+      address: c('orvAddress', 'number', ['string']),
+      resultText: c('orvResultText', 'string', ['number', 'number', 'string']),
+      caption: c('orvCaption', 'string', ['number']),
+      withEnding: c('orvWithEnding', 'string', ['string', 'string']),
     };
     const a = this.api;
     this.keys = [];

@@ -1,6 +1,8 @@
 // The page: the board run at 1 MHz on the page's clock, its panel, the PC keyboard and run control.
 import { startBoard } from './board.js';
+import { $ } from './dom.js';
 import { Panel } from './panel.js';
+import { Files } from './files.js';
 import { Pacer } from './pacer.js';
 import { Sound } from './sound.js';
 
@@ -18,12 +20,20 @@ const resetKey = board.keyWithLegend('rst');
 const upKey = board.keyWithLegend('^');
 const downKey = board.keyWithLegend('v');
 
-const $ = (selector) => document.querySelector(selector);
-const panel = new Panel(board, $('#panel'), (id) => pressKey(id));
+const panel = new Panel(board, $('#panel'), (id, event) => {
+  pressKey(id);
+  giveBackFocus(event);
+});
 const run = { halted: true, turbo: false, mhz: 0 };
 const pacer = new Pacer(performance.now());
 let speed = { since: performance.now(), cycles: 0 };
 let shownText = null;
+
+// A clicked button gives the keyboard back to the panel, as the desktop's buttons give it back to the
+// window; one pressed from the keyboard (Tab, then Enter or Space) keeps it, so the user keeps their place.
+function giveBackFocus(event) {
+  if (event && event.detail > 0) $('#panel').focus();
+}
 
 function pressKey(id) {
   sound.playClick();
@@ -121,13 +131,37 @@ window.addEventListener('keydown', (event) => {
   pressKey(id);
 });
 
-$('#halt').addEventListener('click', haltRunning);
-$('#run').addEventListener('click', startRunning);
-$('#reset').addEventListener('click', () => pressKey(resetKey));
-$('#turbo').addEventListener('click', () => setTurbo(!run.turbo));
-$('#mute').addEventListener('click', () => {
-  sound.muted = !sound.muted;
-  showRunState();
+const commands = {
+  halt: haltRunning,
+  run: startRunning,
+  reset: () => pressKey(resetKey),
+  turbo: () => setTurbo(!run.turbo),
+  mute: () => {
+    sound.muted = !sound.muted;
+    showRunState();
+  },
+  load: () => $('#load-file').click(),
+  'save-as': () => files.saveAs(),
+};
+for (const [id, command] of Object.entries(commands)) {
+  $(`#${id}`).addEventListener('click', async (event) => {
+    await command();
+    giveBackFocus(event);
+  });
+}
+// A dialog closed gives the keyboard back to the panel, not to the button that opened it.
+for (const dialog of document.querySelectorAll('dialog')) dialog.addEventListener('close', () => $('#panel').focus());
+
+const files = new Files(board, window.localStorage);
+$('#load-file').addEventListener('change', async (event) => {
+  const [file] = event.target.files;
+  event.target.value = '';
+  if (file) await files.load(file);
+});
+window.addEventListener('dragover', (event) => event.preventDefault());
+window.addEventListener('drop', (event) => {
+  event.preventDefault();
+  if (event.dataTransfer.files.length) files.drop([...event.dataTransfer.files]);
 });
 
 const fit = () => panel.layout(window.innerWidth - 16, window.innerHeight - $('#toolbar').offsetHeight - 48);

@@ -24,7 +24,7 @@ export class Panel {
       button.className = 'key';
       button.type = 'button';
       button.setAttribute('aria-label', key.legend === 'rst' ? 'Key rst (reset)' : `Key ${key.legend}`);
-      button.addEventListener('click', () => onKey(key.id));
+      button.addEventListener('click', (event) => onKey(key.id, event));
       this.keypad.append(legend, button);
       return { key, button, legend };
     });

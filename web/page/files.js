@@ -1,0 +1,122 @@
+// Files as on the desktop: Load (object files, and binaries at an address asked for), dropped files,
+// and Save As of an address range as an object file, offered as a download. The bytes cross through
+// the page's file system to the core's own readers and writers; results and refusals show the
+// desktop's texts.
+import { ask, showBox } from './dialogs.js';
+
+const FOLDER = '/files';
+const KIND_BINARY = 1;
+const KIND_NONE = 3;
+
+export class Files {
+  constructor(board, storage) {
+    this.board = board;
+    this.storage = storage;
+    this.fs = board.module.FS;
+    try {
+      this.fs.mkdir(FOLDER);
+    } catch {
+      // There already.
+    }
+  }
+
+  remembered(key, fallback) {
+    return this.storage.getItem(`orvane.${key}`) ?? fallback;
+  }
+
+  remember(key, value) {
+    this.storage.setItem(`orvane.${key}`, value);
+  }
+
+  // The file's bytes written where the core reads them; its path there.
+  async put(file) {
+    const path = `${FOLDER}/${file.name}`;
+    this.fs.writeFile(path, new Uint8Array(await file.arrayBuffer()));
+    return path;
+  }
+
+  // The address a binary loads at, asked as the desktop asks it; null when cancelled.
+  async askBinaryAddress(name) {
+    document.querySelector('#address-question').textContent = `Load '${name}' at:`;
+    const api = this.board.api;
+    const answer = await ask('#address', [this.remembered('binaryAddress', '0200')],
+      ([text]) => api.address(text) >= 0);
+    if (!answer) return null;
+    this.remember('binaryAddress', answer[0].toUpperCase());
+    return api.address(answer[0]);
+  }
+
+  // Loads one program file as its name says; the core's message, empty when it loaded, and the bytes.
+  // Null when the user cancelled the address.
+  async loadProgram(file, asObject) {
+    const api = this.board.api;
+    const kind = asObject ? 0 : api.fileKind(file.name);
+    if (kind === KIND_NONE) return { message: api.resultText(4, 0, file.name), count: 0 };
+    let at = -1;
+    if (kind === KIND_BINARY) {
+      at = await this.askBinaryAddress(file.name);
+      if (at === null) return null;
+    }
+    const path = await this.put(file);
+    const count = api.loadProgram(path, at);
+    this.fs.unlink(path);
+    const message = api.message();
+    if (!message && kind !== KIND_BINARY) this.remember('objectName', file.name);
+    return { message, count };
+  }
+
+  // Load from the file chooser: a box with the result, as Load's.
+  async load(file) {
+    const result = await this.loadProgram(file, !file.name.toLowerCase().endsWith('.bin'));
+    if (!result) return;
+    const api = this.board.api;
+    if (result.message) await showBox(api.caption(0), result.message);
+    else await showBox(api.caption(2), api.resultText(0, result.count, file.name));
+  }
+
+  // Dropped files load as from the command line: only failures are told, together.
+  async drop(files) {
+    const failures = [];
+    for (const file of files) {
+      const result = await this.loadProgram(file, false);
+      if (result && result.message) failures.push(result.message);
+    }
+    if (failures.length) await showBox(this.board.api.caption(0), failures.join('\n'));
+  }
+
+  // Save As: the range and the name asked, the object file written by the core, then downloaded.
+  async saveAs() {
+    const api = this.board.api;
+    const good = ([start, end, name]) => {
+      const s = api.address(start), e = api.address(end);
+      return s >= 0 && e >= s && name.trim() !== '';
+    };
+    const answer = await ask('#save', [this.remembered('saveStart', '0000'), this.remembered('saveEnd', '00FF'),
+      this.remembered('objectName', '')], good);
+    if (!answer) return;
+    const [start, end] = answer;
+    const name = api.withEnding(answer[2].trim(), 'obj');
+    this.remember('saveStart', start);
+    this.remember('saveEnd', end);
+    const path = `${FOLDER}/${name.replaceAll('/', '_')}`;
+    const count = api.saveObject(path, api.address(start), api.address(end));
+    const message = api.message();
+    if (message) return showBox(api.caption(1), message);
+    this.download(path, name);
+    this.remember('objectName', name);
+    await showBox(api.caption(3), api.resultText(1, count, name));
+  }
+
+  // Offers the file at `path` as a download named `name`, and lets it go from the file system.
+  download(path, name) {
+    const blob = new Blob([this.fs.readFile(path)], { type: 'application/octet-stream' });
+    this.fs.unlink(path);
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(blob);
+    link.download = name;
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 0);
+  }
+}
