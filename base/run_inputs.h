@@ -1,5 +1,5 @@
 // What the one who drives the board (the program or orv-run) tells the core about the run. The machine,
-// the debugger and the tape only read these; the settings file keeps debug and mute.
+// the debugger and the tape only read these; the settings file keeps debug, mute and diag.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,8 @@ struct RunInputs {
     std::uint8_t debug = 0;
     // The tape's notes are not sent. A byte, non-zero meaning on, kept in the settings file.
     std::uint8_t mute = 0;
+    // The diagnostic trace (base/trace.h) prints. A byte, non-zero meaning on, kept in the settings file.
+    std::uint8_t diag = 0;
 };
 extern RunInputs runInputs;
 

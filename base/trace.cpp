@@ -5,10 +5,8 @@
 
 namespace orv {
 
-std::uint8_t diag = 0;
-
 void trace(const char* format, ...) {
-    if (!diag) return;
+    if (!runInputs.diag) return;
     va_list args;
     va_start(args, format);
     std::vfprintf(stdout, format, args);

@@ -18,9 +18,9 @@ using namespace orv;
 // A loop of indexed loads and stores, ALU operations, a zero-page read-modify-write and branches,
 // all in RAM: the kind of work the monitor's scan loops do.
 void loadMixedLoop() {
-    pageFlags.fill(PAGE_EMPTY);
-    for (int page = 0; page < 4; ++page) pageFlags[page] = PAGE_RAM;
-    pageFlags[0xFE] = pageFlags[0xFF] = PAGE_ROM;
+    bus.pageFlags.fill(PAGE_EMPTY);
+    for (int page = 0; page < 4; ++page) bus.pageFlags[page] = PAGE_RAM;
+    bus.pageFlags[0xFE] = bus.pageFlags[0xFF] = PAGE_ROM;
     const std::initializer_list<std::uint8_t> program = {
         0xA2, 0x00,       // 0200 LDX #0
         0xA0, 0x10,       // 0202 LDY #$10

@@ -16,7 +16,7 @@ using namespace orv;
 // digit latches, which is what the board spends nearly all its time on. Run as the program runs it,
 // in 1,000-cycle slices with a fading pass every 50,000 cycles; one iteration is one emulated second.
 void BM_MonitorIdleScan(benchmark::State& state) {
-    diag = 0;
+    runInputs.diag = 0;
     std::string message;
     if (!test::boardPowerOn(message)) {
         state.SkipWithError(message.c_str());
@@ -26,12 +26,12 @@ void BM_MonitorIdleScan(benchmark::State& state) {
     runInputs.halted = false;
     std::uint64_t emulated = 0;
     for (auto _ : state) {
-        const auto before = static_cast<std::uint32_t>(cycles);
+        const auto before = static_cast<std::uint32_t>(cpu.cycles);
         if (test::boardRun(1'000'000) != 0) {
             state.SkipWithError("the monitor stopped");
             break;
         }
-        emulated += static_cast<std::uint32_t>(cycles) - before;
+        emulated += static_cast<std::uint32_t>(cpu.cycles) - before;
     }
     runInputs.halted = true;
     state.counters["MHz"] =

@@ -20,7 +20,7 @@ void runAndCount(benchmark::State& state, const RunOptions& options) {
             state.SkipWithError(err.c_str());
             break;
         }
-        emulated += static_cast<std::uint32_t>(cycles);
+        emulated += static_cast<std::uint32_t>(cpu.cycles);
     }
     state.counters["MHz"] =
         benchmark::Counter(static_cast<double>(emulated) / 1e6, benchmark::Counter::kIsRate);

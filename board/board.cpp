@@ -30,7 +30,7 @@ std::uint8_t boardTick() {
     ++board.ticks;
     std::uint8_t events = 0;
     if (tape.tapeState != 0) {
-        const bool active = tapeActive(cycles);
+        const bool active = tapeActive(cpu.cycles);
         if (active && (tape.tapeState & TAPE_WAITING)) {
             tape.tapeState ^= TAPE_WAITING | TAPE_ACTIVE;
             events |= BOARD_TAPE_MOVED;
@@ -49,10 +49,10 @@ std::uint8_t boardTick() {
 }
 
 std::uint8_t boardSlice(std::int32_t budget, std::uint8_t status) {
-    const std::uint32_t from = static_cast<std::uint32_t>(cycles) / BOARD_TICK;
+    const std::uint32_t from = static_cast<std::uint32_t>(cpu.cycles) / BOARD_TICK;
     cpuExecute(budget, status);
     // Where the counter wraps, that slice misses its tick.
-    for (std::uint32_t tick = from; tick < static_cast<std::uint32_t>(cycles) / BOARD_TICK; ++tick)
+    for (std::uint32_t tick = from; tick < static_cast<std::uint32_t>(cpu.cycles) / BOARD_TICK; ++tick)
         board.events |= boardTick();
     return status;
 }

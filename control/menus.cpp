@@ -193,8 +193,8 @@ void actionRules(QAction* action, int command) {
 void viewRules(QAction* action, int command) {
     switch (command) {
     case CMD_DEBUG: action->setChecked(runInputs.debug != 0); break;
-    case CMD_MENU: action->setChecked(menu != 0); break;
-    case CMD_KEYBOARD: action->setChecked(keys != 0); break;
+    case CMD_MENU: action->setChecked(switches.menu != 0); break;
+    case CMD_KEYBOARD: action->setChecked(switches.keys != 0); break;
     case CMD_DEBUGGER_WINDOW: action->setChecked(debuggerWindowShown()); break;
     default: break;
     }
@@ -225,7 +225,7 @@ void createMainMenu() {
         QObject::connect(submenu, &QMenu::aboutToShow,
                          [submenu, position] { setMenuStates(submenu, position); });
     }
-    if (!menu) mainMenu->hide();
+    if (!switches.menu) mainMenu->hide();
 }
 
 void setMenuStates(QMenu* submenu, int position) {
@@ -253,14 +253,14 @@ void showPopupMenu(QPoint panelPoint) {
 }
 
 void toggleMenuBar() {
-    menu = !menu;
+    switches.menu = !switches.menu;
     // The client height changes with it; the size notification that follows snaps the window.
-    if (mainMenu) mainMenu->setVisible(menu != 0);
+    if (mainMenu) mainMenu->setVisible(switches.menu != 0);
 }
 
 void toggleKeys() {
-    keys = !keys;
-    nudgeWindow(keys != 0);
+    switches.keys = !switches.keys;
+    nudgeWindow(switches.keys != 0);
 }
 
 void toggleDebug() {

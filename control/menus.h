@@ -52,7 +52,7 @@ constexpr int MENU_ACTION = 2;
 constexpr int MENU_VIEW = 3;
 constexpr int MENU_HELP = 4;
 
-// Builds the menu bar into the main window; hides it when `menu` is off.
+// Builds the menu bar into the main window; hides it when `switches.menu` is off.
 void createMainMenu();
 // Enables, grays and checks the items of a menu by the rules of its position in the bar.
 void setMenuStates(QMenu* submenu, int position);

@@ -94,7 +94,7 @@ void turboHousekeeping() {
     if (now >= housekeepingDue) housekeepingDue = now + HOUSEKEEPING_PERIOD;
     if (runInputs.turbo && now - speedSince >= std::chrono::seconds(1)) {
         const auto us = std::chrono::duration_cast<std::chrono::microseconds>(now - speedSince).count();
-        const auto now32 = static_cast<std::uint32_t>(cycles);
+        const auto now32 = static_cast<std::uint32_t>(cpu.cycles);
         showSpeed(static_cast<double>(now32 - speedCycles) / static_cast<double>(us));
         speedSince = now;
         speedCycles = now32;
@@ -105,11 +105,11 @@ void turboHousekeeping() {
 void turboSlice() {
     if (runInputs.halted || !runInputs.turbo) return;
     const auto start = Clock::now();
-    const auto before = static_cast<std::uint32_t>(cycles);
+    const auto before = static_cast<std::uint32_t>(cpu.cycles);
     runPacedSlice(turboBudget);
     if (runInputs.halted) return;
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
-    const auto ran = static_cast<std::uint32_t>(cycles) - before;
+    const auto ran = static_cast<std::uint32_t>(cpu.cycles) - before;
     if (us > 0) {
         // Halfway to the budget that would have taken the slice's time, so one slow turn (the host
         // busy elsewhere) does not halve the next.
@@ -131,7 +131,7 @@ void startPacing() {
         }
         turboTimer->start(0);
         speedSince = Clock::now();
-        speedCycles = static_cast<std::uint32_t>(cycles);
+        speedCycles = static_cast<std::uint32_t>(cpu.cycles);
     } else {
         choosePacerStride();
         // The pacer needs no timer resolution request; without a thread the state stays Running with

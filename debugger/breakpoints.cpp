@@ -81,7 +81,7 @@ void arm() {
 
 std::vector<BreakPoint> breakpointList() {
     std::vector<BreakPoint> list{
-        {TRAP_ID_SINGLE, PointKind::Single, breakpoint, breakpoint, runInputs.debug != 0, {}}};
+        {TRAP_ID_SINGLE, PointKind::Single, cpu.breakpoint, cpu.breakpoint, runInputs.debug != 0, {}}};
     list.insert(list.end(), points.begin(), points.end());
     return list;
 }

@@ -1,7 +1,7 @@
 // The debugger's breakpoints and watchpoints as the user keeps them: any number of execution
 // breakpoints and of read, write or read/write watchpoints on a byte or a range, each with an optional
 // condition on a register, enabled, disabled or deleted by number. The enabled ones are armed in the
-// interpreter (machine/debug_hooks.h) at every change. The single breakpoint `breakpoint` (debugP)
+// interpreter (machine/debug_hooks.h) at every change. The single breakpoint `cpu.breakpoint` (debugP)
 // heads the list as what it is: armed only while the debug panel is shown, set only by the keypad.
 #pragma once
 

@@ -62,7 +62,7 @@ std::vector<std::uint8_t> peekRange(std::uint16_t first, std::uint32_t count) {
 } // namespace
 
 const char* pageKindText(std::uint16_t address) {
-    const std::uint8_t flags = pageFlags[address >> 8];
+    const std::uint8_t flags = bus.pageFlags[address >> 8];
     if (flags & PAGE_RAM) return "RAM";
     if (flags & PAGE_ROM) return "ROM";
     if (flags & (PAGE_RIO0 | PAGE_RIO1)) return "RIO";
@@ -349,7 +349,7 @@ bool MemoryView::changedSinceStop(std::uint16_t address) const {
 }
 
 bool MemoryView::editByte(std::uint16_t address, std::uint8_t value, QString& why) {
-    const std::uint8_t flags = pageFlags[address >> 8];
+    const std::uint8_t flags = bus.pageFlags[address >> 8];
     if (!runInputs.halted) {
         why = "Memory can be changed only while the machine is halted.";
         return false;

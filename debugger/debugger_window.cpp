@@ -566,7 +566,7 @@ void DebuggerWindow::refreshRegisters() {
         flagBoxes[bit]->setEnabled(editable);
     }
     // Halted, how long the last run or step took; running, how long this one has run so far.
-    const auto now = static_cast<std::uint32_t>(cycles);
+    const auto now = static_cast<std::uint32_t>(cpu.cycles);
     cycleLabel->setText(
         QString::asprintf("Cycles %u\nSince stop %u", now, editable ? lastRunCycles : now - cyclesAtStop));
 }
@@ -582,15 +582,15 @@ void DebuggerWindow::refreshViews() {
 }
 
 void DebuggerWindow::noteStop(const QString& reason) {
-    lastRunCycles = static_cast<std::uint32_t>(cycles) - cyclesAtStop;
-    cyclesAtStop = static_cast<std::uint32_t>(cycles);
+    lastRunCycles = static_cast<std::uint32_t>(cpu.cycles) - cyclesAtStop;
+    cyclesAtStop = static_cast<std::uint32_t>(cpu.cycles);
     stopLabel->setText(reason);
     memoryView->noteStop();
     disasm->setCursorAddress(cpu.pc);
     disasm->showAddress(cpu.pc);
     refreshViews();
     wasHalted = runInputs.halted;
-    lastCycles = cycles;
+    lastCycles = cpu.cycles;
 }
 
 void DebuggerWindow::refreshRunning() {
@@ -620,7 +620,7 @@ void DebuggerWindow::refreshTick() {
         return;
     }
     // Halted since the last look, or moved by a step from elsewhere (the Space key).
-    if (!wasHalted || cycles != lastCycles) noteStop(stopReasonText(sliceStatus));
+    if (!wasHalted || cpu.cycles != lastCycles) noteStop(stopReasonText(sliceStatus));
 }
 
 void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target) {

@@ -65,9 +65,9 @@ StepState stepContinue(std::int32_t budget) {
     const std::int32_t chunk =
         run.single ? 1 : static_cast<std::int32_t>(std::min<std::uint32_t>(std::max(budget, 1), left));
     std::uint8_t status = SLICE_STEPPING | (runInputs.debug ? SLICE_ARMED : 0);
-    const auto before = static_cast<std::uint32_t>(cycles);
+    const auto before = static_cast<std::uint32_t>(cpu.cycles);
     cpuExecute(chunk, status);
-    run.spent += static_cast<std::uint32_t>(cycles) - before;
+    run.spent += static_cast<std::uint32_t>(cpu.cycles) - before;
     run.status = status;
 
     StepState state = StepState::Running;

@@ -18,10 +18,10 @@ using orv::fuzz::check;
 namespace {
 
 void saveAndLoadBack(const std::string& path) {
-    const auto image = memory;
+    const auto image = bus.memory;
     const auto chips = rio;
     int memoryBytes = 0;
-    for (std::uint8_t kind : pageFlags) {
+    for (std::uint8_t kind : bus.pageFlags) {
         if (kind == PAGE_RAM || kind == PAGE_ROM) memoryBytes += 256;
         if (kind == PAGE_RIO0 || kind == PAGE_RIO1) memoryBytes += 128;
     }
@@ -34,8 +34,8 @@ void saveAndLoadBack(const std::string& path) {
     const int loaded = loadObjectFile(path, message);
     check(message.empty() && loaded == saved, "a saved file does not load back");
     for (unsigned page = 0; page < 256; ++page) {
-        if (pageFlags[page] != PAGE_RAM && pageFlags[page] != PAGE_ROM) continue;
-        check(std::memcmp(memory.data() + page * 256, image.data() + page * 256, 256) == 0,
+        if (bus.pageFlags[page] != PAGE_RAM && bus.pageFlags[page] != PAGE_ROM) continue;
+        check(std::memcmp(bus.memory.data() + page * 256, image.data() + page * 256, 256) == 0,
               "memory differs after saving and loading back");
     }
     for (std::size_t chip = 0; chip < rio.size(); ++chip) {
@@ -52,13 +52,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::startBoard(data, size);
-    const auto before = memory;
+    const auto before = bus.memory;
     const auto chipsBefore = rio;
 
     const std::string path = fuzz::writeScratch("in.obj", data, size);
     std::string message = "left from before";
     const int count = loadObjectFile(path, message);
-    const auto loaded = memory;
+    const auto loaded = bus.memory;
     const auto chipsLoaded = rio;
 
     std::size_t length = size;
@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
 
-    memory = before;
+    bus.memory = before;
     rio = chipsBefore;
     std::unique_ptr<char[]> text(new char[length]);
     std::memcpy(text.get(), data, length);
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     check(count == directCount, "file and text load different counts");
     check(message == direct, "file and text load give different messages");
-    check(memory == loaded, "file and text load leave different memory");
+    check(bus.memory == loaded, "file and text load leave different memory");
     check(std::memcmp(rio.data(), chipsLoaded.data(), sizeof rio) == 0,
           "file and text load leave different chips");
     if (message.empty()) saveAndLoadBack(fuzz::scratchDir() + "/saved.obj");

@@ -23,9 +23,20 @@ struct Values {
 };
 
 Values current() {
-    return {windowRect, currFileDir, currFileObj,         currFileMid,          saveAddrStart, saveAddrEnd,
-            menu != 0,  keys != 0,   runInputs.mute != 0, runInputs.debug != 0, diag,          debugM,
-            debugG,     debugP};
+    return {windowRect,
+            currFileDir,
+            currFileObj,
+            currFileMid,
+            saveAddrStart,
+            saveAddrEnd,
+            switches.menu != 0,
+            switches.keys != 0,
+            runInputs.mute != 0,
+            runInputs.debug != 0,
+            runInputs.diag,
+            debugM,
+            debugG,
+            debugP};
 }
 
 // A text survives the file unchanged unless it holds a line break or blanks at either end, which the
@@ -47,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     orv::test::settingsStartDefaults();
     loadSettings();
     const Values read = current();
-    diag = 0;
+    runInputs.diag = 0;
 
     check(read.dir.size() <= 256 && read.obj.size() <= 256 && read.mid.size() <= 256, "file text too long");
     check(read.start.size() <= 4 && read.end.size() <= 4, "range text too long");
@@ -57,12 +68,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "unusable window place kept");
 
     // The exit write into the fuzzer's file, then a fresh start from it.
-    diag = read.diag;
+    runInputs.diag = read.diag;
     saveSettings();
     orv::test::settingsStartDefaults();
     loadSettings();
     const Values back = current();
-    diag = 0;
+    runInputs.diag = 0;
 
     check(std::memcmp(&back.place, &read.place, sizeof read.place) == 0, "window place changed");
     checkText(back.dir, read.dir, "currFileDir changed");

@@ -63,7 +63,7 @@ std::uint32_t hashOf(const std::uint8_t* data, std::size_t size) {
 }
 
 void startBoard(const std::uint8_t* data, std::size_t size) {
-    diag = hashOf(data, size) & 1;
+    runInputs.diag = hashOf(data, size) & 1;
     machinePowerOn();
     rioReset();
 }

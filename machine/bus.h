@@ -36,8 +36,12 @@ constexpr std::uint8_t ROM_LAST_PAGE = 0xFF;
 constexpr std::uint8_t FORCE_NONE = 0;
 constexpr std::uint8_t FORCE_ROM = 1;
 
-extern std::array<std::uint8_t, 65536> memory;
-extern std::array<std::uint8_t, 256> pageFlags;
+struct BusRecord {
+    std::array<std::uint8_t, 65536> memory{};
+    std::array<std::uint8_t, 256> pageFlags{}; // PAGE_... kinds
+};
+
+extern BusRecord bus;
 
 std::uint8_t busRead(std::uint16_t address);
 void busWrite(std::uint16_t address, std::uint8_t value, std::uint8_t force);

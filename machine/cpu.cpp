@@ -11,12 +11,7 @@
 
 namespace orv {
 
-CpuState cpu{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0};
-std::int32_t cycles = 0;
-std::uint16_t lastOpcodeAddr = 0;
-std::uint16_t breakpoint = 0;
-std::uint8_t pendingInterrupts = 0;
-std::atomic<bool> busy{false};
+CpuRecord cpu{{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}};
 
 namespace {
 
@@ -29,14 +24,14 @@ constexpr std::array<std::uint8_t, 256> opcodeCycles = [] {
 }();
 
 // Device pages are rare; keep their calls out of line so the RAM/ROM path stays small. The tape
-// reads `cycles` from inside the RIO code, so it must be current before the call.
+// reads `cpu.cycles` from inside the RIO code, so it must be current before the call.
 [[gnu::noinline]] std::uint8_t deviceRead(std::uint16_t address, std::uint32_t cyc) {
-    cycles = static_cast<std::int32_t>(cyc);
+    cpu.cycles = static_cast<std::int32_t>(cyc);
     return busRead(address);
 }
 
 [[gnu::noinline]] void deviceWrite(std::uint16_t address, std::uint8_t value, std::uint32_t cyc) {
-    cycles = static_cast<std::int32_t>(cyc);
+    cpu.cycles = static_cast<std::int32_t>(cyc);
     busWrite(address, value, FORCE_NONE);
 }
 
@@ -58,13 +53,13 @@ void noteAccess(std::uint8_t kind, std::uint16_t address) {
 // devices.
 [[gnu::noinline]] std::uint8_t watchedRead(std::uint16_t address, std::uint32_t cyc) {
     noteAccess(TRAP_READ, address);
-    cycles = static_cast<std::int32_t>(cyc);
+    cpu.cycles = static_cast<std::int32_t>(cyc);
     return busRead(address);
 }
 
 [[gnu::noinline]] void watchedWrite(std::uint16_t address, std::uint8_t value, std::uint32_t cyc) {
     noteAccess(TRAP_WRITE, address);
-    cycles = static_cast<std::int32_t>(cyc);
+    cpu.cycles = static_cast<std::int32_t>(cyc);
     busWrite(address, value, FORCE_NONE);
 }
 
@@ -89,30 +84,30 @@ struct Core {
 
     // Opcode and operand fetches, which no watchpoint sees.
     [[gnu::always_inline]] std::uint8_t fetchAt(std::uint16_t address) {
-        if (pageFlags[address >> 8] & (PAGE_RAM | PAGE_ROM)) [[likely]]
-            return memory[address];
+        if (bus.pageFlags[address >> 8] & (PAGE_RAM | PAGE_ROM)) [[likely]]
+            return bus.memory[address];
         return deviceRead(address, cyc);
     }
     [[gnu::always_inline]] std::uint8_t read(std::uint16_t address) {
         if constexpr (Checked) {
-            const std::uint8_t flags = pageFlags[address >> 8];
+            const std::uint8_t flags = bus.pageFlags[address >> 8];
             if ((flags & (PAGE_RAM | PAGE_ROM)) && !(flags & PAGE_WATCH)) [[likely]]
-                return memory[address];
+                return bus.memory[address];
             return watchedRead(address, cyc);
         }
         return fetchAt(address);
     }
     [[gnu::always_inline]] void write(std::uint16_t address, std::uint8_t value) {
         if constexpr (Checked) {
-            const std::uint8_t flags = pageFlags[address >> 8];
+            const std::uint8_t flags = bus.pageFlags[address >> 8];
             if ((flags & PAGE_RAM) && !(flags & PAGE_WATCH)) [[likely]]
-                memory[address] = value;
+                bus.memory[address] = value;
             else
                 watchedWrite(address, value, cyc);
             return;
         }
-        if (pageFlags[address >> 8] & PAGE_RAM) [[likely]]
-            memory[address] = value;
+        if (bus.pageFlags[address >> 8] & PAGE_RAM) [[likely]]
+            bus.memory[address] = value;
         else
             deviceWrite(address, value, cyc);
     }
@@ -146,7 +141,7 @@ struct Core {
                 noteAccess(TRAP_READ, static_cast<std::uint16_t>(p + 1));
             }
         }
-        return static_cast<std::uint16_t>(memory[p] | memory[p + 1] << 8);
+        return static_cast<std::uint16_t>(bus.memory[p] | bus.memory[p + 1] << 8);
     }
     [[gnu::always_inline]] std::uint16_t izx() { return pointerAt(static_cast<std::uint8_t>(fetch() + x)); }
     [[gnu::always_inline]] std::uint16_t izy() { return static_cast<std::uint16_t>(pointerAt(fetch()) + y); }
@@ -478,7 +473,7 @@ Core<Checked> loadCore() {
     r.d = cpu.d;
     r.i = cpu.i;
     r.c = cpu.c;
-    r.cyc = static_cast<std::uint32_t>(cycles);
+    r.cyc = static_cast<std::uint32_t>(cpu.cycles);
     return r;
 }
 
@@ -497,7 +492,7 @@ void storeCore(const Core<Checked>& r) {
     cpu.d = r.d;
     cpu.i = r.i;
     cpu.c = r.c;
-    cycles = static_cast<std::int32_t>(r.cyc);
+    cpu.cycles = static_cast<std::int32_t>(r.cyc);
 }
 
 // What a checked slice looks at before each instruction.
@@ -548,7 +543,7 @@ void recordHistory(const Core<Checked>& r) {
 }
 
 // The loop proper; budget is known to be non-negative. Counting the slice's own cycles instead of
-// comparing against an absolute target keeps it right when `cycles` wraps past 2^31. The checked
+// comparing against an absolute target keeps it right when `cpu.cycles` wraps past 2^31. The checked
 // variant adds the debugger's breakpoints, watchpoints, stepping goal and history.
 template <bool Checked>
 int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
@@ -556,10 +551,10 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
     const std::uint32_t start = r.cyc;
     const bool armed = (sliceStatus & SLICE_ARMED) && !runInputs.halted;
     const bool stepping = sliceStatus & SLICE_STEPPING;
-    const bool traceFetch = diag && runInputs.halted && !stepping;
-    const std::uint16_t stopAt = breakpoint;
-    std::uint8_t pending = pendingInterrupts;
-    std::uint16_t opcodeAddr = lastOpcodeAddr;
+    const bool traceFetch = runInputs.diag && runInputs.halted && !stepping;
+    const std::uint16_t stopAt = cpu.breakpoint;
+    std::uint8_t pending = cpu.pendingInterrupts;
+    std::uint16_t opcodeAddr = cpu.lastOpcodeAddr;
     int executed = 0;
 
     // Checked only: what to look at before and after each instruction, one test each way for the
@@ -669,8 +664,8 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
         if (stepping && executed > 0) debugHooks.runGoal.moved = true;
     }
     storeCore(r);
-    lastOpcodeAddr = opcodeAddr;
-    pendingInterrupts = pending;
+    cpu.lastOpcodeAddr = opcodeAddr;
+    cpu.pendingInterrupts = pending;
     return executed;
 }
 
@@ -690,28 +685,28 @@ void serveRequest() {
 } // namespace
 
 int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus) {
-    busy.store(true, std::memory_order_relaxed);
+    cpu.busy.store(true, std::memory_order_relaxed);
     const int executed = budget >= 0 ? interpretSlice(static_cast<std::uint32_t>(budget), sliceStatus) : 0;
-    busy.store(false, std::memory_order_relaxed);
+    cpu.busy.store(false, std::memory_order_relaxed);
     const bool stepping = sliceStatus & SLICE_STEPPING;
-    if (diag &&
+    if (runInputs.diag &&
         ((runInputs.halted && !stepping) || (sliceStatus & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP))))
-        trace("%s [cyc=%ld]\n", registerLine().c_str(), static_cast<long>(cycles));
+        trace("%s [cyc=%ld]\n", registerLine().c_str(), static_cast<long>(cpu.cycles));
     return executed;
 }
 
 void cpuRequestReset() {
-    pendingInterrupts |= PEND_RESET;
+    cpu.pendingInterrupts |= PEND_RESET;
     serveRequest();
 }
 
 void cpuRequestNmi() {
-    pendingInterrupts |= PEND_NMI;
+    cpu.pendingInterrupts |= PEND_NMI;
     serveRequest();
 }
 
 void cpuRequestIrq() {
-    pendingInterrupts |= PEND_IRQ;
+    cpu.pendingInterrupts |= PEND_IRQ;
     if (!cpu.i) serveRequest();
 }
 
@@ -722,7 +717,7 @@ void cpuSetPc(std::uint16_t address) {
     cpu.pc = address;
 }
 void cpuSetBreakpoint(std::uint16_t address) {
-    breakpoint = address;
+    cpu.breakpoint = address;
 }
 
 std::uint8_t cpuStatusByte() {

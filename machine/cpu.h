@@ -17,13 +17,25 @@ struct CpuState {
     std::uint8_t n, v, bit5, b, d, i, z, c;
 };
 
-extern CpuState cpu;
-// Machine cycles since power-on. Signed 32 bits; it wraps after about 36 minutes, so every user
-// compares differences (uint32 arithmetic), never absolute values.
-extern std::int32_t cycles;
-extern std::uint16_t lastOpcodeAddr;
-extern std::uint16_t breakpoint;
-extern std::uint8_t pendingInterrupts;
+// The processor: its registers and what the loop keeps beside them.
+struct CpuRecord : CpuState {
+    // Machine cycles since power-on. Signed 32 bits; it wraps after about 36 minutes, so every user
+    // compares differences (uint32 arithmetic), never absolute values.
+    std::int32_t cycles = 0;
+    std::uint16_t lastOpcodeAddr = 0;
+    std::uint16_t breakpoint = 0;
+    std::uint8_t pendingInterrupts = 0; // PEND_... bits
+    // True while cpuExecute runs; read by the pacer thread.
+    std::atomic<bool> busy{false};
+
+    // Sets the registers and flags only.
+    CpuRecord& operator=(const CpuState& registers) {
+        static_cast<CpuState&>(*this) = registers;
+        return *this;
+    }
+};
+
+extern CpuRecord cpu;
 
 // Where the processor finds its handlers, low byte first.
 constexpr std::uint16_t VECTOR_NMI = 0xFFFA;
@@ -48,8 +60,6 @@ constexpr std::uint8_t SLICE_WATCH = 0x20;
 // stepping goal or an invalid opcode. Only ever sets bits in sliceStatus. Returns the number of
 // instructions executed.
 int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus);
-// True while cpuExecute runs; read by the pacer thread.
-extern std::atomic<bool> busy;
 
 void cpuRequestReset();
 void cpuRequestNmi();

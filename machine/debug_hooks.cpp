@@ -33,7 +33,7 @@ bool conditionHolds(const TrapCondition& condition, const TrapRegs& regs) {
 void cpuSetTraps(const std::vector<Trap>& traps) {
     debugHooks.armedTraps = traps;
     debugHooks.trapMap.fill(0);
-    for (std::uint8_t& flags : pageFlags) flags &= static_cast<std::uint8_t>(~PAGE_WATCH);
+    for (std::uint8_t& flags : bus.pageFlags) flags &= static_cast<std::uint8_t>(~PAGE_WATCH);
     debugHooks.watchedPages.clear();
     debugHooks.execTrapsArmed = debugHooks.watchTrapsArmed = false;
     for (const Trap& trap : debugHooks.armedTraps) {
@@ -57,7 +57,7 @@ const std::vector<Trap>& cpuTraps() {
 
 void markWatchedPages() {
     for (std::uint8_t page : debugHooks.watchedPages) {
-        if (pageFlags[page] & (PAGE_RAM | PAGE_ROM)) pageFlags[page] |= PAGE_WATCH;
+        if (bus.pageFlags[page] & (PAGE_RAM | PAGE_ROM)) bus.pageFlags[page] |= PAGE_WATCH;
     }
 }
 

@@ -1,4 +1,4 @@
-// What the interpreter checks and records for the debugger beyond the single `breakpoint`: armed
+// What the interpreter checks and records for the debugger beyond the single `cpu.breakpoint`: armed
 // execution breakpoints and watchpoints ("traps"), the goal of a step over, step out or run to here,
 // and the history of executed instructions. The debugger keeps its own lists and hands the armed
 // traps over whole. While none of this is in use the interpreter runs its plain loop, which knows
@@ -49,7 +49,7 @@ void cpuSetTraps(const std::vector<Trap>& traps);
 const std::vector<Trap>& cpuTraps();
 
 // Why the interpreter last stopped with SLICE_BREAK or SLICE_WATCH.
-constexpr int TRAP_ID_SINGLE = 0; // the single `breakpoint`
+constexpr int TRAP_ID_SINGLE = 0; // the single `cpu.breakpoint`
 struct TrapHit {
     std::uint8_t kind = 0;     // TRAP_EXEC, TRAP_READ or TRAP_WRITE
     std::uint16_t address = 0; // what was executed or accessed

@@ -15,7 +15,7 @@ constexpr int RESET_KEY = keyWithLegend("rst");
 void startPhase(KeyFeedPhase phase) {
     keyFeed.phase = phase;
     keyFeed.scans = 0;
-    keyFeed.since = cycles;
+    keyFeed.since = cpu.cycles;
 }
 
 void pressNext() {
@@ -30,7 +30,7 @@ bool phaseDone() {
     const KeyFeedPace& pace = keyFeed.pace;
     const std::int32_t need = keyFeed.phase == KeyFeedPhase::holding ? pace.holdScans : pace.releaseScans;
     // Unsigned: the cycle counter wraps.
-    const auto elapsed = static_cast<std::uint32_t>(cycles) - static_cast<std::uint32_t>(keyFeed.since);
+    const auto elapsed = static_cast<std::uint32_t>(cpu.cycles) - static_cast<std::uint32_t>(keyFeed.since);
     return keyFeed.scans >= need && elapsed >= static_cast<std::uint32_t>(pace.minimumCycles);
 }
 

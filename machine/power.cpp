@@ -37,13 +37,13 @@ void fillRandom(std::uint8_t* buffer, std::size_t length) {
 
 void machinePowerOn() {
     trace("Power On\n");
-    pageFlags.fill(PAGE_EMPTY);
-    for (int page = RAM_FIRST_PAGE; page <= RAM_LAST_PAGE; ++page) pageFlags[page] = PAGE_RAM;
-    for (int page = ROM_FIRST_PAGE; page <= ROM_LAST_PAGE; ++page) pageFlags[page] = PAGE_ROM;
-    pageFlags[rioPage[0]] = PAGE_RIO0;
-    pageFlags[rioPage[1]] = PAGE_RIO1;
+    bus.pageFlags.fill(PAGE_EMPTY);
+    for (int page = RAM_FIRST_PAGE; page <= RAM_LAST_PAGE; ++page) bus.pageFlags[page] = PAGE_RAM;
+    for (int page = ROM_FIRST_PAGE; page <= ROM_LAST_PAGE; ++page) bus.pageFlags[page] = PAGE_ROM;
+    bus.pageFlags[rioPage[0]] = PAGE_RIO0;
+    bus.pageFlags[rioPage[1]] = PAGE_RIO1;
     for (int page = 0; page < 256; ++page) {
-        if (pageFlags[page] == PAGE_RAM) fillRandom(memory.data() + page * 256, 256);
+        if (bus.pageFlags[page] == PAGE_RAM) fillRandom(bus.memory.data() + page * 256, 256);
     }
     const std::uint8_t pcHigh = randomByte();
     const std::uint8_t pcLow = randomByte();
@@ -55,10 +55,10 @@ void machinePowerOn() {
     for (std::uint8_t* flag : {&cpu.n, &cpu.v, &cpu.b, &cpu.d, &cpu.i, &cpu.z, &cpu.c}) {
         *flag = randomByte() & 1;
     }
-    pendingInterrupts = 0;
+    cpu.pendingInterrupts = 0;
     // A running tape goes on across the restart of the counter.
-    tapeClockMoved(cycles, 0);
-    cycles = 0;
+    tapeClockMoved(cpu.cycles, 0);
+    cpu.cycles = 0;
 }
 
 } // namespace orv

@@ -10,9 +10,8 @@
 
 namespace orv {
 
-std::array<RioChip, 2> rio{};
+RioRecord rio;
 KeypadRecord keypad;
-std::int32_t rioWarningsLeft = 1;
 
 namespace {
 
@@ -22,8 +21,8 @@ std::uint8_t portALines(const RioChip& chip) {
 }
 
 void warnBadAddress(std::uint16_t address) {
-    if (rioWarningsLeft <= 0) return;
-    --rioWarningsLeft;
+    if (rio.rioWarningsLeft <= 0) return;
+    --rio.rioWarningsLeft;
     trace("Invalid RIO address: %04x\n", address);
 }
 
@@ -40,7 +39,7 @@ std::uint8_t rioRead(std::uint16_t address) {
         std::uint8_t input = 0xFF;
         if (index == 0) {
             if (keypad.keyColumn == (portALines(chip) & PA_DIGIT)) input = keypad.keyRows;
-            if (!(chip.ddrA & PA_TAPE_IN) && tapeInputBit(cycles) == 0)
+            if (!(chip.ddrA & PA_TAPE_IN) && tapeInputBit(cpu.cycles) == 0)
                 input &= static_cast<std::uint8_t>(~PA_TAPE_IN);
         }
         const std::uint8_t result =
@@ -96,12 +95,12 @@ void rioWrite(std::uint16_t address, std::uint8_t value) {
         const std::uint8_t lines = portALines(chip);
         // Every digit select latches, even an unchanged one: that refresh is what keeps the digit lit.
         latchDigit(chip.outB, lines & PA_DIGIT);
-        if (chip.ddrA & PA_TAPE_OUT) tapeOutputBit((lines & PA_TAPE_OUT) ? 1 : 0, cycles);
+        if (chip.ddrA & PA_TAPE_OUT) tapeOutputBit((lines & PA_TAPE_OUT) ? 1 : 0, cpu.cycles);
     }
 }
 
 void rioReset() {
-    for (RioChip& chip : rio) chip.ddrA = chip.ddrB = chip.outA = chip.outB = 0xFF;
+    for (RioChip& chip : rio.chips) chip.ddrA = chip.ddrB = chip.outA = chip.outB = 0xFF;
     fillRandom(rio[0].ram.data(), rio[0].ram.size());
     fillRandom(rio[1].ram.data(), rio[1].ram.size());
     latchDigit(rio[0].outB, rio[0].outA & PA_DIGIT);

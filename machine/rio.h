@@ -58,7 +58,17 @@ struct RioChip {
     std::array<std::uint8_t, 128> ram;
 };
 
-extern std::array<RioChip, 2> rio;
+// The two chips, indexed like rioPage.
+struct RioRecord {
+    std::array<RioChip, 2> chips{};
+    // "Invalid RIO address" warnings still allowed in this run of the program; never raised again.
+    std::int32_t rioWarningsLeft = 1;
+
+    RioChip& operator[](std::size_t n) { return chips[n]; }
+    const RioChip& operator[](std::size_t n) const { return chips[n]; }
+};
+
+extern RioRecord rio;
 constexpr std::array<std::uint8_t, 2> rioPage = {0x0E, 0x0F};
 
 // The key held on the matrix, as keyDown and keyUp leave it.
@@ -68,9 +78,6 @@ struct KeypadRecord {
 };
 
 extern KeypadRecord keypad;
-
-// "Invalid RIO address" warnings still allowed in this run of the program; never raised again.
-extern std::int32_t rioWarningsLeft;
 
 std::uint8_t rioRead(std::uint16_t address);
 void rioWrite(std::uint16_t address, std::uint8_t value);

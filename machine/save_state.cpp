@@ -99,15 +99,15 @@ void writeRecords(Writer& w, std::uint8_t overrun) {
     w.u16(cpu.pc);
     for (std::uint8_t value : {cpu.a, cpu.x, cpu.y, cpu.sp}) w.u8(value);
     for (std::uint8_t value : {cpu.n, cpu.v, cpu.bit5, cpu.b, cpu.d, cpu.i, cpu.z, cpu.c}) w.u8(value);
-    w.s32(cycles);
-    w.u8(pendingInterrupts);
-    w.u16(lastOpcodeAddr);
-    w.u16(breakpoint);
+    w.s32(cpu.cycles);
+    w.u8(cpu.pendingInterrupts);
+    w.u16(cpu.lastOpcodeAddr);
+    w.u16(cpu.breakpoint);
     w.u8(runInputs.halted ? 1 : 0);
     w.u8(overrun);
-    w.bytes(memory.data(), memory.size());
-    for (std::uint8_t flags : pageFlags) w.u8(static_cast<std::uint8_t>(flags & ~PAGE_WATCH));
-    for (const RioChip& chip : rio) {
+    w.bytes(bus.memory.data(), bus.memory.size());
+    for (std::uint8_t flags : bus.pageFlags) w.u8(static_cast<std::uint8_t>(flags & ~PAGE_WATCH));
+    for (const RioChip& chip : rio.chips) {
         for (std::uint8_t value : {chip.ddrA, chip.ddrB, chip.outA, chip.outB}) w.u8(value);
         w.bytes(chip.ram.data(), chip.ram.size());
     }
@@ -225,15 +225,15 @@ bool parseState(const std::uint8_t* data, std::size_t size, bool moreFollows, co
 
 void applyBoard(const Board& b) {
     cpu = b.cpu;
-    cycles = b.cycles;
-    pendingInterrupts = b.pendingInterrupts;
-    lastOpcodeAddr = b.lastOpcodeAddr;
-    breakpoint = b.breakpoint;
-    memory = b.memory;
-    pageFlags = b.pageFlags;
+    cpu.cycles = b.cycles;
+    cpu.pendingInterrupts = b.pendingInterrupts;
+    cpu.lastOpcodeAddr = b.lastOpcodeAddr;
+    cpu.breakpoint = b.breakpoint;
+    bus.memory = b.memory;
+    bus.pageFlags = b.pageFlags;
     // The debugger's watchpoints cover addresses, whatever state the pages come from.
     markWatchedPages();
-    rio = b.rio;
+    rio.chips = b.rio;
     keypad = b.keypad;
     latch = b.latch;
     stateHalted = b.halted != 0;

@@ -17,7 +17,7 @@ constexpr std::size_t ADDRESS_SPACE = 0x10000;
 
 // Memory that files keep: RAM, ROM and the RAM half of a RIO page.
 bool isKept(std::uint16_t address) {
-    const std::uint8_t flags = pageFlags[address >> 8];
+    const std::uint8_t flags = bus.pageFlags[address >> 8];
     if (flags & PAGE_EMPTY) return false;
     if ((flags & (PAGE_RIO0 | PAGE_RIO1)) && (address & 0xFF) < RIO_RAM) return false;
     return true;

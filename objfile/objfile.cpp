@@ -82,12 +82,12 @@ int saveObjectFile(const std::string& fileName, std::uint16_t start, std::uint16
     std::string record;
     std::uint8_t bytes[RECORD_BYTES];
     for (;;) {
-        while (page <= 0xFF && pageFlags[page] == PAGE_EMPTY) {
+        while (page <= 0xFF && bus.pageFlags[page] == PAGE_EMPTY) {
             ++page;
             offset = 0;
         }
         if (page > 0xFF) break;
-        if ((pageFlags[page] == PAGE_RIO0 || pageFlags[page] == PAGE_RIO1) && offset < RIO_RAM)
+        if ((bus.pageFlags[page] == PAGE_RIO0 || bus.pageFlags[page] == PAGE_RIO1) && offset < RIO_RAM)
             offset = RIO_RAM;
         unsigned address = page * 256 + offset;
         if (address > end) break;

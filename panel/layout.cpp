@@ -153,7 +153,7 @@ int layoutPanel(int width, int height) {
     const std::int32_t oldScale = scale;
     trace("wd: %d %d \n", width, height);
 
-    panelHeightUnits = keys ? KEYPAD_HEIGHT_UNITS : DISPLAY_HEIGHT_UNITS;
+    panelHeightUnits = switches.keys ? KEYPAD_HEIGHT_UNITS : DISPLAY_HEIGHT_UNITS;
     const QFont face = runInputs.debug ? debugFace() : QFont();
     scale = scaleFittingTheScreen(width / PANEL_WIDTH_UNITS, face);
     if (scale != oldScale) trace("--- new scale: %d ---\n", scale);
@@ -180,7 +180,7 @@ int layoutPanel(int width, int height) {
     for (int i = 0; i < static_cast<int>(keyButtons.size()); ++i) {
         QPushButton* button = keyButtons[i];
         if (!button) continue;
-        if (keys) {
+        if (switches.keys) {
             const KeyInfo& key = keyTable[static_cast<std::size_t>(i)];
             button->setGeometry(key.x * scale, key.y * scale, KEY_WIDTH_UNITS * scale,
                                 KEY_HEIGHT_UNITS * scale);

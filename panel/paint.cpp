@@ -115,7 +115,7 @@ void paintTapeIndicator(QPainter& p) {
     if (tape.tapeState & TAPE_RECORDING)
         colour = (tape.tapeState & TAPE_ACTIVE) ? &recordActiveBrush : &recordIdleBrush;
     else
-        colour = tapeActive(cycles) ? &playActiveBrush : &playIdleBrush;
+        colour = tapeActive(cpu.cycles) ? &playActiveBrush : &playIdleBrush;
     fill(p, *colour, left, top, right, bottom);
     frame(p, blackBrush, left, top, right, bottom);
     if (s > 2) {
@@ -161,7 +161,7 @@ void paintBackground(QPainter& p) {
 
     if (tape.tapeState != 0) paintTapeIndicator(p);
 
-    if (keys) {
+    if (switches.keys) {
         fill(p, whiteBrush, 0, DISPLAY_HEIGHT_UNITS * s, PANEL_WIDTH_UNITS * s + 1, s * panelHeightUnits + 1);
         p.setFont(labelFont);
         p.setPen(QColor(0, 0, 0));
@@ -292,7 +292,7 @@ void paintDebugPanel(QPainter& painter) {
 }
 
 std::string fetchAddressText() {
-    return cycles == 0 ? "    " : formatText("%04x", lastOpcodeAddr);
+    return cpu.cycles == 0 ? "    " : formatText("%04x", cpu.lastOpcodeAddr);
 }
 
 } // namespace orv

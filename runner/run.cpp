@@ -79,9 +79,9 @@ class ScriptPlayer {
             }
             if (!waiting) {
                 waiting = true;
-                waitStart = static_cast<std::uint32_t>(cycles);
+                waitStart = static_cast<std::uint32_t>(cpu.cycles);
             }
-            if (static_cast<std::uint32_t>(cycles) - waitStart < step.millis * CYCLES_PER_MILLI) return;
+            if (static_cast<std::uint32_t>(cpu.cycles) - waitStart < step.millis * CYCLES_PER_MILLI) return;
             waiting = false;
             ++next;
         }
@@ -114,12 +114,12 @@ Outcome runSlices(std::int64_t limit, std::uint8_t statusIn, const std::function
             break;
         }
         if (outcome.ran >= limit) break;
-        const auto before = static_cast<std::uint32_t>(cycles);
+        const auto before = static_cast<std::uint32_t>(cpu.cycles);
         // cpuExecute runs until more than its budget has passed.
         const auto budget =
             static_cast<std::int32_t>(std::min<std::int64_t>(BOARD_SLICE, limit - outcome.ran) - 1);
         const std::uint8_t status = boardSlice(budget, statusIn);
-        outcome.ran += static_cast<std::uint32_t>(cycles) - before;
+        outcome.ran += static_cast<std::uint32_t>(cpu.cycles) - before;
         if (status & SLICE_BADOP) {
             outcome.stop = Stop::BadOp;
             outcome.at = cpu.pc;
@@ -207,7 +207,7 @@ bool check(const RunOptions& options, std::string& err) {
 } // namespace
 
 int runBoard(const RunOptions& options, std::string& out, std::string& err) {
-    diag = 0;
+    runInputs.diag = 0;
     runInputs.mute = 1;
     runInputs.halted = true;
     debugHooks = DebugHooksRecord{};
@@ -258,10 +258,10 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
 
     // A BRK is caught where it lands, at the start of the interrupt handler: nothing else on the board
     // raises an IRQ.
-    const std::uint16_t keptBreakpoint = breakpoint;
+    const std::uint16_t keptBreakpoint = cpu.breakpoint;
     std::uint8_t statusIn = 0;
     if (!options.throughBrk) {
-        breakpoint = static_cast<std::uint16_t>(peekByte(VECTOR_IRQ) | peekByte(VECTOR_IRQ + 1) << 8);
+        cpu.breakpoint = static_cast<std::uint16_t>(peekByte(VECTOR_IRQ) | peekByte(VECTOR_IRQ + 1) << 8);
         statusIn |= SLICE_ARMED;
     }
     if (options.untilPc)
@@ -281,7 +281,7 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
         },
         Stop::Display);
     cpuSetTraps({});
-    breakpoint = keptBreakpoint;
+    cpu.breakpoint = keptBreakpoint;
     runInputs.halted = true;
 
     int status = RUN_PASSED;

@@ -2,7 +2,6 @@
 
 namespace orv {
 
-std::uint8_t menu = 1;
-std::uint8_t keys = 1;
+Switches switches;
 
 } // namespace orv

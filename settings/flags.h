@@ -7,8 +7,11 @@
 
 namespace orv {
 
-extern std::uint8_t menu;
-extern std::uint8_t keys;
-// diag is the trace's own switch, declared with it; debug and mute are run inputs (base/run_inputs.h).
+struct Switches {
+    std::uint8_t menu = 1;
+    std::uint8_t keys = 1;
+};
+// diag, debug and mute are run inputs (base/run_inputs.h).
+extern Switches switches;
 
 } // namespace orv

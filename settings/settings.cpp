@@ -164,10 +164,10 @@ void loadSettings() {
     saveAddrStart = profileReadString(from, "User", "saveAddrStart", saveAddrStart, ADDRESS_TEXT_SIZE);
     saveAddrEnd = profileReadString(from, "User", "saveAddrEnd", saveAddrEnd, ADDRESS_TEXT_SIZE);
 
-    menu = readFlag(from, "User", "menu", 1);
-    keys = readFlag(from, "User", "keys", 1);
+    switches.menu = readFlag(from, "User", "menu", 1);
+    switches.keys = readFlag(from, "User", "keys", 1);
     runInputs.mute = readFlag(from, "User", "mute", 0);
-    diag = readFlag(from, "User", "diag", 0);
+    runInputs.diag = readFlag(from, "User", "diag", 0);
 
     runInputs.debug = readFlag(from, "Debug", "debug", 0);
 
@@ -201,8 +201,8 @@ void saveUserSettings() {
     write("User", "currFileMid", currFileMid);
     write("User", "saveAddrStart", saveAddrStart);
     write("User", "saveAddrEnd", saveAddrEnd);
-    writeFlag("User", "menu", menu);
-    writeFlag("User", "keys", keys);
+    writeFlag("User", "menu", switches.menu);
+    writeFlag("User", "keys", switches.keys);
     writeFlag("User", "mute", runInputs.mute);
 }
 

@@ -128,7 +128,7 @@ TEST_F(WatchTest, InterruptsStopAfterTheirEntry) {
         poke(NMI_HANDLER, {0xE8});
         poke(IRQ_HANDLER, {0xE8});
         add(RW, t.watched, t.watched);
-        pendingInterrupts = t.request;
+        cpu.pendingInterrupts = t.request;
         EXPECT_EQ(runFor(100), SLICE_WATCH);
         EXPECT_EQ(stopReason(debugHooks.trapHit), t.reason);
         EXPECT_EQ(cpu.pc, t.pc);
@@ -210,10 +210,10 @@ TEST_F(BreakTest, ListsEditsAndArmsOnlyTheEnabledOnes) {
 
     EXPECT_EQ(cpuTraps().size(), 2u);
     EXPECT_EQ(debugHooks.trapMap[0x00F9], 0);
-    EXPECT_EQ(pageFlags[0x03], PAGE_RAM | PAGE_WATCH);
-    EXPECT_EQ(pageFlags[0x00], PAGE_RAM);
+    EXPECT_EQ(bus.pageFlags[0x03], PAGE_RAM | PAGE_WATCH);
+    EXPECT_EQ(bus.pageFlags[0x00], PAGE_RAM);
     breakpointRemoveAll();
-    EXPECT_EQ(pageFlags[0x03], PAGE_RAM);
+    EXPECT_EQ(bus.pageFlags[0x03], PAGE_RAM);
 }
 
 } // namespace

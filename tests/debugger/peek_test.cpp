@@ -14,9 +14,9 @@ namespace {
 // Everything a read of a RIO page may change: the chips, the keypad, the warning, the tape and the
 // display.
 std::vector<int> deviceState() {
-    std::vector<int> state{keypad.keyColumn, keypad.keyRows,        rioWarningsLeft,
+    std::vector<int> state{keypad.keyColumn, keypad.keyRows,        rio.rioWarningsLeft,
                            tape.tapeState,   tape.tapeClockStarted, tape.tapeCursor};
-    for (const RioChip& chip : rio) {
+    for (const RioChip& chip : rio.chips) {
         state.insert(state.end(), {chip.ddrA, chip.ddrB, chip.outA, chip.outB});
         state.insert(state.end(), chip.ram.begin(), chip.ram.end());
     }
@@ -29,8 +29,8 @@ class PeekTest : public test::TapeTest {};
 TEST_F(PeekTest, ShowsMemoryWithoutTouchingAnyDevice) {
     machinePowerOn();
     rioReset();
-    const std::int32_t savedWarnings = rioWarningsLeft;
-    rioWarningsLeft = 1;
+    const std::int32_t savedWarnings = rio.rioWarningsLeft;
+    rio.rioWarningsLeft = 1;
     // Column 1 selected and key 9 held: a real read of port A would drive its row bit low into outA.
     busWrite(0x0E22, 0x07, 0);
     busWrite(0x0E20, 0x01, 0);
@@ -61,11 +61,11 @@ TEST_F(PeekTest, ShowsMemoryWithoutTouchingAnyDevice) {
 
     // The same reads through the bus do have their effects.
     busRead(0x0E00);
-    EXPECT_EQ(rioWarningsLeft, 0);
+    EXPECT_EQ(rio.rioWarningsLeft, 0);
     busRead(0x0E20);
     EXPECT_EQ(rio[0].outA, 0xF1);
     EXPECT_EQ(tape.tapeClockStarted, 1);
-    rioWarningsLeft = savedWarnings;
+    rio.rioWarningsLeft = savedWarnings;
     keyUp();
 }
 

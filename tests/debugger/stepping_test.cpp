@@ -86,10 +86,10 @@ TEST_F(SteppingTest, StepOverARecursiveCallWaitsForItsOwnReturn) {
 
 TEST_F(SteppingTest, ACallThatNeverReturnsEndsAtTheLimit) {
     poke(0x0201, {0x40});
-    const auto before = static_cast<std::uint32_t>(cycles);
+    const auto before = static_cast<std::uint32_t>(cpu.cycles);
     EXPECT_EQ(finish(StepKind::Over, 0, 10'000), StepState::Limit);
-    EXPECT_GE(static_cast<std::uint32_t>(cycles) - before, 10'000u);
-    EXPECT_LT(static_cast<std::uint32_t>(cycles) - before, 10'010u);
+    EXPECT_GE(static_cast<std::uint32_t>(cpu.cycles) - before, 10'000u);
+    EXPECT_LT(static_cast<std::uint32_t>(cpu.cycles) - before, 10'010u);
     EXPECT_EQ(cpu.pc, 0x0240);
     EXPECT_EQ(debugHooks.runGoal.kind, GOAL_NONE);
 }
@@ -161,7 +161,7 @@ TEST_F(HistoryTest, RecordsOnlyWhileOnAndKeepsTheLastInstructions) {
     cpu.pc = 0x0240;
     for (int n = 0; n < 4; ++n) runFor(10'000);
     ASSERT_EQ(historySize(), HISTORY_LENGTH);
-    EXPECT_EQ(historyAt(HISTORY_LENGTH - 1).cycles + 3, static_cast<std::uint32_t>(cycles));
+    EXPECT_EQ(historyAt(HISTORY_LENGTH - 1).cycles + 3, static_cast<std::uint32_t>(cpu.cycles));
     for (std::size_t n = 1; n < HISTORY_LENGTH; ++n) {
         ASSERT_EQ(historyAt(n).cycles, historyAt(n - 1).cycles + 3) << n;
     }

@@ -14,19 +14,19 @@ class BusTest : public ::testing::Test {
     void SetUp() override {
         machinePowerOn();
         rioReset();
-        savedWarnings = rioWarningsLeft;
+        savedWarnings = rio.rioWarningsLeft;
     }
-    void TearDown() override { rioWarningsLeft = savedWarnings; }
+    void TearDown() override { rio.rioWarningsLeft = savedWarnings; }
     std::int32_t savedWarnings = 0;
 };
 
 TEST_F(BusTest, ReadsFollowThePageKind) {
-    memory[0x03FF] = 0x5A;
-    memory[0x0000] = 0xA5;
-    memory[0xFE00] = 0x11;
-    memory[0xFFFF] = 0x22;
-    memory[0x0400] = 0x99; // behind an empty page: never seen
-    memory[0x1234] = 0x99;
+    bus.memory[0x03FF] = 0x5A;
+    bus.memory[0x0000] = 0xA5;
+    bus.memory[0xFE00] = 0x11;
+    bus.memory[0xFFFF] = 0x22;
+    bus.memory[0x0400] = 0x99; // behind an empty page: never seen
+    bus.memory[0x1234] = 0x99;
     const struct {
         std::uint16_t address;
         std::uint8_t expected;
@@ -60,19 +60,19 @@ TEST_F(BusTest, WritesFollowThePageKindAndForce) {
         {0xFEA0, 1, true},
     };
     for (const auto& c : cases) {
-        const std::array<RioChip, 2> chips = rio;
-        rioWarningsLeft = 5;
-        memory[c.address] = 0x00;
+        const std::array<RioChip, 2> chips = rio.chips;
+        rio.rioWarningsLeft = 5;
+        bus.memory[c.address] = 0x00;
         busWrite(c.address, 0x55, c.force);
-        EXPECT_EQ(memory[c.address], c.stored ? 0x55 : 0x00) << std::hex << c.address;
+        EXPECT_EQ(bus.memory[c.address], c.stored ? 0x55 : 0x00) << std::hex << c.address;
         // None of these pages reaches a RIO chip.
         for (int k = 0; k < 2; ++k) {
             EXPECT_EQ(rio[k].ddrA, chips[k].ddrA) << std::hex << c.address;
             EXPECT_EQ(rio[k].outA, chips[k].outA) << std::hex << c.address;
             EXPECT_EQ(rio[k].ram, chips[k].ram) << std::hex << c.address;
         }
-        EXPECT_EQ(rioWarningsLeft, 5) << std::hex << c.address;
-        if (pageFlags[c.address >> 8] == PAGE_EMPTY) {
+        EXPECT_EQ(rio.rioWarningsLeft, 5) << std::hex << c.address;
+        if (bus.pageFlags[c.address >> 8] == PAGE_EMPTY) {
             EXPECT_EQ(busRead(c.address), c.address >> 8) << std::hex << c.address;
         } else {
             EXPECT_EQ(busRead(c.address), c.stored ? 0x55 : 0x00) << std::hex << c.address;
@@ -87,7 +87,7 @@ TEST_F(BusTest, RioPagesIgnoreForce) {
         EXPECT_EQ(busRead(0x0E21), 0xFB) << int(force); // input bits of port B keep their 1s
         busWrite(0x0F90, static_cast<std::uint8_t>(0x40 + force), force);
         EXPECT_EQ(busRead(0x0F90), 0x40 + force);
-        EXPECT_EQ(memory[0x0F90], 0x00) << "RIO RAM is not backed by memory";
+        EXPECT_EQ(bus.memory[0x0F90], 0x00) << "RIO RAM is not backed by memory";
         busWrite(0x0E21, 0x00, force);
         busWrite(0x0E23, 0xFF, force);
     }

@@ -26,19 +26,19 @@ constexpr std::uint16_t IRQ_HANDLER = 0x0380;
 class CpuFixture : public ::testing::Test {
   protected:
     void SetUp() override {
-        diag = 0;
+        runInputs.diag = 0;
         machinePowerOn();
         rioReset();
-        std::fill(memory.begin(), memory.begin() + 0x0400, 0);
+        std::fill(bus.memory.begin(), bus.memory.begin() + 0x0400, 0);
         cpuStartAt(0x0200);
-        breakpoint = 0;
+        cpu.breakpoint = 0;
         runInputs.halted = true;
         poke(0xFFFA, {NMI_HANDLER & 0xFF, NMI_HANDLER >> 8, RESET_HANDLER & 0xFF, RESET_HANDLER >> 8,
                       IRQ_HANDLER & 0xFF, IRQ_HANDLER >> 8});
     }
     void TearDown() override {
         runInputs.halted = true;
-        diag = 0;
+        runInputs.diag = 0;
     }
 
     static std::uint32_t step() {
@@ -46,7 +46,7 @@ class CpuFixture : public ::testing::Test {
         return runTestSlice(1, status);
     }
 
-    static std::uint8_t stackByte(int depth) { return memory[0x0100 + ((cpu.sp + depth) & 0xFF)]; }
+    static std::uint8_t stackByte(int depth) { return bus.memory[0x0100 + ((cpu.sp + depth) & 0xFF)]; }
 };
 
 // Every field, so a failed comparison shows what differs.

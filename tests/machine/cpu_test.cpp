@@ -12,7 +12,7 @@ namespace {
 
 class CpuTest : public CpuFixture {
   protected:
-    void fillNops() { std::fill(memory.begin() + 0x0200, memory.begin() + 0x0400, 0xEA); }
+    void fillNops() { std::fill(bus.memory.begin() + 0x0200, bus.memory.begin() + 0x0400, 0xEA); }
 };
 
 TEST_F(CpuTest, StatusByteAssemblesAndSplits) {
@@ -39,7 +39,7 @@ TEST_F(CpuTest, ResetIsServedBeforeAPendingNmi) {
     cpu = CpuState{0x0234, 0x11, 0x22, 0x33, 0xE0, 1, 1, 1, 0, 1, 0, 1, 1};
     poke(RESET_HANDLER, {0xEA});
     poke(NMI_HANDLER, {0xA9, 0x42});
-    pendingInterrupts = PEND_NMI;
+    cpu.pendingInterrupts = PEND_NMI;
     CpuState want = cpu;
     want.pc = RESET_HANDLER;
     want.i = 1;
@@ -47,19 +47,19 @@ TEST_F(CpuTest, ResetIsServedBeforeAPendingNmi) {
     cpuRequestReset();
     // Only pc, i, b and the cycles change: nothing is pushed and no instruction runs.
     EXPECT_EQ(describe(cpu), describe(want));
-    EXPECT_EQ(cycles, 6);
-    EXPECT_EQ(pendingInterrupts, PEND_NMI);
-    EXPECT_EQ(memory[0x01E0], 0x00);
+    EXPECT_EQ(cpu.cycles, 6);
+    EXPECT_EQ(cpu.pendingInterrupts, PEND_NMI);
+    EXPECT_EQ(bus.memory[0x01E0], 0x00);
 
     // The NMI comes at the start of the next slice, with the b that reset left.
     EXPECT_EQ(step(), 2u);
-    EXPECT_EQ(pendingInterrupts, 0);
+    EXPECT_EQ(cpu.pendingInterrupts, 0);
     EXPECT_EQ(cpu.pc, NMI_HANDLER + 2);
     EXPECT_EQ(cpu.a, 0x42);
     EXPECT_EQ(cpu.sp, 0xDD);
-    EXPECT_EQ(memory[0x01E0], 0xFE);
-    EXPECT_EQ(memory[0x01DF], 0x00);
-    EXPECT_EQ(memory[0x01DE], 0xFF); // n v bit5 b d i z c, all set
+    EXPECT_EQ(bus.memory[0x01E0], 0xFE);
+    EXPECT_EQ(bus.memory[0x01DF], 0x00);
+    EXPECT_EQ(bus.memory[0x01DE], 0xFF); // n v bit5 b d i z c, all set
 }
 
 TEST_F(CpuTest, NmiWhileHaltedRunsTheFirstHandlerInstruction) {
@@ -69,13 +69,13 @@ TEST_F(CpuTest, NmiWhileHaltedRunsTheFirstHandlerInstruction) {
     cpu.pc = 0x0250;
     poke(NMI_HANDLER, {0xA9, 0x42, 0x40});
     cpuRequestNmi();
-    EXPECT_EQ(cycles, 2); // entry is free
+    EXPECT_EQ(cpu.cycles, 2); // entry is free
     EXPECT_EQ(cpu.a, 0x42);
     EXPECT_EQ(cpu.pc, NMI_HANDLER + 2);
     EXPECT_EQ(cpu.sp, 0xFC);
-    EXPECT_EQ(memory[0x01FF], 0x02);
-    EXPECT_EQ(memory[0x01FE], 0x50);
-    EXPECT_EQ(memory[0x01FD], 0x24); // bit5 and i, b as it stood
+    EXPECT_EQ(bus.memory[0x01FF], 0x02);
+    EXPECT_EQ(bus.memory[0x01FE], 0x50);
+    EXPECT_EQ(bus.memory[0x01FD], 0x24); // bit5 and i, b as it stood
     EXPECT_EQ(cpu.i, 1);
     step(); // RTI
     EXPECT_EQ(cpu.pc, 0x0250);
@@ -104,24 +104,24 @@ TEST_F(CpuTest, IrqWaitsWhileInterruptsAreDisabled) {
     poke(IRQ_HANDLER, {0xA9, 0x11});
     cpu.i = 1;
     cpuRequestIrq();
-    EXPECT_EQ(cycles, 0);
+    EXPECT_EQ(cpu.cycles, 0);
     EXPECT_EQ(cpu.pc, 0x0200);
-    EXPECT_EQ(pendingInterrupts, PEND_IRQ);
+    EXPECT_EQ(cpu.pendingInterrupts, PEND_IRQ);
 
     step(); // NOP
     step(); // CLI
     EXPECT_EQ(cpu.pc, 0x0202);
-    EXPECT_EQ(pendingInterrupts, PEND_IRQ);
+    EXPECT_EQ(cpu.pendingInterrupts, PEND_IRQ);
     step(); // the IRQ, then the handler's first instruction
-    EXPECT_EQ(pendingInterrupts, 0);
+    EXPECT_EQ(cpu.pendingInterrupts, 0);
     EXPECT_EQ(cpu.pc, IRQ_HANDLER + 2);
     EXPECT_EQ(cpu.a, 0x11);
     EXPECT_EQ(cpu.i, 1);
     EXPECT_EQ(cpu.b, 0);
-    EXPECT_EQ(memory[0x01FF], 0x02);
-    EXPECT_EQ(memory[0x01FE], 0x02);
-    EXPECT_EQ(memory[0x01FD], 0x20); // i was 0 and b is 0
-    EXPECT_EQ(cycles, 6);
+    EXPECT_EQ(bus.memory[0x01FF], 0x02);
+    EXPECT_EQ(bus.memory[0x01FE], 0x02);
+    EXPECT_EQ(bus.memory[0x01FD], 0x20); // i was 0 and b is 0
+    EXPECT_EQ(cpu.cycles, 6);
 }
 
 TEST_F(CpuTest, IrqIsTakenAfterRti) {
@@ -137,8 +137,8 @@ TEST_F(CpuTest, IrqIsTakenAfterRti) {
     EXPECT_EQ(cpu.i, 0);
     step();
     EXPECT_EQ(cpu.pc, IRQ_HANDLER + 1);
-    EXPECT_EQ(memory[0x01FF], 0x02);
-    EXPECT_EQ(memory[0x01FE], 0x50);
+    EXPECT_EQ(bus.memory[0x01FF], 0x02);
+    EXPECT_EQ(bus.memory[0x01FE], 0x50);
 }
 
 TEST_F(CpuTest, IrqWithInterruptsEnabledRunsAtOnce) {
@@ -147,9 +147,9 @@ TEST_F(CpuTest, IrqWithInterruptsEnabledRunsAtOnce) {
     cpu.b = 1;
     cpuRequestIrq();
     EXPECT_EQ(cpu.a, 0x11);
-    EXPECT_EQ(cycles, 2);
-    EXPECT_EQ(memory[0x01FD], 0x20);
-    EXPECT_EQ(pendingInterrupts, 0);
+    EXPECT_EQ(cpu.cycles, 2);
+    EXPECT_EQ(bus.memory[0x01FD], 0x20);
+    EXPECT_EQ(cpu.pendingInterrupts, 0);
 }
 
 TEST_F(CpuTest, BreakpointFiresOnlyWhenArmedAndRunning) {
@@ -184,7 +184,7 @@ TEST_F(CpuTest, BreakpointStopsASliceAndStepMovesOffIt) {
     EXPECT_EQ(executed, 6);
     EXPECT_EQ(status, SLICE_ARMED | SLICE_BREAK);
     EXPECT_EQ(cpu.pc, 0x0206);
-    EXPECT_EQ(lastOpcodeAddr, 0x0205);
+    EXPECT_EQ(cpu.lastOpcodeAddr, 0x0205);
 
     status = SLICE_ARMED;
     EXPECT_EQ(runTestSlice(1000, status), 0u);
@@ -212,7 +212,7 @@ TEST_F(CpuTest, BudgetRunsUntilItIsExceeded) {
         EXPECT_EQ(runTestSlice(t.budget, status, &executed), t.spent);
         EXPECT_EQ(executed, t.executed);
         EXPECT_EQ(status, 0);
-        EXPECT_FALSE(busy.load());
+        EXPECT_FALSE(cpu.busy.load());
     }
 }
 
@@ -224,7 +224,7 @@ TEST_F(CpuTest, SlicesCountRightAcrossTheSignedLimit) {
         SetUp();
         SCOPED_TRACE(start);
         fillNops();
-        cycles = static_cast<std::int32_t>(start);
+        cpu.cycles = static_cast<std::int32_t>(start);
         std::uint8_t status = 0;
         int executed = 0;
         EXPECT_EQ(runTestSlice(100, status, &executed), 102u);
@@ -241,7 +241,7 @@ TEST_F(CpuTest, InvalidOpcodeStopsWithoutCountingCycles) {
     EXPECT_EQ(executed, 2);
     EXPECT_EQ(status, SLICE_BADOP);
     EXPECT_EQ(cpu.pc, 0x0202);
-    EXPECT_EQ(lastOpcodeAddr, 0x0202);
+    EXPECT_EQ(cpu.lastOpcodeAddr, 0x0202);
 
     status = 0;
     EXPECT_EQ(runTestSlice(100, status, &executed), 0u);
@@ -268,7 +268,7 @@ TEST_F(CpuTest, DiagnosticTrace) {
         SetUp();
         SCOPED_TRACE(t.expected);
         poke(0x0200, {t.opcode});
-        diag = t.diag;
+        runInputs.diag = t.diag;
         runInputs.halted = t.halted;
         testing::internal::CaptureStdout();
         step();

@@ -213,7 +213,7 @@ TEST_F(InstructionTest, DataOperationsUseTheirAddressingMode) {
         if (op.mode == M::Acc)
             cpu.a = effect->m;
         else
-            memory[ea] = effect->m;
+            bus.memory[ea] = effect->m;
 
         CpuState want = cpu;
         want.pc = static_cast<std::uint16_t>(0x0200 + instructionLength(op.mode));
@@ -221,7 +221,7 @@ TEST_F(InstructionTest, DataOperationsUseTheirAddressingMode) {
         want.z = effect->z;
         want.c = effect->c;
         want.v = effect->v;
-        std::uint8_t wantMemory = op.mode == M::Acc ? 0 : memory[ea];
+        std::uint8_t wantMemory = op.mode == M::Acc ? 0 : bus.memory[ea];
         switch (op.mode == M::Acc ? 'A' : effect->target) {
         case 'A': want.a = effect->result; break;
         case 'X': want.x = effect->result; break;
@@ -232,7 +232,7 @@ TEST_F(InstructionTest, DataOperationsUseTheirAddressingMode) {
         step();
         EXPECT_EQ(describe(cpu), describe(want));
         if (op.mode != M::Acc) {
-            EXPECT_EQ(memory[ea], wantMemory);
+            EXPECT_EQ(bus.memory[ea], wantMemory);
         }
         ++checked;
     }
@@ -270,9 +270,9 @@ TEST_F(InstructionTest, ImpliedAndAccumulatorOperations) {
         {0x6A, [](CpuState& s) { s.c = 1; }, [](CpuState& s) { s.a = 0xC0, s.c = 0, s.n = 1; }},
         {0xA9, [](CpuState&) {}, [](CpuState& s) { s.a = 0x00, s.z = 1, s.pc = 0x0202; }}, // LDA #0
         // PLA from 0x01F1, with the flags it must change set the other way.
-        {0x68, [](CpuState& s) { s.n = 1, memory[0x01F1] = 0x00; },
+        {0x68, [](CpuState& s) { s.n = 1, bus.memory[0x01F1] = 0x00; },
          [](CpuState& s) { s.a = 0x00, s.sp = 0xF1, s.n = 0, s.z = 1; }},
-        {0x68, [](CpuState& s) { s.z = 1, memory[0x01F1] = 0xC3; },
+        {0x68, [](CpuState& s) { s.z = 1, bus.memory[0x01F1] = 0xC3; },
          [](CpuState& s) { s.a = 0xC3, s.sp = 0xF1, s.n = 1, s.z = 0; }},
     };
     for (const Implied& c : cases) {
@@ -364,7 +364,7 @@ TEST_F(InstructionTest, CompareAndBit) {
         SCOPED_TRACE(testing::Message() << std::hex << int(t.code) << " " << int(t.reg) << " " << int(t.m));
         cpu.a = cpu.x = cpu.y = t.reg;
         if (t.code == 0x24) {
-            memory[0x0040] = t.m;
+            bus.memory[0x0040] = t.m;
             poke(0x0200, {t.code, 0x40});
         } else {
             poke(0x0200, {t.code, t.m});
@@ -399,12 +399,12 @@ TEST_F(InstructionTest, IndexedAndIndirectAddressWrapping) {
     };
     for (const Case& t : cases) {
         SetUp();
-        memory[0x00FF] = 0x34;
-        memory[0x0100] = 0x02;
-        memory[0x0000] = 0x03;
-        memory[0x0010] = 0xF0;
-        memory[0x0011] = 0x02;
-        memory[t.ea] = 0x77;
+        bus.memory[0x00FF] = 0x34;
+        bus.memory[0x0100] = 0x02;
+        bus.memory[0x0000] = 0x03;
+        bus.memory[0x0010] = 0xF0;
+        bus.memory[0x0011] = 0x02;
+        bus.memory[t.ea] = 0x77;
         SCOPED_TRACE(testing::Message() << std::hex << "ea " << t.ea);
         poke(0x0200, t.code);
         cpu.x = t.x;
@@ -445,8 +445,8 @@ TEST_F(InstructionTest, JumpsAndSubroutines) {
     EXPECT_EQ(step(), 6u);
     EXPECT_EQ(cpu.pc, 0x0280);
     EXPECT_EQ(cpu.sp, 0xFD);
-    EXPECT_EQ(memory[0x01FF], 0x02);
-    EXPECT_EQ(memory[0x01FE], 0x02);
+    EXPECT_EQ(bus.memory[0x01FF], 0x02);
+    EXPECT_EQ(bus.memory[0x01FE], 0x02);
     EXPECT_EQ(step(), 6u);
     EXPECT_EQ(cpu.pc, 0x0203);
     EXPECT_EQ(cpu.sp, 0xFF);
@@ -456,8 +456,8 @@ TEST_F(InstructionTest, JumpsAndSubroutines) {
     cpu.pc = 0x2000;
     EXPECT_EQ(step(), 6u);
     EXPECT_EQ(cpu.pc, 0x2020);
-    EXPECT_EQ(memory[0x01FF], 0x20);
-    EXPECT_EQ(memory[0x01FE], 0x02);
+    EXPECT_EQ(bus.memory[0x01FF], 0x20);
+    EXPECT_EQ(bus.memory[0x01FE], 0x02);
 }
 
 TEST_F(InstructionTest, StackWrapsInPageOne) {
@@ -465,7 +465,7 @@ TEST_F(InstructionTest, StackWrapsInPageOne) {
     cpu.sp = 0x00;
     cpu.a = 0x5C;
     EXPECT_EQ(step(), 3u);
-    EXPECT_EQ(memory[0x0100], 0x5C);
+    EXPECT_EQ(bus.memory[0x0100], 0x5C);
     EXPECT_EQ(cpu.sp, 0xFF);
     cpu.a = 0;
     EXPECT_EQ(step(), 4u);
@@ -484,9 +484,9 @@ TEST_F(InstructionTest, BreakAndReturnFromInterrupt) {
     EXPECT_EQ(step(), 7u);
     EXPECT_EQ(cpu.pc, IRQ_HANDLER);
     EXPECT_EQ(cpu.sp, 0xFC);
-    EXPECT_EQ(memory[0x01FF], 0x02);
-    EXPECT_EQ(memory[0x01FE], 0x02);
-    EXPECT_EQ(memory[0x01FD], 0x31); // bit5, b and c
+    EXPECT_EQ(bus.memory[0x01FF], 0x02);
+    EXPECT_EQ(bus.memory[0x01FE], 0x02);
+    EXPECT_EQ(bus.memory[0x01FD], 0x31); // bit5, b and c
     EXPECT_EQ(cpu.b, 1);
     EXPECT_EQ(cpu.i, 1);
     EXPECT_EQ(step(), 6u);
@@ -514,19 +514,19 @@ TEST_F(InstructionTest, PushAndPullStatus) {
     for (int value = 0; value < 256; ++value) {
         cpu.pc = 0x0200;
         cpu.sp = 0xFE;
-        memory[0x01FF] = static_cast<std::uint8_t>(value);
+        bus.memory[0x01FF] = static_cast<std::uint8_t>(value);
         EXPECT_EQ(step(), 4u);
         EXPECT_EQ(cpuStatusByte(), value);
-        memory[0x01FF] = static_cast<std::uint8_t>(~value);
+        bus.memory[0x01FF] = static_cast<std::uint8_t>(~value);
         EXPECT_EQ(step(), 3u);
-        EXPECT_EQ(memory[0x01FF], value);
+        EXPECT_EQ(bus.memory[0x01FF], value);
     }
     // PHP pushes b and bit5 as stored, not as constants.
     cpuSetStatusByte(0x00);
     cpu.pc = 0x0201;
     cpu.sp = 0xFF;
     step();
-    EXPECT_EQ(memory[0x01FF], 0x00);
+    EXPECT_EQ(bus.memory[0x01FF], 0x00);
 }
 
 TEST_F(InstructionTest, BranchesCostThreeWhenTakenTwoWhenNot) {
@@ -587,11 +587,11 @@ TEST_F(InstructionTest, DeviceRegistersAreAccessedOnlyAsNamed) {
         poke(0x0040, {0x10, 0x0E});
         cpu.x = t.x;
         cpu.y = t.y;
-        rioWarningsLeft = 100;
+        rio.rioWarningsLeft = 100;
         step();
-        EXPECT_EQ(100 - rioWarningsLeft, t.accesses);
+        EXPECT_EQ(100 - rio.rioWarningsLeft, t.accesses);
     }
-    rioWarningsLeft = 1;
+    rio.rioWarningsLeft = 1;
 }
 
 } // namespace

@@ -55,7 +55,8 @@ std::string memoryText(std::uint16_t address, const std::vector<std::uint8_t>& b
 
 // The bytes in memory where `bytes` should have landed.
 std::vector<std::uint8_t> landed(std::uint16_t address, const std::vector<std::uint8_t>& bytes) {
-    return {memory.begin() + address, memory.begin() + address + static_cast<std::ptrdiff_t>(bytes.size())};
+    return {bus.memory.begin() + address,
+            bus.memory.begin() + address + static_cast<std::ptrdiff_t>(bytes.size())};
 }
 
 // Runs the board until the feed has let go of its last key and the program has seen it; false when
@@ -72,7 +73,7 @@ bool runUntilFed(std::int64_t limit) {
 class KeyFeedTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        diag = 0;
+        runInputs.diag = 0;
         keyUp();
         keyFeed = KeyFeedRecord{};
         std::string message;
@@ -114,12 +115,12 @@ TEST_F(KeyFeedTest, AThousandKeysLandByteForByteAtTheDefaultPace) {
     const std::string text = memoryText(0x0200, bytes);
     const std::size_t keys = keyFeedAddText(text);
     ASSERT_GE(keys, 1000u);
-    const std::int32_t start = cycles;
+    const std::int32_t start = cpu.cycles;
     ASSERT_TRUE(runUntilFed(keys * 200000)) << keyFeedLeft() << " keys left";
     EXPECT_EQ(landed(0x0200, bytes), bytes);
-    EXPECT_EQ(memory[0x00] | memory[0x01] << 8, 0x0200 + 420);
+    EXPECT_EQ(bus.memory[0x00] | bus.memory[0x01] << 8, 0x0200 + 420);
     // At most one pass of the display for the key down and up each, plus the wait for its column.
-    const double perKey = static_cast<double>(static_cast<std::uint32_t>(cycles - start)) / keys;
+    const double perKey = static_cast<double>(static_cast<std::uint32_t>(cpu.cycles - start)) / keys;
     RecordProperty("cycles_per_key", std::to_string(perKey));
     EXPECT_LT(perKey, 5 * 23000);
 }

@@ -56,7 +56,7 @@ void expectByte(int first, std::uint8_t value) {
 class MonitorTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        diag = 0;
+        runInputs.diag = 0;
         runInputs.mute = 1;
         std::string message;
         tapeStop(message);
@@ -113,8 +113,8 @@ TEST_F(MonitorTest, AfterResetEveryDigitShowsOnlyItsPoint) {
     for (int d = 0; d < 8; ++d) EXPECT_EQ(latch.digitSegments[d], 0x80) << "digit " << d;
     EXPECT_EQ(cpu.sp & 0xF0, 0xF0);
     EXPECT_EQ(rio[0].ddrB, 0xFF);
-    EXPECT_EQ(memory[0x0E], 0xFF);
-    EXPECT_EQ(memory[0x0F], 0x80);
+    EXPECT_EQ(bus.memory[0x0E], 0xFF);
+    EXPECT_EQ(bus.memory[0x0F], 0x80);
 }
 
 TEST_F(MonitorTest, MemoryCommandShowsAndChangesBytes) {
@@ -130,17 +130,17 @@ TEST_F(MonitorTest, MemoryCommandShowsAndChangesBytes) {
     EXPECT_EQ(latch.digitSegments[7], 0);
     ASSERT_TRUE(boardType("00"));
     expectWord(1, 0x0200);
-    EXPECT_EQ(memory[0x00] | memory[0x01] << 8, 0x0200);
+    EXPECT_EQ(bus.memory[0x00] | bus.memory[0x01] << 8, 0x0200);
 
     // Whichever function key ends the address, it only enters data mode.
     ASSERT_TRUE(boardType("v"));
     expectWord(1, 0x0200);
     expectByte(6, 0x5A);
     ASSERT_TRUE(boardType("3"));
-    EXPECT_EQ(memory[0x0200], 0xA3);
+    EXPECT_EQ(bus.memory[0x0200], 0xA3);
     expectByte(6, 0xA3);
     ASSERT_TRUE(boardType("c"));
-    EXPECT_EQ(memory[0x0200], 0x3C);
+    EXPECT_EQ(bus.memory[0x0200], 0x3C);
 
     ASSERT_TRUE(boardType("^"));
     expectWord(1, 0x0201);
@@ -159,7 +159,7 @@ TEST_F(MonitorTest, UpAndDownCarryAcrossTheLowByte) {
     for (const auto& c : cases) {
         poke(0x0000, {static_cast<std::uint8_t>(c.start), static_cast<std::uint8_t>(c.start >> 8)});
         ASSERT_TRUE(boardType(std::string(1, c.key)));
-        EXPECT_EQ(memory[0] | memory[1] << 8, c.expected) << std::hex << c.start << ' ' << c.key;
+        EXPECT_EQ(bus.memory[0] | bus.memory[1] << 8, c.expected) << std::hex << c.start << ' ' << c.key;
         expectWord(1, c.expected);
         expectByte(6, busRead(c.expected));
     }
@@ -171,26 +171,26 @@ TEST_F(MonitorTest, KeyHeldLongerIsStillReportedOnce) {
     for (int ticks : {1, 2, 5}) {
         poke(0x0200, {0x00});
         boardPress(keyWithLegend("7"), ticks);
-        EXPECT_EQ(memory[0x0200], 0x07) << ticks << " ticks";
+        EXPECT_EQ(bus.memory[0x0200], 0x07) << ticks << " ticks";
     }
     // The first pass that sees a key notes its column and goes to state $40; the next one, a pass
     // (about 22,850 cycles) later, reports it.
     keyDown(keyWithLegend("b"));
-    ASSERT_TRUE(test::boardRunUntil([] { return memory[0x0F] == 0x40; }, 25000));
-    EXPECT_EQ(memory[0x19], 3);
-    const auto seen = static_cast<std::uint32_t>(cycles);
-    ASSERT_TRUE(test::boardRunUntil([] { return memory[0x0200] != 0x07; }, 25000));
-    EXPECT_NEAR(static_cast<std::uint32_t>(cycles) - seen, 22850, 300);
-    EXPECT_EQ(memory[0x0200], 0x7B);
-    EXPECT_EQ(memory[0x0D], 0x0B);
+    ASSERT_TRUE(test::boardRunUntil([] { return bus.memory[0x0F] == 0x40; }, 25000));
+    EXPECT_EQ(bus.memory[0x19], 3);
+    const auto seen = static_cast<std::uint32_t>(cpu.cycles);
+    ASSERT_TRUE(test::boardRunUntil([] { return bus.memory[0x0200] != 0x07; }, 25000));
+    EXPECT_NEAR(static_cast<std::uint32_t>(cpu.cycles) - seen, 22850, 300);
+    EXPECT_EQ(bus.memory[0x0200], 0x7B);
+    EXPECT_EQ(bus.memory[0x0D], 0x0B);
     keyUp();
     boardRun(BOARD_TICK);
-    EXPECT_EQ(memory[0x0F], 0x80);
+    EXPECT_EQ(bus.memory[0x0F], 0x80);
 
     // Keys in quick succession, each held one tick, all count.
     poke(0x0200, {0x00});
     ASSERT_TRUE(boardType("9a"));
-    EXPECT_EQ(memory[0x0200], 0x9A);
+    EXPECT_EQ(bus.memory[0x0200], 0x9A);
 }
 
 TEST_F(MonitorTest, TheScanReadsEveryKeyAsItsIdAndTheResetKeyNotAtAll) {
@@ -207,9 +207,9 @@ TEST_F(MonitorTest, TheScanReadsEveryKeyAsItsIdAndTheResetKeyNotAtAll) {
         ASSERT_TRUE(test::boardRunTo(0x030A, 100000));
         keyUp();
         if (inMatrix) {
-            EXPECT_EQ(int{memory[0x0290]}, id);
+            EXPECT_EQ(int{bus.memory[0x0290]}, id);
         } else {
-            EXPECT_EQ(memory[0x0F], 0x80) << "a key was seen";
+            EXPECT_EQ(bus.memory[0x0F], 0x80) << "a key was seen";
         }
     }
 }
@@ -221,8 +221,8 @@ TEST_F(MonitorTest, BreakpointShowsRegistersAndResumes) {
     poke(0x001B, {0x02, 0x00, 0x00, static_cast<std::uint8_t>(REGS), static_cast<std::uint8_t>(REGS >> 8)});
 
     ASSERT_TRUE(boardType("p0306l"));
-    EXPECT_EQ(memory[0x0306], 0x00);
-    EXPECT_EQ(memory[0x18], 0xEE);
+    EXPECT_EQ(bus.memory[0x0306], 0x00);
+    EXPECT_EQ(bus.memory[0x18], 0xEE);
     EXPECT_EQ(latch.digitSegments[0], 0xF3);
     expectByte(6, 0x00);
 
@@ -231,31 +231,31 @@ TEST_F(MonitorTest, BreakpointShowsRegistersAndResumes) {
     expectWord(1, 0x0300);
     ASSERT_TRUE(boardType("m"));
     // The program ran up to the BRK: A, X, Y and the pushed status (break bit set).
-    EXPECT_EQ(memory[0x0280], 0x00);
+    EXPECT_EQ(bus.memory[0x0280], 0x00);
     expectByte(0, 0x33);
     expectByte(2, 0x11);
     expectByte(4, 0x22);
-    expectByte(6, memory[0x0D]);
-    EXPECT_TRUE(memory[0x0D] & 0x10);
-    EXPECT_EQ(memory[0x0A], 0x33);
-    EXPECT_EQ(memory[0x0B], 0x11);
-    EXPECT_EQ(memory[0x0C], 0x22);
+    expectByte(6, bus.memory[0x0D]);
+    EXPECT_TRUE(bus.memory[0x0D] & 0x10);
+    EXPECT_EQ(bus.memory[0x0A], 0x33);
+    EXPECT_EQ(bus.memory[0x0B], 0x11);
+    EXPECT_EQ(bus.memory[0x0C], 0x22);
 
     // Any key: the address, stepped back to the BRK, and the stack pointer below the pushed bytes.
     ASSERT_TRUE(boardType("0"));
     expectWord(0, 0x0306);
     expectWord(4, 0x01FC);
-    EXPECT_EQ(memory[0x01FE], 0x06);
-    EXPECT_EQ(memory[0x01FF], 0x03);
+    EXPECT_EQ(bus.memory[0x01FE], 0x06);
+    EXPECT_EQ(bus.memory[0x01FF], 0x03);
 
     // A second "p" puts the byte back; "r" resumes with the registers from $0A-$0C.
     ASSERT_TRUE(boardType("p^"));
-    EXPECT_EQ(memory[0x0306], 0xEE);
+    EXPECT_EQ(bus.memory[0x0306], 0xEE);
     expectWord(1, 0x0306);
     expectByte(6, 0xEE);
     poke(0x000B, {0x44});
     ASSERT_TRUE(boardType("r"));
-    EXPECT_NE(memory[0x0280], 0x00);
+    EXPECT_NE(bus.memory[0x0280], 0x00);
     EXPECT_EQ(cpu.a, 0x33);
     EXPECT_EQ(cpu.x, 0x44);
     EXPECT_EQ(cpu.y, 0x22);
@@ -365,9 +365,9 @@ TEST_F(MonitorTest, LoadReadsARecordedBlockBackWhereItCameFrom) {
     const std::vector<std::uint8_t> arrived = {0x00, 0x55, 0x00, 0xFF, 0x81};
     EXPECT_NE(std::search(portB.begin(), portB.end(), arrived.begin(), arrived.end()), portB.end());
     const std::uint8_t stored[] = {0x55, 0x00, 0xFF, 0x81, 0x7E};
-    for (std::uint16_t a = 0; a < 5; ++a) EXPECT_EQ(memory[0x0200 + a], stored[a]) << a;
-    EXPECT_EQ(memory[0x06] | memory[0x07] << 8, 0x0205);
-    EXPECT_EQ(memory[0x08] | memory[0x09] << 8, 0x0205);
+    for (std::uint16_t a = 0; a < 5; ++a) EXPECT_EQ(bus.memory[0x0200 + a], stored[a]) << a;
+    EXPECT_EQ(bus.memory[0x06] | bus.memory[0x07] << 8, 0x0205);
+    EXPECT_EQ(bus.memory[0x08] | bus.memory[0x09] << 8, 0x0205);
     for (int d = 0; d < 8; ++d) EXPECT_EQ(latch.digitSegments[d], 0x80) << "digit " << d;
 }
 
@@ -382,18 +382,18 @@ TEST_F(MonitorTest, StoredBytesComeBackAfterPowerOffAndOn) {
     const auto size = std::filesystem::file_size(file);
 
     ASSERT_NO_FATAL_FAILURE(powerOnAndReset());
-    ASSERT_LT(cycles, 2 * 3 * BOARD_TICK) << "the counter did not start again";
+    ASSERT_LT(cpu.cycles, 2 * 3 * BOARD_TICK) << "the counter did not start again";
     for (std::uint16_t i = 0; i < 3; ++i) busWrite(0x0200 + i, static_cast<std::uint8_t>(~stored[i]), 1);
     ASSERT_NO_FATAL_FAILURE(loadFromTape(file));
     // The two-second leader, then the seven bytes.
     boardRun(2400000);
 
     EXPECT_EQ(rio[0].ddrA, 0x07) << "the load has not returned to the command loop";
-    for (std::uint16_t i = 0; i < 3; ++i) EXPECT_EQ(memory[0x0200 + i], stored[i]) << "byte " << i;
+    for (std::uint16_t i = 0; i < 3; ++i) EXPECT_EQ(bus.memory[0x0200 + i], stored[i]) << "byte " << i;
     EXPECT_EQ(tape.trackEnded, 0) << "the trailer still sounds";
     boardRun(2000000);
     EXPECT_EQ(tape.trackEnded, 1);
-    EXPECT_FALSE(tapeActive(cycles));
+    EXPECT_FALSE(tapeActive(cpu.cycles));
     EXPECT_EQ(std::filesystem::file_size(file), size) << "playing changed the file";
 }
 
@@ -430,9 +430,10 @@ TEST_F(MonitorTest, RoutinesProgramsMayCall) {
         for (int d = 0; d < 8; ++d) {
             const char digit = c.digits[d];
             const int value = digit == '.' ? 0x80 : hexPattern[std::stoi(std::string(1, digit), nullptr, 16)];
-            EXPECT_EQ(memory[0x10 + d], value) << "digit " << d;
+            EXPECT_EQ(bus.memory[0x10 + d], value) << "digit " << d;
         }
-        const int results[] = {memory[0x0290], memory[0x0291], memory[0x0292], memory[0x0293] & 1};
+        const int results[] = {bus.memory[0x0290], bus.memory[0x0291], bus.memory[0x0292],
+                               bus.memory[0x0293] & 1};
         for (int r = 0; r < 4; ++r) {
             if (c.axyc[r] >= 0) {
                 EXPECT_EQ(results[r], c.axyc[r]) << "AXYC"[r];
@@ -440,7 +441,7 @@ TEST_F(MonitorTest, RoutinesProgramsMayCall) {
         }
     }
     // The scan's key code also lands in $0D; it leaves port B dark and the digit lines outputs.
-    EXPECT_EQ(memory[0x0D], 0x18);
+    EXPECT_EQ(bus.memory[0x0D], 0x18);
     EXPECT_EQ(rio[0].outB, 0x00);
     EXPECT_EQ(rio[0].ddrA, 0x07);
 }

@@ -53,22 +53,22 @@ TEST(PowerTest, MapAfterPowerOn) {
         if (page == 0x0E) expected = PAGE_RIO0;
         if (page == 0x0F) expected = PAGE_RIO1;
         if (page >= 0xFE) expected = PAGE_ROM;
-        EXPECT_EQ(pageFlags[page], expected) << std::hex << page;
+        EXPECT_EQ(bus.pageFlags[page], expected) << std::hex << page;
     }
 }
 
 TEST(PowerTest, DrawsInOrderAndKeepsRomAndBit5) {
-    memory[0xFFFC] = 0x00;
-    memory[0xFFFD] = 0xFE;
-    memory[0x0400] = 0x77;
-    memory[0x0E80] = 0x66;
+    bus.memory[0xFFFC] = 0x00;
+    bus.memory[0xFFFD] = 0xFE;
+    bus.memory[0x0400] = 0x77;
+    bus.memory[0x0E80] = 0x66;
     cpu.bit5 = 0;
-    breakpoint = 0x1234;
-    pendingInterrupts = PEND_RESET | PEND_IRQ;
-    cycles = 99999;
+    cpu.breakpoint = 0x1234;
+    cpu.pendingInterrupts = PEND_RESET | PEND_IRQ;
+    cpu.cycles = 99999;
     keypad.keyColumn = 5;
     keypad.keyRows = 0xEF;
-    const std::int32_t warnings = rioWarningsLeft;
+    const std::int32_t warnings = rio.rioWarningsLeft;
 
     // RAM 0x0000-0x03FF, pc high and low, a, x, y, sp, seven flags; then RIO 0's RAM and RIO 1's.
     const std::vector<std::uint8_t> drawn = nextRandomBytes(0x400 + 13 + 2 * 128 + 1);
@@ -76,7 +76,7 @@ TEST(PowerTest, DrawsInOrderAndKeepsRomAndBit5) {
     std::size_t next = 0;
     machinePowerOn();
     for (int address = 0; address < 0x400; ++address) {
-        ASSERT_EQ(memory[address], drawn[next++]) << std::hex << address;
+        ASSERT_EQ(bus.memory[address], drawn[next++]) << std::hex << address;
     }
     const std::uint8_t pcHigh = drawn[next++];
     const std::uint8_t pcLow = drawn[next++];
@@ -89,17 +89,17 @@ TEST(PowerTest, DrawsInOrderAndKeepsRomAndBit5) {
         EXPECT_EQ(flag, drawn[next++] & 1);
     }
     EXPECT_EQ(cpu.bit5, 0);
-    EXPECT_EQ(breakpoint, 0x1234);
-    EXPECT_EQ(pendingInterrupts, 0);
-    EXPECT_EQ(cycles, 0);
+    EXPECT_EQ(cpu.breakpoint, 0x1234);
+    EXPECT_EQ(cpu.pendingInterrupts, 0);
+    EXPECT_EQ(cpu.cycles, 0);
     EXPECT_EQ(busRead(0xFFFC), 0x00);
     EXPECT_EQ(busRead(0xFFFD), 0xFE);
     EXPECT_EQ(busRead(0x0400), 0x04);
-    EXPECT_EQ(memory[0x0400], 0x77) << "only RAM pages are filled";
-    EXPECT_EQ(memory[0x0E80], 0x66) << "only RAM pages are filled";
+    EXPECT_EQ(bus.memory[0x0400], 0x77) << "only RAM pages are filled";
+    EXPECT_EQ(bus.memory[0x0E80], 0x66) << "only RAM pages are filled";
     EXPECT_EQ(keypad.keyColumn, 5);
     EXPECT_EQ(keypad.keyRows, 0xEF);
-    EXPECT_EQ(rioWarningsLeft, warnings);
+    EXPECT_EQ(rio.rioWarningsLeft, warnings);
 
     rioReset();
     for (int i = 0; i < 128; ++i) ASSERT_EQ(rio[0].ram[i], drawn[next++]) << i;
@@ -121,7 +121,7 @@ TEST(PowerTest, PowerOnsGiveFreshWellSpreadValues) {
     for (int run = 0; run < RUNS; ++run) {
         machinePowerOn();
         rioReset();
-        const std::vector<std::uint8_t> ram(memory.begin(), memory.begin() + 0x400);
+        const std::vector<std::uint8_t> ram(bus.memory.begin(), bus.memory.begin() + 0x400);
         for (std::uint8_t b : ram) {
             seen[b] = true;
             for (int bit = 0; bit < 8; ++bit) bitsSet[bit] += (b >> bit) & 1;
@@ -167,16 +167,16 @@ TEST(PowerTest, PowerOnsGiveFreshWellSpreadValues) {
 }
 
 TEST(PowerTest, TracesPowerOnOnlyWithDiag) {
-    const std::uint8_t saved = diag;
-    diag = 0;
+    const std::uint8_t saved = runInputs.diag;
+    runInputs.diag = 0;
     testing::internal::CaptureStdout();
     machinePowerOn();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     machinePowerOn();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Power On\n");
-    diag = saved;
+    runInputs.diag = saved;
 }
 
 } // namespace

@@ -28,12 +28,12 @@ class RioTest : public ::testing::Test {
         rioReset();
         keypad = KeypadRecord{};
         test::clearHostRecord();
-        savedWarnings = rioWarningsLeft;
-        savedDiag = diag;
+        savedWarnings = rio.rioWarningsLeft;
+        savedDiag = runInputs.diag;
     }
     void TearDown() override {
-        rioWarningsLeft = savedWarnings;
-        diag = savedDiag;
+        rio.rioWarningsLeft = savedWarnings;
+        runInputs.diag = savedDiag;
     }
     std::int32_t savedWarnings = 0;
     std::uint8_t savedDiag = 0;
@@ -99,7 +99,7 @@ TEST_F(RioTest, RamBytesAreSeparatePerChip) {
 }
 
 TEST_F(RioTest, UnassignedOffsetsReadThePageAndDropWrites) {
-    rioWarningsLeft = 0;
+    rio.rioWarningsLeft = 0;
     const RioChip before0 = rio[0];
     const RioChip before1 = rio[1];
     for (std::uint16_t address : {0x0E00, 0x0E1F, 0x0E24, 0x0E7F, 0x0F00, 0x0F30, 0x0F7F}) {
@@ -115,22 +115,22 @@ TEST_F(RioTest, UnassignedOffsetsReadThePageAndDropWrites) {
 
 TEST_F(RioTest, OnlyOneWarningIsEverPrinted) {
     // Used up silently while diag is off.
-    rioWarningsLeft = 1;
-    diag = 0;
+    rio.rioWarningsLeft = 1;
+    runInputs.diag = 0;
     testing::internal::CaptureStdout();
     busRead(0x0E05);
-    diag = 1;
+    runInputs.diag = 1;
     busWrite(0x0E06, 0, 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(rioWarningsLeft, 0);
+    EXPECT_EQ(rio.rioWarningsLeft, 0);
 
-    rioWarningsLeft = 1;
+    rio.rioWarningsLeft = 1;
     testing::internal::CaptureStdout();
     busWrite(0x0F30, 0, 0);
     busRead(0x0E00);
     busRead(0x0E7F);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Invalid RIO address: 0f30\n");
-    EXPECT_EQ(rioWarningsLeft, 0);
+    EXPECT_EQ(rio.rioWarningsLeft, 0);
 }
 
 TEST_F(RioTest, PortAWriteLatchesTheSelectedDigit) {
@@ -256,14 +256,14 @@ TEST_F(RioTest, CassetteLinesReachTheTapeOnlyInTheirDirection) {
     tapeStop(message);
     ASSERT_TRUE(tapeStartRecording("Orvane bytes", file.string(), message)) << message;
     busWrite(0x0E22, 0x47, 0);
-    cycles = 5000;
+    cpu.cycles = 5000;
     busWrite(0x0E20, 0x00, 0);
     EXPECT_EQ(tape.tapeLevel, 0);
     busWrite(0x0E22, 0x07, 0); // line 6 as an input floats high, but drives nothing
     busWrite(0x0E20, 0x00, 0);
     EXPECT_EQ(tape.tapeLevel, 0);
     busWrite(0x0E22, 0x47, 0);
-    cycles = 5400;
+    cpu.cycles = 5400;
     busWrite(0x0E20, 0x40, 0);
     EXPECT_EQ(tape.tapeLevel, 1);
     tapeStop(message);
@@ -271,15 +271,15 @@ TEST_F(RioTest, CassetteLinesReachTheTapeOnlyInTheirDirection) {
 
     ASSERT_TRUE(tapeStartPlaying(file.string(), message)) << message;
     busWrite(0x0E22, 0x07, 0);
-    cycles = 1000;
+    cpu.cycles = 1000;
     EXPECT_EQ(busRead(0x0E20) & 0x80, 0x80); // the first read starts the tape's time line
-    cycles = 1000 + 2000000;
+    cpu.cycles = 1000 + 2000000;
     busWrite(0x0E22, 0x87, 0);
     busWrite(0x0E20, 0x80, 0);
     EXPECT_EQ(busRead(0x0E20) & 0x80, 0x80) << "line 7 as an output does not sample the tape";
     busWrite(0x0E22, 0x07, 0);
     EXPECT_EQ(busRead(0x0E20) & 0x80, 0x00);
-    cycles = 1000 + 2000400;
+    cpu.cycles = 1000 + 2000400;
     EXPECT_EQ(busRead(0x0E20) & 0x80, 0x80);
     tapeStop(message);
     std::filesystem::remove(file);

@@ -33,13 +33,13 @@ auto chipFields(const RioChip& c) {
 // Every part of the board, copied from the machine.
 struct Board {
     CpuState cpu = orv::cpu;
-    std::int32_t cycles = orv::cycles;
-    std::uint8_t pending = pendingInterrupts;
-    std::uint16_t lastOpcode = lastOpcodeAddr;
-    std::uint16_t breakAt = breakpoint;
-    std::array<std::uint8_t, 65536> memory = orv::memory;
-    std::array<std::uint8_t, 256> pages = pageFlags;
-    std::array<RioChip, 2> chips = rio;
+    std::int32_t cycles = orv::cpu.cycles;
+    std::uint8_t pending = orv::cpu.pendingInterrupts;
+    std::uint16_t lastOpcode = orv::cpu.lastOpcodeAddr;
+    std::uint16_t breakAt = orv::cpu.breakpoint;
+    std::array<std::uint8_t, 65536> memory = orv::bus.memory;
+    std::array<std::uint8_t, 256> pages = bus.pageFlags;
+    std::array<RioChip, 2> chips = rio.chips;
     KeypadRecord keys = keypad;
     LatchRecord display = latch;
 };
@@ -67,8 +67,8 @@ void expectSameBoard(const Board& want, const Board& got, const std::string& whe
 
 // Runs the processor without the board's fading passes, which keep their own count outside the machine.
 void runCycles(std::uint32_t count) {
-    const auto start = static_cast<std::uint32_t>(cycles);
-    while (static_cast<std::uint32_t>(cycles) - start < count) {
+    const auto start = static_cast<std::uint32_t>(cpu.cycles);
+    while (static_cast<std::uint32_t>(cpu.cycles) - start < count) {
         std::uint8_t status = 0;
         cpuExecute(1000, status);
         ASSERT_FALSE(status & SLICE_BADOP);
@@ -104,13 +104,13 @@ TEST(StateChecksum, IsTheCommonCrc32) {
 class SaveStateTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        diag = 0;
+        runInputs.diag = 0;
         std::string message;
         ASSERT_TRUE(test::boardPowerOn(message)) << message;
         test::boardReset();
         test::boardRun(300'000); // the monitor scanning its display
         keyDown(keyWithLegend("5"));
-        breakpoint = 0x1234;
+        cpu.breakpoint = 0x1234;
         test::poke(0x0300, {0xDE, 0xAD});
         rio[1].ram[5] = 0x77;
         rio[1].ddrB = 0x0F;
@@ -122,7 +122,7 @@ class SaveStateTest : public ::testing::Test {
 };
 
 TEST_F(SaveStateTest, LoadBringsBackEveryPartOfTheBoard) {
-    pendingInterrupts = PEND_NMI;
+    cpu.pendingInterrupts = PEND_NMI;
     const Bytes state = saveState();
     ASSERT_EQ(state.size(), STATE_FILE_SIZE);
     const Board saved;
@@ -133,11 +133,11 @@ TEST_F(SaveStateTest, LoadBringsBackEveryPartOfTheBoard) {
     rioReset();
     keyUp();
     latch = LatchRecord{};
-    breakpoint = 0x4321;
-    lastOpcodeAddr ^= 0xFFFF;
+    cpu.breakpoint = 0x4321;
+    cpu.lastOpcodeAddr ^= 0xFFFF;
     cpu.bit5 ^= 1;
-    cycles += 777;
-    pendingInterrupts = PEND_IRQ;
+    cpu.cycles += 777;
+    cpu.pendingInterrupts = PEND_IRQ;
     test::poke(0xFE00, {0x00});
     const Board changed;
     EXPECT_FALSE(changed.memory == saved.memory);
@@ -159,15 +159,15 @@ TEST_F(SaveStateTest, LoadBringsBackEveryPartOfTheBoard) {
 
 TEST_F(SaveStateTest, WatchedPagesStayTheDebuggersAcrossALoad) {
     cpuSetTraps({Trap{1, 0x0100, 0x0100, TRAP_WRITE, {}}});
-    ASSERT_TRUE(pageFlags[0x01] & PAGE_WATCH);
+    ASSERT_TRUE(bus.pageFlags[0x01] & PAGE_WATCH);
     Bytes state = saveState();
     EXPECT_EQ(state[PAGES_AT + 1], PAGE_RAM) << "the debugger's bit is not the board's";
 
     cpuSetTraps({Trap{2, 0x0200, 0x0200, TRAP_WRITE, {}}});
     std::string message;
     ASSERT_TRUE(loadState(state.data(), state.size(), message)) << message;
-    EXPECT_EQ(pageFlags[0x01], PAGE_RAM);
-    EXPECT_EQ(pageFlags[0x02], PAGE_RAM | PAGE_WATCH);
+    EXPECT_EQ(bus.pageFlags[0x01], PAGE_RAM);
+    EXPECT_EQ(bus.pageFlags[0x02], PAGE_RAM | PAGE_WATCH);
 }
 
 TEST_F(SaveStateTest, AStateGoesOnAsTheRunItWasSavedFrom) {

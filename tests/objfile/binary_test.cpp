@@ -58,7 +58,7 @@ TEST_F(BinaryFileTest, LoadsIntoRamAndRomAndPassesOverWhatIsNoMemory) {
         EXPECT_EQ(loadBinaryFile(path("p.bin"), c.at, message), c.stored) << c.at;
         EXPECT_EQ(message, c.message) << c.at;
         if (c.stored > 0) {
-            EXPECT_EQ(memory[c.at], static_cast<std::uint8_t>(c.bytes[0])) << c.at;
+            EXPECT_EQ(bus.memory[c.at], static_cast<std::uint8_t>(c.bytes[0])) << c.at;
         }
     }
     std::string message;
@@ -67,11 +67,11 @@ TEST_F(BinaryFileTest, LoadsIntoRamAndRomAndPassesOverWhatIsNoMemory) {
 }
 
 TEST_F(BinaryFileTest, FailedLoadStoresNothing) {
-    memory[0xFFFF] = 0x5A;
+    bus.memory[0xFFFF] = 0x5A;
     write("p.bin", "\x11\x22");
     std::string message;
     loadBinaryFile(path("p.bin"), 0xFFFF, message);
-    EXPECT_EQ(memory[0xFFFF], 0x5A);
+    EXPECT_EQ(bus.memory[0xFFFF], 0x5A);
 }
 
 TEST_F(BinaryFileTest, SavesTheRangeWithGapsAndRefusesOneWithNothingInIt) {

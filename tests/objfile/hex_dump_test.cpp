@@ -90,8 +90,8 @@ TEST_F(PasteIntoMemoryTest, AFaultyLineIsNamedAndNothingIsStored) {
         SetUp();
         const PasteResult result = pasteIntoMemory(c.text, 0x0300);
         EXPECT_EQ(result.message, c.message);
-        EXPECT_EQ(memory[0x0200], 0);
-        EXPECT_EQ(memory[0x0300], 0);
+        EXPECT_EQ(bus.memory[0x0200], 0);
+        EXPECT_EQ(bus.memory[0x0300], 0);
     }
 }
 

@@ -29,10 +29,10 @@ class HexTest : public ::testing::Test {
     void SetUp() override {
         machinePowerOn();
         rioReset();
-        savedDiag = diag;
-        diag = 0;
+        savedDiag = runInputs.diag;
+        runInputs.diag = 0;
     }
-    void TearDown() override { diag = savedDiag; }
+    void TearDown() override { runInputs.diag = savedDiag; }
 
     // Loads from a heap block of exactly the text's size, with no NUL after it, so that the sanitizer
     // catches any read past the end.
@@ -73,11 +73,11 @@ TEST_F(HexTest, LoadsRecordsIntoMemory) {
     const int count = load(":03020000A90060F2\r\n:0203FE001234B7\r\n" + END + "\r\n", message);
     EXPECT_EQ(message, "");
     EXPECT_EQ(count, 5);
-    EXPECT_EQ(memory[0x0200], 0xA9);
-    EXPECT_EQ(memory[0x0201], 0x00);
-    EXPECT_EQ(memory[0x0202], 0x60);
-    EXPECT_EQ(memory[0x03FE], 0x12);
-    EXPECT_EQ(memory[0x03FF], 0x34);
+    EXPECT_EQ(bus.memory[0x0200], 0xA9);
+    EXPECT_EQ(bus.memory[0x0201], 0x00);
+    EXPECT_EQ(bus.memory[0x0202], 0x60);
+    EXPECT_EQ(bus.memory[0x03FE], 0x12);
+    EXPECT_EQ(bus.memory[0x03FF], 0x34);
 }
 
 TEST_F(HexTest, LineEndings) {
@@ -145,27 +145,27 @@ TEST_F(HexTest, RecordWrapsFromTopOfMemoryToZero) {
     EXPECT_EQ(load(makeRecord(0xFFF0, 0, data) + "\r\n" + END + "\r\n", message), 32);
     EXPECT_EQ(message, "");
     for (int i = 0; i < 16; ++i) {
-        EXPECT_EQ(memory[0xFFF0 + i], 0xC0 + i) << i;
-        EXPECT_EQ(memory[i], 0xD0 + i) << i;
+        EXPECT_EQ(bus.memory[0xFFF0 + i], 0xC0 + i) << i;
+        EXPECT_EQ(bus.memory[i], 0xD0 + i) << i;
     }
 }
 
 TEST_F(HexTest, WrongChecksumHasAlreadyStoredItsBytes) {
-    memory[0x0100] = 0;
-    memory[0x0101] = 0;
+    bus.memory[0x0100] = 0;
+    bus.memory[0x0101] = 0;
     std::string message;
     EXPECT_EQ(load(":02010000ABCD00\r\n" + END + "\r\n", message), 2);
     EXPECT_EQ(message, "Error in 't.obj' line 1: bad checksum, got '7b'");
-    EXPECT_EQ(memory[0x0100], 0xAB);
-    EXPECT_EQ(memory[0x0101], 0xCD);
+    EXPECT_EQ(bus.memory[0x0100], 0xAB);
+    EXPECT_EQ(bus.memory[0x0101], 0xCD);
 }
 
 TEST_F(HexTest, EndRecordWithDataStoresItAndEnds) {
     std::string message;
     EXPECT_EQ(load(makeRecord(0x0300, 1, {0x11, 0x22}) + "\r\n", message), 2);
     EXPECT_EQ(message, "");
-    EXPECT_EQ(memory[0x0300], 0x11);
-    EXPECT_EQ(memory[0x0301], 0x22);
+    EXPECT_EQ(bus.memory[0x0300], 0x11);
+    EXPECT_EQ(bus.memory[0x0301], 0x22);
 }
 
 TEST_F(HexTest, DataAfterEndIsStoredThenRefused) {
@@ -174,32 +174,32 @@ TEST_F(HexTest, DataAfterEndIsStoredThenRefused) {
         load(makeRecord(0x0300, 0, {1}) + "\n" + END + "\n" + makeRecord(0x0310, 0, {0x77}) + "\n", message),
         2);
     EXPECT_EQ(message, "Error in file 't.obj' line 3: data after EOF record");
-    EXPECT_EQ(memory[0x0310], 0x77);
+    EXPECT_EQ(bus.memory[0x0310], 0x77);
 }
 
 TEST_F(HexTest, TextAfterChecksumIsAcceptedAndTraced) {
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     std::string message;
     EXPECT_EQ(load(":03020000a90060f2  ; start\r\n" + END + "x\r\n", message), 3);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(message, "");
     EXPECT_EQ(out, "Junk on end of line 1\nJunk on end of line 2\n");
-    EXPECT_EQ(memory[0x0200], 0xA9);
+    EXPECT_EQ(bus.memory[0x0200], 0xA9);
 }
 
 TEST_F(HexTest, UnmappedBytesAreCountedNotStoredAndRomIsReplaced) {
-    memory[0x2000] = 0x5A;
-    memory[0xFE00] = 0x00;
+    bus.memory[0x2000] = 0x5A;
+    bus.memory[0xFE00] = 0x00;
     std::string message;
     const std::string text = makeRecord(0x2000, 0, {1, 2, 3}) + "\r\n" + makeRecord(0xFE00, 0, {0xEA}) +
                              "\r\n" + makeRecord(0x0E80, 0, {0x99}) + "\r\n" + makeRecord(0x0E21, 0, {0x5B}) +
                              "\r\n" + END;
     EXPECT_EQ(load(text, message), 6);
     EXPECT_EQ(message, "");
-    EXPECT_EQ(memory[0x2000], 0x5A);
+    EXPECT_EQ(bus.memory[0x2000], 0x5A);
     EXPECT_EQ(busRead(0x2000), 0x20);
-    EXPECT_EQ(memory[0xFE00], 0xEA);
+    EXPECT_EQ(bus.memory[0xFE00], 0xEA);
     EXPECT_EQ(rio[0].ram[0], 0x99);
     EXPECT_EQ(rio[0].outB, 0x5B);
 }

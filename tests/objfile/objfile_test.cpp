@@ -68,12 +68,12 @@ class ObjfileTest : public ::testing::Test {
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
-        savedDiag = diag;
-        diag = 0;
+        savedDiag = runInputs.diag;
+        runInputs.diag = 0;
     }
     void TearDown() override {
         fs::remove_all(dir);
-        diag = savedDiag;
+        runInputs.diag = savedDiag;
     }
     std::string path(const std::string& name) const { return (dir / name).string(); }
     std::size_t filesInDir() const {
@@ -223,8 +223,8 @@ TEST_F(ObjfileTest, SaveReplacesAnExistingFileAndLoadsBack) {
         busWrite(static_cast<std::uint16_t>(i), static_cast<std::uint8_t>(i * 7 + 3), 0);
     for (int i = 0; i < 0x80; ++i)
         busWrite(static_cast<std::uint16_t>(0x0E80 + i), static_cast<std::uint8_t>(i), 0);
-    memory[0xFF10] = 0x4C;
-    const auto before = memory;
+    bus.memory[0xFF10] = 0x4C;
+    const auto before = bus.memory;
     const auto rioBefore = rio[0].ram;
     std::string message;
     const int saved = saveObjectFile(path("round"), 0x0000, 0xFFFF, message);
@@ -234,8 +234,8 @@ TEST_F(ObjfileTest, SaveReplacesAnExistingFileAndLoadsBack) {
     rioReset();
     EXPECT_EQ(loadObjectFile(path("round"), message), saved);
     EXPECT_EQ(message, "");
-    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 0x400, memory.begin()));
-    EXPECT_TRUE(std::equal(before.begin() + 0xFE00, before.end(), memory.begin() + 0xFE00));
+    EXPECT_TRUE(std::equal(before.begin(), before.begin() + 0x400, bus.memory.begin()));
+    EXPECT_TRUE(std::equal(before.begin() + 0xFE00, before.end(), bus.memory.begin() + 0xFE00));
     EXPECT_EQ(rio[0].ram, rioBefore);
     EXPECT_EQ(filesInDir(), 1u);
 }
@@ -327,14 +327,14 @@ TEST_F(ObjfileTest, OneTrailingCtrlZIsDropped) {
     const std::string text = ":03020000A90060F2\r\n:00000001FF\r\n";
     writeText(dir / "one.obj", text + "\x1A");
     writeText(dir / "two.obj", text + "\x1A\x1A");
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     std::string message;
     EXPECT_EQ(loadObjectFile(path("one"), message), 3);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(message, "");
     EXPECT_EQ(out, "EOF removed\nObject file: 'one.obj' [32]\nBytes loaded: 3\n");
-    diag = 0;
+    runInputs.diag = 0;
     EXPECT_EQ(loadObjectFile(path("two"), message), 3);
     EXPECT_EQ(message, "Error in 'two.obj' line 3: does not start with ':'");
 }

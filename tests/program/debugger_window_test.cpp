@@ -154,13 +154,13 @@ TEST_F(DebuggerWindowTest, AMarginClickSetsABreakpointThatStopsTheRunningProgram
     EXPECT_EQ(points[1].kind, PointKind::Exec);
     EXPECT_EQ(points[1].first, 0x0201);
 
-    const auto started = static_cast<std::uint32_t>(cycles);
+    const auto started = static_cast<std::uint32_t>(cpu.cycles);
     onCommand(CMD_RUN);
     ASSERT_TRUE(stopShown("Breakpoint at $0201"));
     EXPECT_EQ(cpu.pc, 0x0201);
     // How long the run took stays shown while halted.
-    const QString took = QString::asprintf("Cycles %u\nSince stop %u", static_cast<std::uint32_t>(cycles),
-                                           static_cast<std::uint32_t>(cycles) - started);
+    const QString took = QString::asprintf("Cycles %u\nSince stop %u", static_cast<std::uint32_t>(cpu.cycles),
+                                           static_cast<std::uint32_t>(cpu.cycles) - started);
     EXPECT_EQ(debuggerWindow->cycleLabel->text(), took);
     debuggerWindow->refreshViews();
     EXPECT_EQ(debuggerWindow->cycleLabel->text(), took);
@@ -277,14 +277,14 @@ TEST_F(DebuggerWindowTest, MemoryEditsRefuseROMUnlessAllowedAndNeverTouchDevices
 TEST_F(DebuggerWindowTest, ViewsOfARIOPageLeaveTheChipAsItWas) {
     keyDown(5); // a real read of port A would take the keypad's rows into the chip
     const auto chips = rio;
-    const std::int32_t warnings = rioWarningsLeft;
+    const std::int32_t warnings = rio.rioWarningsLeft;
     debuggerWindow->memoryView->goTo(0x0E00);
     debuggerWindow->disasm->setTopAddress(0x0E00);
     debuggerWindow->memoryView->viewport()->grab();
     debuggerWindow->disasm->viewport()->grab();
     keyUp();
     EXPECT_EQ(std::memcmp(&chips, &rio, sizeof rio), 0);
-    EXPECT_EQ(rioWarningsLeft, warnings);
+    EXPECT_EQ(rio.rioWarningsLeft, warnings);
     EXPECT_STREQ(pageKindText(0x0E00), "RIO");
 }
 

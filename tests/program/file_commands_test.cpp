@@ -224,11 +224,11 @@ TEST_F(FileCommandsTest, ASuccessfulSaveReportsItsCountAndClosesTheDialog) {
         // Its last step is left over when the dialog closes as it should.
         ModalScript script({saveRangeStep(c.start, c.end), fileDialogStep(c.name, &seen),
                             saveDialogButtonStep("cancelButton", &stillOpen)});
-        diag = 1;
+        runInputs.diag = 1;
         testing::internal::CaptureStdout();
         onCommand(CMD_SAVE_AS);
         const std::string trace = testing::internal::GetCapturedStdout();
-        diag = 0;
+        runInputs.diag = 0;
         EXPECT_NE(trace.find(c.trace), std::string::npos) << trace;
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].title, "Successful save");

@@ -184,7 +184,7 @@ TEST_F(KeypadTest, CharactersAndKeysBecomeTheirCommands) {
 TEST_F(KeypadTest, KeyPressesOfTheWindowTakeBothRoadsWhenPlain) {
     // With the menu bar hidden nothing of it takes the Alt keys first.
     onCommand(CMD_MENU);
-    ASSERT_EQ(menu, 0);
+    ASSERT_EQ(switches.menu, 0);
     CommandRecorder catcher;
     const int up = keyWithLegend("^");
     struct Case {
@@ -314,7 +314,7 @@ TEST_F(KeypadTest, GoAddressThenGRunsFromIt) {
     EXPECT_FALSE(runInputs.halted);
     haltRunning();
     // It ran from the go address, not from where PC stood.
-    EXPECT_TRUE(lastOpcodeAddr == 0x0240 || lastOpcodeAddr == 0x0241) << lastOpcodeAddr;
+    EXPECT_TRUE(cpu.lastOpcodeAddr == 0x0240 || cpu.lastOpcodeAddr == 0x0241) << cpu.lastOpcodeAddr;
     EXPECT_TRUE(cpu.pc == 0x0240 || cpu.pc == 0x0241) << cpu.pc;
 }
 
@@ -325,7 +325,7 @@ TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox
     cpuSetPc(0x0280);
     type("p0281");
     EXPECT_EQ(debugP, 0x0281);
-    EXPECT_EQ(breakpoint, 0x0281);
+    EXPECT_EQ(cpu.breakpoint, 0x0281);
     onCommand(CMD_RUN);
     ASSERT_TRUE(settleUntil([] { return runInputs.halted; }, 10000));
     EXPECT_EQ(cpu.pc, 0x0281);
@@ -333,7 +333,7 @@ TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox
 
     // Another breakpoint typed while halted moves it.
     type("p0282");
-    EXPECT_EQ(breakpoint, 0x0282);
+    EXPECT_EQ(cpu.breakpoint, 0x0282);
     onCommand(CMD_RUN);
     ASSERT_TRUE(settleUntil([] { return runInputs.halted; }, 10000));
     EXPECT_EQ(cpu.pc, 0x0282);

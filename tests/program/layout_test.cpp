@@ -26,15 +26,15 @@ class LayoutTest : public ::testing::Test {
         savedScreen = {screenWidth, screenHeight};
         savedPlace = mainWindow->pos();
         savedRect = windowRect;
-        keys = 1;
+        switches.keys = 1;
         runInputs.debug = 0;
     }
     void TearDown() override {
         screenWidth = savedScreen.first;
         screenHeight = savedScreen.second;
-        keys = 1;
+        switches.keys = 1;
         runInputs.debug = 0;
-        diag = 0;
+        runInputs.diag = 0;
         relayout(400);
         mainWindow->move(savedPlace);
         test::settleUntil([&] { return mainWindow->pos() == savedPlace; }, 5000);
@@ -54,11 +54,11 @@ TEST_F(LayoutTest, ClientWidthChoosesScaleAndWindowSnapsToIt) {
     for (const Case c : {Case{250, 2}, Case{799, 7}, Case{800, 8}, Case{150, 2}, Case{560, 5}}) {
         SCOPED_TRACE(c.width);
         const int before = scale;
-        diag = 1;
+        runInputs.diag = 1;
         testing::internal::CaptureStdout();
         resizeClient(c.width, 300);
         const std::string trace = testing::internal::GetCapturedStdout();
-        diag = 0;
+        runInputs.diag = 0;
         // The size the layout was given, and the scale it chose when that changed.
         const std::string given = "wd: " + std::to_string(c.width) + " 300 \n";
         const std::string chosen = "--- new scale: " + std::to_string(c.scale) + " ---\n";
@@ -83,7 +83,7 @@ TEST_F(LayoutTest, ScaleIsTheLargestWhoseWindowFitsTheScreen) {
                      << c.screenWidth << "x" << c.screenHeight << " keys " << c.keys << " debug " << c.debug);
         screenWidth = c.screenWidth;
         screenHeight = c.screenHeight;
-        keys = c.keys;
+        switches.keys = c.keys;
         runInputs.debug = c.debug;
         // Far more room than the screen has, as a maximized window on a wider screen offers.
         resizeClient(3000, 3000);
@@ -166,11 +166,11 @@ TEST_F(LayoutTest, KeysSitOnTheirGridWithLegendsAboveThem) {
 
 TEST_F(LayoutTest, KeypadOffLeavesTheDisplayPanelAlone) {
     relayout(400);
-    keys = 0;
+    switches.keys = 0;
     relayout(400);
     EXPECT_EQ(panelWidget->size(), QSize(400, 17 * 4));
     for (QPushButton* button : keyButtons) EXPECT_FALSE(button->isVisible());
-    keys = 1;
+    switches.keys = 1;
     relayout(400);
     EXPECT_EQ(panelWidget->size(), QSize(400, 90 * 4));
     for (QPushButton* button : keyButtons) EXPECT_TRUE(button->isVisible());

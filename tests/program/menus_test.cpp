@@ -78,7 +78,7 @@ class MenusTest : public ::testing::Test {
         tape.tapeState = 0;
         runInputs.mute = 0;
         runInputs.debug = 0;
-        keys = 1;
+        switches.keys = 1;
         test::relayout(400);
     }
     void TearDown() override {
@@ -86,11 +86,11 @@ class MenusTest : public ::testing::Test {
         runInputs.turbo = false;
         tape.tapeState = 0;
         runInputs.mute = 0;
-        if (!menu) onCommand(CMD_MENU);
+        if (!switches.menu) onCommand(CMD_MENU);
         if (popupMenu) popupMenu->close();
         runInputs.debug = 0;
-        keys = 1;
-        diag = 0;
+        switches.keys = 1;
+        runInputs.diag = 0;
         test::relayout(400);
     }
 };
@@ -137,7 +137,7 @@ TEST_F(MenusTest, ChecksFollowTheSwitches) {
         SCOPED_TRACE(int(on));
         runInputs.mute = on;
         runInputs.debug = on;
-        keys = !on;
+        switches.keys = !on;
         runInputs.turbo = on;
         fileHistory.reloadOnChange = on;
         QMenu* file = openBarMenu(MENU_FILE);
@@ -289,7 +289,7 @@ TEST_F(MenusTest, EditMenuSitsBetweenFileAndActionWithItsShortcuts) {
 TEST_F(MenusTest, MenuBarOffLeavesThePopupToBringItBack) {
     const int panelHeight = panelWidget->height();
     onCommand(CMD_MENU);
-    EXPECT_EQ(menu, 0);
+    EXPECT_EQ(switches.menu, 0);
     EXPECT_FALSE(mainMenu->isVisible());
     // The window shrinks to the panel it shows.
     ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == panelHeight; }, 10000));
@@ -303,7 +303,7 @@ TEST_F(MenusTest, MenuBarOffLeavesThePopupToBringItBack) {
     EXPECT_FALSE(item->isChecked());
     item->trigger();
     popupMenu->close();
-    ASSERT_TRUE(settleUntil([] { return menu && mainMenu->isVisible(); }, 10000));
+    ASSERT_TRUE(settleUntil([] { return switches.menu && mainMenu->isVisible(); }, 10000));
     ASSERT_TRUE(settleUntil([&] { return mainWindow->height() > panelHeight; }, 10000));
     EXPECT_EQ(panelWidget->height(), panelHeight);
 }
@@ -353,14 +353,14 @@ TEST_F(MenusTest, PowerCycleHaltsAndStartsTheMachineAfresh) {
     onCommand(CMD_RESET);
     ASSERT_FALSE(runInputs.halted);
     settle(30);
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     onCommand(CMD_POWER);
     const std::string line = registerLine();
-    diag = 0;
+    runInputs.diag = 0;
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_TRUE(runInputs.halted);
-    EXPECT_EQ(cycles, 0);
+    EXPECT_EQ(cpu.cycles, 0);
     // The monitor had set up its port; the RIO reset undoes that.
     EXPECT_EQ(rio[0].ddrA, 0xFF);
     EXPECT_NE(out.find("Power On\n"), std::string::npos) << out;
@@ -369,7 +369,7 @@ TEST_F(MenusTest, PowerCycleHaltsAndStartsTheMachineAfresh) {
 
 TEST_F(MenusTest, PowerKeepsWhatWasLoadedIntoRomAndRestoreBuiltInMonitorPutsTheMonitorBack) {
     EXPECT_EQ(barMenu(MENU_ACTION)->actions().last()->data().toInt(), CMD_RESTORE_MONITOR);
-    auto rom = [] { return std::vector<std::uint8_t>(memory.begin() + 0xFE00, memory.end()); };
+    auto rom = [] { return std::vector<std::uint8_t>(bus.memory.begin() + 0xFE00, bus.memory.end()); };
     onCommand(CMD_RESTORE_MONITOR);
     const std::vector<std::uint8_t> monitor = rom();
     const std::vector<std::uint8_t> own(0x200, 0xEA);
@@ -383,24 +383,24 @@ TEST_F(MenusTest, PowerKeepsWhatWasLoadedIntoRomAndRestoreBuiltInMonitorPutsTheM
     EXPECT_EQ(rom(), monitor);
     // Then as power off/on leaves the board.
     EXPECT_TRUE(runInputs.halted);
-    EXPECT_EQ(cycles, 0);
+    EXPECT_EQ(cpu.cycles, 0);
 }
 
 TEST_F(MenusTest, InterruptCommandsTraceAndRequest) {
-    pendingInterrupts = 0;
+    cpu.pendingInterrupts = 0;
     cpu.i = 1;
     const std::uint8_t sp = cpu.sp;
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     onCommand(CMD_IRQ);
     onCommand(CMD_NMI);
-    diag = 0;
+    runInputs.diag = 0;
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind("IRQ...\nNMI...\n", 0), 0u) << out;
     // The masked IRQ waits; the NMI is taken at once, pushing PC and status.
-    EXPECT_EQ(pendingInterrupts & PEND_IRQ, PEND_IRQ);
+    EXPECT_EQ(cpu.pendingInterrupts & PEND_IRQ, PEND_IRQ);
     EXPECT_EQ(static_cast<std::uint8_t>(sp - cpu.sp), 3);
-    pendingInterrupts = 0;
+    cpu.pendingInterrupts = 0;
 }
 
 struct Key {

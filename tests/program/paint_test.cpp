@@ -40,19 +40,19 @@ class PaintTest : public ::testing::Test {
   protected:
     void SetUp() override {
         savedDigits = latch.digitSegments;
-        keys = 1;
+        switches.keys = 1;
         runInputs.debug = 0;
         tape.tapeState = 0;
         latch.digitSegments.fill(0);
     }
     void TearDown() override {
         latch.digitSegments = savedDigits;
-        keys = 1;
+        switches.keys = 1;
         runInputs.debug = 0;
         tape.tapeState = 0;
         runInputs.halted = true;
         debugMode = DEBUG_IDLE;
-        diag = 0;
+        runInputs.diag = 0;
         relayout(400);
     }
     // The panel painted as the platform would for an update of `area`: drawing clipped to it.
@@ -195,7 +195,7 @@ TEST_F(PaintTest, DigitZeroIsLeftmostAtSevenUnits) {
 }
 
 TEST_F(PaintTest, KeypadHiddenDrawsNoWhiteBesidesTheBevelAndNoLegends) {
-    keys = 0;
+    switches.keys = 0;
     relayout(400);
     const QImage image = grabPanel();
     ASSERT_EQ(image.size(), QSize(400, 68));
@@ -316,17 +316,17 @@ TEST_F(PaintTest, DebugPanelShowsRegistersWhileHaltedAndRunningOtherwise) {
 }
 
 TEST_F(PaintTest, FetchAddressIsBlankUntilSomethingRan) {
-    const std::int32_t savedCycles = cycles;
-    const std::uint16_t savedFetch = lastOpcodeAddr;
-    cycles = 0;
-    lastOpcodeAddr = 0x01FE;
+    const std::int32_t savedCycles = cpu.cycles;
+    const std::uint16_t savedFetch = cpu.lastOpcodeAddr;
+    cpu.cycles = 0;
+    cpu.lastOpcodeAddr = 0x01FE;
     EXPECT_EQ(fetchAddressText(), "    ");
-    cycles = 7;
+    cpu.cycles = 7;
     EXPECT_EQ(fetchAddressText(), "01fe");
-    lastOpcodeAddr = 0xABCD;
+    cpu.lastOpcodeAddr = 0xABCD;
     EXPECT_EQ(fetchAddressText(), "abcd");
-    cycles = savedCycles;
-    lastOpcodeAddr = savedFetch;
+    cpu.cycles = savedCycles;
+    cpu.lastOpcodeAddr = savedFetch;
 }
 
 TEST_F(PaintTest, RepaintOfTheLedAreaDrawsOnlyChangedDigits) {
@@ -364,22 +364,22 @@ TEST_F(PaintTest, DebugAreaRepaintLeavesThePanelAndDisplayRepaintLeavesTheKeypad
     paintInto(image, image.rect());
 
     image.fill(MARKER);
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     paintInto(image, debugArea);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Debugger draw\n");
-    diag = 0;
+    runInputs.diag = 0;
     for (int x = 0; x < 400; x += 7) {
         EXPECT_EQ(at(image, x, panelBottom - 1), MARKER);
         EXPECT_NE(at(image, x, panelBottom), MARKER);
     }
 
     image.fill(MARKER);
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     paintInto(image, displayArea);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Background draw\n");
-    diag = 0;
+    runInputs.diag = 0;
     EXPECT_EQ(at(image, 200, 68), MARKER);
     EXPECT_EQ(at(image, 200, 67), qRgb(192, 192, 192));
     // All eight digits come back with the display panel.

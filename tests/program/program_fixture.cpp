@@ -52,15 +52,15 @@ void recordStartUpSettings() {
     s.currFileMid = currFileMid;
     s.saveAddrStart = saveAddrStart;
     s.saveAddrEnd = saveAddrEnd;
-    s.menu = menu;
-    s.keys = keys;
+    s.menu = switches.menu;
+    s.keys = switches.keys;
     s.mute = runInputs.mute;
-    s.diag = diag;
+    s.diag = runInputs.diag;
     s.debug = runInputs.debug;
     s.debugM = debugM;
     s.debugG = debugG;
     s.debugP = debugP;
-    s.breakpoint = breakpoint;
+    s.breakpoint = cpu.breakpoint;
 }
 
 void recordStartUp() {
@@ -71,7 +71,7 @@ void recordStartUp() {
     s.pacerRunning = pacerRunning();
     s.events = events.load();
     s.paused = paused;
-    s.cycles = cycles;
+    s.cycles = cpu.cycles;
     s.pc = cpu.pc;
 }
 

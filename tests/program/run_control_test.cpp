@@ -49,14 +49,14 @@ class RunControlTest : public ::testing::Test {
         settle(5);
         test::boxes.clear();
         runInputs.debug = 0;
-        diag = 0;
+        runInputs.diag = 0;
     }
     void TearDown() override {
         haltRunning();
         if (runInputs.turbo) onCommand(CMD_TURBO);
         settle(5);
         runInputs.debug = 0;
-        diag = 0;
+        runInputs.diag = 0;
         cpuSetBreakpoint(debugP);
     }
     // At 0x0200: INX, JMP 0x0200.
@@ -77,30 +77,30 @@ TEST_F(RunControlTest, StartUpLeavesTheMachineHaltedWithoutAPacer) {
 
     // Step takes exactly one instruction from wherever power-on left PC.
     cpuSetPc(start.pc);
-    const std::int32_t before = cycles;
+    const std::int32_t before = cpu.cycles;
     onCommand(CMD_STEP);
-    EXPECT_EQ(lastOpcodeAddr, start.pc);
+    EXPECT_EQ(cpu.lastOpcodeAddr, start.pc);
     EXPECT_TRUE(runInputs.halted);
     if (test::boxes.empty()) {
-        EXPECT_GE(cycles - before, 2);
-        EXPECT_LE(cycles - before, 7);
+        EXPECT_GE(cpu.cycles - before, 2);
+        EXPECT_LE(cpu.cycles - before, 7);
     } else {
         // Power-on may leave PC on an invalid opcode, which Step meets and reports.
         EXPECT_EQ(test::boxes[0].title, "Halted...");
         EXPECT_EQ(cpu.pc, start.pc);
-        EXPECT_EQ(cycles, before);
+        EXPECT_EQ(cpu.cycles, before);
     }
 }
 
 TEST_F(RunControlTest, StepExecutesOneInstructionAndTicksWhileHaltedDoNothing) {
     loadLoop();
     const std::uint8_t x = cpu.x;
-    const std::int32_t before = cycles;
+    const std::int32_t before = cpu.cycles;
     onCommand(CMD_STEP);
     EXPECT_EQ(cpu.pc, 0x0201);
     EXPECT_EQ(cpu.x, static_cast<std::uint8_t>(x + 1));
-    EXPECT_EQ(lastOpcodeAddr, 0x0200);
-    EXPECT_EQ(static_cast<std::uint32_t>(cycles - before), 2u);
+    EXPECT_EQ(cpu.lastOpcodeAddr, 0x0200);
+    EXPECT_EQ(static_cast<std::uint32_t>(cpu.cycles - before), 2u);
     EXPECT_TRUE(runInputs.halted);
     EXPECT_FALSE(pacerRunning());
 
@@ -108,7 +108,7 @@ TEST_F(RunControlTest, StepExecutesOneInstructionAndTicksWhileHaltedDoNothing) {
     EXPECT_EQ(cpu.pc, 0x0201);
     onCommand(CMD_STEP);
     EXPECT_EQ(cpu.pc, 0x0200);
-    EXPECT_EQ(static_cast<std::uint32_t>(cycles - before), 5u);
+    EXPECT_EQ(static_cast<std::uint32_t>(cpu.cycles - before), 5u);
 }
 
 TEST_F(RunControlTest, RunLeavesABreakpointAtPcAndStopsTheNextTimeItIsReached) {
@@ -131,9 +131,9 @@ TEST_F(RunControlTest, RunLeavesABreakpointAtPcAndStopsTheNextTimeItIsReached) {
 TEST_F(RunControlTest, WithTheDebugPanelHiddenTheBreakpointNeverStops) {
     loadLoop();
     cpuSetBreakpoint(0x0200);
-    const std::int32_t before = cycles;
+    const std::int32_t before = cpu.cycles;
     onCommand(CMD_RUN);
-    ASSERT_TRUE(settleUntil([&] { return static_cast<std::uint32_t>(cycles - before) > 50'000; }, 10000));
+    ASSERT_TRUE(settleUntil([&] { return static_cast<std::uint32_t>(cpu.cycles - before) > 50'000; }, 10000));
     EXPECT_FALSE(runInputs.halted);
     onCommand(CMD_HALT);
     EXPECT_TRUE(runInputs.halted);
@@ -143,12 +143,12 @@ TEST_F(RunControlTest, WithTheDebugPanelHiddenTheBreakpointNeverStops) {
 TEST_F(RunControlTest, RunOnAnInvalidOpcodeShowsTheBoxAndDoesNotStart) {
     busWrite(0x0200, 0x02, 1);
     cpuSetPc(0x0200);
-    const std::int32_t before = cycles;
+    const std::int32_t before = cpu.cycles;
     onCommand(CMD_RUN);
     EXPECT_TRUE(runInputs.halted);
     EXPECT_FALSE(pacerRunning());
     EXPECT_EQ(cpu.pc, 0x0200);
-    EXPECT_EQ(cycles, before);
+    EXPECT_EQ(cpu.cycles, before);
     ASSERT_EQ(test::boxes.size(), 1u);
     EXPECT_EQ(test::boxes[0].title, "Halted...");
     EXPECT_EQ(test::boxes[0].text, "Invalid opcode '02' at PC:0200");
@@ -164,14 +164,14 @@ TEST_F(RunControlTest, RunOnAnInvalidOpcodeShowsTheBoxAndDoesNotStart) {
 
 TEST_F(RunControlTest, RunAndHaltTraceOnceEach) {
     loadLoop();
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     onCommand(CMD_RUN);
     onCommand(CMD_RUN);
     settle(20);
     onCommand(CMD_HALT);
     onCommand(CMD_HALT);
-    diag = 0;
+    runInputs.diag = 0;
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(countOf(out, "Running, minTimer=1...\n"), 1) << out;
     EXPECT_EQ(countOf(out, "Halted.  Events: "), 1) << out;
@@ -180,7 +180,7 @@ TEST_F(RunControlTest, RunAndHaltTraceOnceEach) {
 
 TEST_F(RunControlTest, PauseHaltsAndUnpauseResumesOnlyWhatWasRunning) {
     loadLoop();
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     pauseRunning(); // halted: nothing
     unpauseRunning();
@@ -194,7 +194,7 @@ TEST_F(RunControlTest, PauseHaltsAndUnpauseResumesOnlyWhatWasRunning) {
     EXPECT_FALSE(runInputs.halted);
     EXPECT_FALSE(paused);
     EXPECT_TRUE(pacerRunning());
-    diag = 0;
+    runInputs.diag = 0;
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(countOf(out, "Pausing...\n"), 1);
     EXPECT_EQ(countOf(out, "Unpausing...\n"), 1);
@@ -210,13 +210,13 @@ TEST_F(RunControlTest, ToggleRunsWhenHaltedAndHaltsWhenRunning) {
 }
 
 TEST_F(RunControlTest, RstButtonResetsAndRuns) {
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     keyButtons[24]->click();
     ASSERT_TRUE(settleUntil([] { return !runInputs.halted; }, 10000));
     EXPECT_TRUE(pacerRunning());
     const std::uint16_t vector = static_cast<std::uint16_t>(busRead(0xFFFC) | busRead(0xFFFD) << 8);
-    diag = 0;
+    runInputs.diag = 0;
     onCommand(CMD_HALT);
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.rfind("Reset...\n", 0), 0u) << out;
@@ -242,7 +242,7 @@ TEST_F(RunControlTest, HousekeepingSavesTheWindowPlaceOnceAfterTheLastMove) {
     const QString path = QString::fromStdString(settingsPath);
 
     housekeepingTick(); // moves before the first tick schedule nothing
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     scheduleRectSave();
     for (int i = 0; i < 50; ++i) housekeepingTick();
@@ -252,7 +252,7 @@ TEST_F(RunControlTest, HousekeepingSavesTheWindowPlaceOnceAfterTheLastMove) {
     housekeepingTick();
     EXPECT_TRUE(QFile::exists(path));
     for (int i = 0; i < 200; ++i) housekeepingTick();
-    diag = 0;
+    runInputs.diag = 0;
     const std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(countOf(out, ".ini updated\n"), 1);
     QFile file(path);
@@ -285,9 +285,9 @@ TEST_F(RunControlTest, HousekeepingFollowsTapeActivityAndStopsAFinishedTape) {
 TEST_F(RunControlTest, PacerOwesThePeriodsAndPostsOneTickUntilItIsTaken) {
     CommandRecorder recorder;
     const std::int32_t events0 = events.load(), overruns0 = overruns.load();
-    busy.store(true);
+    cpu.busy.store(true);
     timerCallback(7); // a slice still runs: an overrun, owed all the same
-    busy.store(false);
+    cpu.busy.store(false);
     timerCallback(3);
     timerCallback(2);
     EXPECT_EQ(recorder.take(), std::vector<int>{CMD_TICK});
@@ -310,7 +310,7 @@ TEST_F(RunControlTest, TypedKeysStayDownAndUpForAWholePeriodOfMachineTimeWhateve
     runInputs.halted = false; // running as far as the slices can tell, without the pacer's own deadlines
     for (int key : {1, 2, 3}) onCommand(key);
     const std::int32_t every = BOARD_TICK_MS * 1000;
-    std::int32_t changedAt = cycles;
+    std::int32_t changedAt = cpu.cycles;
     bool down = false;
     int changes = 0;
     for (const unsigned periods : {100u, 25u, 25u, 25u, 7u, 60u, 1u, 1u, 49u, 25u, 25u, 99u, 25u, 25u, 25u}) {
@@ -318,10 +318,10 @@ TEST_F(RunControlTest, TypedKeysStayDownAndUpForAWholePeriodOfMachineTimeWhateve
         onCommand(CMD_TICK);
         if ((keypad.keyRows != 0xFF) == down) continue;
         if (changes++ > 0) {
-            EXPECT_GE(cycles - changedAt, every) << "change " << changes;
+            EXPECT_GE(cpu.cycles - changedAt, every) << "change " << changes;
         }
         down = !down;
-        changedAt = cycles;
+        changedAt = cpu.cycles;
     }
     EXPECT_EQ(changes, 6);
 }
@@ -355,15 +355,19 @@ TEST_F(RunControlTest, TurboReachesTheSameStateAndRecordsTheSameTapeAsOneMegaher
         const std::string file = QDir(folder.path()).filePath(fast ? "turbo.mid" : "paced.mid").toStdString();
         std::string message;
         ASSERT_TRUE(tapeStartRecording("turbo", file, message)) << message;
-        const std::int32_t before = cycles;
+        const std::int32_t before = cpu.cycles;
         onCommand(CMD_RUN);
         ASSERT_TRUE(settleUntil([] { return runInputs.halted; }, 20000));
         tapeStop(message);
         EXPECT_EQ(message, "");
         EXPECT_EQ(cpu.pc, TAPE_PROGRAM_END);
-        Run run{
-            {},    test::readBytes(file), static_cast<std::uint32_t>(cycles - before), cpu.a, cpu.x, cpu.y,
-            cpu.sp};
+        Run run{{},
+                test::readBytes(file),
+                static_cast<std::uint32_t>(cpu.cycles - before),
+                cpu.a,
+                cpu.x,
+                cpu.y,
+                cpu.sp};
         for (int i = 0; i < 256; ++i) run.page.push_back(busRead(static_cast<std::uint16_t>(0x0300 + i)));
         runs.push_back(run);
     }

@@ -72,8 +72,8 @@ TEST_F(StateCommandsTest, F5SavesTheQuickSlotAndF9BringsItBackRunningOrHalted) {
     ASSERT_TRUE(settleUntil(saved, 5000));
     const std::uint16_t pc = cpu.pc;
     const std::uint8_t x = cpu.x;
-    const std::int32_t at = cycles;
-    const std::uint16_t breakAt = breakpoint;
+    const std::int32_t at = cpu.cycles;
+    const std::uint16_t breakAt = cpu.breakpoint;
     cpu.x = static_cast<std::uint8_t>(x + 0x40);
     busWrite(0x0300, 0x99, FORCE_NONE);
     cpuSetBreakpoint(static_cast<std::uint16_t>(breakAt + 1));
@@ -81,22 +81,22 @@ TEST_F(StateCommandsTest, F5SavesTheQuickSlotAndF9BringsItBackRunningOrHalted) {
     EXPECT_TRUE(runInputs.halted) << "saved halted, loaded halted";
     EXPECT_EQ(cpu.pc, pc);
     EXPECT_EQ(cpu.x, x);
-    EXPECT_EQ(cycles, at);
+    EXPECT_EQ(cpu.cycles, at);
     EXPECT_EQ(busRead(0x0300), 0x00);
-    EXPECT_EQ(breakpoint, breakAt);
+    EXPECT_EQ(cpu.breakpoint, breakAt);
 
     // Saved running: F9 after the machine has run on goes back in time and runs from there.
     ASSERT_TRUE(QFile::remove(quick));
     onCommand(CMD_RUN);
     press(Qt::Key_F5);
     ASSERT_TRUE(settleUntil(saved, 5000));
-    const std::int32_t savedBy = cycles;
-    ASSERT_TRUE(settleUntil([savedBy] { return cycles - savedBy > 500'000; }, 10'000));
+    const std::int32_t savedBy = cpu.cycles;
+    ASSERT_TRUE(settleUntil([savedBy] { return cpu.cycles - savedBy > 500'000; }, 10'000));
     haltRunning();
     press(Qt::Key_F9);
     EXPECT_FALSE(runInputs.halted) << "saved running, loaded running";
     haltRunning();
-    EXPECT_LT(cycles - savedBy, 400'000);
+    EXPECT_LT(cpu.cycles - savedBy, 400'000);
     EXPECT_TRUE(boxes.empty()) << "a quick save or load that works shows nothing";
 }
 

@@ -118,7 +118,7 @@ class TapeCommandsTest : public ::testing::Test {
         settle(5);
         test::boxes.clear();
         test::boxAnswers.clear();
-        diag = 0;
+        runInputs.diag = 0;
         savedMute = runInputs.mute;
         runInputs.mute = 1;
         board.tapeStopDue = 0;
@@ -198,15 +198,15 @@ TEST_F(TapeCommandsTest, PlayOpensARecordedFile) {
     ASSERT_TRUE(message.empty()) << message;
 
     dialogs.names = {"recorded.mid"};
-    diag = 1;
+    runInputs.diag = 1;
     testing::internal::CaptureStdout();
     onCommand(CMD_TAPE_PLAY);
     const int flagsAfterCommand = tapeFlags();
     // The line read once to start the tape's time, then once everything in it has played.
-    tapeInputBit(cycles);
-    tapeInputBit(static_cast<std::int32_t>(static_cast<std::uint32_t>(cycles) + 10'000'000u));
+    tapeInputBit(cpu.cycles);
+    tapeInputBit(static_cast<std::int32_t>(static_cast<std::uint32_t>(cpu.cycles) + 10'000'000u));
     const std::string trace = testing::internal::GetCapturedStdout();
-    diag = 0;
+    runInputs.diag = 0;
     std::size_t at = 0;
     for (const std::string& line :
          {std::string("Playing recorded.mid...\n"), std::string("Tape read 78 bytes\n"),
@@ -372,8 +372,8 @@ TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
         SCOPED_TRACE(name);
         dialogs.names = {name};
         ASSERT_TRUE(recordTapeCommand());
-        tapeOutputBit(0, cycles);
-        tapeOutputBit(1, cycles + 3320);
+        tapeOutputBit(0, cpu.cycles);
+        tapeOutputBit(1, cpu.cycles + 3320);
         onCommand(CMD_EXIT);
         ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 10000));
         EXPECT_EQ(tape.tapeState, 0);
@@ -448,7 +448,7 @@ TEST_F(TapeCommandsTest, ARecordingOnAFullDiskStopsAtOnceAndKeepsTheOldTape) {
         }
     }
     // Level changes for several blocks: the disk has no room past the page the new file already has.
-    auto now = static_cast<std::uint32_t>(cycles);
+    auto now = static_cast<std::uint32_t>(cpu.cycles);
     for (int k = 0; k < 2000; ++k, now += 1000) tapeOutputBit(k % 2 ? 1 : 0, static_cast<std::int32_t>(now));
     ASSERT_FALSE(tape.tapeMessage.empty());
 

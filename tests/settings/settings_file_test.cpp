@@ -37,7 +37,7 @@ class SettingsFileKindsTest : public ::testing::Test {
         fs::create_directories(dir);
         savedPath = settingsPath;
         savedSeed = settingsSeedPath;
-        savedFlags = {menu, keys, runInputs.debug, runInputs.mute, diag};
+        savedFlags = {switches.menu, switches.keys, runInputs.debug, runInputs.mute, runInputs.diag};
         settingsPath = (dir / "orv.ini").string();
         settingsSeedPath.clear();
         test::settingsStartDefaults();
@@ -45,11 +45,11 @@ class SettingsFileKindsTest : public ::testing::Test {
     void TearDown() override {
         settingsPath = savedPath;
         settingsSeedPath = savedSeed;
-        menu = savedFlags[0];
-        keys = savedFlags[1];
+        switches.menu = savedFlags[0];
+        switches.keys = savedFlags[1];
         runInputs.debug = savedFlags[2];
         runInputs.mute = savedFlags[3];
-        diag = savedFlags[4];
+        runInputs.diag = savedFlags[4];
         debugM = debugG = debugP = 0;
         fs::remove_all(dir);
     }
@@ -121,8 +121,8 @@ TEST_F(SettingsFileKindsTest, TheUsersFileStartsFromTheOneBesideTheProgram) {
     writeText(settingsSeedPath, seed, 0444);
 
     loadSettings();
-    EXPECT_EQ(menu, 0);
-    EXPECT_EQ(diag, 1);
+    EXPECT_EQ(switches.menu, 0);
+    EXPECT_EQ(runInputs.diag, 1);
     EXPECT_EQ(debugP, 0x0200);
 
     debugM = 0x0300;
@@ -137,7 +137,7 @@ TEST_F(SettingsFileKindsTest, TheUsersFileStartsFromTheOneBesideTheProgram) {
     loadSettings();
     EXPECT_EQ(debugP, 0x0200);
     EXPECT_EQ(debugM, 0x0300);
-    diag = 0;
+    runInputs.diag = 0;
 }
 
 } // namespace

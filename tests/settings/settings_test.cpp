@@ -42,17 +42,17 @@ class SettingsTest : public ::testing::Test {
         fs::remove_all(dir);
         fs::create_directories(dir);
         ini = dir / "orv.ini";
-        saved = {menu, keys, runInputs.debug, runInputs.mute, diag};
+        saved = {switches.menu, switches.keys, runInputs.debug, runInputs.mute, runInputs.diag};
         settingsPath = ini.string();
         test::settingsStartDefaults();
     }
     void TearDown() override {
         fs::remove_all(dir);
-        menu = saved[0];
-        keys = saved[1];
+        switches.menu = saved[0];
+        switches.keys = saved[1];
         runInputs.debug = saved[2];
         runInputs.mute = saved[3];
-        diag = saved[4];
+        runInputs.diag = saved[4];
     }
     fs::path dir;
     fs::path ini;
@@ -134,7 +134,7 @@ TEST_F(SettingsTest, NoFileGivesDefaults) {
     currFileMid = "start.mid";
     saveAddrStart = "0123";
     saveAddrEnd = "0456";
-    menu = keys = runInputs.debug = runInputs.mute = diag = 9;
+    switches.menu = switches.keys = runInputs.debug = runInputs.mute = runInputs.diag = 9;
     debugM = debugG = debugP = 0x7777;
     loadSettings();
     EXPECT_EQ(windowRect.left, -1);
@@ -144,10 +144,10 @@ TEST_F(SettingsTest, NoFileGivesDefaults) {
     EXPECT_EQ(currFileMid, "start.mid");
     EXPECT_EQ(saveAddrStart, "0123");
     EXPECT_EQ(saveAddrEnd, "0456");
-    EXPECT_EQ(menu, 1);
-    EXPECT_EQ(keys, 1);
+    EXPECT_EQ(switches.menu, 1);
+    EXPECT_EQ(switches.keys, 1);
     EXPECT_EQ(runInputs.mute, 0);
-    EXPECT_EQ(diag, 0);
+    EXPECT_EQ(runInputs.diag, 0);
     EXPECT_EQ(runInputs.debug, 0);
     EXPECT_EQ(debugM, 0);
     EXPECT_EQ(debugG, 0);
@@ -158,15 +158,15 @@ TEST_F(SettingsTest, NoFileGivesDefaults) {
 TEST_F(SettingsTest, DiagIsReadButNeverWritten) {
     writeText(ini, "[User]\ndiag=1\nmenu=0\n");
     loadSettings();
-    EXPECT_EQ(diag, 1);
-    EXPECT_EQ(menu, 0);
+    EXPECT_EQ(runInputs.diag, 1);
+    EXPECT_EQ(switches.menu, 0);
     saveSettings();
     const auto lines = readLines(ini);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "diag=1"), 1);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "menu=0"), 1);
 
     fs::remove(ini);
-    diag = 1;
+    runInputs.diag = 1;
     saveSettings();
     EXPECT_EQ(readText(ini).find("diag"), std::string::npos);
 }
@@ -178,7 +178,7 @@ TEST_F(SettingsTest, FirstRunFileLineForLine) {
     currFileMid.clear();
     saveAddrStart = "0000";
     saveAddrEnd = "00FF";
-    menu = keys = runInputs.debug = runInputs.mute = 9;
+    switches.menu = switches.keys = runInputs.debug = runInputs.mute = 9;
     debugM = debugG = debugP = 0x7777;
     loadSettings();
     windowRect = {100, 50, 900, 650};
@@ -214,8 +214,8 @@ TEST_F(SettingsTest, RoundTrip) {
     currFileMid = "tune.mid";
     saveAddrStart = "0200";
     saveAddrEnd = "03ff";
-    menu = 0;
-    keys = 0;
+    switches.menu = 0;
+    switches.keys = 0;
     runInputs.mute = 7; // any non-zero is on
     runInputs.debug = 1;
     debugM = 0x0200;
@@ -228,7 +228,7 @@ TEST_F(SettingsTest, RoundTrip) {
     windowRect = {-1, 0, 0, 0};
     currFileDir = currFileObj = currFileMid = "";
     saveAddrStart = saveAddrEnd = "";
-    menu = keys = 1;
+    switches.menu = switches.keys = 1;
     runInputs.mute = runInputs.debug = 0;
     debugM = debugG = debugP = 0;
     loadSettings();
@@ -239,8 +239,8 @@ TEST_F(SettingsTest, RoundTrip) {
     EXPECT_EQ(currFileMid, "tune.mid");
     EXPECT_EQ(saveAddrStart, "0200");
     EXPECT_EQ(saveAddrEnd, "03ff");
-    EXPECT_EQ(menu, 0);
-    EXPECT_EQ(keys, 0);
+    EXPECT_EQ(switches.menu, 0);
+    EXPECT_EQ(switches.keys, 0);
     EXPECT_EQ(runInputs.mute, 1);
     EXPECT_EQ(runInputs.debug, 1);
     EXPECT_EQ(debugM, 0x0200);
@@ -285,8 +285,8 @@ TEST_F(SettingsTest, JunkLinesAreSkippedAndKept) {
                    "debug=1 trailing\n");
     loadSettings();
     EXPECT_EQ(currFileObj, "prog.obj");
-    EXPECT_EQ(menu, 0);
-    EXPECT_EQ(keys, 0);
+    EXPECT_EQ(switches.menu, 0);
+    EXPECT_EQ(switches.keys, 0);
     EXPECT_EQ(runInputs.mute, 0);
     EXPECT_EQ(saveAddrEnd, "0123");
     EXPECT_EQ(debugP, 0xFE00);

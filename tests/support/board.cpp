@@ -74,8 +74,8 @@ void boardClearDisplay() {
 }
 
 std::uint8_t boardRun(std::int64_t count) {
-    const auto start = static_cast<std::uint32_t>(cycles);
-    while (static_cast<std::uint32_t>(cycles) - start < count) {
+    const auto start = static_cast<std::uint32_t>(cpu.cycles);
+    while (static_cast<std::uint32_t>(cpu.cycles) - start < count) {
         const std::uint8_t status = boardSlice(BOARD_SLICE);
         if (status & (SLICE_BREAK | SLICE_BADOP)) return status;
     }
@@ -83,9 +83,9 @@ std::uint8_t boardRun(std::int64_t count) {
 }
 
 bool boardRunUntil(const std::function<bool()>& done, std::int64_t limit) {
-    const auto start = static_cast<std::uint32_t>(cycles);
+    const auto start = static_cast<std::uint32_t>(cpu.cycles);
     while (!done()) {
-        if (static_cast<std::uint32_t>(cycles) - start >= limit) return false;
+        if (static_cast<std::uint32_t>(cpu.cycles) - start >= limit) return false;
         if (boardSlice(0) & SLICE_BADOP) return false;
     }
     return true;
@@ -112,11 +112,11 @@ bool boardType(std::string_view legends) {
 std::vector<TapeEdge> boardRunWatchingTape(std::int64_t count) {
     std::vector<TapeEdge> edges;
     int level = tapeLine();
-    const auto start = static_cast<std::uint32_t>(cycles);
-    while (static_cast<std::uint32_t>(cycles) - start < count) {
+    const auto start = static_cast<std::uint32_t>(cpu.cycles);
+    while (static_cast<std::uint32_t>(cpu.cycles) - start < count) {
         if (boardSlice(0) & SLICE_BADOP) break;
         const int now = tapeLine();
-        if (now != level) edges.push_back({cycles, now});
+        if (now != level) edges.push_back({cpu.cycles, now});
         level = now;
     }
     return edges;

@@ -15,17 +15,17 @@ inline void cpuStartAt(std::uint16_t pc) {
     cpu.pc = pc;
     cpu.sp = 0xFF;
     cpu.bit5 = 1;
-    pendingInterrupts = 0;
-    cycles = 0;
-    diag = 0;
+    cpu.pendingInterrupts = 0;
+    cpu.cycles = 0;
+    runInputs.diag = 0;
 }
 
 // Runs one slice and returns the cycles it took, counted wrap-safe.
 inline std::uint32_t runTestSlice(std::int32_t budget, std::uint8_t& status, int* executed = nullptr) {
-    const auto before = static_cast<std::uint32_t>(cycles);
+    const auto before = static_cast<std::uint32_t>(cpu.cycles);
     const int count = cpuExecute(budget, status);
     if (executed) *executed = count;
-    return static_cast<std::uint32_t>(cycles) - before;
+    return static_cast<std::uint32_t>(cpu.cycles) - before;
 }
 
 } // namespace orv::test

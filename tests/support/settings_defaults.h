@@ -18,8 +18,8 @@ inline void settingsStartDefaults() {
     currFileMid.clear();
     saveAddrStart = "0000";
     saveAddrEnd = "00FF";
-    menu = keys = 1;
-    runInputs.debug = runInputs.mute = diag = 0;
+    switches.menu = switches.keys = 1;
+    runInputs.debug = runInputs.mute = runInputs.diag = 0;
     debugM = debugG = debugP = 0;
 }
 

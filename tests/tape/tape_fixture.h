@@ -57,7 +57,7 @@ class TapeTest : public ::testing::Test {
         tape = TapeRecord{};
         clearMidiRecord();
         runInputs.mute = 0;
-        diag = 0;
+        runInputs.diag = 0;
         // Per process too: the same tests may run in several builds at once.
         dir = std::filesystem::path(::testing::TempDir()) /
               ("orv_tape_" + std::to_string(getpid()) + "_" +
@@ -68,7 +68,7 @@ class TapeTest : public ::testing::Test {
         std::string ignored;
         tapeStop(ignored);
         runInputs.mute = 0;
-        diag = 0;
+        runInputs.diag = 0;
         std::filesystem::remove_all(dir);
     }
     std::string path(const std::string& name) const { return (dir / name).string(); }

@@ -198,7 +198,7 @@ TEST_F(RecordTest, SendFailurePrintsTheCodeAndTraceFollowsDiag) {
     stop();
 
     test::clearMidiRecord();
-    diag = 1;
+    runInputs.diag = 1;
     ::testing::internal::CaptureStdout();
     start();
     tapeOutputBit(0, 100);
@@ -342,14 +342,14 @@ TEST_F(RecordTest, AFailedRecordingLeavesTheOldTape) {
 // The counter restarts at power-on; the tape's own time goes on, recording and playing.
 TEST_F(RecordTest, PowerOffAndOnKeepsTheTapeRunning) {
     start();
-    cycles = 7000000;
-    tapeOutputBit(0, cycles);
-    cycles += 3000;
+    cpu.cycles = 7000000;
+    tapeOutputBit(0, cpu.cycles);
+    cpu.cycles += 3000;
     machinePowerOn();
-    ASSERT_EQ(cycles, 0);
-    EXPECT_TRUE(tapeActive(cycles));
-    cycles += 1000;
-    tapeOutputBit(1, cycles);
+    ASSERT_EQ(cpu.cycles, 0);
+    EXPECT_TRUE(tapeActive(cpu.cycles));
+    cpu.cycles += 1000;
+    tapeOutputBit(1, cpu.cycles);
     EXPECT_EQ(stop(), "");
     // 4,000 cycles from change to change: 40 ticks.
     EXPECT_EQ(
@@ -358,12 +358,12 @@ TEST_F(RecordTest, PowerOffAndOnKeepsTheTapeRunning) {
 
     std::string message;
     ASSERT_TRUE(tapeStartPlaying(path("t.mid"), message)) << message;
-    cycles = 5000000;
-    EXPECT_EQ(tapeInputBit(cycles), 1);
-    EXPECT_EQ(tapeInputBit(cycles + 2001000), 0);
-    cycles += 2001000;
+    cpu.cycles = 5000000;
+    EXPECT_EQ(tapeInputBit(cpu.cycles), 1);
+    EXPECT_EQ(tapeInputBit(cpu.cycles + 2001000), 0);
+    cpu.cycles += 2001000;
     machinePowerOn();
-    EXPECT_TRUE(tapeActive(cycles));
+    EXPECT_TRUE(tapeActive(cpu.cycles));
     EXPECT_EQ(tapeInputBit(2999), 0);
     EXPECT_EQ(tapeInputBit(3000), 1);
     EXPECT_TRUE(tapeActive(3000));
@@ -371,7 +371,7 @@ TEST_F(RecordTest, PowerOffAndOnKeepsTheTapeRunning) {
 
     // Before the first read the leader is a length, not a time: it still starts at that read.
     ASSERT_TRUE(tapeStartPlaying(path("t.mid"), message)) << message;
-    cycles = 900000;
+    cpu.cycles = 900000;
     machinePowerOn();
     EXPECT_EQ(tapeInputBit(400), 1);
     EXPECT_EQ(tapeInputBit(2000399), 1);
