@@ -14,6 +14,9 @@ constexpr const char* SAVE_DONE_CAPTION = "Successful save";
 // "One byte loaded from 'NAME'", "N bytes loaded from 'NAME'", and the same saved to a file.
 std::string bytesLoadedText(int count, const std::string& fileTitle);
 std::string bytesSavedText(int count, const std::string& fileTitle);
+// Quick Load State with no quick save made yet.
+constexpr const char* QUICK_LOAD_CAPTION = "Quick Load State";
+constexpr const char* NO_QUICK_SAVE_TEXT = "There is no quick save yet: Quick Save State (F5) makes one.";
 // "Error: file 'NAME' is no object, binary or tape file": a file given to load whose name says none.
 std::string notAProgramFileText(const std::string& fileTitle);
 // "State saved to 'NAME'", "State loaded from 'NAME'".

@@ -91,8 +91,7 @@ void quickSaveCommand() {
 void quickLoadCommand() {
     // Nothing saved yet: no Retry, which could never succeed.
     if (readRefusal(quickStatePath()) == FileRefusal::Missing) {
-        showMessageBox(mainWindow, QMessageBox::Information, "Quick Load State",
-                       "There is no quick save yet: Quick Save State (F5) makes one.");
+        showMessageBox(mainWindow, QMessageBox::Information, QUICK_LOAD_CAPTION, NO_QUICK_SAVE_TEXT);
         return;
     }
     while (loadFrom(quickStatePath(), true)) {

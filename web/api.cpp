@@ -3,6 +3,7 @@
 #include "base/address.h"
 #include "base/file_names.h"
 #include "base/file_results.h"
+#include "base/run_inputs.h"
 #include "board/board.h"
 #include "machine/cpu.h"
 #include "machine/display_text.h"
@@ -11,6 +12,7 @@
 #include "machine/latch.h"
 #include "machine/panel_geometry.h"
 #include "machine/power.h"
+#include "machine/save_state.h"
 #include "objfile/binary.h"
 #include "objfile/file_kind.h"
 #include "objfile/objfile.h"
@@ -60,10 +62,10 @@ EMSCRIPTEN_KEEPALIVE const char* orvPowerOn(std::uint32_t seed) {
 
 EMSCRIPTEN_KEEPALIVE int orvRun(std::int32_t cycles) {
     std::uint8_t status = 0;
-    const auto start = static_cast<std::uint32_t>(orv::cycles);
-    while (static_cast<std::int32_t>(static_cast<std::uint32_t>(orv::cycles) - start) < cycles) {
+    const auto start = static_cast<std::uint32_t>(cpu.cycles);
+    while (static_cast<std::int32_t>(static_cast<std::uint32_t>(cpu.cycles) - start) < cycles) {
         const std::int32_t left =
-            cycles - static_cast<std::int32_t>(static_cast<std::uint32_t>(orv::cycles) - start);
+            cycles - static_cast<std::int32_t>(static_cast<std::uint32_t>(cpu.cycles) - start);
         // cpuExecute runs until more than its budget has passed.
         status = boardSlice(std::min(BOARD_SLICE, left) - 1);
         board.events = 0;
@@ -73,7 +75,7 @@ EMSCRIPTEN_KEEPALIVE int orvRun(std::int32_t cycles) {
 }
 
 EMSCRIPTEN_KEEPALIVE std::uint32_t orvCycles() {
-    return static_cast<std::uint32_t>(cycles);
+    return static_cast<std::uint32_t>(cpu.cycles);
 }
 
 EMSCRIPTEN_KEEPALIVE int orvKeyCount() {
@@ -152,7 +154,7 @@ EMSCRIPTEN_KEEPALIVE const char* orvDisplayText() {
 EMSCRIPTEN_KEEPALIVE int orvTapeLight() {
     if (tape.tapeState == 0) return 0;
     if (tape.tapeState & TAPE_RECORDING) return (tape.tapeState & TAPE_ACTIVE) ? 4 : 3;
-    return tapeActive(cycles) ? 2 : 1;
+    return tapeActive(cpu.cycles) ? 2 : 1;
 }
 
 EMSCRIPTEN_KEEPALIVE const char* orvRegisterLine() {
@@ -174,6 +176,24 @@ EMSCRIPTEN_KEEPALIVE int orvSaveObject(const char* path, int start, int end) {
     return saveObjectFile(path, static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(end), message);
 }
 
+EMSCRIPTEN_KEEPALIVE void orvSetRun(int halted, int turbo) {
+    runInputs.halted = halted != 0;
+    runInputs.turbo = turbo != 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int orvSaveState(const char* path) {
+    message.clear();
+    return saveStateFile(path, message) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int orvLoadState(const char* path) {
+    message.clear();
+    if (!loadStateFile(path, message)) return 0;
+    // A tape's stop due from before belongs to the board that was replaced.
+    board.tapeStopDue = 0;
+    return loadedStateHalted() ? 2 : 1;
+}
+
 EMSCRIPTEN_KEEPALIVE const char* orvMessage() {
     return message.c_str();
 }
@@ -189,13 +209,15 @@ EMSCRIPTEN_KEEPALIVE const char* orvResultText(int what, int count, const char* 
     case 1: return give(bytesSavedText(count, fileTitle));
     case 2: return give(stateSavedText(fileTitle));
     case 3: return give(stateLoadedText(fileTitle));
-    default: return give(notAProgramFileText(fileTitle));
+    case 4: return give(notAProgramFileText(fileTitle));
+    default: return NO_QUICK_SAVE_TEXT;
     }
 }
 
 EMSCRIPTEN_KEEPALIVE const char* orvCaption(int what) {
-    const char* captions[] = {LOAD_FAILED_CAPTION, SAVE_FAILED_CAPTION, LOAD_DONE_CAPTION, SAVE_DONE_CAPTION};
-    return what >= 0 && what < 4 ? captions[what] : "";
+    const char* captions[] = {LOAD_FAILED_CAPTION, SAVE_FAILED_CAPTION, LOAD_DONE_CAPTION, SAVE_DONE_CAPTION,
+                              QUICK_LOAD_CAPTION};
+    return what >= 0 && what < 5 ? captions[what] : "";
 }
 
 EMSCRIPTEN_KEEPALIVE const char* orvWithEnding(const char* name, const char* ending) {

@@ -45,6 +45,9 @@ int orvTapeLight();
 // The registers as the debug panel's line shows them.
 const char* orvRegisterLine();
 
+// The run as the page drives it: halted (saved in states) and turbo.
+void orvSetRun(int halted, int turbo);
+
 // Files, by their paths in the page's file system; each leaves its message for orvMessage, empty on
 // success. A program file's kind by its name: 0 object, 1 binary, 2 tape, 3 none of them.
 int orvFileKind(const char* path);
@@ -53,10 +56,15 @@ int orvLoadProgram(const char* path, int at);
 // Saves start..end as an object file. Returns the bytes saved.
 int orvSaveObject(const char* path, int start, int end);
 const char* orvMessage();
+// Save states, the files the desktop and orv-run read and write. orvSaveState returns 1 when written
+// (orvMessage may hold a warning); orvLoadState 0 when refused, 1 loaded to run, 2 loaded halted.
+int orvSaveState(const char* path);
+int orvLoadState(const char* path);
 // An address as typed into the desktop's address fields, four hex digits at most; -1 when it is none.
 int orvAddress(const char* text);
 // The result boxes' texts: `what` 0 bytes loaded, 1 bytes saved, 2 state saved, 3 state loaded, 4 no
-// program file; and their captions: 0 load failed, 1 save failed, 2 loaded, 3 saved.
+// program file, 5 no quick save yet; and their captions: 0 load failed, 1 save failed, 2 loaded,
+// 3 saved, 4 quick load.
 const char* orvResultText(int what, int count, const char* fileTitle);
 const char* orvCaption(int what);
 // The name with the ending added when it has none.

@@ -78,3 +78,42 @@ export function orvRunDisplay(keys, files = []) {
   const out = execFileSync(orvRun, args, { encoding: 'utf8' });
   return /^display: "(.*)"$/m.exec(out)[1];
 }
+
+// One Intel HEX data record and the end record.
+export function objectFile(address, bytes) {
+  const body = [bytes.length, address >> 8, address & 0xff, 0, ...bytes];
+  const sum = (0x100 - (body.reduce((a, b) => a + b, 0) & 0xff)) & 0xff;
+  const hex = (values) => values.map((v) => v.toString(16).padStart(2, '0').toUpperCase()).join('');
+  return `:${hex(body)}${hex([sum])}\r\n:00000001FF\r\n`;
+}
+
+// Keys typed one at a time, each taken by the program before the next, as a person types.
+export async function typeKeys(page, keys) {
+  for (const ch of keys) {
+    await page.keyboard.press({ '\n': 'Enter', '\u001b': 'Escape' }[ch] || ch);
+    await page.waitForFunction(() => globalThis.orvane.keysLeft() === 0);
+  }
+}
+
+export async function chooseFile(page, name, content) {
+  const [chooser] = await Promise.all([page.waitForEvent('filechooser'),
+    page.getByRole('button', { name: 'Load', exact: true }).click()]);
+  await chooser.setFiles({ name, mimeType: 'application/octet-stream', buffer: Buffer.from(content) });
+}
+
+export async function dropFile(page, name, content) {
+  await page.evaluate(([n, data]) => {
+    const transfer = new DataTransfer();
+    transfer.items.add(new File([new Uint8Array(data)], n));
+    document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+  }, [name, [...Buffer.from(content)]]);
+}
+
+// The box's caption and text once it shows; closes it.
+export async function boxText(page) {
+  const box = page.locator('#box');
+  await box.waitFor({ state: 'visible' });
+  const shown = [await box.locator('h2').textContent(), await box.locator('p').textContent()];
+  await box.getByRole('button', { name: 'OK' }).click();
+  return shown;
+}

@@ -7,7 +7,8 @@ import { spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { openBrowser, openPage, orvRun, orvRunDisplay, serve, waitForDisplay } from './browser.mjs';
+import { boxText, chooseFile, dropFile, objectFile, openBrowser, openPage, orvRun, orvRunDisplay, serve, typeKeys,
+  waitForDisplay } from './browser.mjs';
 
 let server, browser;
 const scratch = mkdtempSync(path.join(tmpdir(), 'orv-web-files-'));
@@ -20,45 +21,7 @@ after(async () => {
   server.close();
 });
 
-// One Intel HEX data record and the end record.
-function objectFile(address, bytes) {
-  const body = [bytes.length, address >> 8, address & 0xff, 0, ...bytes];
-  const sum = (0x100 - (body.reduce((a, b) => a + b, 0) & 0xff)) & 0xff;
-  const hex = (values) => values.map((v) => v.toString(16).padStart(2, '0').toUpperCase()).join('');
-  return `:${hex(body)}${hex([sum])}\r\n:00000001FF\r\n`;
-}
-
 const bytes = [0xa9, 0x42, 0x8d, 0x17];
-
-async function typeKeys(page, keys) {
-  for (const ch of keys) {
-    await page.keyboard.press({ '\n': 'Enter' }[ch] || ch);
-    await page.waitForFunction(() => globalThis.orvane.keysLeft() === 0);
-  }
-}
-
-async function chooseFile(page, name, content) {
-  const [chooser] = await Promise.all([page.waitForEvent('filechooser'),
-    page.getByRole('button', { name: 'Load', exact: true }).click()]);
-  await chooser.setFiles({ name, mimeType: 'application/octet-stream', buffer: Buffer.from(content) });
-}
-
-async function dropFile(page, name, content) {
-  await page.evaluate(([n, data]) => {
-    const transfer = new DataTransfer();
-    transfer.items.add(new File([new Uint8Array(data)], n));
-    document.body.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
-  }, [name, [...Buffer.from(content)]]);
-}
-
-// The box's caption and text once it shows; closes it.
-async function boxText(page) {
-  const box = page.locator('#box');
-  await box.waitFor({ state: 'visible' });
-  const shown = [await box.locator('h2').textContent(), await box.locator('p').textContent()];
-  await box.getByRole('button', { name: 'OK' }).click();
-  return shown;
-}
 
 describe('a program loads and the monitor shows it', () => {
   const cases = [

@@ -8,10 +8,15 @@ const FOLDER = '/files';
 const KIND_BINARY = 1;
 const KIND_NONE = 3;
 
+const QUICK_STATE = `${FOLDER}/quick.orvstate`;
+const STATE_ENDING = 'orvstate';
+
 export class Files {
-  constructor(board, storage) {
+  // `stateLoaded(halted)`: a state has replaced the board; it runs unless it was saved halted.
+  constructor(board, storage, stateLoaded) {
     this.board = board;
     this.storage = storage;
+    this.stateLoaded = stateLoaded;
     this.fs = board.module.FS;
     try {
       this.fs.mkdir(FOLDER);
@@ -105,6 +110,58 @@ export class Files {
     this.download(path, name);
     this.remember('objectName', name);
     await showBox(api.caption(3), api.resultText(1, count, name));
+  }
+
+  // Save State...: the name asked, the state written by the core, then downloaded.
+  async saveState() {
+    const api = this.board.api;
+    const answer = await ask('#name', [this.remembered('stateName', '')], ([name]) => name.trim() !== '');
+    if (!answer) return;
+    const name = api.withEnding(answer[0].trim(), STATE_ENDING);
+    const path = `${FOLDER}/${name.replaceAll('/', '_')}`;
+    if (!api.saveState(path)) return showBox(api.caption(1), api.message());
+    const warning = api.message();
+    this.download(path, name);
+    this.remember('stateName', name);
+    await showBox(api.caption(3), api.resultText(2, 0, name) + (warning ? `\n\n${warning}` : ''));
+  }
+
+  // Load State...: a box with the result, the board going on as the state was saved.
+  async loadState(file) {
+    const path = await this.put(file);
+    const loaded = this.loadStateFrom(path);
+    this.fs.unlink(path);
+    if (loaded) await showBox(this.board.api.caption(2), this.board.api.resultText(3, 0, file.name));
+  }
+
+  loadStateFrom(path) {
+    const api = this.board.api;
+    const loaded = api.loadState(path);
+    if (!loaded) {
+      showBox(api.caption(0), api.message());
+      return false;
+    }
+    this.stateLoaded(loaded === 2);
+    return true;
+  }
+
+  // Quick Save State: the state kept in the browser's storage; quiet unless something is wrong.
+  quickSave() {
+    const api = this.board.api;
+    if (!api.saveState(QUICK_STATE)) return showBox(api.caption(1), api.message());
+    const bytes = this.fs.readFile(QUICK_STATE);
+    this.fs.unlink(QUICK_STATE);
+    this.remember('quickState', btoa(String.fromCharCode(...bytes)));
+    if (api.message()) showBox(api.caption(3), api.message());
+  }
+
+  quickLoad() {
+    const api = this.board.api;
+    const kept = this.remembered('quickState', null);
+    if (kept === null) return showBox(api.caption(4), api.resultText(5, 0, ''));
+    this.fs.writeFile(QUICK_STATE, Uint8Array.from(atob(kept), (c) => c.charCodeAt(0)));
+    this.loadStateFrom(QUICK_STATE);
+    this.fs.unlink(QUICK_STATE);
   }
 
   // Offers the file at `path` as a download named `name`, and lets it go from the file system.

@@ -64,6 +64,7 @@ function setTurbo(on) {
 }
 
 function showRunState() {
+  api.setRun(run.halted ? 1 : 0, run.turbo ? 1 : 0);
   $('#halt').disabled = run.halted;
   $('#run').disabled = !run.halted;
   $('#turbo').setAttribute('aria-pressed', String(run.turbo));
@@ -121,6 +122,11 @@ window.addEventListener('keydown', (event) => {
   if (target.closest && target.closest('input, textarea, select, dialog')) return;
   // A focused button takes Enter and Space itself.
   if (target.tagName === 'BUTTON' && (event.key === 'Enter' || event.key === ' ')) return;
+  const shortcut = { F5: 'quick-save', F9: 'quick-load' }[event.key];
+  if (shortcut && !event.ctrlKey && !event.altKey && !event.metaKey) {
+    event.preventDefault();
+    return commands[shortcut]();
+  }
   if (event.key === 'Pause') {
     event.preventDefault();
     return run.halted ? startRunning() : haltRunning();
@@ -142,6 +148,10 @@ const commands = {
   },
   load: () => $('#load-file').click(),
   'save-as': () => files.saveAs(),
+  'save-state': () => files.saveState(),
+  'load-state': () => $('#state-file').click(),
+  'quick-save': () => files.quickSave(),
+  'quick-load': () => files.quickLoad(),
 };
 for (const [id, command] of Object.entries(commands)) {
   $(`#${id}`).addEventListener('click', async (event) => {
@@ -152,12 +162,18 @@ for (const [id, command] of Object.entries(commands)) {
 // A dialog closed gives the keyboard back to the panel, not to the button that opened it.
 for (const dialog of document.querySelectorAll('dialog')) dialog.addEventListener('close', () => $('#panel').focus());
 
-const files = new Files(board, window.localStorage);
-$('#load-file').addEventListener('change', async (event) => {
-  const [file] = event.target.files;
-  event.target.value = '';
-  if (file) await files.load(file);
+const files = new Files(board, window.localStorage, (halted) => {
+  run.halted = true;
+  if (!halted) startRunning();
+  showRunState();
 });
+for (const [input, open] of [['#load-file', (f) => files.load(f)], ['#state-file', (f) => files.loadState(f)]]) {
+  $(input).addEventListener('change', async (event) => {
+    const [file] = event.target.files;
+    event.target.value = '';
+    if (file) await open(file);
+  });
+}
 window.addEventListener('dragover', (event) => event.preventDefault());
 window.addEventListener('drop', (event) => {
   event.preventDefault();
