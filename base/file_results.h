@@ -14,6 +14,12 @@ constexpr const char* SAVE_DONE_CAPTION = "Successful save";
 // "One byte loaded from 'NAME'", "N bytes loaded from 'NAME'", and the same saved to a file.
 std::string bytesLoadedText(int count, const std::string& fileTitle);
 std::string bytesSavedText(int count, const std::string& fileTitle);
+// The tape commands' boxes: a recording that could not start, a tape that cannot play, and what a stop
+// had to say.
+constexpr const char* RECORD_FAILED_CAPTION = "Error starting recording";
+constexpr const char* PLAY_FAILED_CAPTION = "Cannot play this file";
+constexpr const char* TAPE_MESSAGE_CAPTION = "MIDI file message";
+
 // Quick Load State with no quick save made yet.
 constexpr const char* QUICK_LOAD_CAPTION = "Quick Load State";
 constexpr const char* NO_QUICK_SAVE_TEXT = "There is no quick save yet: Quick Save State (F5) makes one.";

@@ -207,7 +207,7 @@ void remember(const StartRequest& request) {
 }
 
 const char* failureCaption(ProgramFileKind kind) {
-    return kind == ProgramFileKind::Tape ? "Cannot play this file" : LOAD_FAILED_CAPTION;
+    return kind == ProgramFileKind::Tape ? PLAY_FAILED_CAPTION : LOAD_FAILED_CAPTION;
 }
 
 // ---- Menus ----

@@ -56,7 +56,7 @@ bool loadFrom(const std::string& path, bool quiet) {
     if (runInputs.debug) repaintArea(AREA_DEBUG);
     if (debuggerWindowShown()) debuggerWindow->refreshViews();
     // What stopping the tape had to say, in the box Tape Stop shows it in.
-    if (!message.empty()) showFailureBox("MIDI file message", message);
+    if (!message.empty()) showFailureBox(TAPE_MESSAGE_CAPTION, message);
     if (!quiet) showFileSuccess(LOAD_DONE_CAPTION, messageText(stateLoadedText(bareName(path))));
     if (!loadedStateHalted()) startRunning();
     return false;

@@ -68,7 +68,9 @@ EMSCRIPTEN_KEEPALIVE int orvRun(std::int32_t cycles) {
             cycles - static_cast<std::int32_t>(static_cast<std::uint32_t>(cpu.cycles) - start);
         // cpuExecute runs until more than its budget has passed.
         status = boardSlice(std::min(BOARD_SLICE, left) - 1);
+        const bool stopDue = board.events & BOARD_TAPE_STOP;
         board.events = 0;
+        if (stopDue) return status | ORV_TAPE_STOP_DUE;
         if (status & (SLICE_BREAK | SLICE_BADOP)) break;
     }
     return status;
@@ -194,6 +196,32 @@ EMSCRIPTEN_KEEPALIVE int orvLoadState(const char* path) {
     return loadedStateHalted() ? 2 : 1;
 }
 
+EMSCRIPTEN_KEEPALIVE int orvTapeRecord(const char* path) {
+    message.clear();
+    if (tape.tapeState != 0) return 0;
+    if (tapeStartRecording(TAPE_LABEL, path, message)) {
+        // An automatic stop still due from the previous tape is not this one's.
+        board.tapeStopDue = 0;
+        return 1;
+    }
+    // A file without its head is no tape: closed at once.
+    std::string ignored;
+    if (tape.tapeState != 0) tapeStop(ignored);
+    return 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int orvTapePlay(const char* path) {
+    message.clear();
+    if (tape.tapeState != 0) return 0;
+    return tapeStartPlaying(path, message) ? 1 : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE int orvTapeStop() {
+    const int ran = (tape.tapeState & TAPE_RECORDING) ? 2 : tape.tapeState != 0 ? 1 : 0;
+    tapeStop(message);
+    return ran;
+}
+
 EMSCRIPTEN_KEEPALIVE const char* orvMessage() {
     return message.c_str();
 }
@@ -215,9 +243,10 @@ EMSCRIPTEN_KEEPALIVE const char* orvResultText(int what, int count, const char* 
 }
 
 EMSCRIPTEN_KEEPALIVE const char* orvCaption(int what) {
-    const char* captions[] = {LOAD_FAILED_CAPTION, SAVE_FAILED_CAPTION, LOAD_DONE_CAPTION, SAVE_DONE_CAPTION,
-                              QUICK_LOAD_CAPTION};
-    return what >= 0 && what < 5 ? captions[what] : "";
+    const char* captions[] = {LOAD_FAILED_CAPTION, SAVE_FAILED_CAPTION, LOAD_DONE_CAPTION,
+                              SAVE_DONE_CAPTION,   QUICK_LOAD_CAPTION,  RECORD_FAILED_CAPTION,
+                              PLAY_FAILED_CAPTION, TAPE_MESSAGE_CAPTION};
+    return what >= 0 && what < 8 ? captions[what] : "";
 }
 
 EMSCRIPTEN_KEEPALIVE const char* orvWithEnding(const char* name, const char* ending) {

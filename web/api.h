@@ -5,13 +5,16 @@
 
 #include <cstdint>
 
+constexpr int ORV_TAPE_STOP_DUE = 0x100;
+
 extern "C" {
 
 // Power on with the monitor in ROM and the reset pressed; `seed` makes what RAM holds repeatable.
 // Returns the loader's message, empty when it loaded.
 const char* orvPowerOn(std::uint32_t seed);
-// Runs at least `cycles` machine cycles in the board's slices, stopping early at a break or an
-// invalid opcode. Returns the last slice's status (SLICE_* of machine/cpu.h).
+// Runs at least `cycles` machine cycles in the board's slices, stopping early at a break, an invalid
+// opcode or an ended tape's stop falling due. Returns the last slice's status (SLICE_* of
+// machine/cpu.h), with ORV_TAPE_STOP_DUE added when the tape is to be stopped (orvTapeStop).
 int orvRun(std::int32_t cycles);
 // Machine cycles so far, as the board counts them (wrapping at 2^32).
 std::uint32_t orvCycles();
@@ -60,11 +63,17 @@ const char* orvMessage();
 // (orvMessage may hold a warning); orvLoadState 0 when refused, 1 loaded to run, 2 loaded halted.
 int orvSaveState(const char* path);
 int orvLoadState(const char* path);
+// Tapes, MIDI files: recording into one, playing one. Return 1 when started, else 0 with the message.
+int orvTapeRecord(const char* path);
+int orvTapePlay(const char* path);
+// Stops the tape; returns what ran, 0 none, 1 playing, 2 recording (its file now complete). The stop's
+// message, if any, is left for orvMessage.
+int orvTapeStop();
 // An address as typed into the desktop's address fields, four hex digits at most; -1 when it is none.
 int orvAddress(const char* text);
 // The result boxes' texts: `what` 0 bytes loaded, 1 bytes saved, 2 state saved, 3 state loaded, 4 no
 // program file, 5 no quick save yet; and their captions: 0 load failed, 1 save failed, 2 loaded,
-// 3 saved, 4 quick load.
+// 3 saved, 4 quick load, 5 recording failed, 6 cannot play, 7 the tape's message.
 const char* orvResultText(int what, int count, const char* fileTitle);
 const char* orvCaption(int what);
 // The name with the ending added when it has none.

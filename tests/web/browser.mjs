@@ -73,7 +73,7 @@ export async function waitForDisplay(page, text) {
 
 // What orv-run's display shows once the monitor has taken these keys, after loading these files.
 export function orvRunDisplay(keys, files = []) {
-  const args = [...files, '--cycles', '3000000', '--show', 'display'];
+  const args = [...files, '--cycles', '10000000', '--show', 'display'];
   if (keys) args.push('--keys', keys);
   const out = execFileSync(orvRun, args, { encoding: 'utf8' });
   return /^display: "(.*)"$/m.exec(out)[1];

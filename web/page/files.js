@@ -6,6 +6,7 @@ import { ask, showBox } from './dialogs.js';
 
 const FOLDER = '/files';
 const KIND_BINARY = 1;
+const KIND_TAPE = 2;
 const KIND_NONE = 3;
 
 const QUICK_STATE = `${FOLDER}/quick.orvstate`;
@@ -57,6 +58,11 @@ export class Files {
     const api = this.board.api;
     const kind = asObject ? 0 : api.fileKind(file.name);
     if (kind === KIND_NONE) return { message: api.resultText(4, 0, file.name), count: 0 };
+    if (kind === KIND_TAPE) {
+      // A tape that runs gives way to the new one, as on the desktop.
+      if (this.tape) await this.stopTape();
+      return { message: await this.startPlaying(file), count: 0 };
+    }
     let at = -1;
     if (kind === KIND_BINARY) {
       at = await this.askBinaryAddress(file.name);
@@ -115,6 +121,7 @@ export class Files {
   // Save State...: the name asked, the state written by the core, then downloaded.
   async saveState() {
     const api = this.board.api;
+    document.querySelector('#name-caption').textContent = 'Save State...';
     const answer = await ask('#name', [this.remembered('stateName', '')], ([name]) => name.trim() !== '');
     if (!answer) return;
     const name = api.withEnding(answer[0].trim(), STATE_ENDING);
@@ -162,6 +169,51 @@ export class Files {
     this.fs.writeFile(QUICK_STATE, Uint8Array.from(atob(kept), (c) => c.charCodeAt(0)));
     this.loadStateFrom(QUICK_STATE);
     this.fs.unlink(QUICK_STATE);
+  }
+
+  // Tape Record: the name asked, the recording started; its file is offered once the tape stops.
+  async recordTape() {
+    if (this.tape) return;
+    const api = this.board.api;
+    document.querySelector('#name-caption').textContent = 'Start Recording...';
+    const answer = await ask('#name', [this.remembered('tapeName', '')], ([name]) => name.trim() !== '');
+    if (!answer) return;
+    const name = api.withEnding(answer[0].trim(), 'mid');
+    const path = `${FOLDER}/${name.replaceAll('/', '_')}`;
+    if (!api.tapeRecord(path)) return showBox(api.caption(5), api.message());
+    this.remember('tapeName', name);
+    this.tape = { path, name, recording: true };
+  }
+
+  // Tape Play from the file chooser: a box only when it cannot play.
+  async playTape(file) {
+    if (this.tape) return;
+    const message = await this.startPlaying(file);
+    if (message) await showBox(this.board.api.caption(6), message);
+  }
+
+  async startPlaying(file) {
+    const path = await this.put(file);
+    if (!this.board.api.tapePlay(path)) {
+      this.fs.unlink(path);
+      return this.board.api.message();
+    }
+    this.tape = { path, name: file.name, recording: false };
+    return '';
+  }
+
+  // Tape Stop, by hand or when the ended tape's stop falls due: a recording is offered as a download.
+  async stopTape() {
+    const api = this.board.api;
+    const ran = api.tapeStop();
+    const message = api.message();
+    const tape = this.tape;
+    this.tape = null;
+    if (tape && this.fs.analyzePath(tape.path).exists) {
+      if (ran === 2 && tape.recording) this.download(tape.path, tape.name);
+      else this.fs.unlink(tape.path);
+    }
+    if (message) await showBox(api.caption(7), message);
   }
 
   // Offers the file at `path` as a download named `name`, and lets it go from the file system.

@@ -9,6 +9,8 @@ import { Sound } from './sound.js';
 // Slice status bits (machine/cpu.h) that stop the run.
 const SLICE_BREAK = 0x40;
 const SLICE_BADOP = 0x80;
+// orvRun's bit for an ended tape whose stop is due (web/api.h).
+const TAPE_STOP_DUE = 0x100;
 // Turbo runs for this long of each frame, in slices of this many cycles.
 const TURBO_MS = 12;
 const TURBO_SLICE = 20000;
@@ -95,6 +97,7 @@ function runFrame(now) {
     }
   }
   if (status & (SLICE_BREAK | SLICE_BADOP)) haltRunning();
+  if (status & TAPE_STOP_DUE) files.stopTape();
 }
 
 function frame(now) {
@@ -152,6 +155,9 @@ const commands = {
   'load-state': () => $('#state-file').click(),
   'quick-save': () => files.quickSave(),
   'quick-load': () => files.quickLoad(),
+  'tape-record': () => files.recordTape(),
+  'tape-play': () => $('#tape-file').click(),
+  'tape-stop': () => files.stopTape(),
 };
 for (const [id, command] of Object.entries(commands)) {
   $(`#${id}`).addEventListener('click', async (event) => {
@@ -167,7 +173,8 @@ const files = new Files(board, window.localStorage, (halted) => {
   if (!halted) startRunning();
   showRunState();
 });
-for (const [input, open] of [['#load-file', (f) => files.load(f)], ['#state-file', (f) => files.loadState(f)]]) {
+for (const [input, open] of [['#load-file', (f) => files.load(f)], ['#state-file', (f) => files.loadState(f)],
+  ['#tape-file', (f) => files.playTape(f)]]) {
   $(input).addEventListener('change', async (event) => {
     const [file] = event.target.files;
     event.target.value = '';
@@ -188,6 +195,10 @@ const message = api.powerOn((Math.random() * 0x100000000) >>> 0);
 if (message) $('#status').textContent = message;
 else startRunning();
 // For the console and the tests: the board's own answers.
-globalThis.orvane = { keysLeft: () => api.keysLeft(), displayText: () => api.displayText() };
+globalThis.orvane = {
+  keysLeft: () => api.keysLeft(),
+  displayText: () => api.displayText(),
+  tapeLight: () => api.tapeLight(),
+};
 document.body.dataset.ready = 'true';
 requestAnimationFrame(frame);
