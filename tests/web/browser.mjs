@@ -43,6 +43,7 @@ export async function openBrowser() {
   });
   return {
     context,
+    profile,
     close: async () => {
       await context.close();
       rmSync(profile, { recursive: true, force: true });

@@ -199,6 +199,9 @@ globalThis.orvane = {
   keysLeft: () => api.keysLeft(),
   displayText: () => api.displayText(),
   tapeLight: () => api.tapeLight(),
+  run: (cycles) => api.run(cycles),
+  cycles: () => api.cycles(),
+  halted: () => run.halted,
 };
 document.body.dataset.ready = 'true';
 requestAnimationFrame(frame);
