@@ -116,5 +116,6 @@ export async function boxText(page) {
   await box.waitFor({ state: 'visible' });
   const shown = [await box.locator('h2').textContent(), await box.locator('p').textContent()];
   await box.getByRole('button', { name: 'OK' }).click();
+  await box.waitFor({ state: 'hidden' });
   return shown;
 }
