@@ -178,6 +178,15 @@ EMSCRIPTEN_KEEPALIVE int orvSaveObject(const char* path, int start, int end) {
     return saveObjectFile(path, static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(end), message);
 }
 
+EMSCRIPTEN_KEEPALIVE int orvSaveBinary(const char* path, int start, int end) {
+    message.clear();
+    return saveBinaryFile(path, static_cast<std::uint16_t>(start), static_cast<std::uint16_t>(end), message);
+}
+
+EMSCRIPTEN_KEEPALIVE void orvSetPc(int address) {
+    cpuSetPc(static_cast<std::uint16_t>(address));
+}
+
 EMSCRIPTEN_KEEPALIVE void orvSetRun(int halted, int turbo) {
     runInputs.halted = halted != 0;
     runInputs.turbo = turbo != 0;

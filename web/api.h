@@ -56,6 +56,10 @@ void orvSetRun(int halted, int turbo);
 int orvFileKind(const char* path);
 // Loads an object file (at < 0) or a binary at `at`. Returns the bytes loaded.
 int orvLoadProgram(const char* path, int at);
+// Saves start..end as a binary image, as Save Binary does. Returns the bytes of memory saved.
+int orvSaveBinary(const char* path, int start, int end);
+// The processor goes on from here.
+void orvSetPc(int address);
 // Saves start..end as an object file. Returns the bytes saved.
 int orvSaveObject(const char* path, int start, int end);
 const char* orvMessage();

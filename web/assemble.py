@@ -44,6 +44,11 @@ def main():
     modules_in_order('main.js', set(), order)
     bundle = '\n'.join(
         re.sub(r'^export\s+', '', IMPORT.sub('', (PAGE / name).read_text()), flags=re.M) for name in order)
+    # One script: a name declared at the top of two modules would clash there.
+    names = re.findall(r'^(?:const|let|class|function|async function)\s+([A-Za-z_$][\w$]*)', bundle, re.M)
+    clashes = sorted({n for n in names if names.count(n) > 1})
+    if clashes:
+        sys.exit(f'assemble.py: declared in more than one module: {", ".join(clashes)}')
     page = (PAGE / 'index.html').read_text()
     css = (PAGE / 'style.css').read_text()
     sound = 'data:audio/wav;base64,' + base64.b64encode(click.read_bytes()).decode()

@@ -28,6 +28,8 @@ export class Board {
       saveObject: c('orvSaveObject', 'number', ['string', 'number', 'number']),
       message: c('orvMessage', 'string', []),
       setRun: c('orvSetRun', null, ['number', 'number']),
+      saveBinary: c('orvSaveBinary', 'number', ['string', 'number', 'number']),
+      setPc: c('orvSetPc', null, ['number']),
       saveState: c('orvSaveState', 'number', ['string']),
       loadState: c('orvLoadState', 'number', ['string']),
       tapeRecord: c('orvTapeRecord', 'number', ['string']),

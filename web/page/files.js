@@ -4,7 +4,7 @@
 // desktop's texts.
 import { ask, showBox } from './dialogs.js';
 
-const FOLDER = '/files';
+export const FOLDER = '/files';
 const KIND_BINARY = 1;
 const KIND_TAPE = 2;
 const KIND_NONE = 3;

@@ -4,6 +4,7 @@ import { $ } from './dom.js';
 import { Panel } from './panel.js';
 import { Files } from './files.js';
 import { Pacer } from './pacer.js';
+import { Share } from './share.js';
 import { Sound } from './sound.js';
 
 // Slice status bits (machine/cpu.h) that stop the run.
@@ -158,6 +159,7 @@ const commands = {
   'tape-record': () => files.recordTape(),
   'tape-play': () => $('#tape-file').click(),
   'tape-stop': () => files.stopTape(),
+  'share-link': () => share.make(),
 };
 for (const [id, command] of Object.entries(commands)) {
   $(`#${id}`).addEventListener('click', async (event) => {
@@ -191,9 +193,16 @@ const fit = () => panel.layout(window.innerWidth - 16, window.innerHeight - $('#
 window.addEventListener('resize', fit);
 fit();
 
+const share = new Share(board, (address) => {
+  api.setPc(address);
+  startRunning();
+});
+window.addEventListener('hashchange', () => share.open(location.hash));
+
 const message = api.powerOn((Math.random() * 0x100000000) >>> 0);
 if (message) $('#status').textContent = message;
 else startRunning();
+share.open(location.hash);
 // For the console and the tests: the board's own answers.
 globalThis.orvane = {
   keysLeft: () => api.keysLeft(),
