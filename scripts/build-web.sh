@@ -13,11 +13,12 @@ cmake -S . -B build/web-host -DCMAKE_BUILD_TYPE=Release -DORV_BUILD_PROGRAM=OFF 
   -DORV_BUILD_BENCH=OFF >/dev/null
 cmake --build build/web-host -j"$jobs" --target orv_monitor_hex
 monitor_hex=$(sed -n 's/^ORV_MONITOR_HEX:INTERNAL=//p' build/web-host/CMakeCache.txt)
+monitor_labels=$(sed -n 's/^ORV_MONITOR_LABELS:INTERNAL=//p' build/web-host/CMakeCache.txt)
 
 # The toolchain file rather than emcmake, which names node as the emulator for running what is built;
 # nothing built here runs during the build.
 cmake -S . -B build/web-wasm -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
-  -DORV_MONITOR_HEX="$monitor_hex" -DCMAKE_CROSSCOMPILING_EMULATOR= >/dev/null
+  -DORV_MONITOR_HEX="$monitor_hex" -DORV_MONITOR_LABELS="$monitor_labels" -DCMAKE_CROSSCOMPILING_EMULATOR= >/dev/null
 cmake --build build/web-wasm -j"$jobs"
 
 # The desktop's click sound, written by its own tool built for the host.

@@ -45,6 +45,10 @@ bool validKey(int id) {
 
 } // namespace
 
+void orv::setWebMessage(const std::string& text) {
+    message = text;
+}
+
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE const char* orvPowerOn(std::uint32_t seed) {
@@ -71,7 +75,7 @@ EMSCRIPTEN_KEEPALIVE int orvRun(std::int32_t cycles) {
         const bool stopDue = board.events & BOARD_TAPE_STOP;
         board.events = 0;
         if (stopDue) return status | ORV_TAPE_STOP_DUE;
-        if (status & (SLICE_BREAK | SLICE_BADOP)) break;
+        if (status & (SLICE_BREAK | SLICE_WATCH | SLICE_BADOP)) break;
     }
     return status;
 }

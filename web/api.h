@@ -4,8 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 constexpr int ORV_TAPE_STOP_DUE = 0x100;
+
+namespace orv {
+// The text orvMessage gives next: what the last file command had to say.
+void setWebMessage(const std::string& text);
+} // namespace orv
 
 extern "C" {
 

@@ -2,6 +2,7 @@
 import { startBoard } from './board.js';
 import { $ } from './dom.js';
 import { Panel } from './panel.js';
+import { Debugger } from './debugger.js';
 import { Files } from './files.js';
 import { Pacer } from './pacer.js';
 import { Share } from './share.js';
@@ -9,7 +10,9 @@ import { Sound } from './sound.js';
 
 // Slice status bits (machine/cpu.h) that stop the run.
 const SLICE_BREAK = 0x40;
+const SLICE_WATCH = 0x20;
 const SLICE_BADOP = 0x80;
+const SLICE_STOPS = SLICE_BREAK | SLICE_WATCH | SLICE_BADOP;
 // orvRun's bit for an ended tape whose stop is due (web/api.h).
 const TAPE_STOP_DUE = 0x100;
 // Turbo runs for this long of each frame, in slices of this many cycles.
@@ -23,6 +26,10 @@ const resetKey = board.keyWithLegend('rst');
 const upKey = board.keyWithLegend('^');
 const downKey = board.keyWithLegend('v');
 
+const debug = new Debugger(board, {
+  halted: () => run.halted,
+  step: () => api.run(1),
+});
 const panel = new Panel(board, $('#panel'), (id, event) => {
   pressKey(id);
   giveBackFocus(event);
@@ -45,6 +52,14 @@ function pressKey(id) {
   if (id === resetKey) startRunning();
 }
 
+// Run: the first instruction runs while still halted, so a breakpoint where the processor stands lets
+// it go on, as on the desktop.
+function runCommand() {
+  if (!run.halted || debug.stepping) return;
+  if (api.run(1) & SLICE_STOPS) return debug.render();
+  startRunning();
+}
+
 function startRunning() {
   if (!run.halted) return;
   run.halted = false;
@@ -56,6 +71,7 @@ function haltRunning() {
   if (run.halted) return;
   run.halted = true;
   showRunState();
+  debug.render();
 }
 
 function setTurbo(on) {
@@ -82,7 +98,7 @@ function runFrame(now) {
   if (run.turbo) {
     const end = performance.now() + TURBO_MS;
     do status = api.run(TURBO_SLICE);
-    while (!(status & (SLICE_BREAK | SLICE_BADOP)) && performance.now() < end);
+    while (!(status & SLICE_STOPS) && performance.now() < end);
     if (now - speed.since >= 1000) {
       const cycles = api.cycles();
       run.mhz = ((cycles - speed.cycles) >>> 0) / ((now - speed.since) * 1000);
@@ -97,12 +113,16 @@ function runFrame(now) {
       pacer.paid((api.cycles() - before) >>> 0);
     }
   }
-  if (status & (SLICE_BREAK | SLICE_BADOP)) haltRunning();
+  if (status & SLICE_STOPS) {
+    haltRunning();
+    if (status & (SLICE_BREAK | SLICE_WATCH)) debug.stopped();
+  }
   if (status & TAPE_STOP_DUE) files.stopTape();
 }
 
 function frame(now) {
   if (!run.halted) runFrame(now);
+  debug.continueStep();
   if (panel.paint(board.digits(), api.tapeLight())) {
     const text = api.displayText();
     if (text !== shownText) $('#display-text').textContent = shownText = text;
@@ -133,7 +153,7 @@ window.addEventListener('keydown', (event) => {
   }
   if (event.key === 'Pause') {
     event.preventDefault();
-    return run.halted ? startRunning() : haltRunning();
+    return run.halted ? runCommand() : haltRunning();
   }
   const id = typedKey(event);
   if (id < 0) return;
@@ -143,7 +163,7 @@ window.addEventListener('keydown', (event) => {
 
 const commands = {
   halt: haltRunning,
-  run: startRunning,
+  run: runCommand,
   reset: () => pressKey(resetKey),
   turbo: () => setTurbo(!run.turbo),
   mute: () => {
@@ -160,6 +180,10 @@ const commands = {
   'tape-play': () => $('#tape-file').click(),
   'tape-stop': () => files.stopTape(),
   'share-link': () => share.make(),
+  'show-debugger': () => {
+    debug.show(!debug.shown);
+    $('#show-debugger').setAttribute('aria-pressed', String(debug.shown));
+  },
 };
 for (const [id, command] of Object.entries(commands)) {
   $(`#${id}`).addEventListener('click', async (event) => {

@@ -1,0 +1,82 @@
+// The debugger view: it stops at a breakpoint with the core's reason, steps, names the monitor's
+// routines and the user's labels, and reads and edits memory.
+import { after, before, test } from 'node:test';
+import assert from 'node:assert/strict';
+import { openBrowser, openPage, serve } from './browser.mjs';
+
+let server, browser;
+before(async () => {
+  server = await serve();
+  browser = await openBrowser();
+});
+after(async () => {
+  await browser.close();
+  server.close();
+});
+
+// lda #$42, sta $0300, then jmp to itself.
+const program = Buffer.from([0xa9, 0x42, 0x8d, 0x00, 0x03, 0x4c, 0x05, 0x02]).toString('base64url');
+
+async function debuggerAt(pc) {
+  const page = await openPage(browser, `${server.url}#load=0200:${program}`);
+  await page.getByRole('button', { name: 'Halt' }).click();
+  await page.getByRole('button', { name: 'Debugger' }).click();
+  const view = page.getByRole('region', { name: 'Debugger' });
+  await view.getByLabel('Register PC').fill(pc);
+  await view.getByLabel('Register PC').press('Enter');
+  return { page, view };
+}
+
+const firstLine = (view) => view.getByRole('list', { name: 'Disassembly' }).locator('li code').first().textContent();
+
+test('stops at a breakpoint, and memory shows what ran', async () => {
+  const { page, view } = await debuggerAt('0200');
+  await view.getByRole('button', { name: 'Breakpoint at $0205' }).click();
+  await page.getByRole('button', { name: 'Run', exact: true }).click();
+  await view.locator('.reason').filter({ hasText: 'Breakpoint at $0205' }).waitFor();
+  assert.equal(await view.getByLabel('Register PC').inputValue(), '0205');
+  assert.match(await page.locator('#status').textContent(), /^PC:0205 A:42/);
+  await view.getByLabel('Memory at').fill('0300');
+  await view.getByLabel('Memory at').press('Enter');
+  assert.equal(await view.getByLabel('Memory $0300').inputValue(), '42');
+  await page.close();
+});
+
+// Each: where PC starts, then the buttons pressed and where each leaves PC.
+const stepCases = [
+  { name: 'into a subroutine and out of it', pc: 'FE00',
+    steps: [['Step Into', 'FE02'], ['Step Into', 'FE04'], ['Step Into', 'FE6F'], ['Step Out', 'FE07']] },
+  { name: 'over a subroutine', pc: 'FE04', steps: [['Step Over', 'FE07']] },
+  { name: 'run to here', pc: '0200', steps: [['Run to $0205', '0205']] },
+];
+
+for (const c of stepCases) {
+  test(`steps: ${c.name}`, async () => {
+    const { page, view } = await debuggerAt(c.pc);
+    for (const [button, pc] of c.steps) {
+      await view.getByRole('button', { name: button }).click();
+      await page.waitForFunction((p) => document.querySelector('[aria-label="Register PC"]').value === p, pc);
+    }
+    await page.close();
+  });
+}
+
+test("the monitor's routines by their names", async () => {
+  const { page, view } = await debuggerAt('FE00');
+  assert.match(await firstLine(view), /> FE00 {2}SHOWFOUR: LDY #\$06/);
+  await page.close();
+});
+
+test('a label file names the user\'s addresses; memory edits reach the board', async () => {
+  const { page, view } = await debuggerAt('0200');
+  const [chooser] = await Promise.all([page.waitForEvent('filechooser'),
+    view.getByRole('button', { name: 'Load Labels...' }).click()]);
+  await chooser.setFiles({ name: 'prog.lbl', mimeType: 'text/plain', buffer: Buffer.from('al 000200 .start\n') });
+  await page.waitForFunction(() => document.querySelector('#debugger li code')?.textContent.includes('start:'));
+  await view.getByLabel('Memory at').fill('0201');
+  await view.getByLabel('Memory at').press('Enter');
+  await view.getByLabel('Memory $0201').fill('17');
+  await view.getByLabel('Memory $0201').press('Enter');
+  assert.match(await firstLine(view), /LDA #\$17/);
+  await page.close();
+});
