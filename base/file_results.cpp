@@ -18,6 +18,10 @@ std::string notAProgramFileText(const std::string& fileTitle) {
     return "Error: file '" + fileTitle + "' is no object, binary or tape file";
 }
 
+std::string noLabelsText(const std::string& fileTitle) {
+    return "Error: no labels in '" + fileTitle + "'";
+}
+
 std::string stateSavedText(const std::string& fileTitle) {
     return "State saved to '" + fileTitle + "'";
 }

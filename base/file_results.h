@@ -20,6 +20,10 @@ constexpr const char* RECORD_FAILED_CAPTION = "Error starting recording";
 constexpr const char* PLAY_FAILED_CAPTION = "Cannot play this file";
 constexpr const char* TAPE_MESSAGE_CAPTION = "MIDI file message";
 
+// A label file that did not load, and one that held no labels.
+constexpr const char* LABELS_FAILED_CAPTION = "Error loading labels";
+std::string noLabelsText(const std::string& fileTitle);
+
 // Quick Load State with no quick save made yet.
 constexpr const char* QUICK_LOAD_CAPTION = "Quick Load State";
 constexpr const char* NO_QUICK_SAVE_TEXT = "There is no quick save yet: Quick Save State (F5) makes one.";

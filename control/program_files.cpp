@@ -296,10 +296,8 @@ void openStartRequest(const StartRequest& request) {
         const int count = symbolsLoadFile(check, path, message);
         if (count > 0) useLabelFileForThisRun(fromPath(path));
         if (count == 0 || !message.empty())
-            showFailureBox("Error loading labels",
-                           message.empty()
-                               ? formatText("Error: no labels in '%s'", titleOf(request.labels).c_str())
-                               : message);
+            showFailureBox(LABELS_FAILED_CAPTION,
+                           message.empty() ? noLabelsText(titleOf(request.labels)) : message);
     }
     // Ended while the box was shown: nothing more is loaded or started.
     if (programEnded()) return;

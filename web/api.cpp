@@ -251,6 +251,7 @@ EMSCRIPTEN_KEEPALIVE const char* orvResultText(int what, int count, const char* 
     case 2: return give(stateSavedText(fileTitle));
     case 3: return give(stateLoadedText(fileTitle));
     case 4: return give(notAProgramFileText(fileTitle));
+    case 6: return give(noLabelsText(fileTitle));
     default: return NO_QUICK_SAVE_TEXT;
     }
 }

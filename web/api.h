@@ -82,8 +82,9 @@ int orvTapeStop();
 // An address as typed into the desktop's address fields, four hex digits at most; -1 when it is none.
 int orvAddress(const char* text);
 // The result boxes' texts: `what` 0 bytes loaded, 1 bytes saved, 2 state saved, 3 state loaded, 4 no
-// program file, 5 no quick save yet; and their captions: 0 load failed, 1 save failed, 2 loaded,
-// 3 saved, 4 quick load, 5 recording failed, 6 cannot play, 7 the tape's message.
+// program file, 5 no quick save yet, 6 no labels; and their captions: 0 load failed, 1 save failed,
+// 2 loaded, 3 saved, 4 quick load, 5 recording failed, 6 cannot play, 7 the tape's message, 8 labels
+// failed.
 const char* orvResultText(int what, int count, const char* fileTitle);
 const char* orvCaption(int what);
 // The name with the ending added when it has none.

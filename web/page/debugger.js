@@ -105,7 +105,7 @@ export class Debugger {
     const count = api.loadLabels(path);
     this.board.module.FS.unlink(path);
     const message = api.message();
-    if (message || count === 0) await showBox('Error loading labels', message || `Error: no labels in '${file.name}'`);
+    if (message || count === 0) await showBox(api.caption(8), message || api.resultText(6, 0, file.name));
     this.render();
   }
 

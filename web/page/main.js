@@ -18,6 +18,8 @@ const TAPE_STOP_DUE = 0x100;
 // Turbo runs for this long of each frame, in slices of this many cycles.
 const TURBO_MS = 12;
 const TURBO_SLICE = 20000;
+// The paced board's timer, as the desktop's pacer wakes: 20 ms of the board's time a tick.
+const TICK_MS = 20;
 
 const board = await startBoard(globalThis.OrvaneModule);
 const api = board.api;
@@ -38,6 +40,7 @@ const run = { halted: true, turbo: false, mhz: 0 };
 const pacer = new Pacer(performance.now());
 let speed = { since: performance.now(), cycles: 0 };
 let shownText = null;
+let paintPending = false;
 
 // A clicked button gives the keyboard back to the panel, as the desktop's buttons give it back to the
 // window; one pressed from the keyboard (Tab, then Enter or Space) keeps it, so the user keeps their place.
@@ -120,14 +123,23 @@ function runFrame(now) {
   if (status & TAPE_STOP_DUE) files.stopTape();
 }
 
-function frame(now) {
+// The board runs on a timer every TICK_MS (at once again in turbo); the panel is painted in an
+// animation frame only when what it shows has changed, so a steady display costs the browser no frames.
+function tick() {
+  const now = performance.now();
   if (!run.halted) runFrame(now);
   debug.continueStep();
-  if (panel.paint(board.digits(), api.tapeLight())) {
-    const text = api.displayText();
-    if (text !== shownText) $('#display-text').textContent = shownText = text;
+  const shown = { digits: board.digits(), tapeLight: api.tapeLight() };
+  if (!panel.shows(shown.digits, shown.tapeLight) && !paintPending) {
+    paintPending = true;
+    requestAnimationFrame(() => {
+      paintPending = false;
+      panel.paint(board.digits(), api.tapeLight());
+      const text = api.displayText();
+      if (text !== shownText) $('#display-text').textContent = shownText = text;
+    });
   }
-  requestAnimationFrame(frame);
+  setTimeout(tick, run.turbo || debug.stepping ? 0 : TICK_MS);
 }
 
 function typedKey(event) {
@@ -237,4 +249,4 @@ globalThis.orvane = {
   halted: () => run.halted,
 };
 document.body.dataset.ready = 'true';
-requestAnimationFrame(frame);
+tick();

@@ -126,6 +126,12 @@ export class Panel {
     }
   }
 
+  // True when the panel already shows these.
+  shows(digits, tapeLight) {
+    return !!this.painted && this.painted.tapeLight === tapeLight &&
+      digits.every((pattern, position) => this.painted.digits[position] === pattern);
+  }
+
   // Draws what changed since the last call; true when anything was drawn.
   paint(digits, tapeLight) {
     const whole = !this.painted || this.painted.tapeLight !== tapeLight;
