@@ -15,6 +15,7 @@
 #include "machine/save_state.h"
 #include "objfile/binary.h"
 #include "objfile/file_kind.h"
+#include "objfile/hex_dump.h"
 #include "objfile/objfile.h"
 #include "runner/run.h"
 #include "tape/tape.h"
@@ -117,6 +118,24 @@ EMSCRIPTEN_KEEPALIVE int orvType(const char* text) {
 
 EMSCRIPTEN_KEEPALIVE int orvKeysLeft() {
     return static_cast<int>(keyFeedLeft());
+}
+
+EMSCRIPTEN_KEEPALIVE void orvStopKeys() {
+    keyFeedStop();
+}
+
+EMSCRIPTEN_KEEPALIVE int orvPasteMemory(const char* text, int start) {
+    const PasteResult result =
+        pasteIntoMemory(text, start < 0 ? std::nullopt : std::optional(static_cast<std::uint16_t>(start)));
+    if (result.needsAddress) return 1;
+    message = result.message.empty() ? pasteSummary(result) : result.message;
+    return result.message.empty() ? 0 : 2;
+}
+
+EMSCRIPTEN_KEEPALIVE const char* orvEditText(int what) {
+    const char* texts[] = {PASTE_KEYS_CAPTION, NO_KEYS_TEXT, PASTE_MEMORY_CAPTION, PASTE_ADDRESS_CAPTION,
+                           PASTE_ADDRESS_QUESTION};
+    return what >= 0 && what < 5 ? texts[what] : "";
 }
 
 EMSCRIPTEN_KEEPALIVE int orvSegmentBox(int bit, int what) {

@@ -37,6 +37,15 @@ void orvKey(int id);
 int orvType(const char* text);
 // Keys waiting in the feed, the one down included.
 int orvKeysLeft();
+// Drops the keys waiting; the one down is let go.
+void orvStopKeys();
+// Paste into Memory: the text's bytes stored whole or not at all, bare bytes at `start` (-1: none
+// given). Returns 0 stored (orvMessage says what, as the desktop's box does), 1 an address is needed,
+// 2 refused (orvMessage says why).
+int orvPasteMemory(const char* text, int start);
+// The Edit commands' texts: 0 Paste as Keys' caption, 1 its text for nothing to type, 2 Paste into
+// Memory's caption, 3 its address question's caption, 4 the question.
+const char* orvEditText(int what);
 
 // The panel's geometry and colours (machine/panel_geometry.h). `what`: 0 left, 1 right, 2 top,
 // 3 bottom, 4 shape of segment `bit`.

@@ -43,6 +43,7 @@ export class Files {
 
   // The address a binary loads at, asked as the desktop asks it; null when cancelled.
   async askBinaryAddress(name) {
+    document.querySelector('#address-caption').textContent = 'Orvane - Load Binary';
     document.querySelector('#address-question').textContent = `Load '${name}' at:`;
     const api = this.board.api;
     const answer = await ask('#address', [this.remembered('binaryAddress', '0200')],

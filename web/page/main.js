@@ -5,6 +5,7 @@ import { Panel } from './panel.js';
 import { Debugger } from './debugger.js';
 import { Files } from './files.js';
 import { Pacer } from './pacer.js';
+import { Paste } from './paste.js';
 import { Share } from './share.js';
 import { Sound } from './sound.js';
 
@@ -192,6 +193,10 @@ const commands = {
   'tape-play': () => $('#tape-file').click(),
   'tape-stop': () => files.stopTape(),
   'share-link': () => share.make(),
+  // The buttons read the clipboard through the browser, which may ask the user first; Ctrl+V and
+  // Ctrl+Shift+V paste without asking.
+  'paste-keys': () => clipboardText().then((text) => text !== null && paste.asKeys(text)),
+  'paste-memory': () => clipboardText().then((text) => text !== null && paste.intoMemory(text)),
   'show-debugger': () => {
     debug.show(!debug.shown);
     $('#show-debugger').setAttribute('aria-pressed', String(debug.shown));
@@ -229,6 +234,27 @@ const fit = () => panel.layout(window.innerWidth - 16, window.innerHeight - $('#
 window.addEventListener('resize', fit);
 fit();
 
+const paste = new Paste(board);
+// The clipboard's text for the paste buttons; null when the browser gives none.
+async function clipboardText() {
+  try {
+    return await navigator.clipboard.readText();
+  } catch {
+    return null;
+  }
+}
+// Ctrl+V pastes into memory, Ctrl+Shift+V as keys, as on the desktop.
+let pasteShift = false;
+window.addEventListener('keydown', (event) => {
+  if (event.key.toLowerCase() === 'v') pasteShift = event.shiftKey;
+}, true);
+window.addEventListener('paste', (event) => {
+  if (event.target.closest && event.target.closest('input, textarea, dialog')) return;
+  event.preventDefault();
+  const text = event.clipboardData.getData('text/plain');
+  if (pasteShift) paste.asKeys(text);
+  else paste.intoMemory(text);
+});
 const share = new Share(board, (address) => {
   api.setPc(address);
   startRunning();
