@@ -34,9 +34,8 @@ void runPacedSlice(std::int32_t budget) {
     cpuExecute(budget, sliceStatus);
     if (sliceStatus & SLICE_BADOP) {
         haltRunning();
-        const std::uint16_t pc = cpuGetPc();
-        showMessageBox(mainWindow, QMessageBox::Critical, "Halted...",
-                       formatText("Invalid opcode '%02x' at PC:%04x", busRead(pc), pc).c_str());
+        showMessageBox(mainWindow, QMessageBox::Critical, INVALID_OPCODE_CAPTION,
+                       invalidOpcodeText().c_str());
     }
     if (sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
 }

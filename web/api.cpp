@@ -182,6 +182,10 @@ EMSCRIPTEN_KEEPALIVE int orvTapeLight() {
     return tapeActive(cpu.cycles) ? 2 : 1;
 }
 
+EMSCRIPTEN_KEEPALIVE const char* orvInvalidOpcode(int what) {
+    return what == 0 ? INVALID_OPCODE_CAPTION : give(invalidOpcodeText());
+}
+
 EMSCRIPTEN_KEEPALIVE const char* orvRegisterLine() {
     return give(registerLine());
 }

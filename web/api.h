@@ -62,6 +62,8 @@ const char* orvDisplayText();
 int orvTapeLight();
 // The registers as the debug panel's line shows them.
 const char* orvRegisterLine();
+// The box for a run stopped by an invalid opcode: 0 its caption, 1 its text.
+const char* orvInvalidOpcode(int what);
 
 // The run as the page drives it: halted (saved in states) and turbo.
 void orvSetRun(int halted, int turbo);

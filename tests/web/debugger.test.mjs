@@ -20,7 +20,9 @@ const program = Buffer.from([0xa9, 0x42, 0x8d, 0x00, 0x03, 0x4c, 0x05, 0x02]).to
 async function debuggerAt(pc) {
   const page = await openPage(browser, `${server.url}#load=0200:${program}`);
   await page.getByRole('button', { name: 'Halt' }).click();
-  await page.getByRole('button', { name: 'Debugger' }).click();
+  // Shown, whether or not the last page left it shown.
+  const toggle = page.getByRole('button', { name: 'Debugger' });
+  if ((await toggle.getAttribute('aria-pressed')) !== 'true') await toggle.click();
   const view = page.getByRole('region', { name: 'Debugger' });
   await view.getByLabel('Register PC').fill(pc);
   await view.getByLabel('Register PC').press('Enter');
@@ -78,5 +80,19 @@ test('a label file names the user\'s addresses; memory edits reach the board', a
   await view.getByLabel('Memory $0201').fill('17');
   await view.getByLabel('Memory $0201').press('Enter');
   assert.match(await firstLine(view), /LDA #\$17/);
+  await page.close();
+});
+
+test('the view, size, mute and labels are kept for the next visit', async () => {
+  const first = await openPage(browser, server.url);
+  await first.getByRole('button', { name: 'Mute' }).click();
+  await first.keyboard.press('-');
+  const scale = await first.locator('#panel canvas').evaluate((c) => c.width);
+  await first.close();
+  const { page, view } = await debuggerAt('0200');
+  assert.equal(await page.getByRole('button', { name: 'Mute' }).getAttribute('aria-pressed'), 'true');
+  assert.equal(await page.locator('#panel canvas').evaluate((c) => c.width), scale);
+  // The label file loaded by the test before.
+  assert.match(await firstLine(view), /start:/);
   await page.close();
 });

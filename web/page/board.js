@@ -26,6 +26,7 @@ export class Board {
       displayText: c('orvDisplayText', 'string', []),
       tapeLight: c('orvTapeLight', 'number', []),
       registerLine: c('orvRegisterLine', 'string', []),
+      invalidOpcode: c('orvInvalidOpcode', 'string', ['number']),
       fileKind: c('orvFileKind', 'number', ['string']),
       loadProgram: c('orvLoadProgram', 'number', ['string', 'number']),
       saveObject: c('orvSaveObject', 'number', ['string', 'number', 'number']),

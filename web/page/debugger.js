@@ -99,14 +99,30 @@ export class Debugger {
   }
 
   async loadLabels(file) {
-    const api = this.board.api;
-    const path = `${FOLDER}/${file.name}`;
-    this.board.module.FS.writeFile(path, new Uint8Array(await file.arrayBuffer()));
-    const count = api.loadLabels(path);
-    this.board.module.FS.unlink(path);
-    const message = api.message();
-    if (message || count === 0) await showBox(api.caption(8), message || api.resultText(6, 0, file.name));
+    const text = await file.text();
+    if (this.readLabels(file.name, text)) this.storage?.setItem('orvane.labels', JSON.stringify({ name: file.name, text }));
+    else await showBox(this.board.api.caption(8), this.board.api.message() || this.board.api.resultText(6, 0, file.name));
     this.render();
+  }
+
+  // The label file kept from the last visit, read again quietly.
+  restoreLabels(storage) {
+    this.storage = storage;
+    try {
+      const kept = JSON.parse(storage.getItem('orvane.labels') ?? 'null');
+      if (kept) this.readLabels(kept.name, kept.text);
+    } catch {
+      storage.removeItem('orvane.labels');
+    }
+  }
+
+  // True when the labels read without a complaint.
+  readLabels(name, text) {
+    const path = `${FOLDER}/${name}`;
+    this.board.module.FS.writeFile(path, text);
+    const count = this.board.api.loadLabels(path);
+    this.board.module.FS.unlink(path);
+    return count > 0 && !this.board.api.message();
   }
 
   render() {

@@ -1,5 +1,6 @@
 // The page: the board run at 1 MHz on the page's clock, its panel, the PC keyboard and run control.
 import { startBoard } from './board.js';
+import { showBox } from './dialogs.js';
 import { $ } from './dom.js';
 import { Panel } from './panel.js';
 import { Debugger } from './debugger.js';
@@ -120,6 +121,7 @@ function runFrame(now) {
   if (status & SLICE_STOPS) {
     haltRunning();
     if (status & (SLICE_BREAK | SLICE_WATCH)) debug.stopped();
+    if (status & SLICE_BADOP) showBox(api.invalidOpcode(0), api.invalidOpcode(1));
   }
   if (status & TAPE_STOP_DUE) files.stopTape();
 }
@@ -150,6 +152,10 @@ function typedKey(event) {
     case 'Enter': return board.keyOfCharacter('\r');
     case 'ArrowUp': return upKey;
     case 'ArrowDown': return downKey;
+    case '+':
+    case '-':
+      zoom(event.key === '+' ? 1 : -1);
+      return -1;
     default: return board.keyOfCharacter(event.key);
   }
 }
@@ -181,6 +187,7 @@ const commands = {
   turbo: () => setTurbo(!run.turbo),
   mute: () => {
     sound.muted = !sound.muted;
+    remember('mute', sound.muted);
     showRunState();
   },
   load: () => $('#load-file').click(),
@@ -197,10 +204,7 @@ const commands = {
   // Ctrl+Shift+V paste without asking.
   'paste-keys': () => clipboardText().then((text) => text !== null && paste.asKeys(text)),
   'paste-memory': () => clipboardText().then((text) => text !== null && paste.intoMemory(text)),
-  'show-debugger': () => {
-    debug.show(!debug.shown);
-    $('#show-debugger').setAttribute('aria-pressed', String(debug.shown));
-  },
+  'show-debugger': () => showDebugger(!debug.shown),
 };
 for (const [id, command] of Object.entries(commands)) {
   $(`#${id}`).addEventListener('click', async (event) => {
@@ -229,6 +233,33 @@ window.addEventListener('drop', (event) => {
   event.preventDefault();
   if (event.dataTransfer.files.length) files.drop([...event.dataTransfer.files]);
 });
+
+// The view, size and mute as the user left them, kept in the browser's storage.
+function remember(key, value) {
+  localStorage.setItem(`orvane.view.${key}`, JSON.stringify(value));
+}
+function remembered(key, fallback) {
+  try {
+    return JSON.parse(localStorage.getItem(`orvane.view.${key}`)) ?? fallback;
+  } catch {
+    return fallback;
+  }
+}
+function showDebugger(shown) {
+  debug.show(shown);
+  $('#show-debugger').setAttribute('aria-pressed', String(shown));
+  remember('debugger', shown);
+}
+// + and -: one scale step larger or smaller, as on the desktop; the window's size no longer decides.
+function zoom(step) {
+  panel.chosenScale = Math.max(2, (panel.scale || 2) + step);
+  remember('scale', panel.chosenScale);
+  fit();
+}
+sound.muted = remembered('mute', false);
+panel.chosenScale = remembered('scale', null);
+debug.restoreLabels(localStorage);
+showDebugger(remembered('debugger', false));
 
 const fit = () => panel.layout(window.innerWidth - 16, window.innerHeight - $('#toolbar').offsetHeight - 48);
 window.addEventListener('resize', fit);

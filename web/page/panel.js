@@ -30,9 +30,11 @@ export class Panel {
     });
   }
 
-  // The largest whole scale at which the panel (and what stands around it) fits the window.
+  // The largest whole scale at which the panel (and what stands around it) fits the window, or the
+  // scale the user chose with + and -.
   layout(width, height) {
-    const s = Math.max(2, Math.min(Math.floor(width / this.g.panelWidth), Math.floor(height / this.g.keypadHeight)));
+    const fitting = Math.min(Math.floor(width / this.g.panelWidth), Math.floor(height / this.g.keypadHeight));
+    const s = Math.max(2, this.chosenScale ?? fitting);
     if (s === this.scale) return;
     this.scale = s;
     this.root.style.width = `${this.g.panelWidth * s}px`;
