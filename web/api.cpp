@@ -214,9 +214,13 @@ EMSCRIPTEN_KEEPALIVE void orvSetPc(int address) {
     cpuSetPc(static_cast<std::uint16_t>(address));
 }
 
-EMSCRIPTEN_KEEPALIVE void orvSetRun(int halted, int turbo) {
+EMSCRIPTEN_KEEPALIVE void orvSetRun(int halted, int turbo, int mute) {
+    // A note sounding as the machine halts or goes to turbo, where notes are not sent, is silenced.
+    if (((halted && !runInputs.halted) || (turbo && !runInputs.turbo)) && (tape.tapeState & TAPE_MIDI_OPEN))
+        tapeSilence();
     runInputs.halted = halted != 0;
     runInputs.turbo = turbo != 0;
+    runInputs.mute = static_cast<std::uint8_t>(mute != 0);
 }
 
 EMSCRIPTEN_KEEPALIVE int orvSaveState(const char* path) {

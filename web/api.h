@@ -65,8 +65,14 @@ const char* orvRegisterLine();
 // The box for a run stopped by an invalid opcode: 0 its caption, 1 its text.
 const char* orvInvalidOpcode(int what);
 
-// The run as the page drives it: halted (saved in states) and turbo.
-void orvSetRun(int halted, int turbo);
+// The run as the page drives it: halted (saved in states), turbo and mute (the tape's notes).
+void orvSetRun(int halted, int turbo, int mute);
+
+// The tape's notes since the page last took them (web/host.cpp): how many, and note `index`'s
+// `what`: 0 the cycle it fell on, 1 the MIDI note (0 for all off), 2 on (1) or off (0).
+int orvNoteCount();
+double orvNote(int index, int what);
+void orvNotesTaken();
 
 // Files, by their paths in the page's file system; each leaves its message for orvMessage, empty on
 // success. A program file's kind by its name: 0 object, 1 binary, 2 tape, 3 none of them.

@@ -31,7 +31,10 @@ export class Board {
       loadProgram: c('orvLoadProgram', 'number', ['string', 'number']),
       saveObject: c('orvSaveObject', 'number', ['string', 'number', 'number']),
       message: c('orvMessage', 'string', []),
-      setRun: c('orvSetRun', null, ['number', 'number']),
+      setRun: c('orvSetRun', null, ['number', 'number', 'number']),
+      noteCount: c('orvNoteCount', 'number', []),
+      note: c('orvNote', 'number', ['number', 'number']),
+      notesTaken: c('orvNotesTaken', null, []),
       saveBinary: c('orvSaveBinary', 'number', ['string', 'number', 'number']),
       setPc: c('orvSetPc', null, ['number']),
       register: c('orvRegister', 'number', ['number']),
@@ -97,6 +100,15 @@ export class Board {
     const out = {};
     names.forEach((name, i) => { out[name] = '#' + this.api.colour(i).toString(16).padStart(6, '0'); });
     return out;
+  }
+
+  // The tape's notes since the last call.
+  takeNotes() {
+    const a = this.api;
+    const notes = [];
+    for (let i = 0; i < a.noteCount(); ++i) notes.push({ cycle: a.note(i, 0), note: a.note(i, 1), on: a.note(i, 2) === 1 });
+    a.notesTaken();
+    return notes;
   }
 
   digits() {

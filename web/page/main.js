@@ -88,7 +88,7 @@ function setTurbo(on) {
 }
 
 function showRunState() {
-  api.setRun(run.halted ? 1 : 0, run.turbo ? 1 : 0);
+  api.setRun(run.halted ? 1 : 0, run.turbo ? 1 : 0, sound.muted ? 1 : 0);
   $('#halt').disabled = run.halted;
   $('#run').disabled = !run.halted;
   $('#turbo').setAttribute('aria-pressed', String(run.turbo));
@@ -132,6 +132,7 @@ function tick() {
   const now = performance.now();
   if (!run.halted) runFrame(now);
   debug.continueStep();
+  sound.playNotes(board.takeNotes());
   const shown = { digits: board.digits(), tapeLight: api.tapeLight() };
   if (!panel.shows(shown.digits, shown.tapeLight) && !paintPending) {
     paintPending = true;
