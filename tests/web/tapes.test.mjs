@@ -56,6 +56,8 @@ test("a recording is orv-run's, and plays back into the monitor", async () => {
   const shown = orvRunDisplay('m0201^', [recorded]);
   assert.match(shown, /42$/);
   assert.equal(await waitForDisplay(fresh, shown), shown);
+  // The tape's notes were sounded along the way without a fault.
+  assert.deepEqual([...page.errors, ...fresh.errors], []);
   await fresh.close();
   await page.close();
 });
