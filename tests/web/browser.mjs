@@ -1,6 +1,7 @@
 // What the web edition's tests share: Debian's chromium driven by Playwright with a fresh profile, the
 // built page served from build/web on a free local port, and orv-run's answer for the same keys.
 import { chromium } from 'playwright-core';
+import { after, before } from 'node:test';
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, rmSync } from 'node:fs';
 import { createServer } from 'node:http';
@@ -30,6 +31,22 @@ export async function serve() {
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() };
+}
+
+// The page server and the browser of one test file: started before its tests, closed after them;
+// `permissions` granted to the page (the clipboard's, say).
+export function browserForTests(permissions = []) {
+  const web = {};
+  before(async () => {
+    web.server = await serve();
+    web.browser = await openBrowser();
+    if (permissions.length) await web.browser.context.grantPermissions(permissions, { origin: web.server.url });
+  });
+  after(async () => {
+    await web.browser.close();
+    web.server.close();
+  });
+  return web;
 }
 
 export async function openBrowser() {

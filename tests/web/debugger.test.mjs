@@ -1,24 +1,16 @@
 // The debugger view: it stops at a breakpoint with the core's reason, steps, names the monitor's
 // routines and the user's labels, and reads and edits memory.
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { openBrowser, openPage, serve } from './browser.mjs';
+import { browserForTests, openPage } from './browser.mjs';
 
-let server, browser;
-before(async () => {
-  server = await serve();
-  browser = await openBrowser();
-});
-after(async () => {
-  await browser.close();
-  server.close();
-});
+const web = browserForTests();
 
 // lda #$42, sta $0300, then jmp to itself.
 const program = Buffer.from([0xa9, 0x42, 0x8d, 0x00, 0x03, 0x4c, 0x05, 0x02]).toString('base64url');
 
 async function debuggerAt(pc) {
-  const page = await openPage(browser, `${server.url}#load=0200:${program}`);
+  const page = await openPage(web.browser, `${web.server.url}#load=0200:${program}`);
   await page.getByRole('button', { name: 'Halt' }).click();
   // Shown, whether or not the last page left it shown.
   const toggle = page.getByRole('button', { name: 'Debugger' });
@@ -84,7 +76,7 @@ test('a label file names the user\'s addresses; memory edits reach the board', a
 });
 
 test('the view, size, mute and labels are kept for the next visit', async () => {
-  const first = await openPage(browser, server.url);
+  const first = await openPage(web.browser, web.server.url);
   await first.getByRole('button', { name: 'Mute' }).click();
   await first.keyboard.press('-');
   const scale = await first.locator('#panel canvas').evaluate((c) => c.width);

@@ -1,25 +1,17 @@
 // Files in the web edition as on the desktop: Load by the file chooser and by a drop (a binary asks its
 // address), Save As offered as a download that orv-run reads back, and a refusal in a box with the
 // core's own message, the same orv-run prints.
-import { after, before, describe, test } from 'node:test';
+import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { boxText, chooseFile, dropFile, objectFile, openBrowser, openPage, orvRun, orvRunDisplay, serve, typeKeys,
+import { boxText, browserForTests, chooseFile, dropFile, objectFile, openPage, orvRun, orvRunDisplay, typeKeys,
   waitForDisplay } from './browser.mjs';
 
-let server, browser;
+const web = browserForTests();
 const scratch = mkdtempSync(path.join(tmpdir(), 'orv-web-files-'));
-before(async () => {
-  server = await serve();
-  browser = await openBrowser();
-});
-after(async () => {
-  await browser.close();
-  server.close();
-});
 
 const bytes = [0xa9, 0x42, 0x8d, 0x17];
 
@@ -32,7 +24,7 @@ describe('a program loads and the monitor shows it', () => {
   ];
   for (const c of cases) {
     test(c.name, async () => {
-      const page = await openPage(browser, server.url);
+      const page = await openPage(web.browser, web.server.url);
       await waitForDisplay(page, orvRunDisplay(''));
       await c.put(page, c.file, c.content);
       if (c.at) {
@@ -53,7 +45,7 @@ describe('a program loads and the monitor shows it', () => {
 });
 
 test('Save As downloads an object file that orv-run loads', async () => {
-  const page = await openPage(browser, server.url);
+  const page = await openPage(web.browser, web.server.url);
   await dropFile(page, 'prog.obj', objectFile(0x0300, bytes));
   await page.getByRole('button', { name: 'Save As' }).click();
   const dialog = page.getByRole('dialog', { name: 'Orvane - Save' });
@@ -78,7 +70,7 @@ describe('a refusal shows the core message in a box', () => {
   ];
   for (const c of cases) {
     test(c.name, async () => {
-      const page = await openPage(browser, server.url);
+      const page = await openPage(web.browser, web.server.url);
       await c.put(page, c.file, c.content);
       const file = path.join(scratch, c.file);
       writeFileSync(file, c.content);

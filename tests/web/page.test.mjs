@@ -1,27 +1,19 @@
 // The web edition in a real browser: it boots to the monitor, clicked and typed keys reach the monitor
 // as orv-run's keys do, and the one-file page does the same from a file URL.
-import { after, before, describe, test } from 'node:test';
+import { describe, test } from 'node:test';
 import assert from 'node:assert/strict';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
-import { displayOf, openBrowser, openPage, orvRunDisplay, serve, waitForDisplay, webDir } from './browser.mjs';
+import { browserForTests, displayOf, openPage, orvRunDisplay, waitForDisplay, webDir } from './browser.mjs';
 
-let server, browser;
-before(async () => {
-  server = await serve();
-  browser = await openBrowser();
-});
-after(async () => {
-  await browser.close();
-  server.close();
-});
+const web = browserForTests();
 
 const singleFile = () => pathToFileURL(path.join(webDir, 'orvane.html')).href;
 
 describe('boots to the monitor', () => {
-  for (const [name, url] of [['served', () => server.url], ['one file from a file URL', singleFile]]) {
+  for (const [name, url] of [['served', () => web.server.url], ['one file from a file URL', singleFile]]) {
     test(name, async () => {
-      const page = await openPage(browser, url());
+      const page = await openPage(web.browser, url());
       const expected = orvRunDisplay('');
       assert.equal(await waitForDisplay(page, expected), expected);
       assert.deepEqual(page.errors, []);
@@ -42,7 +34,7 @@ const keyCases = [
 describe('keys reach the monitor', () => {
   for (const c of keyCases) {
     test(c.name, async () => {
-      const page = await openPage(browser, c.url ? c.url() : server.url);
+      const page = await openPage(web.browser, c.url ? c.url() : web.server.url);
       await waitForDisplay(page, orvRunDisplay(''));
       for (const ch of c.keys) {
         if (c.name === 'clicked') await page.getByRole('button', { name: `Key ${ch}`, exact: true }).click();
@@ -58,7 +50,7 @@ describe('keys reach the monitor', () => {
 });
 
 test('every key is a button with its name', async () => {
-  const page = await openPage(browser, server.url);
+  const page = await openPage(web.browser, web.server.url);
   const names = await page.locator('.keypad button').evaluateAll((b) => b.map((e) => e.getAttribute('aria-label')));
   assert.equal(names.length, 25);
   assert.ok(names.includes('Key rst (reset)') && names.includes('Key ^') && names.includes('Key f'));
@@ -66,7 +58,7 @@ test('every key is a button with its name', async () => {
 });
 
 test('halted, the register line shows; run goes on', async () => {
-  const page = await openPage(browser, server.url);
+  const page = await openPage(web.browser, web.server.url);
   await page.getByRole('button', { name: 'Halt' }).click();
   assert.match(await page.locator('#status').textContent(), /PC/i);
   await page.getByRole('button', { name: 'Run' }).click();

@@ -1,20 +1,11 @@
 // Paste as Keys and Paste into Memory from the clipboard, by Ctrl+Shift+V and Ctrl+V as on the
 // desktop: keys typed at the program's pace, dumps stored whole, bare bytes at the address asked for,
 // and the core's refusals in the box.
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { boxText, openBrowser, openPage, orvRunDisplay, serve, typeKeys, waitForDisplay } from './browser.mjs';
+import { boxText, browserForTests, openPage, orvRunDisplay, typeKeys, waitForDisplay } from './browser.mjs';
 
-let server, browser;
-before(async () => {
-  server = await serve();
-  browser = await openBrowser();
-  await browser.context.grantPermissions(['clipboard-read', 'clipboard-write'], { origin: server.url });
-});
-after(async () => {
-  await browser.close();
-  server.close();
-});
+const web = browserForTests(['clipboard-read', 'clipboard-write']);
 
 // Each: the clipboard's text, the shortcut, an address to answer, the box it shows (if any), then
 // keys to type and what the monitor shows.
@@ -31,7 +22,7 @@ const cases = [
 
 for (const c of cases) {
   test(c.name, async () => {
-    const page = await openPage(browser, server.url);
+    const page = await openPage(web.browser, web.server.url);
     await waitForDisplay(page, orvRunDisplay(''));
     await page.evaluate((text) => navigator.clipboard.writeText(text), c.text);
     await page.keyboard.press(c.shortcut);

@@ -1,18 +1,10 @@
 // Share links: a link carrying a program loads it and, when it asks, runs it; a damaged or oversized
 // link says what is wrong and loads nothing; Share Link... makes a link that does the same.
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { boxText, openBrowser, openPage, orvRunDisplay, serve, typeKeys, waitForDisplay } from './browser.mjs';
+import { boxText, browserForTests, openPage, orvRunDisplay, typeKeys, waitForDisplay } from './browser.mjs';
 
-let server, browser;
-before(async () => {
-  server = await serve();
-  browser = await openBrowser();
-});
-after(async () => {
-  await browser.close();
-  server.close();
-});
+const web = browserForTests();
 
 // lda #$42, sta $0300, then jmp to itself: it leaves its mark at $0300 only when it ran.
 const program = Buffer.from([0xa9, 0x42, 0x8d, 0x00, 0x03, 0x4c, 0x05, 0x02]);
@@ -31,7 +23,7 @@ const cases = [
 
 for (const c of cases) {
   test(c.name, async () => {
-    const page = await openPage(browser, `${server.url}#${c.hash}`);
+    const page = await openPage(web.browser, `${web.server.url}#${c.hash}`);
     if (c.box) {
       const [caption, text] = await boxText(page);
       assert.equal(caption, 'Share link');
@@ -48,7 +40,7 @@ for (const c of cases) {
 }
 
 test('Share Link... makes a link that loads the same bytes', async () => {
-  const page = await openPage(browser, `${server.url}#load=0200:${data}`);
+  const page = await openPage(web.browser, `${web.server.url}#load=0200:${data}`);
   await page.getByRole('button', { name: 'Share Link...' }).click();
   const dialog = page.getByRole('dialog', { name: 'Share Link...' });
   await dialog.getByLabel('Start address:').fill('0200');
@@ -56,6 +48,6 @@ test('Share Link... makes a link that loads the same bytes', async () => {
   await dialog.getByLabel('Run from:').fill('0200');
   await dialog.getByRole('button', { name: 'OK' }).click();
   const [, link] = await boxText(page);
-  assert.equal(link, `${server.url}#load=0200:${data}&run=0200`);
+  assert.equal(link, `${web.server.url}#load=0200:${data}&run=0200`);
   await page.close();
 });

@@ -1,24 +1,16 @@
 // Save states in the web edition: a state orv-run saved loads and shows its display, and the page saves
 // it back byte for byte; the quick slot keeps one in the browser's storage.
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { boxText, objectFile, openBrowser, openPage, orvRun, orvRunDisplay, serve, typeKeys, waitForDisplay }
+import { boxText, browserForTests, objectFile, openPage, orvRun, orvRunDisplay, typeKeys, waitForDisplay }
   from './browser.mjs';
 
-let server, browser;
+const web = browserForTests();
 const scratch = mkdtempSync(path.join(tmpdir(), 'orv-web-states-'));
-before(async () => {
-  server = await serve();
-  browser = await openBrowser();
-});
-after(async () => {
-  await browser.close();
-  server.close();
-});
 
 test("orv-run's state loads, shows its display and saves back byte for byte", async () => {
   const program = path.join(scratch, 'prog.obj');
@@ -26,7 +18,7 @@ test("orv-run's state loads, shows its display and saves back byte for byte", as
   const state = path.join(scratch, 'run.orvstate');
   execFileSync(orvRun, [program, '--keys', 'm0301^', '--until-display', 'A.0301 .42', '--save-state', state]);
 
-  const page = await openPage(browser, server.url);
+  const page = await openPage(web.browser, web.server.url);
   const [chooser] = await Promise.all([page.waitForEvent('filechooser'),
     page.getByRole('button', { name: 'Load State...' }).click()]);
   await chooser.setFiles(state);
@@ -46,7 +38,7 @@ test("orv-run's state loads, shows its display and saves back byte for byte", as
 });
 
 test('the quick slot: none yet, then saved and loaded back over a reset', async () => {
-  const page = await openPage(browser, server.url);
+  const page = await openPage(web.browser, web.server.url);
   await page.keyboard.press('F9');
   assert.deepEqual(await boxText(page),
     ['Quick Load State', 'There is no quick save yet: Quick Save State (F5) makes one.']);

@@ -1,24 +1,16 @@
 // Tapes in the web edition: the monitor's "s" recorded to a MIDI file that is byte for byte the one
 // orv-run records for the same program and keys, and that tape played back into the monitor's "l".
-import { after, before, test } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
 import { mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import path from 'node:path';
-import { dropFile, openBrowser, openPage, orvRun, orvRunDisplay, serve, typeKeys, waitForDisplay }
+import { browserForTests, dropFile, openPage, orvRun, orvRunDisplay, typeKeys, waitForDisplay }
   from './browser.mjs';
 
-let server, browser;
+const web = browserForTests();
 const scratch = mkdtempSync(path.join(tmpdir(), 'orv-web-tapes-'));
-before(async () => {
-  server = await serve();
-  browser = await openBrowser();
-});
-after(async () => {
-  await browser.close();
-  server.close();
-});
 
 const program = Buffer.from([0xa9, 0x42, 0x8d, 0x17]);
 const keys = 's0200^0203^';
@@ -29,7 +21,7 @@ test("a recording is orv-run's, and plays back into the monitor", async () => {
   const expected = path.join(scratch, 'run.mid');
   execFileSync(orvRun, [bin, '--at', '0200', '--keys', keys.replaceAll('\n', '^'), '--record', expected]);
 
-  const page = await openPage(browser, server.url);
+  const page = await openPage(web.browser, web.server.url);
   await dropFile(page, 'prog.bin', program);
   const address = page.getByRole('dialog', { name: 'Orvane - Load Binary' });
   await address.getByRole('textbox').fill('0200');
@@ -47,7 +39,7 @@ test("a recording is orv-run's, and plays back into the monitor", async () => {
   assert.ok(readFileSync(recorded).equals(readFileSync(expected)), "the recording differs from orv-run's");
 
   // Played into a board whose RAM was cleared by a fresh page: "l" loads it back.
-  const fresh = await openPage(browser, server.url);
+  const fresh = await openPage(web.browser, web.server.url);
   await dropFile(fresh, 'prog.mid', readFileSync(recorded));
   await typeKeys(fresh, 'l');
   // The tape's light goes out once the ended tape has been stopped.
