@@ -48,6 +48,9 @@ inline constexpr AddressSyntax CONDITION_NUMBER{.hash = true,
 inline constexpr AddressSyntax DUMP_ADDRESS{.dollar = true, .mostDigits = 8, .largest = 0xFFFFFFFF};
 // A hex dump's byte: exactly two digits.
 inline constexpr AddressSyntax DUMP_BYTE{.fewestDigits = 2, .mostDigits = 2, .largest = 0xFF};
+// A number in ld65's debug information: decimal, or hex after "0x".
+inline constexpr AddressSyntax DEBUG_INFO_NUMBER{
+    .zeroX = ZeroX::LowerOnly, .plainBase = 10, .mostDigits = 10, .largest = 0xFFFFFFFF};
 // Saved by the program and typed into the Save dialog: exactly four digits.
 inline constexpr AddressSyntax FOUR_DIGITS{.fewestDigits = 4};
 // The debugger's addresses in "orv.ini": each pair on its own.

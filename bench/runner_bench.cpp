@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -40,6 +41,20 @@ void BM_RunnerProgramTest(benchmark::State& state) {
     runAndCount(state, options);
 }
 BENCHMARK(BM_RunnerProgramTest)->Unit(benchmark::kMillisecond);
+
+// The same program test traced to a file, a line for each of its instructions (about 330,000).
+void BM_RunnerProgramTestTraced(benchmark::State& state) {
+    RunOptions options;
+    options.pokes = {
+        {0x0200, {0xA0, 0x00, 0xA2, 0x00, 0xEE, 0x00, 0x03, 0xCA, 0xD0, 0xFA, 0x88, 0xD0, 0xF5, 0x00}},
+        {0x0300, {0x00}}};
+    options.pc = 0x0200;
+    options.cycles = 100'000'000;
+    options.trace = (std::filesystem::temp_directory_path() / "orv_bench_trace.log").string();
+    runAndCount(state, options);
+    std::filesystem::remove(options.trace);
+}
+BENCHMARK(BM_RunnerProgramTestTraced)->Unit(benchmark::kMillisecond);
 
 // Keys typed into the monitor and the display watched: the monitor's scan for the default ten seconds
 // of the board's time.

@@ -26,7 +26,7 @@ const char* const HELP_TEXT =
     "\n"
     "  --at ADDR        load the binary FILE at ADDR\n"
     "  --run ADDR       start the machine at ADDR once FILE is loaded\n"
-    "  --labels FILE    read the debugger's labels from FILE (ld65 -Ln or VICE format)\n"
+    "  --labels FILE    read the debugger's labels from FILE (ld65 -Ln or --dbgfile, or VICE)\n"
     "  -h, --help       show this help and exit\n"
     "      --version    show the version and exit\n"
     "\n"

@@ -31,10 +31,10 @@
 namespace orv {
 
 void postCommand(int command) {
-    if (!mainWindow) return;
+    if (!windowParts.mainWindow) return;
     auto* event = new CommandEvent(command);
     handOverEvent(event);
-    QCoreApplication::postEvent(mainWindow, event);
+    QCoreApplication::postEvent(windowParts.mainWindow, event);
 }
 
 void powerCycleCommand() {
@@ -84,7 +84,7 @@ void onCommand(int command) {
     }
     case CMD_EXIT:
         // A close request, handled after this command like the window frame's own.
-        QMetaObject::invokeMethod(mainWindow, &QWidget::close, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(windowParts.mainWindow, &QWidget::close, Qt::QueuedConnection);
         break;
     case CMD_TAPE_MUTE: runInputs.mute = !runInputs.mute; break;
     case CMD_LOAD_BINARY: loadBinaryCommand(); break;

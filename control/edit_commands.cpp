@@ -72,13 +72,13 @@ void pasteAsKeysCommand() {
     }
     const std::size_t keys = keyFeedAddText(clipboardText().toStdString());
     if (keys == 0) {
-        showMessageBox(mainWindow, QMessageBox::Information, PASTE_KEYS_CAPTION, NO_KEYS_TEXT);
+        showMessageBox(windowParts.mainWindow, QMessageBox::Information, PASTE_KEYS_CAPTION, NO_KEYS_TEXT);
         return;
     }
     trace("Pasting %zu keys\n", keys);
     pasteTotal = keys;
     if (!pasteWatch) {
-        pasteWatch = new QTimer(mainWindow);
+        pasteWatch = new QTimer(windowParts.mainWindow);
         QObject::connect(pasteWatch, &QTimer::timeout, followPaste);
     }
     pasteWatch->start(PASTE_WATCH_MS);
@@ -102,20 +102,20 @@ void pasteIntoMemoryCommand() {
         result = pasteIntoMemory(text, *address);
     }
     if (!result.message.empty()) {
-        showMessageBox(mainWindow, QMessageBox::Critical, PASTE_MEMORY_CAPTION,
+        showMessageBox(windowParts.mainWindow, QMessageBox::Critical, PASTE_MEMORY_CAPTION,
                        QString::fromStdString(result.message));
         return;
     }
     trace("Pasted %d bytes\n", result.stored);
     if (runInputs.debug) repaintArea(AREA_DEBUG);
-    showMessageBox(mainWindow, QMessageBox::Information, PASTE_MEMORY_CAPTION,
+    showMessageBox(windowParts.mainWindow, QMessageBox::Information, PASTE_MEMORY_CAPTION,
                    QString::fromStdString(pasteSummary(result)));
 }
 
 void copyDisplayCommand() {
     auto* data = new QMimeData;
     data->setText(QString::fromStdString(displayText()));
-    if (panelWidget) data->setImageData(panelWidget->grab().toImage());
+    if (windowParts.panelWidget) data->setImageData(windowParts.panelWidget->grab().toImage());
     QGuiApplication::clipboard()->setMimeData(data);
 }
 

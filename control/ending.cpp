@@ -49,7 +49,7 @@ void catchSignals() {
         char bytes[16];
         while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
         }
-        if (mainWindow) mainWindow->close();
+        if (windowParts.mainWindow) windowParts.mainWindow->close();
     });
     struct sigaction action {};
     action.sa_handler = signalArrived;
@@ -74,13 +74,13 @@ void endProgram() {
     ending = true;
     ended = true;
     haltRunning();
-    if (mainWindow) mainWindow->stopHousekeeping();
+    if (windowParts.mainWindow) windowParts.mainWindow->stopHousekeeping();
     std::string message;
     tapeStop(message);
     // Where the window is now: the last move it was told of may be from before the window manager
     // had placed it.
     readWindowPlace();
-    if (debuggerWindow) debuggerWindow->recordPlace();
+    if (debuggerParts.debuggerWindow) debuggerParts.debuggerWindow->recordPlace();
     saveSettings();
     ending = false;
 }

@@ -7,11 +7,11 @@
 namespace orv {
 
 void repaintArea(int area) {
-    if (!panelWidget) return;
+    if (!windowParts.panelWidget) return;
     switch (area) {
-    case AREA_LED: panelWidget->updateDigits(); break;
-    case AREA_DISPLAY: panelWidget->update(displayArea); break;
-    case AREA_DEBUG: panelWidget->update(debugArea); break;
+    case AREA_LED: windowParts.panelWidget->updateDigits(); break;
+    case AREA_DISPLAY: windowParts.panelWidget->update(panelLayout.displayArea); break;
+    case AREA_DEBUG: windowParts.panelWidget->update(panelLayout.debugArea); break;
     default: break;
     }
 }

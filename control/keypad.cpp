@@ -17,11 +17,7 @@
 
 namespace orv {
 
-std::uint8_t debugMode = DEBUG_IDLE;
-std::array<std::int32_t, KEY_QUEUE_SIZE> keyQueue{};
-std::int32_t keyQueueCount = 0;
-bool keyHeld = false;
-std::int32_t beepCount = 0;
+KeyInput keyInput;
 
 namespace {
 
@@ -36,42 +32,42 @@ std::uint16_t shiftIn(std::uint16_t field, int digit) {
 }
 
 void debuggerDigit(int digit) {
-    switch (debugMode) {
-    case DEBUG_ADDRESS: debugM = shiftIn(debugM, digit); break;
+    switch (keyInput.debugMode) {
+    case DEBUG_ADDRESS: settings.debugM = shiftIn(settings.debugM, digit); break;
     case DEBUG_DATA: {
         // Two digits make a byte: the older one moves up to the high nibble.
-        const unsigned old = busRead(debugM);
-        busWrite(debugM, static_cast<std::uint8_t>(old << 4 | static_cast<unsigned>(digit)), 0);
+        const unsigned old = busRead(settings.debugM);
+        busWrite(settings.debugM, static_cast<std::uint8_t>(old << 4 | static_cast<unsigned>(digit)), 0);
         break;
     }
-    case DEBUG_GO: debugG = shiftIn(debugG, digit); break;
+    case DEBUG_GO: settings.debugG = shiftIn(settings.debugG, digit); break;
     case DEBUG_BREAKPOINT:
-        debugP = shiftIn(debugP, digit);
-        cpuSetBreakpoint(debugP);
+        settings.debugP = shiftIn(settings.debugP, digit);
+        cpuSetBreakpoint(settings.debugP);
         break;
     default: break;
     }
 }
 
 void debuggerFunction(char label) {
-    const bool onMemory = debugMode == DEBUG_ADDRESS || debugMode == DEBUG_DATA;
+    const bool onMemory = keyInput.debugMode == DEBUG_ADDRESS || keyInput.debugMode == DEBUG_DATA;
     switch (label) {
-    case 'm': debugMode = debugMode == DEBUG_ADDRESS ? DEBUG_DATA : DEBUG_ADDRESS; break;
+    case 'm': keyInput.debugMode = keyInput.debugMode == DEBUG_ADDRESS ? DEBUG_DATA : DEBUG_ADDRESS; break;
     case 'g':
-        if (debugMode == DEBUG_GO) {
-            debugMode = DEBUG_IDLE;
-            cpuSetPc(debugG);
+        if (keyInput.debugMode == DEBUG_GO) {
+            keyInput.debugMode = DEBUG_IDLE;
+            cpuSetPc(settings.debugG);
             postCommand(CMD_RUN);
         } else {
-            debugMode = DEBUG_GO;
+            keyInput.debugMode = DEBUG_GO;
         }
         break;
-    case 'p': debugMode = DEBUG_BREAKPOINT; break;
+    case 'p': keyInput.debugMode = DEBUG_BREAKPOINT; break;
     case '^':
-        if (onMemory) debugM = static_cast<std::uint16_t>(debugM + 1u);
+        if (onMemory) settings.debugM = static_cast<std::uint16_t>(settings.debugM + 1u);
         break;
     case 'v':
-        if (onMemory) debugM = static_cast<std::uint16_t>(debugM - 1u);
+        if (onMemory) settings.debugM = static_cast<std::uint16_t>(settings.debugM - 1u);
         break;
     default: break;
     }
@@ -93,15 +89,15 @@ void keyCommand(int key) {
     if (key >= 0 && key <= CMD_KEY_LAST) {
         if (runInputs.halted) {
             debuggerKey(key);
-        } else if (keyQueueCount == KEY_QUEUE_SIZE) {
-            ++beepCount;
+        } else if (keyInput.keyQueueCount == KEY_QUEUE_SIZE) {
+            ++keyInput.beepCount;
             QApplication::beep();
         } else {
-            keyQueue[static_cast<std::size_t>(keyQueueCount++)] = key;
+            keyInput.keyQueue[static_cast<std::size_t>(keyInput.keyQueueCount++)] = key;
         }
     }
     // A clicked button takes the focus; typing must keep reaching the window.
-    if (mainWindow) mainWindow->setFocus();
+    if (windowParts.mainWindow) windowParts.mainWindow->setFocus();
 }
 
 void debuggerKey(int key) {
@@ -110,22 +106,22 @@ void debuggerKey(int key) {
     const char label = keyTable[static_cast<std::size_t>(key)].legend[0];
     switch (label) {
     case 's':
-        debugMode = DEBUG_IDLE;
+        keyInput.debugMode = DEBUG_IDLE;
         postCommand(CMD_SAVE_AS);
         return;
     case 'l':
-        debugMode = DEBUG_IDLE;
+        keyInput.debugMode = DEBUG_IDLE;
         postCommand(CMD_LOAD);
         return;
     case 'r':
-        debugMode = DEBUG_IDLE;
+        keyInput.debugMode = DEBUG_IDLE;
         postCommand(CMD_RUN);
         return;
     default: break;
     }
     if (key < 16) {
         // Digits mean nothing until a field is chosen, and then nothing needs repainting.
-        if (debugMode == DEBUG_IDLE) return;
+        if (keyInput.debugMode == DEBUG_IDLE) return;
         debuggerDigit(key);
     } else {
         debuggerFunction(label);
@@ -134,20 +130,20 @@ void debuggerKey(int key) {
 }
 
 void advanceKeyQueue() {
-    if (keyQueueCount == 0) return;
-    if (!keyHeld) {
+    if (keyInput.keyQueueCount == 0) return;
+    if (!keyInput.keyHeld) {
         // A paste has the keypad until its last key is let go: typed keys wait their turn.
         if (keyFeedBusy()) return;
-        keyHeld = true;
+        keyInput.keyHeld = true;
         keyFeedBlock(true);
-        keyDown(keyQueue[0]);
+        keyDown(keyInput.keyQueue[0]);
         return;
     }
     // Released for a whole tick before the next key goes down.
-    keyHeld = false;
-    --keyQueueCount;
-    for (std::int32_t i = 0; i < keyQueueCount; ++i)
-        keyQueue[static_cast<std::size_t>(i)] = keyQueue[static_cast<std::size_t>(i + 1)];
+    keyInput.keyHeld = false;
+    --keyInput.keyQueueCount;
+    for (std::int32_t i = 0; i < keyInput.keyQueueCount; ++i)
+        keyInput.keyQueue[static_cast<std::size_t>(i)] = keyInput.keyQueue[static_cast<std::size_t>(i + 1)];
     keyUp();
     keyFeedBlock(false);
 }

@@ -17,15 +17,19 @@ constexpr std::uint8_t DEBUG_BREAKPOINT = 8;
 
 constexpr int KEY_QUEUE_SIZE = 8;
 
-// Which debugger field the keypad is entering; painting shows that field in red while halted.
-extern std::uint8_t debugMode;
+struct KeyInput {
+    // Which debugger field the keypad is entering; painting shows that field in red while halted.
+    std::uint8_t debugMode = DEBUG_IDLE;
 
-// Keys waiting for the emulated keypad, head first. The head stays counted while it is held down.
-extern std::array<std::int32_t, KEY_QUEUE_SIZE> keyQueue;
-extern std::int32_t keyQueueCount;
-extern bool keyHeld;
-// How often a full queue turned a key away with the beep.
-extern std::int32_t beepCount;
+    // Keys waiting for the emulated keypad, head first. The head stays counted while it is held down.
+    std::array<std::int32_t, KEY_QUEUE_SIZE> keyQueue{};
+    std::int32_t keyQueueCount = 0;
+    bool keyHeld = false;
+    // How often a full queue turned a key away with the beep.
+    std::int32_t beepCount = 0;
+};
+
+extern KeyInput keyInput;
 
 // A key id 0-23 from a key button or the PC keyboard: queued while running, the debugger keypad's
 // while halted. Gives the keyboard focus back to the main window.

@@ -29,10 +29,7 @@
 
 namespace orv {
 
-MainWindow* mainWindow = nullptr;
-PanelWidget* panelWidget = nullptr;
-std::array<QPushButton*, KEY_COUNT> keyButtons{};
-QSoundEffect* clickSound = nullptr;
+WindowParts windowParts;
 
 namespace {
 
@@ -60,16 +57,17 @@ MoveSizeFilter moveSizeFilter;
 // now, so that nothing resizes the window while the window manager places it (a resize then would
 // send a position the window manager has not yet told).
 void placeWindow() {
-    QSize outer(screenWidth / 2, screenHeight / 2);
-    const bool saved = windowRect.left >= 0;
+    QSize outer(settings.screenWidth / 2, settings.screenHeight / 2);
+    const bool saved = settings.windowRect.left >= 0;
     if (saved) {
-        const int width = windowRect.right - windowRect.left, height = windowRect.bottom - windowRect.top;
+        const int width = settings.windowRect.right - settings.windowRect.left,
+                  height = settings.windowRect.bottom - settings.windowRect.top;
         if (width > 0 && height > 0) outer = QSize(width, height);
     }
-    mainWindow->resize(outer);
+    windowParts.mainWindow->resize(outer);
     layOutHiddenWindow();
     // Moved last and before the window exists, the position is the frame's.
-    if (saved) mainWindow->move(windowRect.left, windowRect.top);
+    if (saved) windowParts.mainWindow->move(settings.windowRect.left, settings.windowRect.top);
 }
 
 QIcon programIcon() {
@@ -81,15 +79,15 @@ QIcon programIcon() {
 } // namespace
 
 MainWindow::MainWindow() {
-    mainWindow = this;
+    windowParts.mainWindow = this;
     setWindowTitle("Orvane");
     setWindowIcon(programIcon());
     QPalette grey = palette();
     grey.setColor(QPalette::Window, QColor(192, 192, 192));
     setPalette(grey);
 
-    panelWidget = new PanelWidget(this);
-    setCentralWidget(panelWidget);
+    windowParts.panelWidget = new PanelWidget(this);
+    setCentralWidget(windowParts.panelWidget);
 
     // Typing reaches the window itself; the key buttons never take the focus.
     setFocusPolicy(Qt::StrongFocus);
@@ -102,8 +100,8 @@ MainWindow::MainWindow() {
     QCoreApplication::instance()->installNativeEventFilter(&moveSizeFilter);
 #endif
 
-    clickSound = new QSoundEffect(this);
-    clickSound->setSource(QUrl("qrc:/orvclick"));
+    windowParts.clickSound = new QSoundEffect(this);
+    windowParts.clickSound->setSource(QUrl("qrc:/orvclick"));
     playClickSound();
 
     housekeepingTimer.setTimerType(Qt::PreciseTimer);
@@ -117,12 +115,12 @@ MainWindow::~MainWindow() {
 #ifdef Q_OS_WIN
     QCoreApplication::instance()->removeNativeEventFilter(&moveSizeFilter);
 #endif
-    if (mainWindow == this) {
+    if (windowParts.mainWindow == this) {
         haltRunning();
-        mainWindow = nullptr;
-        panelWidget = nullptr;
-        keyButtons.fill(nullptr);
-        clickSound = nullptr;
+        windowParts.mainWindow = nullptr;
+        windowParts.panelWidget = nullptr;
+        windowParts.keyButtons.fill(nullptr);
+        windowParts.clickSound = nullptr;
     }
 }
 
@@ -166,11 +164,13 @@ void MainWindow::keyPressEvent(QKeyEvent* e) {
 void MainWindow::mousePressEvent(QMouseEvent* e) {
     // Presses the panel and the key buttons let through arrive here; only those on the panel itself
     // open the popup.
-    if (e->button() != Qt::RightButton || !panelWidget) return QMainWindow::mousePressEvent(e);
-    const QPoint point = panelWidget->mapFrom(this, e->position().toPoint());
-    if (!panelWidget->rect().contains(point)) return QMainWindow::mousePressEvent(e);
-    QWidget* child = panelWidget->childAt(point);
-    if (child && std::find(keyButtons.begin(), keyButtons.end(), child) != keyButtons.end()) return;
+    if (e->button() != Qt::RightButton || !windowParts.panelWidget) return QMainWindow::mousePressEvent(e);
+    const QPoint point = windowParts.panelWidget->mapFrom(this, e->position().toPoint());
+    if (!windowParts.panelWidget->rect().contains(point)) return QMainWindow::mousePressEvent(e);
+    QWidget* child = windowParts.panelWidget->childAt(point);
+    if (child && std::find(windowParts.keyButtons.begin(), windowParts.keyButtons.end(), child) !=
+                     windowParts.keyButtons.end())
+        return;
     showPopupMenu(point);
 }
 
@@ -181,37 +181,40 @@ void windowDestroyed() {
 
 void setTitlePart(TitlePart part, const QString& text) {
     titleParts[part] = text;
-    if (!mainWindow) return;
+    if (!windowParts.mainWindow) return;
     QString title = "Orvane";
     for (const QString& shown : titleParts)
         if (!shown.isEmpty()) title += QString(" %1 ").arg(QChar(0x2014)) + shown;
-    mainWindow->setWindowTitle(title);
+    windowParts.mainWindow->setWindowTitle(title);
 }
 
 void createKeyButtons() {
-    for (int id = 0; id < static_cast<int>(keyButtons.size()); ++id) {
-        auto* button = new QPushButton(panelWidget);
+    for (int id = 0; id < static_cast<int>(windowParts.keyButtons.size()); ++id) {
+        auto* button = new QPushButton(windowParts.panelWidget);
         button->setFocusPolicy(Qt::NoFocus);
         button->setGeometry(0, 0, 0, 0);
         QObject::connect(button, &QPushButton::clicked, [id] { postCommand(id); });
-        keyButtons[id] = button;
+        windowParts.keyButtons[id] = button;
     }
 }
 
 void playClickSound() {
-    if (clickSound) clickSound->play();
+    if (windowParts.clickSound) windowParts.clickSound->play();
 }
 
 bool readWindowPlace() {
     // Before the window system shows the window Qt knows neither its place nor its frame.
-    if (!mainWindow || !mainWindow->isVisible() || mainWindow->isMinimized()) return false;
-    const QWindow* handle = mainWindow->windowHandle();
+    if (!windowParts.mainWindow || !windowParts.mainWindow->isVisible() ||
+        windowParts.mainWindow->isMinimized())
+        return false;
+    const QWindow* handle = windowParts.mainWindow->windowHandle();
     if (!handle || !handle->isExposed()) return false;
-    QRect outer = mainWindow->frameGeometry();
+    QRect outer = windowParts.mainWindow->frameGeometry();
     // A saved place begins on the screen; a frame past its top or left edge (a maximized window's
     // border) is kept at the edge.
     outer.moveTo(std::max(0, outer.left()), std::max(0, outer.top()));
-    windowRect = {outer.left(), outer.top(), outer.left() + outer.width(), outer.top() + outer.height()};
+    settings.windowRect = {outer.left(), outer.top(), outer.left() + outer.width(),
+                           outer.top() + outer.height()};
     return true;
 }
 

@@ -68,11 +68,15 @@ class MainWindow : public QMainWindow {
     QTimer housekeepingTimer;
 };
 
-extern MainWindow* mainWindow;
-extern PanelWidget* panelWidget;
-// Index = key id; clicking one posts its key id as a command.
-extern std::array<QPushButton*, KEY_COUNT> keyButtons;
-extern QSoundEffect* clickSound;
+struct WindowParts {
+    MainWindow* mainWindow = nullptr;
+    PanelWidget* panelWidget = nullptr;
+    // Index = key id; clicking one posts its key id as a command.
+    std::array<QPushButton*, KEY_COUNT> keyButtons{};
+    QSoundEffect* clickSound = nullptr;
+};
+
+extern WindowParts windowParts;
 
 // The window title: "Orvane", then each part that has text, in this order. Each part is set by the
 // module it shows.

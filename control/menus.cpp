@@ -21,8 +21,7 @@
 
 namespace orv {
 
-QMenuBar* mainMenu = nullptr;
-QMenu* popupMenu = nullptr;
+Menus menus;
 
 namespace {
 
@@ -156,7 +155,7 @@ void fillMenu(QMenu* menu, std::span<const MenuItem> items, bool bindKeys) {
         if (bindKeys && item.binding == MenuKeys::Bound) {
             action->setShortcut(QKeySequence(QString::fromLatin1(item.keys), QKeySequence::PortableText));
             // Also with the menu bar hidden.
-            mainWindow->addAction(action);
+            windowParts.mainWindow->addAction(action);
         }
         const int command = item.command;
         QObject::connect(action, &QAction::triggered, [command] { postCommand(command); });
@@ -218,14 +217,14 @@ const std::span<const MenuDescription> mainMenuDescription = mainMenus;
 const std::span<const MenuItem> popupMenuDescription = popupItems;
 
 void createMainMenu() {
-    mainMenu = mainWindow->menuBar();
+    menus.mainMenu = windowParts.mainWindow->menuBar();
     for (int position = 0; position < static_cast<int>(mainMenus.size()); ++position) {
-        QMenu* submenu = mainMenu->addMenu(QString::fromLatin1(mainMenus[position].title));
+        QMenu* submenu = menus.mainMenu->addMenu(QString::fromLatin1(mainMenus[position].title));
         fillMenu(submenu, mainMenus[position].items, true);
         QObject::connect(submenu, &QMenu::aboutToShow,
                          [submenu, position] { setMenuStates(submenu, position); });
     }
-    if (!switches.menu) mainMenu->hide();
+    if (!switches.menu) menus.mainMenu->hide();
 }
 
 void setMenuStates(QMenu* submenu, int position) {
@@ -239,23 +238,24 @@ void setMenuStates(QMenu* submenu, int position) {
 }
 
 void showPopupMenu(QPoint panelPoint) {
-    if (!popupMenu) {
-        popupMenu = new QMenu(mainWindow);
-        fillMenu(popupMenu, popupItems, false);
-        for (QAction* action : popupMenu->actions())
+    if (!menus.popupMenu) {
+        menus.popupMenu = new QMenu(windowParts.mainWindow);
+        fillMenu(menus.popupMenu, popupItems, false);
+        for (QAction* action : menus.popupMenu->actions())
             if (action->data().toInt() == CMD_RECENT_FILES) equipRecentFiles(action);
         // Opening it runs the File rules, as for the first menu of the bar.
-        QObject::connect(popupMenu, &QMenu::aboutToShow, [] { setMenuStates(popupMenu, MENU_FILE); });
+        QObject::connect(menus.popupMenu, &QMenu::aboutToShow,
+                         [] { setMenuStates(menus.popupMenu, MENU_FILE); });
     }
-    setMenuStates(popupMenu, MENU_ACTION);
-    setMenuStates(popupMenu, MENU_VIEW);
-    popupMenu->popup(panelWidget->mapToGlobal(panelPoint));
+    setMenuStates(menus.popupMenu, MENU_ACTION);
+    setMenuStates(menus.popupMenu, MENU_VIEW);
+    menus.popupMenu->popup(windowParts.panelWidget->mapToGlobal(panelPoint));
 }
 
 void toggleMenuBar() {
     switches.menu = !switches.menu;
     // The client height changes with it; the size notification that follows snaps the window.
-    if (mainMenu) mainMenu->setVisible(switches.menu != 0);
+    if (menus.mainMenu) menus.mainMenu->setVisible(switches.menu != 0);
 }
 
 void toggleKeys() {
@@ -269,14 +269,15 @@ void toggleDebug() {
 }
 
 void nudgeWindow(bool grow) {
-    if (!mainWindow) return;
+    if (!windowParts.mainWindow) return;
     readWindowPlace();
-    const QRect outer = mainWindow->frameGeometry();
-    const int frameWidth = outer.width() - mainWindow->width();
-    const int frameHeight = outer.height() - mainWindow->height();
-    const int height = windowRect.bottom - windowRect.top + (grow ? 1 : -1);
-    mainWindow->move(windowRect.left, windowRect.top);
-    mainWindow->resize(windowRect.right - windowRect.left - frameWidth, height - frameHeight);
+    const QRect outer = windowParts.mainWindow->frameGeometry();
+    const int frameWidth = outer.width() - windowParts.mainWindow->width();
+    const int frameHeight = outer.height() - windowParts.mainWindow->height();
+    const int height = settings.windowRect.bottom - settings.windowRect.top + (grow ? 1 : -1);
+    windowParts.mainWindow->move(settings.windowRect.left, settings.windowRect.top);
+    windowParts.mainWindow->resize(settings.windowRect.right - settings.windowRect.left - frameWidth,
+                                   height - frameHeight);
 }
 
 } // namespace orv

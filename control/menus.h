@@ -40,10 +40,14 @@ struct MenuDescription {
 extern const std::span<const MenuDescription> mainMenuDescription;
 extern const std::span<const MenuItem> popupMenuDescription;
 
-// The menu bar, kept for the life of the window whether it is shown or not.
-extern QMenuBar* mainMenu;
-// Made at the first right-button press and kept.
-extern QMenu* popupMenu;
+struct Menus {
+    // The menu bar, kept for the life of the window whether it is shown or not.
+    QMenuBar* mainMenu = nullptr;
+    // Made at the first right-button press and kept.
+    QMenu* popupMenu = nullptr;
+};
+
+extern Menus menus;
 
 // Menu positions in the bar; each has its own rules for the item states.
 constexpr int MENU_FILE = 0;

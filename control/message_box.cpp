@@ -18,8 +18,8 @@ QString messageText(const std::string& message) {
 bool showFailureBox(const QString& caption, const std::string& message, bool offerRetry) {
     const QMessageBox::StandardButtons buttons =
         offerRetry ? QMessageBox::Retry | QMessageBox::Cancel : QMessageBox::Ok;
-    return showMessageBox(mainWindow, QMessageBox::Critical, caption, messageText(message), buttons) ==
-           QMessageBox::Retry;
+    return showMessageBox(windowParts.mainWindow, QMessageBox::Critical, caption, messageText(message),
+                          buttons) == QMessageBox::Retry;
 }
 
 } // namespace orv

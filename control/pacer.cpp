@@ -60,10 +60,10 @@ void pacerLoop(Clock::duration period) {
 } // namespace
 
 void timerCallback(unsigned periods) {
-    events.fetch_add(1, std::memory_order_relaxed);
+    runState.events.fetch_add(1, std::memory_order_relaxed);
     // A deadline that finds a slice running is counted; its periods are still owed, and the tick posted
     // now runs them once that slice is over, so no time is lost.
-    if (cpu.busy.load(std::memory_order_relaxed)) overruns.fetch_add(1, std::memory_order_relaxed);
+    if (cpu.busy.load(std::memory_order_relaxed)) runState.overruns.fetch_add(1, std::memory_order_relaxed);
     // Owed first: a tick that is already waiting and has not yet taken the debt takes these too.
     owed.fetch_add(static_cast<std::int32_t>(periods));
     if (!tickWaiting.exchange(true)) postCommand(CMD_TICK);

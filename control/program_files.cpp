@@ -240,7 +240,7 @@ class DropFilter : public QObject {
             if (files.isEmpty()) return true;
             drop->acceptProposedAction();
             // Opened after the drop has ended: the dialogs it may ask must not run inside it.
-            QTimer::singleShot(0, mainWindow, [files] { openDroppedFiles(files); });
+            QTimer::singleShot(0, windowParts.mainWindow, [files] { openDroppedFiles(files); });
             return true;
         }
         return QObject::eventFilter(receiver, e);
@@ -335,7 +335,7 @@ void noteFileUsed(const std::string& path, ProgramFileKind kind) {
 
 std::optional<std::uint16_t> askAddress(const QString& caption, const QString& question,
                                         std::uint16_t proposed) {
-    QDialog dialog(mainWindow);
+    QDialog dialog(windowParts.mainWindow);
     dialog.setWindowTitle(caption);
     auto* layout = new QVBoxLayout(&dialog);
     auto* label = new QLabel(question, &dialog);
@@ -403,17 +403,16 @@ void saveBinaryCommand() {
 }
 
 void saveScreenshotCommand() {
-    if (!panelWidget) return;
+    if (!windowParts.panelWidget) return;
     ChosenFile chosen;
     if (!chooseFile(FileKind::Screenshot, true, "Save Screenshot...", chosen)) return;
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    panelWidget->grab().save(&buffer, "PNG");
-    FileRefusal why;
+    windowParts.panelWidget->grab().save(&buffer, "PNG");
+    FileRefusal why = FileRefusal::None;
     if (!replaceWhole(chosen.path, png.toStdString(), why))
-        showFailureBox(SAVE_FAILED_CAPTION,
-                       formatText("Error: file '%s' could not be written", chosen.title.c_str()));
+        showFailureBox(SAVE_FAILED_CAPTION, writeRefusalMessage(why, chosen.title));
 }
 
 void reloadCommand() {
@@ -431,13 +430,13 @@ void toggleReloadOnChange() {
 void installProgramFiles() {
     loadFileHistory();
     reloadWatcher = new ReloadWatcher;
-    reloadWatcher->setParent(mainWindow);
-    mainWindow->setAcceptDrops(true);
+    reloadWatcher->setParent(windowParts.mainWindow);
+    windowParts.mainWindow->setAcceptDrops(true);
     auto* drops = new DropFilter;
-    drops->setParent(mainWindow);
-    mainWindow->installEventFilter(drops);
-    if (!mainMenu) return;
-    for (QAction* top : mainMenu->actions()) {
+    drops->setParent(windowParts.mainWindow);
+    windowParts.mainWindow->installEventFilter(drops);
+    if (!menus.mainMenu) return;
+    for (QAction* top : menus.mainMenu->actions()) {
         QMenu* submenu = top->menu();
         if (!submenu) continue;
         for (QAction* action : submenu->actions()) {
@@ -454,7 +453,7 @@ void installProgramFiles() {
 }
 
 void equipRecentFiles(QAction* item) {
-    auto* recent = new QMenu(mainWindow);
+    auto* recent = new QMenu(windowParts.mainWindow);
     item->setMenu(recent);
     QObject::connect(recent, &QMenu::aboutToShow, [recent] { fillRecentMenu(recent); });
 }

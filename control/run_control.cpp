@@ -9,6 +9,7 @@
 #include "control/message_box.h"
 #include "control/pacer.h"
 #include "control/run_state.h"
+#include "debugger/debugger_window.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
@@ -24,20 +25,20 @@
 
 namespace orv {
 
-unsigned minTimer = 1;
-bool paused = false;
-std::uint8_t sliceStatus = 0;
-std::int32_t rectSaveDue = 0;
+RunControl runControl;
 
 void runPacedSlice(std::int32_t budget) {
-    sliceStatus = runInputs.debug ? SLICE_ARMED : 0;
-    cpuExecute(budget, sliceStatus);
-    if (sliceStatus & SLICE_BADOP) {
+    runControl.sliceStatus = runInputs.debug ? SLICE_ARMED : 0;
+    if (runControl.trace)
+        traceExecute(*runControl.trace, budget, runControl.sliceStatus, &debuggerParts.debuggerSymbols);
+    else
+        cpuExecute(budget, runControl.sliceStatus);
+    if (runControl.sliceStatus & SLICE_BADOP) {
         haltRunning();
-        showMessageBox(mainWindow, QMessageBox::Critical, INVALID_OPCODE_CAPTION,
+        showMessageBox(windowParts.mainWindow, QMessageBox::Critical, INVALID_OPCODE_CAPTION,
                        invalidOpcodeText().c_str());
     }
-    if (sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
+    if (runControl.sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
 }
 
 namespace {
@@ -75,7 +76,7 @@ void showSpeed(double mhz) {
 }
 
 void pacedHousekeeping(std::int32_t periods) {
-    const auto every = static_cast<std::int32_t>(BOARD_TICK_MS / minTimer);
+    const auto every = static_cast<std::int32_t>(BOARD_TICK_MS / runControl.minTimer);
     periodsSinceHousekeeping += periods;
     if (periodsSinceHousekeeping < every) return;
     // One pass a slice, and the next a whole period of machine time later: after a long slice the
@@ -123,9 +124,9 @@ void turboSlice() {
 // housekeeping.
 void startPacing() {
     if (runInputs.turbo) {
-        if (!mainWindow) return;
+        if (!windowParts.mainWindow) return;
         if (!turboTimer) {
-            turboTimer = new QTimer(mainWindow);
+            turboTimer = new QTimer(windowParts.mainWindow);
             QObject::connect(turboTimer, &QTimer::timeout, turboSlice);
         }
         turboTimer->start(0);
@@ -135,20 +136,20 @@ void startPacing() {
         choosePacerStride();
         // The pacer needs no timer resolution request; without a thread the state stays Running with
         // no ticks, and Halt brings it back.
-        if (!pacerStart(minTimer)) {
+        if (!pacerStart(runControl.minTimer)) {
             trace("timeSetEvent error: %d\n", 0);
             return;
         }
     }
     periodsSinceHousekeeping = 0;
     housekeepingDue = Clock::now() + HOUSEKEEPING_PERIOD;
-    if (mainWindow) mainWindow->stopHousekeeping();
+    if (windowParts.mainWindow) windowParts.mainWindow->stopHousekeeping();
 }
 
 void stopPacing() {
     pacerStop();
     if (turboTimer) turboTimer->stop();
-    if (mainWindow) mainWindow->startHousekeeping();
+    if (windowParts.mainWindow) windowParts.mainWindow->startHousekeeping();
 }
 
 } // namespace
@@ -157,7 +158,7 @@ void startRunning() {
     if (!runInputs.halted) return;
     runInputs.halted = false;
     if (runInputs.debug) repaintArea(AREA_DEBUG);
-    trace("Running, minTimer=%d...\n", static_cast<int>(minTimer));
+    trace("Running, minTimer=%d...\n", static_cast<int>(runControl.minTimer));
     startPacing();
 }
 
@@ -166,8 +167,9 @@ void haltRunning() {
     runInputs.halted = true;
     stopPacing();
     if (tape.tapeState & TAPE_MIDI_OPEN) tapeSilence();
-    trace("Halted.  Events: %ld, overruns: %ld\n", static_cast<long>(events.load(std::memory_order_relaxed)),
-          static_cast<long>(overruns.load(std::memory_order_relaxed)));
+    trace("Halted.  Events: %ld, overruns: %ld\n",
+          static_cast<long>(runState.events.load(std::memory_order_relaxed)),
+          static_cast<long>(runState.overruns.load(std::memory_order_relaxed)));
     if (runInputs.debug) repaintArea(AREA_DEBUG);
     showSpeed(0);
 }
@@ -187,7 +189,7 @@ void tickCommand() {
     // Ticks still queued from before a halt fall through here.
     const std::int32_t periods = pacerTakeOwed();
     if (runInputs.halted || runInputs.turbo || periods <= 0) return;
-    runPacedSlice(periods * static_cast<std::int32_t>(minTimer * 1000));
+    runPacedSlice(periods * static_cast<std::int32_t>(runControl.minTimer * 1000));
     if (!runInputs.halted) pacedHousekeeping(periods);
 }
 
@@ -196,7 +198,7 @@ void runCommand() {
     // The first instruction runs while still halted, so a breakpoint at PC lets the machine move on.
     runPacedSlice(1);
     // Anything that stopped the first instruction keeps the machine halted.
-    if (!(sliceStatus & (SLICE_BADOP | SLICE_BREAK | SLICE_WATCH))) startRunning();
+    if (!(runControl.sliceStatus & (SLICE_BADOP | SLICE_BREAK | SLICE_WATCH))) startRunning();
 }
 
 void stepCommand() {
@@ -209,15 +211,15 @@ void resetCommand() {
     trace("Reset...\n");
     haltRunning();
     cpuRequestReset();
-    if (mainWindow) mainWindow->setFocus();
+    if (windowParts.mainWindow) windowParts.mainWindow->setFocus();
     startRunning();
 }
 
 void housekeepingTick() {
     if (tape.tapeState != 0) stopFailedRecording();
     const std::uint8_t events = boardTick();
-    if (rectSaveDue > 0 && board.ticks > rectSaveDue) {
-        rectSaveDue = 0;
+    if (runControl.rectSaveDue > 0 && board.ticks > runControl.rectSaveDue) {
+        runControl.rectSaveDue = 0;
         readWindowPlace();
         saveScreenSettings();
         trace(".ini updated\n");
@@ -230,19 +232,19 @@ void housekeepingTick() {
 
 void scheduleRectSave() {
     // Moves during window creation, before the first tick, schedule nothing.
-    if (board.ticks > 0) rectSaveDue = board.ticks + RECT_SAVE_DELAY;
+    if (board.ticks > 0) runControl.rectSaveDue = board.ticks + RECT_SAVE_DELAY;
 }
 
 void pauseRunning() {
     if (runInputs.halted) return;
     trace("Pausing...\n");
     haltRunning();
-    paused = true;
+    runControl.paused = true;
 }
 
 void unpauseRunning() {
-    if (!paused) return;
-    paused = false;
+    if (!runControl.paused) return;
+    runControl.paused = false;
     trace("Unpausing...\n");
     startRunning();
 }

@@ -3,18 +3,25 @@
 #pragma once
 
 #include "board/board.h"
+#include "debugger/trace_log.h"
 
 #include <cstdint>
 
 namespace orv {
 
-// The pacer's period in ms and the slice budget's factor (1,000 cycles per ms).
-extern unsigned minTimer;
-// Running was halted for a move or size of the window and resumes when that ends.
-extern bool paused;
-extern std::uint8_t sliceStatus;
-// 0, or the board tick (board.ticks) after which the window place is saved.
-extern std::int32_t rectSaveDue;
+struct RunControl {
+    // The pacer's period in ms and the slice budget's factor (1,000 cycles per ms).
+    unsigned minTimer = 1;
+    // Running was halted for a move or size of the window and resumes when that ends.
+    bool paused = false;
+    std::uint8_t sliceStatus = 0; // SLICE_... bits of the last slice
+    // 0, or the board tick (board.ticks) after which the window place is saved.
+    std::int32_t rectSaveDue = 0;
+    // The debugger window's trace while it writes one: the running slices then go an instruction at a time.
+    TraceLog* trace = nullptr;
+};
+
+extern RunControl runControl;
 
 constexpr std::int32_t RECT_SAVE_DELAY = 100;
 

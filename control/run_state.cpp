@@ -2,7 +2,6 @@
 
 namespace orv {
 
-std::atomic<std::int32_t> events{0};
-std::atomic<std::int32_t> overruns{0};
+RunState runState;
 
 } // namespace orv

@@ -7,7 +7,11 @@
 namespace orv {
 
 // Written by the pacer thread only.
-extern std::atomic<std::int32_t> events;
-extern std::atomic<std::int32_t> overruns;
+struct RunState {
+    std::atomic<std::int32_t> events{0};
+    std::atomic<std::int32_t> overruns{0};
+};
+
+extern RunState runState;
 
 } // namespace orv

@@ -100,17 +100,17 @@ void startUp() {
     initResources();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        screenWidth = screen->size().width();
-        screenHeight = screen->size().height();
+        settings.screenWidth = screen->size().width();
+        settings.screenHeight = screen->size().height();
     }
-    minTimer = 1;
+    runControl.minTimer = 1;
 
     // Defaults the settings may override.
     placeSettings(QCoreApplication::applicationDirPath());
-    currFileObj.clear();
-    currFileMid.clear();
-    saveAddrStart = "0000";
-    saveAddrEnd = "00FF";
+    settings.currFileObj.clear();
+    settings.currFileMid.clear();
+    settings.saveAddrStart = "0000";
+    settings.saveAddrEnd = "00FF";
     loadSettings();
 
     new MainWindow();
@@ -119,20 +119,22 @@ void startUp() {
 
     std::string message;
     reportMonitorLoad(boardPowerOn(monitorImage(), message), message);
-    cpuSetBreakpoint(debugP);
+    cpuSetBreakpoint(settings.debugP);
     installProgramFiles();
 
-    mainWindow->show();
+    windowParts.mainWindow->show();
 }
 
 void placeSettings(const QString& programFolder) {
-    settingsPath = settingsFileFor(programFolder);
-    const bool besideProgram = QFileInfo(QString::fromStdString(settingsPath)).dir() == QDir(programFolder);
+    settings.settingsPath = settingsFileFor(programFolder);
+    const bool besideProgram =
+        QFileInfo(QString::fromStdString(settings.settingsPath)).dir() == QDir(programFolder);
     // Settings left beside a program that cannot write there are where the user's own begin.
-    settingsSeedPath = besideProgram ? std::string() : QDir(programFolder).filePath("orv.ini").toStdString();
+    settings.settingsSeedPath =
+        besideProgram ? std::string() : QDir(programFolder).filePath("orv.ini").toStdString();
     // A program installed where it cannot write keeps neither its settings nor the user's files in its
     // own folder: the file dialogs then start at home.
-    currFileDir = (besideProgram ? programFolder : QDir::homePath()).toStdString() + "/";
+    settings.currFileDir = (besideProgram ? programFolder : QDir::homePath()).toStdString() + "/";
 }
 
 std::string settingsFileFor(const QString& programFolder) {
@@ -153,7 +155,7 @@ void loadMonitor() {
 
 int shutDown(int exitCode) {
     endProgram();
-    delete mainWindow;
+    delete windowParts.mainWindow;
     return exitCode;
 }
 

@@ -50,11 +50,11 @@ bool loadFrom(const std::string& path, bool quiet) {
         return showFailureBox(LOAD_FAILED_CAPTION, message, true);
     }
     // A step over or out aimed at where the old program stood.
-    if (stepActive() && debuggerWindow) debuggerWindow->stopStep();
+    if (stepActive() && debuggerParts.debuggerWindow) debuggerParts.debuggerWindow->stopStep();
     board.tapeStopDue = 0;
     repaintArea(AREA_DISPLAY);
     if (runInputs.debug) repaintArea(AREA_DEBUG);
-    if (debuggerWindowShown()) debuggerWindow->refreshViews();
+    if (debuggerWindowShown()) debuggerParts.debuggerWindow->refreshViews();
     // What stopping the tape had to say, in the box Tape Stop shows it in.
     if (!message.empty()) showFailureBox(TAPE_MESSAGE_CAPTION, message);
     if (!quiet) showFileSuccess(LOAD_DONE_CAPTION, messageText(stateLoadedText(bareName(path))));
@@ -65,7 +65,8 @@ bool loadFrom(const std::string& path, bool quiet) {
 } // namespace
 
 std::string quickStatePath() {
-    return (std::filesystem::path(settingsPath).parent_path() / (std::string("quick.") + STATE_EXTENSION))
+    return (std::filesystem::path(settings.settingsPath).parent_path() /
+            (std::string("quick.") + STATE_EXTENSION))
         .string();
 }
 
@@ -91,7 +92,8 @@ void quickSaveCommand() {
 void quickLoadCommand() {
     // Nothing saved yet: no Retry, which could never succeed.
     if (readRefusal(quickStatePath()) == FileRefusal::Missing) {
-        showMessageBox(mainWindow, QMessageBox::Information, QUICK_LOAD_CAPTION, NO_QUICK_SAVE_TEXT);
+        showMessageBox(windowParts.mainWindow, QMessageBox::Information, QUICK_LOAD_CAPTION,
+                       NO_QUICK_SAVE_TEXT);
         return;
     }
     while (loadFrom(quickStatePath(), true)) {

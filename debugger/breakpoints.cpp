@@ -211,6 +211,36 @@ std::string breakpointText(const BreakPoint& point) {
     return text;
 }
 
+std::string breakpointSaveText(const BreakPoint& point) {
+    std::string_view kind;
+    for (const PointKindName& k : POINT_KIND_NAMES)
+        if (k.kind == point.kind) kind = k.name;
+    std::string text = formatText("%.*s %04X %04X %d", static_cast<int>(kind.size()), kind.data(),
+                                  point.first, point.last, point.enabled ? 1 : 0);
+    if (point.condition.reg != CondReg::None) text.append(" ").append(conditionText(point.condition));
+    return text;
+}
+
+int breakpointRestore(std::string_view text, std::string& message) {
+    const std::vector<std::string_view> words = splitWords(text, [](char c) { return c == ' '; });
+    const PointKindName* kind = nullptr;
+    if (!words.empty())
+        for (const PointKindName& k : POINT_KIND_NAMES)
+            if (k.name == words[0]) kind = &k;
+    const auto first = words.size() > 1 ? addressValue(words[1], FOUR_DIGITS) : std::nullopt;
+    const auto last = words.size() > 2 ? addressValue(words[2], FOUR_DIGITS) : std::nullopt;
+    if (!kind || !first || !last || words.size() < 4 || (words[3] != "0" && words[3] != "1")) {
+        message = formatText("Error: a kept breakpoint does not read: '%.*s'", static_cast<int>(text.size()),
+                             text.data());
+        return 0;
+    }
+    // The condition is the rest of the text, blanks and all.
+    const std::size_t conditionAt = static_cast<std::size_t>(words[3].data() + words[3].size() - text.data());
+    const int id = breakpointAdd(kind->kind, *first, *last, text.substr(conditionAt), message);
+    if (id != 0 && words[3] == "0") breakpointEnable(id, false);
+    return id;
+}
+
 std::string stopReason(const TrapHit& hit) {
     switch (hit.kind) {
     case TRAP_READ: return formatText("Read from $%04X at $%04X", hit.address, hit.at);

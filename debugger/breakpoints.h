@@ -24,6 +24,16 @@ struct BreakPoint {
     TrapCondition condition;
 };
 
+// The kinds the user adds, by name: the Breakpoints pane's choice and the kept points' first word.
+struct PointKindName {
+    PointKind kind;
+    std::string_view name;
+};
+inline constexpr PointKindName POINT_KIND_NAMES[] = {{PointKind::Exec, "Execute"},
+                                                     {PointKind::Read, "Read"},
+                                                     {PointKind::Write, "Write"},
+                                                     {PointKind::Access, "Access"}};
+
 // debugP first, then the others in the order they were added.
 std::vector<BreakPoint> breakpointList();
 // Adds an enabled point; condition may be empty. Returns its id, or 0 with a message when the
@@ -37,6 +47,13 @@ void breakpointRemoveAll();
 // Hands the enabled points to the interpreter again, or takes them all away (the list stays): the
 // debugger arms them while its window is open.
 void breakpointsArm(bool armed);
+
+// A point as the settings file keeps it between runs: "Write 0300 03FF 1 X = $10" (kind, first and
+// last address, enabled, condition). Not for debugP, which the settings keep as the keypad's.
+std::string breakpointSaveText(const BreakPoint& point);
+// Adds the point such a text names, enabled or not as it was. Its id, or 0 with a message when the
+// text does not parse.
+int breakpointRestore(std::string_view text, std::string& message);
 
 // "X = $10", "A != 0", "SP < $F0": A, X, Y, SP, P or PC; =, ==, !=, <, <=, >, >=; a value as $hex,
 // 0xhex, %binary or decimal. Blank text is no condition. False with an "Error: ..." message otherwise.

@@ -205,7 +205,7 @@ void DisasmView::paintEvent(QPaintEvent*) {
     const std::uint16_t pc = cpu.pc;
     int y = 0;
     for (const std::uint16_t address : rowAddresses()) {
-        const DisasmLine line = disassemble(peekReader, address, &debuggerSymbols);
+        const DisasmLine line = disassemble(peekReader, address, &debuggerParts.debuggerSymbols);
         const QRect row(MARGIN_WIDTH, y, viewport()->width() - MARGIN_WIDTH, h);
         if (markPc && address == pc)
             painter.fillRect(row, PC_ROW);
@@ -229,7 +229,7 @@ void DisasmView::paintEvent(QPaintEvent*) {
         std::string bytes;
         for (int i = 0; i < line.length; ++i)
             bytes += formatText("%02X ", line.bytes[static_cast<std::size_t>(i)]);
-        const std::string* name = symbolName(debuggerSymbols, address);
+        const std::string* name = symbolName(debuggerParts.debuggerSymbols, address);
         const std::string label = name ? *name + ":" : std::string();
         const std::string text = formatText("%s%04X  %-9s %-14s %s", markPc && address == pc ? ">" : " ",
                                             address, bytes.c_str(), label.c_str(), line.text.c_str());

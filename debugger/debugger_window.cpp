@@ -38,6 +38,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVBoxLayout>
@@ -47,8 +48,7 @@
 
 namespace orv {
 
-SymbolTable debuggerSymbols;
-DebuggerWindow* debuggerWindow = nullptr;
+DebuggerParts debuggerParts;
 
 namespace {
 
@@ -63,9 +63,6 @@ QString groupedNumber(std::uint64_t n) {
     return QLocale(QLocale::English, QLocale::UnitedStates).toString(static_cast<qulonglong>(n));
 }
 
-const char* const pointKindNames[] = {"Execute", "Read", "Write", "Access"};
-constexpr PointKind pointKinds[] = {PointKind::Exec, PointKind::Read, PointKind::Write, PointKind::Access};
-
 // The history as a list of lines, asked for only the rows in sight.
 class HistoryModel : public QAbstractListModel {
   public:
@@ -76,7 +73,7 @@ class HistoryModel : public QAbstractListModel {
     QVariant data(const QModelIndex& index, int role) const override {
         if (role != Qt::DisplayRole || index.row() >= static_cast<int>(historySize())) return {};
         return QString::fromStdString(
-            historyLine(historyAt(static_cast<std::size_t>(index.row())), &debuggerSymbols));
+            historyLine(historyAt(static_cast<std::size_t>(index.row())), &debuggerParts.debuggerSymbols));
     }
     void reset() {
         beginResetModel();
@@ -107,10 +104,16 @@ bool remembered(const QString& path) {
     return std::find(kept.begin(), kept.end(), toPath(path)) != kept.end();
 }
 
-// Arms the enabled points again after the window was closed: enabling one re-arms them all.
+// The list as the settings keep it for the next run.
+void keepPoints() {
+    debuggerSettings.points.clear();
+    for (const BreakPoint& point : breakpointList())
+        if (point.kind != PointKind::Single) debuggerSettings.points.push_back(breakpointSaveText(point));
+}
+
 } // namespace
 
-DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
+DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Window) {
     setWindowTitle("Orvane Debugger");
     setDockNestingEnabled(true);
 
@@ -119,8 +122,8 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
     connect(load, &QAction::triggered, [this] {
         FileQuestion question;
         question.title = "Load Labels";
-        question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.txt)", "All files (*)"};
-        question.folder = QString::fromStdString(currFileDir);
+        question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.dbg *.txt)", "All files (*)"};
+        question.folder = QString::fromStdString(settings.currFileDir);
         question.many = true;
         const QStringList files = askFiles(this, question);
         loadLabelFiles(files);
@@ -190,7 +193,8 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
     QFile monitorLabels(MONITOR_LABELS_RESOURCE);
     if (monitorLabels.open(QIODevice::ReadOnly)) {
         std::string message;
-        symbolsLoadText(debuggerSymbols, MONITOR_LABELS, monitorLabels.readAll().toStdString(), message);
+        symbolsLoadText(debuggerParts.debuggerSymbols, MONITOR_LABELS, monitorLabels.readAll().toStdString(),
+                        message);
     }
     // One that has gone stays listed and is loaded when it comes back.
     for (const std::string& path : debuggerSettings.labelFiles) readLabelFile(fromPath(path));
@@ -213,7 +217,13 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(mainWindow, Qt::Window) {
 }
 
 DebuggerWindow::~DebuggerWindow() {
-    if (debuggerWindow == this) debuggerWindow = nullptr;
+    // The program ends while tracing: what was traced is kept.
+    if (traceLog) {
+        runControl.trace = nullptr;
+        std::string message;
+        traceLog->close(message);
+    }
+    if (debuggerParts.debuggerWindow == this) debuggerParts.debuggerWindow = nullptr;
 }
 
 QWidget* DebuggerWindow::makeCode() {
@@ -332,21 +342,25 @@ QWidget* DebuggerWindow::makeBreakpoints() {
     layout->addWidget(pointList);
     connect(pointList, &QListWidget::itemChanged, [](QListWidgetItem* item) {
         breakpointEnable(item->data(Qt::UserRole).toInt(), item->checkState() == Qt::Checked);
+        keepPoints();
     });
     auto* add = new QHBoxLayout;
     pointKind = new QComboBox(box);
-    for (const char* name : pointKindNames) pointKind->addItem(name);
+    for (const PointKindName& kind : POINT_KIND_NAMES)
+        pointKind->addItem(QString::fromUtf8(kind.name.data(), static_cast<int>(kind.name.size())));
     pointRange = new QLineEdit(box);
     pointRange->setPlaceholderText("$0300 or $0300-$03FF");
     pointCondition = new QLineEdit(box);
     pointCondition->setPlaceholderText("if, e.g. X = $10");
     auto* addButton = new QPushButton("&Add", box);
     auto* remove = new QPushButton("&Delete", box);
+    auto* clearAll = new QPushButton("Clear A&ll", box);
     add->addWidget(pointKind);
     add->addWidget(pointRange, 2);
     add->addWidget(pointCondition, 2);
     add->addWidget(addButton);
     add->addWidget(remove);
+    add->addWidget(clearAll);
     layout->addLayout(add);
     connect(addButton, &QPushButton::clicked,
             [this] { addPoint(pointKind->currentIndex(), pointRange->text(), pointCondition->text()); });
@@ -357,6 +371,17 @@ QWidget* DebuggerWindow::makeBreakpoints() {
             disasm->viewport()->update();
         }
     });
+    // debugP stays: it is the keypad's.
+    connect(clearAll, &QPushButton::clicked, [this] {
+        breakpointRemoveAll();
+        refreshPoints();
+        disasm->viewport()->update();
+    });
+    // The points kept from the last run come back with the window.
+    std::string message;
+    for (const std::string& text : debuggerSettings.points) {
+        if (breakpointRestore(text, message) == 0) statusBar()->showMessage(messageText(message));
+    }
     return box;
 }
 
@@ -367,8 +392,16 @@ QWidget* DebuggerWindow::makeHistory() {
     historyOn =
         new QCheckBox(QString("Record the last %1 instructions").arg(groupedNumber(HISTORY_LENGTH)), box);
     auto* exportButton = new QPushButton("&Export...", box);
+    traceButton = new QPushButton("&Trace to File...", box);
+    traceLimit = new QSpinBox(box);
+    traceLimit->setRange(1, 1 << 20);
+    traceLimit->setSuffix(" MiB");
+    traceLimit->setPrefix("limit ");
+    traceLimit->setValue(debuggerSettings.traceLimit);
     bar->addWidget(historyOn);
     bar->addStretch(1);
+    bar->addWidget(traceButton);
+    bar->addWidget(traceLimit);
     bar->addWidget(exportButton);
     layout->addLayout(bar);
     auto* model = new HistoryModel(box);
@@ -387,16 +420,59 @@ QWidget* DebuggerWindow::makeHistory() {
         FileQuestion question;
         question.title = "Export History";
         question.filters = QStringList{"Text files (*.txt)"};
-        question.folder = QString::fromStdString(currFileDir);
+        question.folder = QString::fromStdString(settings.currFileDir);
         question.saving = true;
         const QStringList chosen = askFiles(this, question);
         if (chosen.isEmpty()) return;
         const QString& path = chosen.first();
         std::string message;
-        if (!historyExport(path.toStdString(), message, &debuggerSymbols))
+        if (!historyExport(path.toStdString(), message, &debuggerParts.debuggerSymbols))
             showMessageBox(this, QMessageBox::Critical, "Export History", messageText(message));
     });
+    connect(traceLimit, &QSpinBox::valueChanged, [](int mib) { debuggerSettings.traceLimit = mib; });
+    connect(traceButton, &QPushButton::clicked, [this] {
+        if (tracing()) {
+            stopTrace();
+            return;
+        }
+        FileQuestion question;
+        question.title = "Trace to File";
+        question.filters = QStringList{"Text files (*.txt *.log)", "All files (*)"};
+        question.folder = QString::fromStdString(settings.currFileDir);
+        question.saving = true;
+        const QStringList chosen = askFiles(this, question);
+        if (!chosen.isEmpty()) startTrace(chosen.first());
+    });
     return box;
+}
+
+bool DebuggerWindow::startTrace(const QString& path) {
+    if (tracing()) stopTrace();
+    auto log = std::make_unique<TraceLog>();
+    std::string message;
+    if (!log->open(path.toStdString(), std::uint64_t{static_cast<unsigned>(traceLimit->value())} << 20,
+                   message)) {
+        showMessageBox(this, QMessageBox::Critical, "Trace to File", messageText(message));
+        return false;
+    }
+    traceLog = std::move(log);
+    runControl.trace = traceLog.get();
+    traceButton->setText("Stop &Trace");
+    traceLimit->setEnabled(false);
+    return true;
+}
+
+void DebuggerWindow::stopTrace() {
+    if (!traceLog) return;
+    runControl.trace = nullptr;
+    std::string message;
+    const bool kept = traceLog->close(message);
+    traceLog.reset();
+    traceButton->setText("&Trace to File...");
+    traceLimit->setEnabled(true);
+    if (!message.empty())
+        showMessageBox(this, kept ? QMessageBox::Warning : QMessageBox::Critical, "Trace to File",
+                       messageText(message));
 }
 
 QWidget* DebuggerWindow::makeLabels() {
@@ -436,7 +512,7 @@ bool DebuggerWindow::parseAddress(const QString& input, std::uint16_t& address) 
         return true;
     }
     // A label first: "add" or "dec" are names as well as hex.
-    if (const auto named = symbolAddress(debuggerSymbols, text.toStdString())) {
+    if (const auto named = symbolAddress(debuggerParts.debuggerSymbols, text.toStdString())) {
         address = *named;
         return true;
     }
@@ -457,12 +533,12 @@ bool DebuggerWindow::addPoint(int kindIndex, const QString& range, const QString
     bool ok = ends.size() <= 2 && parseAddress(ends[0], first);
     last = first;
     if (ok && ends.size() == 2) ok = parseAddress(ends[1], last);
-    if (!ok || kindIndex < 0 || kindIndex >= static_cast<int>(std::size(pointKinds))) {
+    if (!ok || kindIndex < 0 || kindIndex >= static_cast<int>(std::size(POINT_KIND_NAMES))) {
         stopLabel->setText("Not an address or range: " + range);
         return false;
     }
     std::string message;
-    if (breakpointAdd(pointKinds[kindIndex], first, last, condition.toStdString(), message) == 0) {
+    if (breakpointAdd(POINT_KIND_NAMES[kindIndex].kind, first, last, condition.toStdString(), message) == 0) {
         stopLabel->setText(messageText(message));
         return false;
     }
@@ -487,12 +563,13 @@ void DebuggerWindow::toggleBreakpointAt(std::uint16_t address) {
 }
 
 void DebuggerWindow::refreshPoints() {
+    keepPoints();
     const QSignalBlocker block(pointList);
     const int row = pointList->currentRow();
     pointList->clear();
     for (const BreakPoint& point : breakpointList()) {
         QString text = QString::fromStdString(breakpointText(point));
-        if (const std::string* name = symbolName(debuggerSymbols, point.first))
+        if (const std::string* name = symbolName(debuggerParts.debuggerSymbols, point.first))
             text += QString(" (%1)").arg(QString::fromStdString(*name));
         auto* item = new QListWidgetItem(text, pointList);
         item->setData(Qt::UserRole, point.id);
@@ -604,6 +681,8 @@ void DebuggerWindow::refreshRunning() {
 }
 
 void DebuggerWindow::refreshTick() {
+    // A trace that reached its limit is put in place at once, with its warning.
+    if (traceLog && !traceLog->active()) stopTrace();
     if (stepActive()) {
         refreshRegisters();
         return;
@@ -620,7 +699,7 @@ void DebuggerWindow::refreshTick() {
         return;
     }
     // Halted since the last look, or moved by a step from elsewhere (the Space key).
-    if (!wasHalted || cpu.cycles != lastCycles) noteStop(stopReasonText(sliceStatus));
+    if (!wasHalted || cpu.cycles != lastCycles) noteStop(stopReasonText(runControl.sliceStatus));
 }
 
 void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target) {
@@ -667,7 +746,7 @@ void DebuggerWindow::stopStep() {
 
 QString DebuggerWindow::readLabelFile(const QString& path) {
     std::string message;
-    symbolsLoadFile(debuggerSymbols, toPath(path), message);
+    symbolsLoadFile(debuggerParts.debuggerSymbols, toPath(path), message);
     if (!labelFiles.contains(path)) labelFiles << path;
     return messageText(message);
 }
@@ -696,7 +775,7 @@ void DebuggerWindow::loadLabelFileForThisRun(const QString& path) {
 }
 
 void DebuggerWindow::removeLabelFile(const QString& path) {
-    symbolsRemoveFile(debuggerSymbols, toPath(path));
+    symbolsRemoveFile(debuggerParts.debuggerSymbols, toPath(path));
     labelFiles.removeAll(path);
     std::erase(debuggerSettings.labelFiles, toPath(path));
     labelsChanged();
@@ -704,7 +783,7 @@ void DebuggerWindow::removeLabelFile(const QString& path) {
 
 void DebuggerWindow::removeAllLabelFiles() {
     for (const QString& path : std::exchange(labelFiles, {}))
-        symbolsRemoveFile(debuggerSymbols, toPath(path));
+        symbolsRemoveFile(debuggerParts.debuggerSymbols, toPath(path));
     debuggerSettings.labelFiles.clear();
     labelsChanged();
 }
@@ -789,6 +868,7 @@ void DebuggerWindow::closeEvent(QCloseEvent* e) {
     // Closed, the debugger costs the machine nothing: no traps, no history.
     breakpointsArm(false);
     if (historyRecording()) historySwitch(false);
+    stopTrace();
     debuggerSettings.open = 0;
     QMainWindow::closeEvent(e);
 }
@@ -804,25 +884,25 @@ void DebuggerWindow::resizeEvent(QResizeEvent* e) {
 }
 
 void toggleDebuggerWindow() {
-    if (!debuggerWindow) debuggerWindow = new DebuggerWindow;
-    if (debuggerWindow->isVisible()) {
-        debuggerWindow->close();
+    if (!debuggerParts.debuggerWindow) debuggerParts.debuggerWindow = new DebuggerWindow;
+    if (debuggerParts.debuggerWindow->isVisible()) {
+        debuggerParts.debuggerWindow->close();
         return;
     }
-    debuggerWindow->show();
-    debuggerWindow->raise();
-    debuggerWindow->activateWindow();
+    debuggerParts.debuggerWindow->show();
+    debuggerParts.debuggerWindow->raise();
+    debuggerParts.debuggerWindow->activateWindow();
 }
 
 void useLabelFileForThisRun(const QString& path) {
-    if (debuggerWindow)
-        debuggerWindow->loadLabelFileForThisRun(path);
+    if (debuggerParts.debuggerWindow)
+        debuggerParts.debuggerWindow->loadLabelFileForThisRun(path);
     else if (!labelsForThisRun.contains(path))
         labelsForThisRun << path;
 }
 
 bool debuggerWindowShown() {
-    return debuggerWindow && debuggerWindow->isVisible();
+    return debuggerParts.debuggerWindow && debuggerParts.debuggerWindow->isVisible();
 }
 
 } // namespace orv

@@ -5,12 +5,14 @@
 
 #include "debugger/stepping.h"
 #include "debugger/symbols.h"
+#include "debugger/trace_log.h"
 
 #include <QMainWindow>
 #include <QTimer>
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class QAbstractListModel;
 class QCheckBox;
@@ -20,15 +22,14 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QListWidget;
+class QPushButton;
+class QSpinBox;
 
 namespace orv {
 
 class DisasmView;
 class LiveText;
 class MemoryView;
-
-// The names the views show: the monitor's from the first opening, then the files the user loads.
-extern SymbolTable debuggerSymbols;
 
 class DebuggerWindow : public QMainWindow {
     Q_OBJECT
@@ -43,6 +44,8 @@ class DebuggerWindow : public QMainWindow {
     QListWidget* pointList = nullptr;
     QCheckBox* romWrites = nullptr;
     QCheckBox* historyOn = nullptr;
+    QPushButton* traceButton = nullptr;
+    QSpinBox* traceLimit = nullptr;
     QLineEdit* memoryGoTo = nullptr;
     QLineEdit* codeGoTo = nullptr;
     LiveText* cycleLabel = nullptr;
@@ -66,6 +69,11 @@ class DebuggerWindow : public QMainWindow {
     const QStringList& loadedLabelFiles() const { return labelFiles; }
     void removeLabelFile(const QString& path);
     void removeAllLabelFiles();
+    // Trace to File: every instruction the machine runs, to the file, until Stop Trace or the limit.
+    bool startTrace(const QString& path);
+    // Puts the trace's file in place; shows why when it could not be, or that it reached its limit.
+    void stopTrace();
+    bool tracing() const { return traceLog != nullptr; }
     // Brings every view up to date with the machine.
     void refreshViews();
     // Keeps where the window is now for the settings; a window that was never moved while shown has
@@ -122,9 +130,16 @@ class DebuggerWindow : public QMainWindow {
     QLineEdit* pointCondition = nullptr;
     QAbstractListModel* historyModel = nullptr;
     QListView* historyView = nullptr;
+    std::unique_ptr<TraceLog> traceLog;
 };
 
-extern DebuggerWindow* debuggerWindow;
+struct DebuggerParts {
+    // The names the views show: the monitor's from the first opening, then the files the user loads.
+    SymbolTable debuggerSymbols;
+    DebuggerWindow* debuggerWindow = nullptr;
+};
+
+extern DebuggerParts debuggerParts;
 
 // View > Debugger window and Ctrl+D: opens the window (making it the first time) or closes it.
 void toggleDebuggerWindow();

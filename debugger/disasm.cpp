@@ -30,8 +30,9 @@ struct Naming {
 
     bool inRange(std::uint16_t address) const { return address >= first && address < end; }
 
+    // A scoped name ("helper::again") needs its .proc, which a listing does not make.
     bool listable(const Symbol& symbol) const {
-        return !symbol.local && !registerName(symbol.name) &&
+        return !symbol.local && !registerName(symbol.name) && symbol.name.find("::") == std::string::npos &&
                symbolAddress(*symbols, symbol.name) == symbol.address;
     }
 

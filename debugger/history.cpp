@@ -1,6 +1,7 @@
 #include "debugger/history.h"
 
 #include "base/file_names.h"
+#include "base/hex_digits.h"
 #include "base/text_format.h"
 #include "debugger/disasm.h"
 #include "files/safe_file.h"
@@ -31,16 +32,36 @@ const HistoryEntry& historyAt(std::size_t index) {
     return debugHooks.history.ring[(oldest + index) % HISTORY_LENGTH];
 }
 
-std::string historyLine(const HistoryEntry& entry, const SymbolTable* symbols) {
+std::string instructionText(const HistoryEntry& entry, const SymbolTable* symbols) {
     const ByteReader recorded = [&entry](std::uint16_t address) {
         return entry.bytes[static_cast<std::uint16_t>(address - entry.pc) % entry.bytes.size()];
     };
     const DisasmLine line = disassemble(recorded, entry.pc, symbols);
     std::string bytes;
     for (int n = 0; n < line.length; ++n) bytes += formatText("%02X ", line.bytes[n]);
-    return formatText("%04X  %-9s %-15s A:%02X X:%02X Y:%02X SP:%02X %s  %u", entry.pc, bytes.c_str(),
-                      line.text.c_str(), entry.a, entry.x, entry.y, entry.sp, flagString(entry.p).c_str(),
-                      static_cast<unsigned>(entry.cycles));
+    return formatText("%04X  %-9s %-15s", entry.pc, bytes.c_str(), line.text.c_str());
+}
+
+void appendRegisters(std::string& out, const HistoryEntry& entry) {
+    // By hand: the trace log writes one of these for every instruction.
+    char text[] = "A:.. X:.. Y:.. SP:.. NV1BDIZC";
+    hexByteText(entry.a, text + 2);
+    hexByteText(entry.x, text + 7);
+    hexByteText(entry.y, text + 12);
+    hexByteText(entry.sp, text + 18);
+    for (int bit = 7; bit >= 0; --bit)
+        if (bit != 5 && !(entry.p & (1 << bit))) text[21 + 7 - bit] = '-';
+    out.append(text, sizeof text - 1);
+}
+
+std::string instructionColumns(const HistoryEntry& entry, const SymbolTable* symbols) {
+    std::string columns = instructionText(entry, symbols) + " ";
+    appendRegisters(columns, entry);
+    return columns;
+}
+
+std::string historyLine(const HistoryEntry& entry, const SymbolTable* symbols) {
+    return instructionColumns(entry, symbols) + formatText("  %u", static_cast<unsigned>(entry.cycles));
 }
 
 bool historyExport(const std::string& path, std::string& message, const SymbolTable* symbols) {
@@ -49,9 +70,7 @@ bool historyExport(const std::string& path, std::string& message, const SymbolTa
     for (std::size_t n = 0; n < historySize(); ++n) text += historyLine(historyAt(n), symbols) + "\n";
     FileRefusal why = FileRefusal::None;
     if (replaceWhole(path, text, why)) return true;
-    message = formatText(why == FileRefusal::ReadOnly ? "Error: file '%s' is read-only"
-                                                      : "Error: file '%s' could not be written",
-                         bareName(path).c_str());
+    message = writeRefusalMessage(why, bareName(path));
     return false;
 }
 

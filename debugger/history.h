@@ -19,6 +19,11 @@ const HistoryEntry& historyAt(std::size_t index);
 // "0215  A9 10     LDA #$10        A:10 X:00 Y:00 SP:FD N-1B-I-C  1234": the instruction as it was,
 // the registers before it ran and the cycle count when it began.
 std::string historyLine(const HistoryEntry& entry, const SymbolTable* symbols = nullptr);
+// The same without the cycle count, which the trace log puts first; it is the instruction's text
+// ("0215  A9 10     LDA #$10       "), a blank, and the registers and flags.
+std::string instructionColumns(const HistoryEntry& entry, const SymbolTable* symbols = nullptr);
+std::string instructionText(const HistoryEntry& entry, const SymbolTable* symbols = nullptr);
+void appendRegisters(std::string& out, const HistoryEntry& entry);
 // Every line, oldest first, to a text file written whole or not at all.
 bool historyExport(const std::string& path, std::string& message, const SymbolTable* symbols = nullptr);
 

@@ -93,10 +93,16 @@ int symbolsLoadText(SymbolTable& table, const std::string& fileName, std::string
     message.clear();
     // Messages name the file as every other message does, without its folder.
     const std::string shown = bareName(fileName);
-    SymbolFile file{fileName, {}};
+    SymbolFile file{fileName, {}, nullptr};
     int lineNumber = 0;
     int errors = 0;
     std::set<std::pair<std::string, std::uint16_t>> seen;
+    const auto keep = [&](Symbol&& symbol) {
+        // ld65 names an exported label twice.
+        if (seen.emplace(symbol.name, symbol.address).second) file.symbols.push_back(std::move(symbol));
+    };
+    std::optional<DebugInfoReader> debugInfo;
+    if (isDebugInfoText(text)) debugInfo.emplace();
     while (!text.empty()) {
         const std::size_t end = std::min(text.find('\n'), text.size());
         const std::string_view line = text.substr(0, end);
@@ -104,16 +110,19 @@ int symbolsLoadText(SymbolTable& table, const std::string& fileName, std::string
         ++lineNumber;
         std::optional<Symbol> symbol;
         std::string reason;
-        if (!parseLine(line, symbol, reason)) {
+        if (debugInfo ? !debugInfo->readLine(line, reason) : !parseLine(line, symbol, reason)) {
             if (++errors > MAX_LINE_ERRORS) continue;
             if (!message.empty()) message += '\n';
             message +=
                 formatText("Error in file '%s' line %d: %s", shown.c_str(), lineNumber, reason.c_str());
             continue;
         }
-        if (!symbol) continue;
-        // ld65 names an exported label twice.
-        if (seen.emplace(symbol->name, symbol->address).second) file.symbols.push_back(std::move(*symbol));
+        if (symbol) keep(std::move(*symbol));
+    }
+    if (debugInfo) {
+        std::vector<Symbol> symbols;
+        file.debugInfo = std::make_shared<const DebugInfo>(debugInfo->finish(symbols));
+        for (Symbol& symbol : symbols) keep(std::move(symbol));
     }
     if (errors > MAX_LINE_ERRORS) {
         message += formatText("\nError: file '%s' has %d more lines that do not parse", shown.c_str(),

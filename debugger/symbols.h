@@ -1,9 +1,13 @@
-// Names for addresses, read from label files: ld65's (-Ln, "al 000200 .start") and VICE's
-// ("al C:0200 .start", "add_label C:0200 .start"). Each file keeps its own symbols, so reloading one
+// Names for addresses, read from label files: ld65's (-Ln, "al 000200 .start"), VICE's
+// ("al C:0200 .start", "add_label C:0200 .start") and ld65's debug information (--dbgfile), which also
+// gives the source lines (debugger/debug_info.h). Each file keeps its own symbols, so reloading one
 // replaces just its names.
 #pragma once
 
+#include "debugger/debug_info.h"
+
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,8 +24,9 @@ struct Symbol {
 };
 
 struct SymbolFile {
-    std::string name;            // as given to the load: the key a reload replaces by
-    std::vector<Symbol> symbols; // in file order, repeated lines dropped
+    std::string name;                           // as given to the load: the key a reload replaces by
+    std::vector<Symbol> symbols;                // in file order, repeated lines dropped
+    std::shared_ptr<const DebugInfo> debugInfo; // a debug information file's source lines, else null
 };
 
 struct SymbolTable {

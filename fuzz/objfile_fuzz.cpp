@@ -19,7 +19,7 @@ namespace {
 
 void saveAndLoadBack(const std::string& path) {
     const auto image = bus.memory;
-    const auto chips = rio;
+    const auto chips = rio.chips;
     int memoryBytes = 0;
     for (std::uint8_t kind : bus.pageFlags) {
         if (kind == PAGE_RAM || kind == PAGE_ROM) memoryBytes += 256;
@@ -38,7 +38,7 @@ void saveAndLoadBack(const std::string& path) {
         check(std::memcmp(bus.memory.data() + page * 256, image.data() + page * 256, 256) == 0,
               "memory differs after saving and loading back");
     }
-    for (std::size_t chip = 0; chip < rio.size(); ++chip) {
+    for (std::size_t chip = 0; chip < rio.chips.size(); ++chip) {
         check(rio[chip].ram == chips[chip].ram, "RIO RAM differs after saving and loading back");
     }
 }
@@ -53,13 +53,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::startBoard(data, size);
     const auto before = bus.memory;
-    const auto chipsBefore = rio;
+    const auto chipsBefore = rio.chips;
 
     const std::string path = fuzz::writeScratch("in.obj", data, size);
     std::string message = "left from before";
     const int count = loadObjectFile(path, message);
     const auto loaded = bus.memory;
-    const auto chipsLoaded = rio;
+    const auto chipsLoaded = rio.chips;
 
     std::size_t length = size;
     if (length > 0 && data[length - 1] == 0x1A) --length;
@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     bus.memory = before;
-    rio = chipsBefore;
+    rio.chips = chipsBefore;
     std::unique_ptr<char[]> text(new char[length]);
     std::memcpy(text.get(), data, length);
     std::string direct;
@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(count == directCount, "file and text load different counts");
     check(message == direct, "file and text load give different messages");
     check(bus.memory == loaded, "file and text load leave different memory");
-    check(std::memcmp(rio.data(), chipsLoaded.data(), sizeof rio) == 0,
+    check(std::memcmp(rio.chips.data(), chipsLoaded.data(), sizeof rio.chips) == 0,
           "file and text load leave different chips");
     if (message.empty()) saveAndLoadBack(fuzz::scratchDir() + "/saved.obj");
     return 0;

@@ -23,20 +23,10 @@ struct Values {
 };
 
 Values current() {
-    return {windowRect,
-            currFileDir,
-            currFileObj,
-            currFileMid,
-            saveAddrStart,
-            saveAddrEnd,
-            switches.menu != 0,
-            switches.keys != 0,
-            runInputs.mute != 0,
-            runInputs.debug != 0,
-            runInputs.diag,
-            debugM,
-            debugG,
-            debugP};
+    return {settings.windowRect,    settings.currFileDir, settings.currFileObj, settings.currFileMid,
+            settings.saveAddrStart, settings.saveAddrEnd, switches.menu != 0,   switches.keys != 0,
+            runInputs.mute != 0,    runInputs.debug != 0, runInputs.diag,       settings.debugM,
+            settings.debugG,        settings.debugP};
 }
 
 // A text survives the file unchanged unless it holds a line break or blanks at either end, which the
@@ -54,7 +44,7 @@ void checkText(const std::string& now, const std::string& was, const char* what)
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    settingsPath = fuzz::writeScratch("orv.ini", data, size);
+    settings.settingsPath = fuzz::writeScratch("orv.ini", data, size);
     orv::test::settingsStartDefaults();
     loadSettings();
     const Values read = current();

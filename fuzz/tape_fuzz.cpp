@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::uint32_t seed = fuzz::hashOf(data, size);
     runInputs.mute = seed & 1;
-    diag = (seed >> 1) & 1;
+    runInputs.diag = (seed >> 1) & 1;
     const std::string path = fuzz::writeScratch("in.mid", data, size);
     std::string message = "left from before";
     if (!tapeStartPlaying(path, message)) {
@@ -71,6 +71,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(message.empty(), "playing an ordinary file reported a failure at stop");
     check(tape.tapeState == 0 && tape.playFile == nullptr, "stop left the tape running");
     runInputs.mute = 0;
-    diag = 0;
+    runInputs.diag = 0;
     return 0;
 }

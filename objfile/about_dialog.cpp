@@ -23,12 +23,12 @@ QString guideHomeAddress() {
 } // namespace
 
 void aboutDialog() {
-    QDialog dialog(mainWindow);
+    QDialog dialog(windowParts.mainWindow);
     Ui::OrvAbout ui;
     ui.setupUi(&dialog);
-    if (mainWindow) {
-        dialog.setWindowIcon(mainWindow->windowIcon());
-        ui.icon->setPixmap(mainWindow->windowIcon().pixmap(32, 32));
+    if (windowParts.mainWindow) {
+        dialog.setWindowIcon(windowParts.mainWindow->windowIcon());
+        ui.icon->setPixmap(windowParts.mainWindow->windowIcon().pixmap(32, 32));
     }
     ui.version->setText(QString("Version %1").arg(ORV_VERSION));
     ui.websiteButton->setText(guideHomeAddress());

@@ -14,13 +14,12 @@
 
 namespace orv {
 
-std::uint16_t saveStart = 0x0000;
-std::uint16_t saveEnd = 0x00FF;
+SaveRange saveRange;
 
 namespace {
 
 void showSuccess(const QString& caption, const QString& text) {
-    showMessageBox(mainWindow, QMessageBox::Information, caption, text);
+    showMessageBox(windowParts.mainWindow, QMessageBox::Information, caption, text);
 }
 
 } // namespace
@@ -57,7 +56,8 @@ bool saveRangeToChosenFile(bool binary, const char* title, RangeSaver save) {
                           [&saved, save](const ChosenFile& chosen) {
                               trace("Saving to %s...\n", chosen.title.c_str());
                               std::string message;
-                              const int count = save(chosen.path, saveStart, saveEnd, message);
+                              const int count =
+                                  save(chosen.path, saveRange.saveStart, saveRange.saveEnd, message);
                               saved = message.empty();
                               return showSaveResult(count, message, chosen.title);
                           }) &&

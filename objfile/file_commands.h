@@ -9,8 +9,12 @@ class QString;
 namespace orv {
 
 // The Save As range as the range dialog last read it (checkSaveRange).
-extern std::uint16_t saveStart;
-extern std::uint16_t saveEnd;
+struct SaveRange {
+    std::uint16_t saveStart = 0x0000;
+    std::uint16_t saveEnd = 0x00FF;
+};
+
+extern SaveRange saveRange;
 
 // The result boxes of a load and a save, with the file's bare name: the count on success, the message
 // with Retry and Cancel on failure. True when the user chose Retry.

@@ -75,7 +75,8 @@ KindOfFile kindOf(FileKind kind) {
         return {{QString("Save States (*.%1)").arg(STATE_EXTENSION), "All Files (*.*)"},
                 STATE_EXTENSION,
                 stateName};
-    if (kind == FileKind::Midi) return {{"MIDI Files (*.mid)", "All Files (*.*)"}, "mid", currFileMid};
+    if (kind == FileKind::Midi)
+        return {{"MIDI Files (*.mid)", "All Files (*.*)"}, "mid", settings.currFileMid};
     if (kind == FileKind::Binary)
         return {{"Binary Files (*.bin)", "All Files (*.*)"}, "bin", fileHistory.binaryName};
     if (kind == FileKind::Screenshot)
@@ -85,7 +86,7 @@ KindOfFile kindOf(FileKind kind) {
     for (const char* ending : OBJECT_FILE_ENDINGS) endings << QString("*.%1").arg(ending);
     return {{"Object Files (*.obj)", "All Files (*.*)", "Intel HEX Files (" + endings.join(' ') + ")"},
             "obj",
-            currFileObj};
+            settings.currFileObj};
 }
 
 } // namespace
@@ -116,17 +117,17 @@ bool chooseFile(FileKind kind, bool saving, const char* title, ChosenFile& chose
     FileQuestion question;
     question.title = title;
     question.filters = files.filters;
-    question.folder = QFile::decodeName(QByteArray::fromStdString(currFileDir));
+    question.folder = QFile::decodeName(QByteArray::fromStdString(settings.currFileDir));
     question.selected = QFile::decodeName(QByteArray::fromStdString(files.remembered));
     question.suffix = files.suffix;
     question.saving = saving;
-    const QStringList selected = askFiles(mainWindow, question);
+    const QStringList selected = askFiles(windowParts.mainWindow, question);
     if (selected.isEmpty()) return false;
 
     const QFileInfo file(selected.constFirst());
     QString folder = QDir::toNativeSeparators(file.absolutePath());
     if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
-    currFileDir = QFile::encodeName(folder).toStdString();
+    settings.currFileDir = QFile::encodeName(folder).toStdString();
     files.remembered = QFile::encodeName(file.fileName()).toStdString();
     chosen.path = QFile::encodeName(QDir::toNativeSeparators(file.absoluteFilePath())).toStdString();
     chosen.title = files.remembered;

@@ -27,13 +27,13 @@ bool readAddress(const QLineEdit* edit, std::string& text, std::uint16_t& value)
 
 bool checkSaveRange(Ui::OrvSave& ui) {
     std::string startText, endText;
-    bool good = readAddress(ui.startEdit, startText, saveStart);
-    good = readAddress(ui.endEdit, endText, saveEnd) && good;
-    if (saveEnd < saveStart) good = false;
+    bool good = readAddress(ui.startEdit, startText, saveRange.saveStart);
+    good = readAddress(ui.endEdit, endText, saveRange.saveEnd) && good;
+    if (saveRange.saveEnd < saveRange.saveStart) good = false;
     ui.okButton->setEnabled(good);
-    if (good && (startText != saveAddrStart || endText != saveAddrEnd)) {
-        saveAddrStart = startText;
-        saveAddrEnd = endText;
+    if (good && (startText != settings.saveAddrStart || endText != settings.saveAddrEnd)) {
+        settings.saveAddrStart = startText;
+        settings.saveAddrEnd = endText;
         saveUserSettings();
     }
     return good;
@@ -41,18 +41,18 @@ bool checkSaveRange(Ui::OrvSave& ui) {
 
 void saveRangeDialog(bool (*save)(), const char* caption) {
     if (!save) save = saveObjectCommand;
-    QDialog dialog(mainWindow);
+    QDialog dialog(windowParts.mainWindow);
     Ui::OrvSave ui;
     ui.setupUi(&dialog);
     if (caption) dialog.setWindowTitle(caption);
-    if (mainWindow) dialog.setWindowIcon(mainWindow->windowIcon());
+    if (windowParts.mainWindow) dialog.setWindowIcon(windowParts.mainWindow->windowIcon());
     // Room for four digits and the cursor, whatever the font.
     const int fieldWidth = ui.startEdit->fontMetrics().horizontalAdvance("DDDDDD") + 8;
     ui.startEdit->setFixedWidth(fieldWidth);
     ui.endEdit->setFixedWidth(fieldWidth);
 
-    ui.startEdit->setText(QString::fromStdString(saveAddrStart));
-    ui.endEdit->setText(QString::fromStdString(saveAddrEnd));
+    ui.startEdit->setText(QString::fromStdString(settings.saveAddrStart));
+    ui.endEdit->setText(QString::fromStdString(settings.saveAddrEnd));
     checkSaveRange(ui);
     QObject::connect(ui.startEdit, &QLineEdit::textChanged, [&ui] { checkSaveRange(ui); });
     QObject::connect(ui.endEdit, &QLineEdit::textChanged, [&ui] { checkSaveRange(ui); });

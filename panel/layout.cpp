@@ -19,18 +19,7 @@
 
 namespace orv {
 
-std::int32_t scale = 0;
-std::int32_t panelHeightUnits = KEYPAD_HEIGHT_UNITS;
-std::int32_t debugPanelHeight = 0;
-std::int32_t debugLineHeight = 0;
-std::int32_t registerLineY = 0;
-std::int32_t memoryLineY = 0;
-QFont debugFont;
-QFont labelFont;
-std::array<QPoint, KEY_COUNT> keyLabelAnchors{};
-QRect displayArea;
-QRect ledArea;
-QRect debugArea;
+PanelLayout panelLayout;
 
 namespace {
 
@@ -84,15 +73,16 @@ int debugPanelHeightOf(int lineHeight) {
 // system may offer far more room (a maximized window's on a wide screen), which would push the
 // keypad's lowest row and the debug panel off the screen.
 int scaleFittingTheScreen(int wanted, const QFont& face) {
-    const QSize around = mainWindow->frameGeometry().size() - panelWidget->size();
-    const int roomHeight = screenHeight - around.height();
+    const QSize around = windowParts.mainWindow->frameGeometry().size() - windowParts.panelWidget->size();
+    const int roomHeight = settings.screenHeight - around.height();
     const auto debugHeightAt = [&](int atScale) {
         return runInputs.debug
                    ? debugPanelHeightOf(lineHeightOf(fixedFontOfWidth(face, debugFontWidthAt(atScale))))
                    : 0;
     };
-    int fitting = std::min(wanted, (screenWidth - around.width()) / PANEL_WIDTH_UNITS);
-    while (fitting > 2 && fitting * panelHeightUnits + debugHeightAt(fitting) > roomHeight) --fitting;
+    int fitting = std::min(wanted, (settings.screenWidth - around.width()) / PANEL_WIDTH_UNITS);
+    while (fitting > 2 && fitting * panelLayout.panelHeightUnits + debugHeightAt(fitting) > roomHeight)
+        --fitting;
     return std::max(fitting, 2);
 }
 
@@ -104,32 +94,32 @@ void createLabelFont() {
         trace("No label font found\n");
         font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
     }
-    labelFont = fontOfCellHeight(font, 5 * scale);
+    panelLayout.labelFont = fontOfCellHeight(font, 5 * panelLayout.scale);
 }
 
 bool snapPending = false;
 
 // Resizes the window so its client area is exactly what the layout wants.
 void snapNow() {
-    if (!mainWindow || !panelWidget || mainWindow->isMinimized()) return;
-    const int wantedWidth = PANEL_WIDTH_UNITS * scale;
-    const int wantedHeight = scale * panelHeightUnits + debugPanelHeight;
-    const QSize client = panelWidget->size();
+    if (!windowParts.mainWindow || !windowParts.panelWidget || windowParts.mainWindow->isMinimized()) return;
+    const int wantedWidth = PANEL_WIDTH_UNITS * panelLayout.scale;
+    const int wantedHeight = panelLayout.scale * panelLayout.panelHeightUnits + panelLayout.debugPanelHeight;
+    const QSize client = windowParts.panelWidget->size();
     if (client == QSize(wantedWidth, wantedHeight)) return;
     // The frame and the menu bar stay as they are; only the client area changes.
-    mainWindow->resize(mainWindow->width() + wantedWidth - client.width(),
-                       mainWindow->height() + wantedHeight - client.height());
+    windowParts.mainWindow->resize(windowParts.mainWindow->width() + wantedWidth - client.width(),
+                                   windowParts.mainWindow->height() + wantedHeight - client.height());
 }
 
 // A resize from inside a size notification can be lost by the window system, so it is made once the
 // notification is over; the size notification it brings runs the layout again, which then finds the
 // size exact. A window not yet shown has no notifications to wait for.
 void snapWindow() {
-    if (!mainWindow->isVisible()) return snapNow();
+    if (!windowParts.mainWindow->isVisible()) return snapNow();
     if (snapPending) return;
     snapPending = true;
     QMetaObject::invokeMethod(
-        mainWindow,
+        windowParts.mainWindow,
         [] {
             snapPending = false;
             snapNow();
@@ -144,48 +134,55 @@ int debugFontWidthAt(int atScale) {
 }
 
 int debugFontWidth() {
-    return debugFontWidthAt(scale);
+    return debugFontWidthAt(panelLayout.scale);
 }
 
 int layoutPanel(int width, int height) {
     // A minimized window keeps its layout until it is restored at its own size.
-    if (!mainWindow || mainWindow->isMinimized() || (width == 0 && height == 0)) return 0;
-    const std::int32_t oldScale = scale;
+    if (!windowParts.mainWindow || windowParts.mainWindow->isMinimized() || (width == 0 && height == 0))
+        return 0;
+    const std::int32_t oldScale = panelLayout.scale;
     trace("wd: %d %d \n", width, height);
 
-    panelHeightUnits = switches.keys ? KEYPAD_HEIGHT_UNITS : DISPLAY_HEIGHT_UNITS;
+    panelLayout.panelHeightUnits = switches.keys ? KEYPAD_HEIGHT_UNITS : DISPLAY_HEIGHT_UNITS;
     const QFont face = runInputs.debug ? debugFace() : QFont();
-    scale = scaleFittingTheScreen(width / PANEL_WIDTH_UNITS, face);
-    if (scale != oldScale) trace("--- new scale: %d ---\n", scale);
+    panelLayout.scale = scaleFittingTheScreen(width / PANEL_WIDTH_UNITS, face);
+    if (panelLayout.scale != oldScale) trace("--- new scale: %d ---\n", panelLayout.scale);
 
     if (!runInputs.debug) {
-        debugPanelHeight = 0;
+        panelLayout.debugPanelHeight = 0;
     } else {
-        debugFont = fixedFontOfWidth(face, debugFontWidth());
-        debugLineHeight = lineHeightOf(debugFont);
-        debugPanelHeight = debugPanelHeightOf(debugLineHeight);
-        registerLineY = scale * panelHeightUnits + debugLineHeight + 2;
-        memoryLineY = registerLineY + debugLineHeight + 4;
+        panelLayout.debugFont = fixedFontOfWidth(face, debugFontWidth());
+        panelLayout.debugLineHeight = lineHeightOf(panelLayout.debugFont);
+        panelLayout.debugPanelHeight = debugPanelHeightOf(panelLayout.debugLineHeight);
+        panelLayout.registerLineY =
+            panelLayout.scale * panelLayout.panelHeightUnits + panelLayout.debugLineHeight + 2;
+        panelLayout.memoryLineY = panelLayout.registerLineY + panelLayout.debugLineHeight + 4;
     }
 
-    const int wantedWidth = PANEL_WIDTH_UNITS * scale;
-    const int wantedHeight = scale * panelHeightUnits + debugPanelHeight;
+    const int wantedWidth = PANEL_WIDTH_UNITS * panelLayout.scale;
+    const int wantedHeight = panelLayout.scale * panelLayout.panelHeightUnits + panelLayout.debugPanelHeight;
     if (wantedWidth != width || wantedHeight != height) snapWindow();
 
-    displayArea = edgeRect(0, 0, PANEL_WIDTH_UNITS * scale, DISPLAY_HEIGHT_UNITS * scale);
-    ledArea = edgeRect(7 * scale, 3 * scale, 95 * scale, 14 * scale);
-    debugArea = edgeRect(0, scale * panelHeightUnits, PANEL_WIDTH_UNITS * scale,
-                         scale * panelHeightUnits + debugPanelHeight);
+    panelLayout.displayArea =
+        edgeRect(0, 0, PANEL_WIDTH_UNITS * panelLayout.scale, DISPLAY_HEIGHT_UNITS * panelLayout.scale);
+    panelLayout.ledArea = edgeRect(7 * panelLayout.scale, 3 * panelLayout.scale, 95 * panelLayout.scale,
+                                   14 * panelLayout.scale);
+    panelLayout.debugArea =
+        edgeRect(0, panelLayout.scale * panelLayout.panelHeightUnits, PANEL_WIDTH_UNITS * panelLayout.scale,
+                 panelLayout.scale * panelLayout.panelHeightUnits + panelLayout.debugPanelHeight);
 
-    for (int i = 0; i < static_cast<int>(keyButtons.size()); ++i) {
-        QPushButton* button = keyButtons[i];
+    for (int i = 0; i < static_cast<int>(windowParts.keyButtons.size()); ++i) {
+        QPushButton* button = windowParts.keyButtons[i];
         if (!button) continue;
         if (switches.keys) {
             const KeyInfo& key = keyTable[static_cast<std::size_t>(i)];
-            button->setGeometry(key.x * scale, key.y * scale, KEY_WIDTH_UNITS * scale,
-                                KEY_HEIGHT_UNITS * scale);
+            button->setGeometry(key.x * panelLayout.scale, key.y * panelLayout.scale,
+                                KEY_WIDTH_UNITS * panelLayout.scale, KEY_HEIGHT_UNITS * panelLayout.scale);
             button->show();
-            keyLabelAnchors[i] = QPoint(key.x * scale + KEY_WIDTH_UNITS * scale / 2, (key.y - 1) * scale + 1);
+            panelLayout.keyLabelAnchors[i] =
+                QPoint(key.x * panelLayout.scale + KEY_WIDTH_UNITS * panelLayout.scale / 2,
+                       (key.y - 1) * panelLayout.scale + 1);
         } else {
             button->hide();
         }
@@ -196,23 +193,23 @@ int layoutPanel(int width, int height) {
 }
 
 void layOutHiddenWindow() {
-    if (!mainWindow || !panelWidget || !mainWindow->layout()) return;
+    if (!windowParts.mainWindow || !windowParts.panelWidget || !windowParts.mainWindow->layout()) return;
     // The panel's share of the window, known without showing it.
-    mainWindow->layout()->invalidate();
-    mainWindow->layout()->activate();
-    layoutPanel(panelWidget->width(), panelWidget->height());
+    windowParts.mainWindow->layout()->invalidate();
+    windowParts.mainWindow->layout()->activate();
+    layoutPanel(windowParts.panelWidget->width(), windowParts.panelWidget->height());
 }
 
 void zoomWindow(int delta) {
-    if (!mainWindow) return;
+    if (!windowParts.mainWindow) return;
     readWindowPlace();
-    const QRect outer = mainWindow->frameGeometry();
-    const int frameWidth = outer.width() - mainWindow->width();
-    const int frameHeight = outer.height() - mainWindow->height();
-    const int width = (scale + delta) * 100 + 50;
-    const int height = windowRect.bottom - windowRect.top;
-    mainWindow->move(windowRect.left, windowRect.top);
-    mainWindow->resize(width - frameWidth, height - frameHeight);
+    const QRect outer = windowParts.mainWindow->frameGeometry();
+    const int frameWidth = outer.width() - windowParts.mainWindow->width();
+    const int frameHeight = outer.height() - windowParts.mainWindow->height();
+    const int width = (panelLayout.scale + delta) * 100 + 50;
+    const int height = settings.windowRect.bottom - settings.windowRect.top;
+    windowParts.mainWindow->move(settings.windowRect.left, settings.windowRect.top);
+    windowParts.mainWindow->resize(width - frameWidth, height - frameHeight);
 }
 
 } // namespace orv

@@ -14,22 +14,26 @@
 
 namespace orv {
 
-extern std::int32_t scale;
-extern std::int32_t panelHeightUnits;
-extern std::int32_t debugPanelHeight;
-extern std::int32_t debugLineHeight;
-extern std::int32_t registerLineY;
-extern std::int32_t memoryLineY;
-extern QFont debugFont;
-extern QFont labelFont;
-// Horizontal centre and text bottom of each key's legend.
-extern std::array<QPoint, KEY_COUNT> keyLabelAnchors;
-extern QRect displayArea;
-extern QRect ledArea;
-extern QRect debugArea;
-
 // The register line's length, which the debug font's width is made to fit.
 constexpr int DEBUG_LINE_CHARS = 37;
+
+struct PanelLayout {
+    std::int32_t scale = 0;
+    std::int32_t panelHeightUnits = KEYPAD_HEIGHT_UNITS; // more with the debug panel
+    std::int32_t debugPanelHeight = 0;
+    std::int32_t debugLineHeight = 0;
+    std::int32_t registerLineY = 0;
+    std::int32_t memoryLineY = 0;
+    QFont debugFont;
+    QFont labelFont;
+    // Horizontal centre and text bottom of each key's legend.
+    std::array<QPoint, KEY_COUNT> keyLabelAnchors{};
+    QRect displayArea;
+    QRect ledArea;
+    QRect debugArea;
+};
+
+extern PanelLayout panelLayout;
 
 // A rectangle given by its edges, right and bottom exclusive.
 inline QRect edgeRect(int left, int top, int right, int bottom) {

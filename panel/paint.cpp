@@ -21,22 +21,7 @@
 
 namespace orv {
 
-std::array<std::int32_t, 8> paintedDigits{};
-
-QBrush blackBrush;
-QBrush frameBrush;
-QBrush debugBrush;
-QBrush whiteBrush;
-QBrush panelBrush;
-QBrush playActiveBrush;
-QBrush playIdleBrush;
-QBrush recordActiveBrush;
-QBrush recordIdleBrush;
-QBrush segmentBrush;
-QBrush highlightBrush;
-QPen whitePen;
-QPen blackPen;
-QPen darkPen;
+Drawing drawing;
 
 namespace {
 
@@ -85,7 +70,7 @@ struct Pen {
 void drawSegment(QPainter& p, SegmentShape shape, const QRect& r, const QBrush& body,
                  const QBrush& highlight) {
     const int left = r.left(), top = r.top(), right = r.left() + r.width(), bottom = r.top() + r.height();
-    const int s = scale;
+    const int s = panelLayout.scale;
     if (s <= 2) {
         fill(p, body, left, top, right, bottom);
         return;
@@ -109,18 +94,18 @@ void drawSegment(QPainter& p, SegmentShape shape, const QRect& r, const QBrush& 
 }
 
 void paintTapeIndicator(QPainter& p) {
-    const int s = scale;
+    const int s = panelLayout.scale;
     const int left = 5, top = 5, right = 5 + 3 * s, bottom = 5 + 3 * s;
     const QBrush* colour;
     if (tape.tapeState & TAPE_RECORDING)
-        colour = (tape.tapeState & TAPE_ACTIVE) ? &recordActiveBrush : &recordIdleBrush;
+        colour = (tape.tapeState & TAPE_ACTIVE) ? &drawing.recordActiveBrush : &drawing.recordIdleBrush;
     else
-        colour = tapeActive(cpu.cycles) ? &playActiveBrush : &playIdleBrush;
+        colour = tapeActive(cpu.cycles) ? &drawing.playActiveBrush : &drawing.playIdleBrush;
     fill(p, *colour, left, top, right, bottom);
-    frame(p, blackBrush, left, top, right, bottom);
+    frame(p, drawing.blackBrush, left, top, right, bottom);
     if (s > 2) {
         const int v = (s + 1) / 2;
-        Pen pen{p, blackPen.brush()};
+        Pen pen{p, drawing.blackPen.brush()};
         pen.moveTo(left, top);
         pen.lineTo(left + v, top + v);
         pen.moveTo(right - 1, top);
@@ -129,29 +114,30 @@ void paintTapeIndicator(QPainter& p) {
         pen.lineTo(left + v, bottom - 1 - v);
         pen.moveTo(right - 1, bottom - 1);
         pen.lineTo(right - 1 - v, bottom - 1 - v);
-        frame(p, blackBrush, left + v, top + v, right - v, bottom - v);
+        frame(p, drawing.blackBrush, left + v, top + v, right - v, bottom - v);
     }
 }
 
 void paintBackground(QPainter& p) {
-    const int s = scale;
+    const int s = panelLayout.scale;
     trace("Background draw\n");
-    paintedDigits.fill(-1);
+    drawing.paintedDigits.fill(-1);
 
-    fill(p, panelBrush, displayArea);
-    frame(p, frameBrush, displayArea.left(), displayArea.top(), displayArea.left() + displayArea.width(),
-          displayArea.top() + displayArea.height());
+    fill(p, drawing.panelBrush, panelLayout.displayArea);
+    frame(p, drawing.frameBrush, panelLayout.displayArea.left(), panelLayout.displayArea.top(),
+          panelLayout.displayArea.left() + panelLayout.displayArea.width(),
+          panelLayout.displayArea.top() + panelLayout.displayArea.height());
 
     // Sunk into the front panel: dark along the top and left inner edges, light along the others.
     const int l = 0, t = 0, r = PANEL_WIDTH_UNITS * s, b = DISPLAY_HEIGHT_UNITS * s;
-    Pen dark{p, darkPen.brush()};
+    Pen dark{p, drawing.darkPen.brush()};
     dark.moveTo(l + 1, b - 2);
     dark.lineTo(l + 1, t + 1);
     dark.lineTo(r - 1, t + 1);
     dark.moveTo(l + 2, b - 3);
     dark.lineTo(l + 2, t + 2);
     dark.lineTo(r - 2, t + 2);
-    Pen light{p, whitePen.brush()};
+    Pen light{p, drawing.whitePen.brush()};
     light.moveTo(l + 2, b - 2);
     light.lineTo(r - 2, b - 2);
     light.lineTo(r - 2, t + 1);
@@ -162,14 +148,15 @@ void paintBackground(QPainter& p) {
     if (tape.tapeState != 0) paintTapeIndicator(p);
 
     if (switches.keys) {
-        fill(p, whiteBrush, 0, DISPLAY_HEIGHT_UNITS * s, PANEL_WIDTH_UNITS * s + 1, s * panelHeightUnits + 1);
-        p.setFont(labelFont);
+        fill(p, drawing.whiteBrush, 0, DISPLAY_HEIGHT_UNITS * s, PANEL_WIDTH_UNITS * s + 1,
+             s * panelLayout.panelHeightUnits + 1);
+        p.setFont(panelLayout.labelFont);
         p.setPen(QColor(0, 0, 0));
-        const QFontMetrics metrics(labelFont);
+        const QFontMetrics metrics(panelLayout.labelFont);
         for (int i = 0; i < KEY_COUNT; ++i) {
             const std::string_view text = keyTable[static_cast<std::size_t>(i)].legend;
             const QString legend = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-            const QPoint anchor = keyLabelAnchors[i];
+            const QPoint anchor = panelLayout.keyLabelAnchors[i];
             // Centred on the anchor, the bottom of the character cell on it.
             p.drawText(anchor.x() - metrics.horizontalAdvance(legend) / 2, anchor.y() - metrics.descent(),
                        legend);
@@ -195,36 +182,36 @@ struct TextPen {
 
 void createDrawingObjects() {
     const auto colour = [](PanelColour c) { return QColor::fromRgb(panelColours[c]); };
-    blackBrush = QBrush(colour(COLOUR_BLACK));
-    frameBrush = QBrush(colour(COLOUR_FRAME));
-    debugBrush = QBrush(colour(COLOUR_DEBUG));
-    whiteBrush = QBrush(colour(COLOUR_WHITE));
-    panelBrush = QBrush(colour(COLOUR_PANEL));
-    playActiveBrush = QBrush(colour(COLOUR_PLAY_ACTIVE));
-    playIdleBrush = QBrush(colour(COLOUR_PLAY_IDLE));
-    recordActiveBrush = QBrush(colour(COLOUR_RECORD_ACTIVE));
-    recordIdleBrush = QBrush(colour(COLOUR_RECORD_IDLE));
-    segmentBrush = QBrush(colour(COLOUR_SEGMENT));
-    highlightBrush = QBrush(colour(COLOUR_HIGHLIGHT));
-    whitePen = QPen(colour(COLOUR_WHITE), 1);
-    blackPen = QPen(colour(COLOUR_BLACK), 1);
-    darkPen = QPen(colour(COLOUR_DARK), 1);
+    drawing.blackBrush = QBrush(colour(COLOUR_BLACK));
+    drawing.frameBrush = QBrush(colour(COLOUR_FRAME));
+    drawing.debugBrush = QBrush(colour(COLOUR_DEBUG));
+    drawing.whiteBrush = QBrush(colour(COLOUR_WHITE));
+    drawing.panelBrush = QBrush(colour(COLOUR_PANEL));
+    drawing.playActiveBrush = QBrush(colour(COLOUR_PLAY_ACTIVE));
+    drawing.playIdleBrush = QBrush(colour(COLOUR_PLAY_IDLE));
+    drawing.recordActiveBrush = QBrush(colour(COLOUR_RECORD_ACTIVE));
+    drawing.recordIdleBrush = QBrush(colour(COLOUR_RECORD_IDLE));
+    drawing.segmentBrush = QBrush(colour(COLOUR_SEGMENT));
+    drawing.highlightBrush = QBrush(colour(COLOUR_HIGHLIGHT));
+    drawing.whitePen = QPen(colour(COLOUR_WHITE), 1);
+    drawing.blackPen = QPen(colour(COLOUR_BLACK), 1);
+    drawing.darkPen = QPen(colour(COLOUR_DARK), 1);
 }
 
 int paintPanel(QPainter& painter, const QRect& update) {
-    const int s = scale;
+    const int s = panelLayout.scale;
     const int updateTop = update.top(), updateBottom = update.top() + update.height();
-    const int panelBottom = s * panelHeightUnits;
+    const int panelBottom = s * panelLayout.panelHeightUnits;
     // Exactly the LED digits: only the digits whose pattern changed.
-    if (update != ledArea) {
+    if (update != panelLayout.ledArea) {
         if (updateTop < panelBottom) paintBackground(painter);
         if (runInputs.debug && updateBottom >= panelBottom) paintDebugPanel(painter);
     }
-    if (updateTop <= DISPLAY_HEIGHT_UNITS * s || paintedDigits[0] < 0) {
+    if (updateTop <= DISPLAY_HEIGHT_UNITS * s || drawing.paintedDigits[0] < 0) {
         for (int p = 0; p < 8; ++p) {
-            if (paintedDigits[p] != latch.digitSegments[p]) {
+            if (drawing.paintedDigits[p] != latch.digitSegments[p]) {
                 paintDigit(painter, p);
-                paintedDigits[p] = latch.digitSegments[p];
+                drawing.paintedDigits[p] = latch.digitSegments[p];
             }
         }
     }
@@ -232,7 +219,7 @@ int paintPanel(QPainter& painter, const QRect& update) {
 }
 
 QRect segmentRect(int position, int bit) {
-    const int s = scale, x = digitLeftUnits(position);
+    const int s = panelLayout.scale, x = digitLeftUnits(position);
     const SegmentBox& g = segmentBoxes[static_cast<std::size_t>(bit)];
     return edgeRect((x + g.left) * s, g.top * s, (x + g.right) * s, g.bottom * s);
 }
@@ -245,46 +232,47 @@ void paintDigit(QPainter& painter, int position) {
         for (int bit = 7; bit >= 0; --bit) {
             if (((pattern >> bit) & 1) != (lit ? 1 : 0)) continue;
             drawSegment(painter, segmentBoxes[static_cast<std::size_t>(bit)].shape,
-                        segmentRect(position, bit), lit ? segmentBrush : blackBrush,
-                        lit ? highlightBrush : blackBrush);
+                        segmentRect(position, bit), lit ? drawing.segmentBrush : drawing.blackBrush,
+                        lit ? drawing.highlightBrush : drawing.blackBrush);
         }
     }
 }
 
 void paintDebugPanel(QPainter& painter) {
-    const int s = scale;
-    const int top = s * panelHeightUnits, right = PANEL_WIDTH_UNITS * s;
+    const int s = panelLayout.scale;
+    const int top = s * panelLayout.panelHeightUnits, right = PANEL_WIDTH_UNITS * s;
     trace("Debugger draw\n");
-    fill(painter, debugBrush, debugArea);
+    fill(painter, drawing.debugBrush, panelLayout.debugArea);
 
-    Pen dark{painter, darkPen.brush()};
-    Pen light{painter, whitePen.brush()};
+    Pen dark{painter, drawing.darkPen.brush()};
+    Pen light{painter, drawing.whitePen.brush()};
     dark.moveTo(0, top);
     dark.lineTo(right, top);
     light.moveTo(0, top + 1);
     light.lineTo(right, top + 1);
-    dark.moveTo(0, registerLineY + 1);
-    dark.lineTo(right, registerLineY + 1);
-    light.moveTo(0, registerLineY + 2);
-    light.lineTo(right, registerLineY + 2);
+    dark.moveTo(0, panelLayout.registerLineY + 1);
+    dark.lineTo(right, panelLayout.registerLineY + 1);
+    light.moveTo(0, panelLayout.registerLineY + 2);
+    light.lineTo(right, panelLayout.registerLineY + 2);
 
-    painter.setFont(debugFont);
+    painter.setFont(panelLayout.debugFont);
     const QColor black(0, 0, 0), red(255, 0, 0);
-    TextPen first{painter, QFontMetrics(debugFont), 5, registerLineY};
+    TextPen first{painter, QFontMetrics(panelLayout.debugFont), 5, panelLayout.registerLineY};
     first.write(runInputs.halted ? registerLine().c_str() : "Running...", black);
 
-    TextPen second{painter, QFontMetrics(debugFont), 5, memoryLineY};
+    TextPen second{painter, QFontMetrics(panelLayout.debugFont), 5, panelLayout.memoryLineY};
     second.write(" M:", black);
-    second.write(formatText("%04x", debugM).c_str(),
-                 runInputs.halted && debugMode == DEBUG_ADDRESS ? red : black);
+    second.write(formatText("%04x", settings.debugM).c_str(),
+                 runInputs.halted && keyInput.debugMode == DEBUG_ADDRESS ? red : black);
     second.write(".", black);
-    second.write(runInputs.halted ? formatText("%02x", busRead(debugM)).c_str() : "  ",
-                 runInputs.halted && debugMode == DEBUG_DATA ? red : black);
+    second.write(runInputs.halted ? formatText("%02x", busRead(settings.debugM)).c_str() : "  ",
+                 runInputs.halted && keyInput.debugMode == DEBUG_DATA ? red : black);
     second.write(" G:", black);
-    second.write(formatText("%04x", debugG).c_str(), runInputs.halted && debugMode == DEBUG_GO ? red : black);
+    second.write(formatText("%04x", settings.debugG).c_str(),
+                 runInputs.halted && keyInput.debugMode == DEBUG_GO ? red : black);
     second.write(" P:", black);
-    second.write(formatText("%04x", debugP).c_str(),
-                 runInputs.halted && debugMode == DEBUG_BREAKPOINT ? red : black);
+    second.write(formatText("%04x", settings.debugP).c_str(),
+                 runInputs.halted && keyInput.debugMode == DEBUG_BREAKPOINT ? red : black);
     if (runInputs.halted) {
         const std::string fetch = fetchAddressText();
         if (fetch[0] != ' ') second.write((" F:" + fetch).c_str(), black);

@@ -16,27 +16,30 @@ class QRect;
 
 namespace orv {
 
-// The pattern on screen for each digit; -1: not on screen, drawn at the next digit pass.
-extern std::array<std::int32_t, 8> paintedDigits;
-
 // One segment of a digit in pixels at the current scale.
 QRect segmentRect(int position, int bit);
 
-// The drawing objects, created once at start-up.
-extern QBrush blackBrush;
-extern QBrush frameBrush;
-extern QBrush debugBrush;
-extern QBrush whiteBrush;
-extern QBrush panelBrush;
-extern QBrush playActiveBrush;
-extern QBrush playIdleBrush;
-extern QBrush recordActiveBrush;
-extern QBrush recordIdleBrush;
-extern QBrush segmentBrush;
-extern QBrush highlightBrush;
-extern QPen whitePen;
-extern QPen blackPen;
-extern QPen darkPen;
+struct Drawing {
+    // The pattern on screen for each digit; -1: not on screen, drawn at the next digit pass.
+    std::array<std::int32_t, 8> paintedDigits{};
+    // The drawing objects, created once at start-up.
+    QBrush blackBrush;
+    QBrush frameBrush;
+    QBrush debugBrush;
+    QBrush whiteBrush;
+    QBrush panelBrush;
+    QBrush playActiveBrush;
+    QBrush playIdleBrush;
+    QBrush recordActiveBrush;
+    QBrush recordIdleBrush;
+    QBrush segmentBrush;
+    QBrush highlightBrush;
+    QPen whitePen;
+    QPen blackPen;
+    QPen darkPen;
+};
+
+extern Drawing drawing;
 
 void createDrawingObjects();
 

@@ -31,7 +31,7 @@ void PanelWidget::updateDigits() {
         digitsDue = true;
         return;
     }
-    update(ledArea);
+    update(panelLayout.ledArea);
     const qreal hz = screen() ? screen()->refreshRate() : 60.0;
     frameTimer.start(static_cast<int>(1000.0 / std::clamp(hz, 24.0, 240.0)));
 }
@@ -41,7 +41,8 @@ void PanelWidget::paintEvent(QPaintEvent* e) {
     const QRect update = e->rect();
     // Outside the panel (only while a size is still being snapped) the window's grey background.
     const QRect panel =
-        edgeRect(0, 0, PANEL_WIDTH_UNITS * scale, scale * panelHeightUnits + debugPanelHeight);
+        edgeRect(0, 0, PANEL_WIDTH_UNITS * panelLayout.scale,
+                 panelLayout.scale * panelLayout.panelHeightUnits + panelLayout.debugPanelHeight);
     if (!panel.contains(update)) {
         for (const QRect& r : QRegion(update) - QRegion(panel)) painter.fillRect(r, QColor(192, 192, 192));
     }

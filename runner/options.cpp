@@ -2,6 +2,7 @@
 
 #include "base/address.h"
 #include "base/text_format.h"
+#include "debugger/symbols.h"
 
 #include <algorithm>
 #include <cctype>
@@ -46,10 +47,16 @@ const char* const HELP_TEXT =
     "  --record FILE          record the cassette output as a tape (.mid)\n"
     "  --save-state FILE      save the board as it stands at the end of the run\n"
     "  --disassemble ADDR-ADDR  print the range as ca65 source after loading, and do not run\n"
+    "  --trace FILE           write a line for each instruction run to FILE: cycles, PC, bytes,\n"
+    "                         instruction, registers and flags before it, the byte it read or wrote\n"
+    "  --trace-limit N        stop the trace at N MiB (default 100); the run goes on\n"
+    "  --labels FILE          names for ADDRs and for the disassembly: an ld65 label file (-Ln),\n"
+    "                         ld65 debug information (--dbgfile) or a VICE label file (may be repeated)\n"
     "  -h, --help             show this help and exit\n"
     "      --version          show the version and exit\n"
     "\n"
-    "ADDR is 1 to 4 hex digits and BYTE 1 or 2, with or without a leading $ or 0x; N is decimal.\n"
+    "ADDR is 1 to 4 hex digits and BYTE 1 or 2, with or without a leading $ or 0x; N is decimal. With\n"
+    "--labels, ADDR may also be a label (\".name\" when the name could be read as hex digits).\n"
     "SCRIPT: 0-9 a-f m g p s l r ^ v press those keys, {reset} the reset key, {wait N} lets N ms of\n"
     "the board's time pass (N at most 3600000); blanks only separate. The display reads as text:\n"
     "one character a digit, a blank for a dark one, \".\" after a digit whose point is lit, as in\n"
@@ -66,23 +73,26 @@ RunCommandLine mistake(const std::string& what) {
     return line;
 }
 
-std::optional<std::uint16_t> parseAddress(std::string_view text) {
-    return addressValue(text, OPTION_ADDRESS);
+// Hex digits first, as without labels; a leading '.' asks for the label whatever it looks like.
+std::optional<std::uint16_t> parseAddress(std::string_view text, const SymbolTable& symbols) {
+    if (text.starts_with('.')) return symbolAddress(symbols, text);
+    if (const auto address = addressValue(text, OPTION_ADDRESS)) return address;
+    return text.empty() ? std::nullopt : symbolAddress(symbols, text);
 }
 
-std::optional<AddressRange> parseRange(std::string_view text) {
+std::optional<AddressRange> parseRange(std::string_view text, const SymbolTable& symbols) {
     const std::size_t dash = text.find('-');
     if (dash == std::string_view::npos) return std::nullopt;
-    const auto first = parseAddress(text.substr(0, dash));
-    const auto last = parseAddress(text.substr(dash + 1));
+    const auto first = parseAddress(text.substr(0, dash), symbols);
+    const auto last = parseAddress(text.substr(dash + 1), symbols);
     if (!first || !last || *last < *first) return std::nullopt;
     return AddressRange{*first, *last};
 }
 
-std::optional<MemoryBytes> parseMemoryBytes(std::string_view text) {
+std::optional<MemoryBytes> parseMemoryBytes(std::string_view text, const SymbolTable& symbols) {
     const std::size_t equals = text.find('=');
     if (equals == std::string_view::npos) return std::nullopt;
-    const auto address = parseAddress(text.substr(0, equals));
+    const auto address = parseAddress(text.substr(0, equals), symbols);
     if (!address) return std::nullopt;
     MemoryBytes result{*address, {}};
     std::string_view bytes = text.substr(equals + 1);
@@ -106,7 +116,7 @@ std::optional<Number> parseDecimal(std::string_view text) {
     return value;
 }
 
-std::optional<std::vector<ShowItem>> parseShow(std::string_view text) {
+std::optional<std::vector<ShowItem>> parseShow(std::string_view text, const SymbolTable& symbols) {
     std::vector<ShowItem> items;
     for (;;) {
         const std::size_t comma = text.find(',');
@@ -120,7 +130,7 @@ std::optional<std::vector<ShowItem>> parseShow(std::string_view text) {
         else if (item == "cycles")
             items.push_back({ShowItem::Cycles, {}});
         else if (item.starts_with("memory=")) {
-            const auto range = parseRange(item.substr(7));
+            const auto range = parseRange(item.substr(7), symbols);
             if (!range) return std::nullopt;
             items.push_back({ShowItem::Memory, *range});
         } else
@@ -150,10 +160,23 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
     RunOptions& options = line.options;
     std::string failure;
 
-    // Each option that takes a value: how to take it. A false return is a bad value.
+    // Each option that takes a value: how to take it. A false return is a bad value. Those that read
+    // addresses wait until every --labels file is in, wherever it stands on the line.
     using Taker = std::function<bool(const std::string&)>;
-    auto address = [](std::optional<std::uint16_t>& into) {
-        return Taker([&into](const std::string& value) { return (into = parseAddress(value)).has_value(); });
+    const SymbolTable& symbols = options.symbols;
+    std::vector<std::pair<std::string, std::function<bool()>>> later;
+    std::string name;
+    const auto deferred = [&](std::function<bool(const std::string&)> take) {
+        return Taker([&later, &name, take](const std::string& value) {
+            later.emplace_back("--" + name + ": '" + escapedText(value) + "'",
+                               [take, value] { return take(value); });
+            return true;
+        });
+    };
+    auto address = [&](std::optional<std::uint16_t>& into) {
+        return deferred([&into, &symbols](const std::string& value) {
+            return (into = parseAddress(value, symbols)).has_value();
+        });
     };
     auto once = [](std::optional<std::string>& into) {
         return Taker([&into](const std::string& value) {
@@ -167,9 +190,9 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
             return !value.empty();
         });
     };
-    auto bytes = [](std::vector<MemoryBytes>& into) {
-        return Taker([&into](const std::string& value) {
-            const auto parsed = parseMemoryBytes(value);
+    auto bytes = [&](std::vector<MemoryBytes>& into) {
+        return deferred([&into, &symbols](const std::string& value) {
+            const auto parsed = parseMemoryBytes(value, symbols);
             if (parsed) into.push_back(*parsed);
             return parsed.has_value();
         });
@@ -193,27 +216,44 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
              if (count && *count > 0) options.cycles = *count;
              return count && *count > 0;
          }},
-        {"show",
-         [&](const std::string& value) {
-             const auto items = parseShow(value);
+        {"show", deferred([&](const std::string& value) {
+             const auto items = parseShow(value, symbols);
              if (items) options.show.insert(options.show.end(), items->begin(), items->end());
              return items.has_value();
-         }},
+         })},
         {"expect", bytes(options.expect)},
         {"expect-display", once(options.expectDisplay)},
         {"record", text(options.record)},
         {"state", text(options.state)},
         {"save-state", text(options.saveState)},
-        {"disassemble",
-         [&](const std::string& value) {
-             options.disassemble = parseRange(value);
+        {"disassemble", deferred([&](const std::string& value) {
+             options.disassemble = parseRange(value, symbols);
              return options.disassemble.has_value();
+         })},
+        {"trace", text(options.trace)},
+        {"trace-limit",
+         [&](const std::string& value) {
+             const auto mib = parseDecimal<std::uint32_t>(value);
+             if (mib && *mib > 0 && *mib <= 1u << 20) options.traceLimit = std::uint64_t{*mib} << 20;
+             return mib && *mib > 0 && *mib <= 1u << 20;
+         }},
+        {"labels",
+         [&](const std::string& value) {
+             // Strict, as every input of a script is: a line that does not parse fails the run.
+             std::string message;
+             const int count = symbolsLoadFile(options.symbols, value, message);
+             if (!message.empty() && !(count > 0 && message.starts_with("Warning: "))) {
+                 failure = message;
+                 return false;
+             }
+             return true;
          }},
     };
     // Options that keep only one value: a second is a mistake rather than a silent override.
     const std::vector<std::string> single = {"at",       "seed",          "pc",     "keys",
                                              "until-pc", "until-display", "cycles", "expect-display",
-                                             "record",   "disassemble",   "state",  "save-state"};
+                                             "record",   "disassemble",   "state",  "save-state",
+                                             "trace",    "trace-limit"};
     // Options that take no value, whichever way one is tried.
     const std::vector<std::string> flags = {"help", "version", "through-brk"};
     std::map<std::string, int, std::less<>> seen;
@@ -246,8 +286,7 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
         }
         if (!argument.starts_with("--")) return mistake("unknown option '" + escapedText(argument) + "'");
         const std::size_t equals = argument.find('=');
-        const std::string name =
-            argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
         if (std::find(flags.begin(), flags.end(), name) != flags.end())
             return mistake("--" + name + " takes no value");
         const auto taker = valued.find(name);
@@ -262,10 +301,15 @@ RunCommandLine parseRunCommandLine(const std::vector<std::string>& arguments) {
         if (++seen[name] > 1 && std::find(single.begin(), single.end(), name) != single.end())
             return mistake("--" + name + " may be given once");
         failure.clear();
-        if (!taker->second(value))
+        if (!taker->second(value)) {
+            // A file's own message says what is wrong and where.
+            if (name == "labels") return mistake(failure);
             return mistake(failure.empty() ? "bad value for --" + name + ": '" + escapedText(value) + "'"
                                            : "--" + name + ": " + failure);
+        }
     }
+    for (const auto& [what, take] : later)
+        if (!take()) return mistake("bad value for " + what);
 
     int tapes = 0;
     bool binaries = false;

@@ -1,6 +1,8 @@
 // orv-run's command line: what to load, how to start, when to stop, what to report and check.
 #pragma once
 
+#include "debugger/symbols.h"
+#include "debugger/trace_log.h"
 #include "objfile/file_kind.h"
 #include "runner/key_script.h"
 
@@ -60,6 +62,9 @@ struct RunOptions {
     std::string record;
     std::string saveState;
     std::optional<AddressRange> disassemble;
+    SymbolTable symbols; // from --labels
+    std::string trace;
+    std::uint64_t traceLimit = TRACE_DEFAULT_LIMIT;
 };
 
 // What the command line asks for: a run, or text to print (help, version, a mistake) and a status.

@@ -6,6 +6,7 @@
 #include "base/trace.h"
 #include "board/board.h"
 #include "debugger/disasm.h"
+#include "debugger/trace_log.h"
 #include "files/safe_file.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
@@ -104,6 +105,10 @@ class ScriptPlayer {
     std::uint32_t waitStart = 0;
 };
 
+// While orv-run traces: each instruction a slice of its own, with its line.
+TraceLog* tracing = nullptr;
+const SymbolTable* traceSymbols = nullptr;
+
 // Runs slices until `done` says so (asked before each slice), a slice stops, or `limit` cycles have run.
 Outcome runSlices(std::int64_t limit, std::uint8_t statusIn, const std::function<bool()>& done,
                   Stop doneStop) {
@@ -118,7 +123,9 @@ Outcome runSlices(std::int64_t limit, std::uint8_t statusIn, const std::function
         // cpuExecute runs until more than its budget has passed.
         const auto budget =
             static_cast<std::int32_t>(std::min<std::int64_t>(BOARD_SLICE, limit - outcome.ran) - 1);
-        const std::uint8_t status = boardSlice(budget, statusIn);
+        if (tracing && tracing->active()) tracing->before();
+        const std::uint8_t status = boardSlice(tracing && tracing->active() ? 0 : budget, statusIn);
+        if (tracing && tracing->active()) tracing->after(traceSymbols);
         outcome.ran += static_cast<std::uint32_t>(cpu.cycles) - before;
         if (status & SLICE_BADOP) {
             outcome.stop = Stop::BadOp;
@@ -232,6 +239,19 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
         cpuRequestReset();
     }
     if (!loadFiles(options, err)) return RUN_BAD_USAGE;
+    TraceLog traceLog;
+    if (!options.trace.empty() && !options.disassemble) {
+        if (!traceLog.open(options.trace, options.traceLimit, message)) {
+            err += runMessage(message);
+            return RUN_BAD_USAGE;
+        }
+        tracing = &traceLog;
+        traceSymbols = options.symbols.files.empty() ? nullptr : &options.symbols;
+    }
+    // The trace ends with the run, however it ends.
+    const struct TraceEnd {
+        ~TraceEnd() { tracing = nullptr; }
+    } traceEnd;
     runInputs.halted = false;
     for (const InputFile& file : options.files) {
         if (file.kind != ProgramFileKind::Tape) continue;
@@ -246,7 +266,8 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
             busWrite(static_cast<std::uint16_t>(poke.address + i), poke.bytes[i], FORCE_ROM);
     }
     if (options.disassemble) {
-        out += disassembleRange(peekByte, options.disassemble->first, options.disassemble->last);
+        out += disassembleRange(peekByte, options.disassemble->first, options.disassemble->last,
+                                options.symbols.files.empty() ? nullptr : &options.symbols);
         return RUN_PASSED;
     }
     if (options.pc) cpu.pc = *options.pc;
@@ -313,6 +334,12 @@ int runBoard(const RunOptions& options, std::string& out, std::string& err) {
             err += runMessage(message);
         else if (!message.empty())
             lost(message);
+    }
+    if (tracing) {
+        if (!traceLog.close(message))
+            lost(message);
+        else if (!message.empty())
+            err += runMessage(message);
     }
     const bool until = options.untilPc || options.untilDisplay;
     const bool asked = until ? outcome.stop == Stop::Pc || outcome.stop == Stop::Display

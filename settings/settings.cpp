@@ -8,26 +8,12 @@
 #include "settings/flags.h"
 #include "settings/profile.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace orv {
 
-WindowRect windowRect = {-1, 0, 0, 0};
-int screenWidth = 0;
-int screenHeight = 0;
-std::string settingsPath;
-std::string settingsSeedPath;
-
-std::string currFileDir;
-std::string currFileObj;
-std::string currFileMid;
-std::string saveAddrStart = "0000";
-std::string saveAddrEnd = "00FF";
-
-std::uint16_t debugM = 0;
-std::uint16_t debugG = 0;
-std::uint16_t debugP = 0;
-
+SettingsRecord settings;
 DebuggerSettings debuggerSettings;
 
 namespace {
@@ -38,9 +24,10 @@ constexpr std::size_t ADDRESS_TEXT_SIZE = 5;
 
 // The file the settings are read from: the user's own once it exists, else the one it starts from.
 std::string settingsSource() {
-    const FileRefusal why = readRefusal(settingsPath);
-    if (why == FileRefusal::None) return settingsPath;
-    return why == FileRefusal::Missing && !settingsSeedPath.empty() ? settingsSeedPath : settingsPath;
+    const FileRefusal why = readRefusal(settings.settingsPath);
+    if (why == FileRefusal::None) return settings.settingsPath;
+    return why == FileRefusal::Missing && !settings.settingsSeedPath.empty() ? settings.settingsSeedPath
+                                                                             : settings.settingsPath;
 }
 
 std::uint8_t readFlag(const std::string& from, const char* section, const char* key,
@@ -58,14 +45,14 @@ std::uint16_t readAddress(const std::string& from, const char* key) {
 // Every write goes through here: a user file that does not exist yet first takes the whole of the file
 // the settings were read from, so that keys the program never writes ("diag") and other sections stay.
 void write(const char* section, const char* key, const std::string& value) {
-    if (!settingsSeedPath.empty()) {
+    if (!settings.settingsSeedPath.empty()) {
         std::string content;
         FileRefusal why;
-        if (readRefusal(settingsPath) == FileRefusal::Missing &&
-            readWhole(settingsSeedPath, NO_READ_LIMIT, content, why))
-            replaceWhole(settingsPath, content, why);
+        if (readRefusal(settings.settingsPath) == FileRefusal::Missing &&
+            readWhole(settings.settingsSeedPath, NO_READ_LIMIT, content, why))
+            replaceWhole(settings.settingsPath, content, why);
     }
-    profileWriteString(settingsPath, section, key, value);
+    profileWriteString(settings.settingsPath, section, key, value);
 }
 
 void writeInt(const char* section, const char* key, long value) {
@@ -83,6 +70,8 @@ void writeAddress(const char* key, std::uint16_t address) {
 // The label files' own section. Each name is kept whole: the bytes a settings line cannot hold (line
 // breaks, blanks the reader trims), the separator ';' and '%' itself are written as %XX.
 constexpr const char* LABELS_SECTION = "DebuggerLabels";
+constexpr const char* TRACE_SECTION = "DebuggerTrace";
+constexpr const char* POINTS_SECTION = "DebuggerBreakpoints";
 constexpr const char* LABELS_KEY = "files";
 // Never written by encodeNames: tells a missing key from an empty list.
 constexpr const char* LABELS_MISSING = "%";
@@ -152,17 +141,22 @@ void loadSettings() {
     place.top = profileReadInt(from, "Screen", "mainTop", MISSING);
     place.right = profileReadInt(from, "Screen", "mainRight", MISSING);
     place.bottom = profileReadInt(from, "Screen", "mainBottom", MISSING);
-    const bool usable = place.left >= 0 && place.left <= static_cast<long long>(screenWidth) - 10 &&
-                        place.top >= 0 && place.top <= static_cast<long long>(screenHeight) - 10 &&
+    const bool usable = place.left >= 0 && place.left <= static_cast<long long>(settings.screenWidth) - 10 &&
+                        place.top >= 0 && place.top <= static_cast<long long>(settings.screenHeight) - 10 &&
                         place.right >= 0 && place.bottom >= 0;
     if (!usable) place.left = -1;
-    windowRect = place;
+    settings.windowRect = place;
 
-    currFileDir = profileReadString(from, "User", "currFileDir", currFileDir, FILE_TEXT_SIZE);
-    currFileObj = profileReadString(from, "User", "currFileObj", currFileObj, FILE_TEXT_SIZE);
-    currFileMid = profileReadString(from, "User", "currFileMid", currFileMid, FILE_TEXT_SIZE);
-    saveAddrStart = profileReadString(from, "User", "saveAddrStart", saveAddrStart, ADDRESS_TEXT_SIZE);
-    saveAddrEnd = profileReadString(from, "User", "saveAddrEnd", saveAddrEnd, ADDRESS_TEXT_SIZE);
+    settings.currFileDir =
+        profileReadString(from, "User", "currFileDir", settings.currFileDir, FILE_TEXT_SIZE);
+    settings.currFileObj =
+        profileReadString(from, "User", "currFileObj", settings.currFileObj, FILE_TEXT_SIZE);
+    settings.currFileMid =
+        profileReadString(from, "User", "currFileMid", settings.currFileMid, FILE_TEXT_SIZE);
+    settings.saveAddrStart =
+        profileReadString(from, "User", "saveAddrStart", settings.saveAddrStart, ADDRESS_TEXT_SIZE);
+    settings.saveAddrEnd =
+        profileReadString(from, "User", "saveAddrEnd", settings.saveAddrEnd, ADDRESS_TEXT_SIZE);
 
     switches.menu = readFlag(from, "User", "menu", 1);
     switches.keys = readFlag(from, "User", "keys", 1);
@@ -171,9 +165,9 @@ void loadSettings() {
 
     runInputs.debug = readFlag(from, "Debug", "debug", 0);
 
-    debugM = readAddress(from, "debugM");
-    debugG = readAddress(from, "debugG");
-    debugP = readAddress(from, "debugP");
+    settings.debugM = readAddress(from, "debugM");
+    settings.debugG = readAddress(from, "debugG");
+    settings.debugP = readAddress(from, "debugP");
 
     DebuggerSettings& d = debuggerSettings;
     d.present = profileReadInt(from, "Debugger", "open", -1) >= 0;
@@ -186,6 +180,8 @@ void loadSettings() {
         d.history = readFlag(from, "Debugger", "history", 0);
         d.romWrites = readFlag(from, "Debugger", "romWrites", 0);
         d.memory = static_cast<std::uint16_t>(profileReadInt(from, "Debugger", "memory", 0));
+        d.traceLimit = std::clamp(profileReadInt(from, TRACE_SECTION, "limit", 100), 1, 1 << 20);
+        d.points = splitNames(profileReadString(from, POINTS_SECTION, "points", "", LABELS_TEXT_SIZE), true);
         const std::string files =
             profileReadString(from, LABELS_SECTION, LABELS_KEY, LABELS_MISSING, LABELS_TEXT_SIZE);
         d.labelFiles =
@@ -196,30 +192,30 @@ void loadSettings() {
 }
 
 void saveUserSettings() {
-    write("User", "currFileDir", currFileDir);
-    write("User", "currFileObj", currFileObj);
-    write("User", "currFileMid", currFileMid);
-    write("User", "saveAddrStart", saveAddrStart);
-    write("User", "saveAddrEnd", saveAddrEnd);
+    write("User", "currFileDir", settings.currFileDir);
+    write("User", "currFileObj", settings.currFileObj);
+    write("User", "currFileMid", settings.currFileMid);
+    write("User", "saveAddrStart", settings.saveAddrStart);
+    write("User", "saveAddrEnd", settings.saveAddrEnd);
     writeFlag("User", "menu", switches.menu);
     writeFlag("User", "keys", switches.keys);
     writeFlag("User", "mute", runInputs.mute);
 }
 
 void saveScreenSettings() {
-    writeInt("Screen", "mainLeft", windowRect.left);
-    writeInt("Screen", "mainTop", windowRect.top);
-    writeInt("Screen", "mainRight", windowRect.right);
-    writeInt("Screen", "mainBottom", windowRect.bottom);
+    writeInt("Screen", "mainLeft", settings.windowRect.left);
+    writeInt("Screen", "mainTop", settings.windowRect.top);
+    writeInt("Screen", "mainRight", settings.windowRect.right);
+    writeInt("Screen", "mainBottom", settings.windowRect.bottom);
 }
 
 void saveSettings() {
     saveUserSettings();
     saveScreenSettings();
     writeFlag("Debug", "debug", runInputs.debug);
-    writeAddress("debugM", debugM);
-    writeAddress("debugG", debugG);
-    writeAddress("debugP", debugP);
+    writeAddress("debugM", settings.debugM);
+    writeAddress("debugG", settings.debugG);
+    writeAddress("debugP", settings.debugP);
     saveDebuggerSettings();
 }
 
@@ -236,6 +232,8 @@ void saveDebuggerSettings() {
     writeInt("Debugger", "memory", d.memory);
     write("Debugger", "labels", joinedForOldKey(d.labelFiles));
     write(LABELS_SECTION, LABELS_KEY, encodeNames(d.labelFiles));
+    writeInt(TRACE_SECTION, "limit", d.traceLimit);
+    write(POINTS_SECTION, "points", encodeNames(d.points));
 }
 
 } // namespace orv

@@ -11,28 +11,33 @@ struct WindowRect {
     std::int32_t left, top, right, bottom;
 };
 
-// The main window's outer rectangle as last recorded on a move or size; left < 0 means no saved place.
-extern WindowRect windowRect;
-// The primary screen's size, measured once at start-up before the settings are read.
-extern int screenWidth;
-extern int screenHeight;
-// Full path of the settings file, set at start-up.
-extern std::string settingsPath;
-// The settings to start from while settingsPath does not exist yet (the file beside a program whose
-// own folder cannot be written); empty for none. The first write copies it to settingsPath whole.
-extern std::string settingsSeedPath;
+struct SettingsRecord {
+    // The main window's outer rectangle as last recorded on a move or size; left < 0 means no saved place.
+    WindowRect windowRect = {-1, 0, 0, 0};
+    // The primary screen's size, measured once at start-up before the settings are read.
+    int screenWidth = 0;
+    int screenHeight = 0;
+    // Full path of the settings file, set at start-up.
+    std::string settingsPath;
+    // The settings to start from while settingsPath does not exist yet (the file beside a program whose
+    // own folder cannot be written); empty for none. The first write copies it to settingsPath whole.
+    std::string settingsSeedPath;
 
-// Texts of the "User" section, at most 256 characters (the range texts at most 4).
-extern std::string currFileDir;
-extern std::string currFileObj;
-extern std::string currFileMid;
-extern std::string saveAddrStart;
-extern std::string saveAddrEnd;
+    // Texts of the "User" section, at most 256 characters (the range texts at most 4).
+    std::string currFileDir;
+    std::string currFileObj;
+    std::string currFileMid;
+    std::string saveAddrStart = "0000";
+    std::string saveAddrEnd = "00FF";
 
-// The debugger's memory, go and breakpoint addresses (the keypad input edits them; kept here between runs).
-extern std::uint16_t debugM;
-extern std::uint16_t debugG;
-extern std::uint16_t debugP;
+    // The debugger's memory, go and breakpoint addresses (the keypad input edits them; kept here between
+    // runs).
+    std::uint16_t debugM = 0;
+    std::uint16_t debugG = 0;
+    std::uint16_t debugP = 0;
+};
+
+extern SettingsRecord settings;
 
 // The debugger window's own section "Debugger": its place and size, whether it is open, and its
 // panes' choices. Written only once the window has been opened or the file already had the section,
@@ -41,9 +46,12 @@ struct DebuggerSettings {
     bool present = false;
     std::int32_t left = -1, top = -1, width = 0, height = 0; // left < 0: no saved place
     std::uint8_t open = 0;
-    std::uint8_t history = 0;   // the history is recorded
-    std::uint8_t romWrites = 0; // the memory pane may write to ROM
-    std::uint16_t memory = 0;   // the memory pane's first row
+    std::uint8_t history = 0;      // the history is recorded
+    std::uint8_t romWrites = 0;    // the memory pane may write to ROM
+    std::uint16_t memory = 0;      // the memory pane's first row
+    std::int32_t traceLimit = 100; // MiB, the trace's limit; in a section of its own
+    // The breakpoints and watchpoints, each as breakpointSaveText writes it; in a section of its own.
+    std::vector<std::string> points;
     // Label files the user loaded, to load again at the next start; any name, kept in a section of its own.
     // The older key "labels" (names joined by ';') is still read when that section is missing, and written
     // with the names it can hold.

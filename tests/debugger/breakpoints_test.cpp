@@ -218,3 +218,37 @@ TEST_F(BreakTest, ListsEditsAndArmsOnlyTheEnabledOnes) {
 
 } // namespace
 } // namespace orv::test
+
+namespace orv::test {
+namespace {
+
+// The points kept between runs come back as they were; a damaged text adds nothing.
+TEST_F(DebugFixture, KeptPointsComeBackAsTheyWere) {
+    add(PointKind::Exec, 0x0215, 0x0215);
+    add(RW, 0x0300, 0x03FF, "X = $10");
+    const int off = add(W, 0x0E20, 0x0E20, "sp < $f0");
+    breakpointEnable(off, false);
+    std::vector<std::string> kept;
+    for (const BreakPoint& point : breakpointList())
+        if (point.kind != PointKind::Single) kept.push_back(breakpointSaveText(point));
+    EXPECT_EQ(kept, (std::vector<std::string>{"Execute 0215 0215 1", "Access 0300 03FF 1 X = $10",
+                                              "Write 0E20 0E20 0 SP < $F0"}));
+    const std::vector<BreakPoint> before = breakpointList();
+    breakpointRemoveAll();
+    std::string message;
+    for (const std::string& text : kept) EXPECT_NE(breakpointRestore(text, message), 0) << message;
+    const std::vector<BreakPoint> after = breakpointList();
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t n = 1; n < after.size(); ++n)
+        EXPECT_EQ(breakpointSaveText(after[n]), breakpointSaveText(before[n]));
+
+    for (const char* bad : {"", "Exec 0200 0200 1", "Read 200 0200 1", "Read 0200 0200", "Read 0200 0200 2",
+                            "Write 0300 0200 1", "Read 0200 0200 1 Q = 1"}) {
+        EXPECT_EQ(breakpointRestore(bad, message), 0) << bad;
+        EXPECT_TRUE(message.starts_with("Error: ")) << bad;
+    }
+    EXPECT_EQ(breakpointList().size(), after.size());
+}
+
+} // namespace
+} // namespace orv::test

@@ -196,6 +196,10 @@ TEST_F(HistoryTest, ExportsEveryLineOrSaysWhyNot) {
 
     EXPECT_FALSE(historyExport((dir / "folder.txt").string(), message));
     EXPECT_EQ(message, "Error: file 'folder.txt' could not be written");
+    // A read-only file gets the words every save gives it.
+    std::filesystem::permissions(dir / "h.txt", std::filesystem::perms::owner_read);
+    EXPECT_FALSE(historyExport((dir / "h.txt").string(), message));
+    EXPECT_EQ(message, "Error: file 'h.txt' could not be opened");
     std::filesystem::remove_all(dir);
 }
 

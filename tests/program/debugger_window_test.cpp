@@ -30,10 +30,13 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <sstream>
 
 namespace orv {
 namespace {
@@ -61,21 +64,22 @@ class DebuggerWindowTest : public ::testing::Test {
         haltRunning();
         settle(5);
         breakpointRemoveAll();
-        if (debuggerWindowShown()) debuggerWindow->close();
-        if (debuggerWindow) debuggerWindow->removeAllLabelFiles();
+        if (debuggerWindowShown()) debuggerParts.debuggerWindow->close();
+        if (debuggerParts.debuggerWindow) debuggerParts.debuggerWindow->removeAllLabelFiles();
         debuggerSettings = {};
     }
     // Runs until the window has noticed the stop.
     static bool stopShown(const QString& reason) {
-        return settleUntil([&] { return runInputs.halted && debuggerWindow->stopLabel->text() == reason; },
-                           DEADLINE_MS);
+        return settleUntil(
+            [&] { return runInputs.halted && debuggerParts.debuggerWindow->stopLabel->text() == reason; },
+            DEADLINE_MS);
     }
 };
 
 TEST_F(DebuggerWindowTest, OpensAndClosesFromTheViewMenuAndCtrlD) {
-    EXPECT_EQ(debuggerWindow->windowTitle(), "Orvane Debugger");
-    EXPECT_EQ(debuggerWindow->historyOn->text(), "Record the last 10,000 instructions");
-    QMenu* view = mainMenu->actions().at(MENU_VIEW)->menu();
+    EXPECT_EQ(debuggerParts.debuggerWindow->windowTitle(), "Orvane Debugger");
+    EXPECT_EQ(debuggerParts.debuggerWindow->historyOn->text(), "Record the last 10,000 instructions");
+    QMenu* view = menus.mainMenu->actions().at(MENU_VIEW)->menu();
     const QList<QAction*> items = view->actions();
     ASSERT_GE(items.size(), 2);
     EXPECT_TRUE(items.at(items.size() - 2)->isSeparator());
@@ -91,42 +95,42 @@ TEST_F(DebuggerWindowTest, OpensAndClosesFromTheViewMenuAndCtrlD) {
 
     // Ctrl+D from the main window opens it, from the debugger window closes it; no key reaches the
     // keypad on the way.
-    const std::int32_t queued = keyQueueCount;
-    ctrlD(mainWindow);
+    const std::int32_t queued = keyInput.keyQueueCount;
+    ctrlD(windowParts.mainWindow);
     ASSERT_TRUE(settleUntil([] { return debuggerWindowShown(); }, DEADLINE_MS));
-    debuggerWindow->activateWindow();
-    settleUntil([] { return QApplication::activeWindow() == debuggerWindow; }, DEADLINE_MS);
-    ctrlD(debuggerWindow);
+    debuggerParts.debuggerWindow->activateWindow();
+    settleUntil([] { return QApplication::activeWindow() == debuggerParts.debuggerWindow; }, DEADLINE_MS);
+    ctrlD(debuggerParts.debuggerWindow);
     ASSERT_TRUE(settleUntil([] { return !debuggerWindowShown(); }, DEADLINE_MS));
-    EXPECT_EQ(keyQueueCount, queued);
+    EXPECT_EQ(keyInput.keyQueueCount, queued);
 }
 
 TEST_F(DebuggerWindowTest, KeepsItsOwnSectionInTheSettingsFile) {
     QTemporaryDir dir;
-    const std::string saved = settingsPath;
-    settingsPath = dir.filePath("orv.ini").toStdString();
+    const std::string saved = settings.settingsPath;
+    settings.settingsPath = dir.filePath("orv.ini").toStdString();
 
     // Never opened this run and not in the file: no section.
-    debuggerWindow->close();
+    debuggerParts.debuggerWindow->close();
     debuggerSettings = {};
     saveSettings();
-    EXPECT_EQ(profileReadInt(settingsPath, "Debugger", "open", -1), -1);
+    EXPECT_EQ(profileReadInt(settings.settingsPath, "Debugger", "open", -1), -1);
 
     onCommand(CMD_DEBUGGER_WINDOW);
     ASSERT_TRUE(settleUntil([] { return debuggerWindowShown(); }, DEADLINE_MS));
-    debuggerWindow->resize(1000, 800);
-    debuggerWindow->romWrites->setChecked(true);
-    debuggerWindow->memoryGoTo->setText("$0340");
-    emit debuggerWindow->memoryGoTo->returnPressed();
+    debuggerParts.debuggerWindow->resize(1000, 800);
+    debuggerParts.debuggerWindow->romWrites->setChecked(true);
+    debuggerParts.debuggerWindow->memoryGoTo->setText("$0340");
+    emit debuggerParts.debuggerWindow->memoryGoTo->returnPressed();
     saveSettings();
-    EXPECT_EQ(profileReadInt(settingsPath, "Debugger", "open", -1), 1);
-    EXPECT_EQ(profileReadInt(settingsPath, "Debugger", "width", 0), 1000);
-    EXPECT_EQ(profileReadInt(settingsPath, "Debugger", "height", 0), 800);
-    EXPECT_EQ(profileReadInt(settingsPath, "Debugger", "romWrites", 0), 1);
-    EXPECT_EQ(profileReadInt(settingsPath, "Debugger", "memory", 0), 0x340);
+    EXPECT_EQ(profileReadInt(settings.settingsPath, "Debugger", "open", -1), 1);
+    EXPECT_EQ(profileReadInt(settings.settingsPath, "Debugger", "width", 0), 1000);
+    EXPECT_EQ(profileReadInt(settings.settingsPath, "Debugger", "height", 0), 800);
+    EXPECT_EQ(profileReadInt(settings.settingsPath, "Debugger", "romWrites", 0), 1);
+    EXPECT_EQ(profileReadInt(settings.settingsPath, "Debugger", "memory", 0), 0x340);
     // The specified sections are written as before.
-    EXPECT_EQ(profileReadString(settingsPath, "Debug", "debugP", "", 5),
-              QString::asprintf("%04x", debugP).toStdString());
+    EXPECT_EQ(profileReadString(settings.settingsPath, "Debug", "debugP", "", 5),
+              QString::asprintf("%04x", settings.debugP).toStdString());
 
     debuggerSettings = {};
     loadSettings();
@@ -135,14 +139,14 @@ TEST_F(DebuggerWindowTest, KeepsItsOwnSectionInTheSettingsFile) {
     EXPECT_EQ(debuggerSettings.width, 1000);
     EXPECT_EQ(debuggerSettings.romWrites, 1);
     EXPECT_EQ(debuggerSettings.memory, 0x340);
-    settingsPath = saved;
+    settings.settingsPath = saved;
 }
 
 TEST_F(DebuggerWindowTest, AMarginClickSetsABreakpointThatStopsTheRunningProgram) {
     // INX, INX, JMP $0200.
     test::poke(0x0200, {0xE8, 0xE8, 0x4C, 0x00, 0x02});
     cpuSetPc(0x0200);
-    DisasmView* view = debuggerWindow->disasm;
+    DisasmView* view = debuggerParts.debuggerWindow->disasm;
     view->setTopAddress(0x0200);
     ASSERT_EQ(view->rowAddresses().at(1), 0x0201);
     const QPointF margin(view->marginWidth() / 2.0, view->rowHeight() * 1.5);
@@ -161,9 +165,9 @@ TEST_F(DebuggerWindowTest, AMarginClickSetsABreakpointThatStopsTheRunningProgram
     // How long the run took stays shown while halted.
     const QString took = QString::asprintf("Cycles %u\nSince stop %u", static_cast<std::uint32_t>(cpu.cycles),
                                            static_cast<std::uint32_t>(cpu.cycles) - started);
-    EXPECT_EQ(debuggerWindow->cycleLabel->text(), took);
-    debuggerWindow->refreshViews();
-    EXPECT_EQ(debuggerWindow->cycleLabel->text(), took);
+    EXPECT_EQ(debuggerParts.debuggerWindow->cycleLabel->text(), took);
+    debuggerParts.debuggerWindow->refreshViews();
+    EXPECT_EQ(debuggerParts.debuggerWindow->cycleLabel->text(), took);
     // The PC's row is marked.
     const std::vector<std::uint16_t> rows = view->rowAddresses();
     const auto row = std::find(rows.begin(), rows.end(), 0x0201) - rows.begin();
@@ -178,12 +182,76 @@ TEST_F(DebuggerWindowTest, AMarginClickSetsABreakpointThatStopsTheRunningProgram
     EXPECT_EQ(breakpointList().size(), 1u);
 }
 
+// The points go to the settings file as they change and come back from it; Clear All leaves debugP.
+TEST_F(DebuggerWindowTest, PointsAreKeptInTheSettingsFileAndClearedAll) {
+    QTemporaryDir dir;
+    const std::string saved = settings.settingsPath;
+    settings.settingsPath = dir.filePath("orv.ini").toStdString();
+    DebuggerWindow* window = debuggerParts.debuggerWindow;
+    ASSERT_TRUE(window->addPoint(2, "$0300-$03FF", "X = $10"));
+    ASSERT_TRUE(window->addPoint(0, "$0215", ""));
+    window->pointList->item(2)->setCheckState(Qt::Unchecked);
+    saveSettings();
+    debuggerSettings = {};
+    loadSettings();
+    EXPECT_EQ(debuggerSettings.points,
+              (std::vector<std::string>{"Write 0300 03FF 1 X = $10", "Execute 0215 0215 0"}));
+
+    const auto buttons = window->findChildren<QPushButton*>();
+    const auto clear = std::find_if(buttons.begin(), buttons.end(),
+                                    [](const QPushButton* b) { return b->text() == "Clear A&ll"; });
+    ASSERT_NE(clear, buttons.end());
+    (*clear)->click();
+    EXPECT_EQ(breakpointList().size(), 1u);
+    EXPECT_TRUE(debuggerSettings.points.empty());
+    settings.settingsPath = saved;
+}
+
+// Trace to File follows the running machine instruction by instruction, and ends by itself at its limit.
+TEST_F(DebuggerWindowTest, TracesTheRunningMachineToAFileUpToItsLimit) {
+    // INX, INX, JMP $0200.
+    test::poke(0x0200, {0xE8, 0xE8, 0x4C, 0x00, 0x02});
+    cpuSetPc(0x0200);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("run.log");
+    DebuggerWindow* window = debuggerParts.debuggerWindow;
+    window->traceLimit->setValue(1);
+    ASSERT_TRUE(window->startTrace(path));
+    EXPECT_EQ(window->traceButton->text(), "Stop &Trace");
+    test::boxes.clear();
+    onCommand(CMD_RUN);
+    // A MiB at 1 MHz is about a twentieth of a second of the board's time.
+    ASSERT_TRUE(settleUntil([&] { return !window->tracing(); }, DEADLINE_MS));
+    ASSERT_EQ(test::boxes.size(), 1u);
+    EXPECT_EQ(test::boxes[0].text.toStdString(),
+              "Warning: the trace in 'run.log' stopped at its limit of 1048576 bytes");
+    haltRunning();
+    const std::string log = test::readText(path.toStdString());
+    EXPECT_LE(log.size(), 1u << 20);
+    EXPECT_GT(log.size(), (1u << 20) - 200);
+    // Consecutive instructions, each at its cycle count.
+    std::istringstream in(log);
+    std::string line;
+    std::uint32_t cycles = 0;
+    const std::map<std::string, std::uint32_t> lengths = {{"0200", 2}, {"0201", 2}, {"0202", 3}};
+    for (int n = 0; std::getline(in, line); ++n) {
+        const auto at = static_cast<std::uint32_t>(std::stoul(line.substr(0, 10)));
+        const std::string pc = line.substr(12, 4);
+        ASSERT_TRUE(lengths.contains(pc)) << line;
+        if (n > 0) {
+            EXPECT_EQ(at, cycles) << line;
+        }
+        cycles = at + lengths.at(pc);
+    }
+    EXPECT_EQ(window->traceButton->text(), "&Trace to File...");
+}
+
 TEST_F(DebuggerWindowTest, ClosedItsPointsAreDisarmedAndOpenedAgainArmed) {
-    ASSERT_TRUE(debuggerWindow->addPoint(0, "$0201", ""));
-    ASSERT_TRUE(debuggerWindow->addPoint(2, "$0300-$0310", ""));
+    ASSERT_TRUE(debuggerParts.debuggerWindow->addPoint(0, "$0201", ""));
+    ASSERT_TRUE(debuggerParts.debuggerWindow->addPoint(2, "$0300-$0310", ""));
     breakpointEnable(breakpointList().back().id, false);
     ASSERT_EQ(cpuTraps().size(), 1u);
-    debuggerWindow->close();
+    debuggerParts.debuggerWindow->close();
     EXPECT_TRUE(cpuTraps().empty());
     onCommand(CMD_DEBUGGER_WINDOW);
     ASSERT_TRUE(settleUntil([] { return debuggerWindowShown(); }, DEADLINE_MS));
@@ -195,7 +263,7 @@ TEST_F(DebuggerWindowTest, GoToTakesAddressesLabelsRegistersAndPointers) {
     QTemporaryDir dir;
     const QString labels = dir.filePath("prog.lbl");
     ASSERT_TRUE(test::writeText(labels.toStdString(), "al 000209 .count\n"));
-    debuggerWindow->loadLabelFiles({labels});
+    debuggerParts.debuggerWindow->loadLabelFiles({labels});
     cpu.a = 0x34;
     cpu.x = 0x12;
     cpuSetPc(0x0207);
@@ -215,26 +283,28 @@ TEST_F(DebuggerWindowTest, GoToTakesAddressesLabelsRegistersAndPointers) {
         EXPECT_EQ(DebuggerWindow::parseAddress(c.text, address), c.ok);
         if (!c.ok) continue;
         EXPECT_EQ(address, c.address);
-        debuggerWindow->codeGoTo->setText(c.text);
-        emit debuggerWindow->codeGoTo->returnPressed();
+        debuggerParts.debuggerWindow->codeGoTo->setText(c.text);
+        emit debuggerParts.debuggerWindow->codeGoTo->returnPressed();
         // Memory is as the power-up left it: the address may be inside the instruction of the cursor's row.
-        EXPECT_LE(static_cast<std::uint16_t>(c.address - debuggerWindow->disasm->cursorAddress()), 2);
+        EXPECT_LE(
+            static_cast<std::uint16_t>(c.address - debuggerParts.debuggerWindow->disasm->cursorAddress()), 2);
     }
 
     // Rewritten on disk, the file is read again; a line that does not parse is told.
     ASSERT_TRUE(test::writeText(labels.toStdString(), "al 000209 .tally\nal 0209\n"));
-    EXPECT_TRUE(settleUntil([] { return symbolAddress(debuggerSymbols, "tally").has_value(); }, DEADLINE_MS));
-    EXPECT_FALSE(symbolAddress(debuggerSymbols, "count").has_value());
-    EXPECT_TRUE(debuggerWindow->stopLabel->text().contains("line 2"))
-        << debuggerWindow->stopLabel->text().toStdString();
-    symbolsRemoveFile(debuggerSymbols, labels.toStdString());
+    EXPECT_TRUE(settleUntil([] { return symbolAddress(debuggerParts.debuggerSymbols, "tally").has_value(); },
+                            DEADLINE_MS));
+    EXPECT_FALSE(symbolAddress(debuggerParts.debuggerSymbols, "count").has_value());
+    EXPECT_TRUE(debuggerParts.debuggerWindow->stopLabel->text().contains("line 2"))
+        << debuggerParts.debuggerWindow->stopLabel->text().toStdString();
+    symbolsRemoveFile(debuggerParts.debuggerSymbols, labels.toStdString());
 }
 
 TEST_F(DebuggerWindowTest, AWatchpointHitShowsWhy) {
     // LDA #1, STA $0300, JMP $0200.
     test::poke(0x0200, {0xA9, 0x01, 0x8D, 0x00, 0x03, 0x4C, 0x00, 0x02});
-    ASSERT_TRUE(debuggerWindow->addPoint(2, "$0300", ""));
-    ASSERT_FALSE(debuggerWindow->addPoint(2, "$0300", "Q = 1"));
+    ASSERT_TRUE(debuggerParts.debuggerWindow->addPoint(2, "$0300", ""));
+    ASSERT_FALSE(debuggerParts.debuggerWindow->addPoint(2, "$0300", "Q = 1"));
     struct Case {
         std::uint16_t pc; // the first instruction Run executes stops there too
     };
@@ -244,12 +314,12 @@ TEST_F(DebuggerWindowTest, AWatchpointHitShowsWhy) {
         onCommand(CMD_RUN);
         ASSERT_TRUE(stopShown("Write to $0300 at $0202"));
         EXPECT_EQ(cpu.pc, 0x0205);
-        debuggerWindow->stopLabel->clear();
+        debuggerParts.debuggerWindow->stopLabel->clear();
     }
 }
 
 TEST_F(DebuggerWindowTest, MemoryEditsRefuseROMUnlessAllowedAndNeverTouchDevices) {
-    MemoryView* view = debuggerWindow->memoryView;
+    MemoryView* view = debuggerParts.debuggerWindow->memoryView;
     struct Case {
         std::uint16_t address;
         bool allowRom, halted, written;
@@ -262,7 +332,7 @@ TEST_F(DebuggerWindowTest, MemoryEditsRefuseROMUnlessAllowedAndNeverTouchDevices
         SCOPED_TRACE(testing::Message() << std::hex << c.address << " " << c.allowRom << " " << c.halted);
         const std::uint8_t before = peekByte(c.address);
         const auto value = static_cast<std::uint8_t>(before ^ 0x5A);
-        debuggerWindow->romWrites->setChecked(c.allowRom);
+        debuggerParts.debuggerWindow->romWrites->setChecked(c.allowRom);
         runInputs.halted = c.halted;
         QString why;
         EXPECT_EQ(view->editByte(c.address, value, why), c.written);
@@ -271,17 +341,17 @@ TEST_F(DebuggerWindowTest, MemoryEditsRefuseROMUnlessAllowedAndNeverTouchDevices
         EXPECT_EQ(why.isEmpty(), c.written);
         if (c.written) busWrite(c.address, before, 1);
     }
-    debuggerWindow->romWrites->setChecked(false);
+    debuggerParts.debuggerWindow->romWrites->setChecked(false);
 }
 
 TEST_F(DebuggerWindowTest, ViewsOfARIOPageLeaveTheChipAsItWas) {
     keyDown(5); // a real read of port A would take the keypad's rows into the chip
     const auto chips = rio;
     const std::int32_t warnings = rio.rioWarningsLeft;
-    debuggerWindow->memoryView->goTo(0x0E00);
-    debuggerWindow->disasm->setTopAddress(0x0E00);
-    debuggerWindow->memoryView->viewport()->grab();
-    debuggerWindow->disasm->viewport()->grab();
+    debuggerParts.debuggerWindow->memoryView->goTo(0x0E00);
+    debuggerParts.debuggerWindow->disasm->setTopAddress(0x0E00);
+    debuggerParts.debuggerWindow->memoryView->viewport()->grab();
+    debuggerParts.debuggerWindow->disasm->viewport()->grab();
     keyUp();
     EXPECT_EQ(std::memcmp(&chips, &rio, sizeof rio), 0);
     EXPECT_EQ(rio.rioWarningsLeft, warnings);
@@ -290,16 +360,17 @@ TEST_F(DebuggerWindowTest, ViewsOfARIOPageLeaveTheChipAsItWas) {
 
 TEST_F(DebuggerWindowTest, LabelFilesAreListedRemovableAndOnlyThoseTheUserLoadedComeBack) {
     QTemporaryDir dir;
-    const std::string saved = settingsPath;
-    settingsPath = dir.filePath("orv.ini").toStdString();
+    const std::string saved = settings.settingsPath;
+    settings.settingsPath = dir.filePath("orv.ini").toStdString();
     const QStringList kept = {dir.filePath("a;b.lbl"), dir.filePath("line\nbreak.lbl")};
     const QString once = dir.filePath("once.lbl");
     ASSERT_TRUE(test::writeText(kept[0].toStdString(), "al 0209 .count\n"));
     ASSERT_TRUE(test::writeText(kept[1].toStdString(), "al 0300 .newline\n"));
     ASSERT_TRUE(test::writeText(once.toStdString(), "al 020A .other\nal 020B\n"));
-    ASSERT_TRUE(debuggerWindow->addPoint(0, "$0209", ""));
-    debuggerWindow->loadLabelFiles(kept);
-    EXPECT_TRUE(debuggerWindow->pointList->item(1)->text().endsWith("(count)")); // debugP heads the list
+    ASSERT_TRUE(debuggerParts.debuggerWindow->addPoint(0, "$0209", ""));
+    debuggerParts.debuggerWindow->loadLabelFiles(kept);
+    EXPECT_TRUE(debuggerParts.debuggerWindow->pointList->item(1)->text().endsWith(
+        "(count)")); // debugP heads the list
     // --labels: bad lines are told as Load Labels tells them; the file is for this run only.
     StartRequest request;
     request.labels = once;
@@ -307,44 +378,45 @@ TEST_F(DebuggerWindowTest, LabelFilesAreListedRemovableAndOnlyThoseTheUserLoaded
     openStartRequest(request);
     ASSERT_EQ(test::boxes.size(), boxes + 1);
     EXPECT_EQ(test::boxes.back().text, "Error in file 'once.lbl' line 2: expected 'al <address> <label>'");
-    EXPECT_EQ(debuggerWindow->labelList->item(2)->text(), "once.lbl  " + dir.path() + "  (this run only)");
+    EXPECT_EQ(debuggerParts.debuggerWindow->labelList->item(2)->text(),
+              "once.lbl  " + dir.path() + "  (this run only)");
 
     // The next start: the settings read again, the window made again.
     saveSettings();
     debuggerSettings = {};
     loadSettings();
-    delete debuggerWindow;
-    debuggerSymbols = {};
+    delete debuggerParts.debuggerWindow;
+    debuggerParts.debuggerSymbols = {};
     onCommand(CMD_DEBUGGER_WINDOW);
     ASSERT_TRUE(settleUntil(debuggerWindowShown, DEADLINE_MS));
-    EXPECT_EQ(debuggerWindow->loadedLabelFiles(), kept);
-    EXPECT_TRUE(symbolAddress(debuggerSymbols, "newline").has_value());
+    EXPECT_EQ(debuggerParts.debuggerWindow->loadedLabelFiles(), kept);
+    EXPECT_TRUE(symbolAddress(debuggerParts.debuggerSymbols, "newline").has_value());
 
-    debuggerWindow->labelList->setCurrentRow(0);
-    for (QPushButton* button : debuggerWindow->findChildren<QPushButton*>())
+    debuggerParts.debuggerWindow->labelList->setCurrentRow(0);
+    for (QPushButton* button : debuggerParts.debuggerWindow->findChildren<QPushButton*>())
         if (button->text() == "&Remove") button->click();
-    EXPECT_FALSE(symbolAddress(debuggerSymbols, "count").has_value());
-    EXPECT_FALSE(debuggerWindow->pointList->item(1)->text().contains("count"));
+    EXPECT_FALSE(symbolAddress(debuggerParts.debuggerSymbols, "count").has_value());
+    EXPECT_FALSE(debuggerParts.debuggerWindow->pointList->item(1)->text().contains("count"));
     EXPECT_EQ(debuggerSettings.labelFiles, std::vector<std::string>{kept[1].toStdString()});
-    debuggerWindow->removeAllLabelFiles();
-    EXPECT_EQ(debuggerWindow->labelList->count(), 0);
-    EXPECT_TRUE(symbolAddress(debuggerSymbols, "RESET").has_value()); // the monitor's stay
-    settingsPath = saved;
+    debuggerParts.debuggerWindow->removeAllLabelFiles();
+    EXPECT_EQ(debuggerParts.debuggerWindow->labelList->count(), 0);
+    EXPECT_TRUE(symbolAddress(debuggerParts.debuggerSymbols, "RESET").has_value()); // the monitor's stay
+    settings.settingsPath = saved;
 }
 
 TEST_F(DebuggerWindowTest, ALabelFileDeletedAndWrittenAgainIsFollowedAgain) {
     QTemporaryDir dir;
     const QString file = dir.filePath("prog.lbl");
     ASSERT_TRUE(test::writeText(file.toStdString(), "al 0300 .first\n"));
-    debuggerWindow->loadLabelFiles({file});
-    QListWidget* list = debuggerWindow->labelList;
+    debuggerParts.debuggerWindow->loadLabelFiles({file});
+    QListWidget* list = debuggerParts.debuggerWindow->labelList;
     ASSERT_TRUE(QFile::remove(file));
     EXPECT_TRUE(settleUntil([list] { return list->item(0)->text().endsWith("(not found)"); }, DEADLINE_MS));
     // Written again, it is read; so is every change after.
     for (const char* name : {"second", "third"}) {
         ASSERT_TRUE(test::writeText(file.toStdString(), std::string("al 0300 .") + name + "\n"));
-        EXPECT_TRUE(
-            settleUntil([name] { return symbolAddress(debuggerSymbols, name).has_value(); }, DEADLINE_MS))
+        EXPECT_TRUE(settleUntil(
+            [name] { return symbolAddress(debuggerParts.debuggerSymbols, name).has_value(); }, DEADLINE_MS))
             << name;
     }
 }
@@ -366,8 +438,8 @@ TEST_F(DebuggerWindowTest, ALeftRegisterFieldAppliesAValidValueOrShowsTheRegiste
         SCOPED_TRACE(testing::Message() << c.field << " '" << c.typed << "' " << c.halted << c.byReturn);
         cpu.a = 0x11, cpu.x = 0x22, cpu.y = 0x33, cpu.sp = 0x44;
         cpuSetPc(0x0300);
-        debuggerWindow->refreshViews();
-        QLineEdit* edit = debuggerWindow->registerEdits[c.field];
+        debuggerParts.debuggerWindow->refreshViews();
+        QLineEdit* edit = debuggerParts.debuggerWindow->registerEdits[c.field];
         edit->selectAll();
         test::pressKey(edit, Qt::Key_Delete, Qt::NoModifier, "");
         for (const QChar ch : QString(c.typed))
@@ -385,7 +457,7 @@ TEST_F(DebuggerWindowTest, ALeftRegisterFieldAppliesAValidValueOrShowsTheRegiste
 
 TEST_F(DebuggerWindowTest, TheMemoryCursorSitsOnItsByteInEveryColumn) {
     test::poke(0x0200, std::vector<std::uint8_t>(16, 0x88));
-    MemoryView* view = debuggerWindow->memoryView;
+    MemoryView* view = debuggerParts.debuggerWindow->memoryView;
     view->noteStop();
     view->noteStop(); // nothing shown as changed
     const QColor base = view->palette().color(QPalette::Base),
@@ -417,7 +489,7 @@ TEST_F(DebuggerWindowTest, GoToInsideAnInstructionPutsTheCursorOnItsRow) {
     // NOPs, JMP $A9A9, NOPs: whatever the disassembly starts from, it cannot land on $0201 or $0202.
     test::poke(0x01F0, std::vector<std::uint8_t>(32, 0xEA));
     test::poke(0x0200, {0x4C, 0xA9, 0xA9});
-    DisasmView* view = debuggerWindow->disasm;
+    DisasmView* view = debuggerParts.debuggerWindow->disasm;
     const std::uint16_t cases[][2] = {{0x0201, 0x0200}, {0x0202, 0x0200}, {0x0203, 0x0203}};
     for (const std::uint16_t top : {0x01F8, 0x1000}) { // in sight already, and far away
         for (const auto& [address, row] : cases) {

@@ -43,11 +43,12 @@ void setClipboard(const QString& text) {
 // A key as the keyboard gives it to the main window; its shortcuts answer only while it is active, which a
 // closed message box may have left otherwise.
 void press(Qt::Key key, Qt::KeyboardModifiers modifiers, const char* text) {
-    mainWindow->activateWindow();
-    ASSERT_TRUE(settleUntil([] { return QApplication::activeWindow() == mainWindow; }, DEADLINE_MS));
-    mainWindow->setFocus();
-    test::pressKey(mainWindow, key, modifiers, text);
-    QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
+    windowParts.mainWindow->activateWindow();
+    ASSERT_TRUE(
+        settleUntil([] { return QApplication::activeWindow() == windowParts.mainWindow; }, DEADLINE_MS));
+    windowParts.mainWindow->setFocus();
+    test::pressKey(windowParts.mainWindow, key, modifiers, text);
+    QCoreApplication::sendPostedEvents(windowParts.mainWindow, COMMAND_EVENT);
 }
 
 void pasteAsKeys() {
@@ -58,8 +59,8 @@ class EditCommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         keyFeed = KeyFeedRecord{};
-        keyQueueCount = 0;
-        keyHeld = false;
+        keyInput.keyQueueCount = 0;
+        keyInput.keyHeld = false;
         keyUp();
         boxes.clear();
         onCommand(CMD_RESET);
@@ -70,8 +71,8 @@ class EditCommandsTest : public ::testing::Test {
         haltRunning();
         settle(5);
         keyFeed = KeyFeedRecord{};
-        keyQueueCount = 0;
-        keyHeld = false;
+        keyInput.keyQueueCount = 0;
+        keyInput.keyHeld = false;
         keyUp();
     }
 };
@@ -88,22 +89,23 @@ TEST_F(EditCommandsTest, PastedKeysReachTheMonitorAndTypedOnesWaitForThem) {
     setClipboard("m0300\n5a ^ 3c\n");
     pasteAsKeys();
     ASSERT_TRUE(pasteGoingOn());
-    EXPECT_TRUE(mainWindow->windowTitle().contains("Pasting")) << mainWindow->windowTitle().toStdString();
+    EXPECT_TRUE(windowParts.mainWindow->windowTitle().contains("Pasting"))
+        << windowParts.mainWindow->windowTitle().toStdString();
     // Typed during the paste, they wait: none goes down before the paste's last key is let go.
     for (const char c : {'e', '7'}) characterMessage(static_cast<char32_t>(c));
-    QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
-    ASSERT_EQ(keyQueueCount, 2);
+    QCoreApplication::sendPostedEvents(windowParts.mainWindow, COMMAND_EVENT);
+    ASSERT_EQ(keyInput.keyQueueCount, 2);
     bool early = false;
     ASSERT_TRUE(settleUntil(
         [&early] {
-            early = early || (keyHeld && pasteGoingOn());
-            return keyQueueCount == 0;
+            early = early || (keyInput.keyHeld && pasteGoingOn());
+            return keyInput.keyQueueCount == 0;
         },
         DEADLINE_MS));
     EXPECT_FALSE(early);
     EXPECT_EQ(busRead(0x0300), 0x5A);
     EXPECT_EQ(busRead(0x0301), 0x3C);
-    EXPECT_TRUE(settleUntil([] { return mainWindow->windowTitle() == "Orvane"; }, DEADLINE_MS));
+    EXPECT_TRUE(settleUntil([] { return windowParts.mainWindow->windowTitle() == "Orvane"; }, DEADLINE_MS));
 }
 
 TEST_F(EditCommandsTest, TheSameKeysOrStopPasteEndALongPaste) {
@@ -115,7 +117,7 @@ TEST_F(EditCommandsTest, TheSameKeysOrStopPasteEndALongPaste) {
         onCommand(stop);
         EXPECT_FALSE(pasteGoingOn());
         EXPECT_EQ(keyFeedLeft(), 0u);
-        EXPECT_EQ(mainWindow->windowTitle(), "Orvane");
+        EXPECT_EQ(windowParts.mainWindow->windowTitle(), "Orvane");
     }
 }
 
@@ -190,7 +192,7 @@ TEST_F(EditCommandsTest, CopyDisplayGivesTheDigitsAsTextAndThePanelAsAPicture) {
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->text().toStdString(), displayText());
     const QImage image = qvariant_cast<QImage>(data->imageData());
-    EXPECT_EQ(image.size(), panelWidget->size() * panelWidget->devicePixelRatioF());
+    EXPECT_EQ(image.size(), windowParts.panelWidget->size() * windowParts.panelWidget->devicePixelRatioF());
 }
 
 } // namespace

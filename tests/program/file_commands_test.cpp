@@ -104,20 +104,20 @@ class FileCommandsTest : public ::testing::Test {
         ASSERT_TRUE(folder.isValid());
         boxes.clear();
         test::boxAnswers.clear();
-        currFileDir = QDir::toNativeSeparators(folder.path() + "/").toStdString();
-        currFileObj.clear();
-        saveAddrStart = "0000";
-        saveAddrEnd = "00FF";
-        QFile::remove(QString::fromStdString(settingsPath));
+        settings.currFileDir = QDir::toNativeSeparators(folder.path() + "/").toStdString();
+        settings.currFileObj.clear();
+        settings.saveAddrStart = "0000";
+        settings.saveAddrEnd = "00FF";
+        QFile::remove(QString::fromStdString(settings.settingsPath));
     }
     void TearDown() override {
         test::boxAnswers.clear();
-        saveAddrStart = "0000";
-        saveAddrEnd = "00FF";
-        QFile::remove(QString::fromStdString(settingsPath));
+        settings.saveAddrStart = "0000";
+        settings.saveAddrEnd = "00FF";
+        QFile::remove(QString::fromStdString(settings.settingsPath));
     }
     QString inFolder(const QString& name) const { return QDir(folder.path()).filePath(name); }
-    std::string settingsText() const { return readText(settingsPath); }
+    std::string settingsText() const { return readText(settings.settingsPath); }
 
     QTemporaryDir folder;
 };
@@ -149,7 +149,7 @@ TEST_F(FileCommandsTest, SaveRangeOkFollowsTheTwoAddressFields) {
             start->setText(c.start);
             end->setText(c.end);
             okStates.push_back(ok->isEnabled());
-            ranges.push_back({saveStart, saveEnd});
+            ranges.push_back({saveRange.saveStart, saveRange.saveEnd});
         }
         dialog->findChild<QPushButton*>("cancelButton")->click();
         return true;
@@ -166,8 +166,8 @@ TEST_F(FileCommandsTest, SaveRangeOkFollowsTheTwoAddressFields) {
     EXPECT_EQ(ranges[4], std::make_pair(std::uint16_t{0x0200}, std::uint16_t{0x0200}));
     EXPECT_EQ(ranges[7], std::make_pair(std::uint16_t{0xABCD}, std::uint16_t{0xABCD}));
     // The last usable range stays stored, as typed.
-    EXPECT_EQ(saveAddrStart, "0000");
-    EXPECT_EQ(saveAddrEnd, "FFFF");
+    EXPECT_EQ(settings.saveAddrStart, "0000");
+    EXPECT_EQ(settings.saveAddrEnd, "FFFF");
 }
 
 TEST_F(FileCommandsTest, ANewUsableRangeIsWrittenAtOnceEvenWhenTheDialogIsCancelled) {
@@ -185,7 +185,7 @@ TEST_F(FileCommandsTest, ANewUsableRangeIsWrittenAtOnceEvenWhenTheDialogIsCancel
         end->setText("03fF");
         afterEdits.push_back(settingsText());
         // The same texts again: nothing new to write.
-        QFile::remove(QString::fromStdString(settingsPath));
+        QFile::remove(QString::fromStdString(settings.settingsPath));
         end->setText("03f");
         end->setText("03fF");
         afterEdits.push_back(settingsText());
@@ -202,8 +202,8 @@ TEST_F(FileCommandsTest, ANewUsableRangeIsWrittenAtOnceEvenWhenTheDialogIsCancel
     EXPECT_NE(afterEdits[2].find("saveAddrStart=0300\n"), std::string::npos) << afterEdits[2];
     EXPECT_NE(afterEdits[2].find("saveAddrEnd=03fF\n"), std::string::npos) << afterEdits[2];
     EXPECT_EQ(afterEdits[3], "(missing)");
-    EXPECT_EQ(saveAddrStart, "0300");
-    EXPECT_EQ(saveAddrEnd, "03fF");
+    EXPECT_EQ(settings.saveAddrStart, "0300");
+    EXPECT_EQ(settings.saveAddrEnd, "03fF");
 }
 
 TEST_F(FileCommandsTest, ASuccessfulSaveReportsItsCountAndClosesTheDialog) {
@@ -246,8 +246,8 @@ TEST_F(FileCommandsTest, ASuccessfulSaveReportsItsCountAndClosesTheDialog) {
     EXPECT_EQ(seen[0].folder, QDir(folder.path()).absolutePath());
     EXPECT_EQ(seen[1].proposed, "one.obj");
     EXPECT_EQ(readText(inFolder("one.obj").toStdString()), ":01020000A954\r\n:00000001FF\r\n");
-    EXPECT_EQ(currFileDir, QDir::toNativeSeparators(folder.path() + "/").toStdString());
-    EXPECT_EQ(currFileObj, "many.obj");
+    EXPECT_EQ(settings.currFileDir, QDir::toNativeSeparators(folder.path() + "/").toStdString());
+    EXPECT_EQ(settings.currFileObj, "many.obj");
 }
 
 TEST_F(FileCommandsTest, CancelledOrFailedSavesKeepTheDialogAndRetryReopensTheFileDialog) {
@@ -275,7 +275,7 @@ TEST_F(FileCommandsTest, CancelledOrFailedSavesKeepTheDialogAndRetryReopensTheFi
         EXPECT_EQ(boxes[i].icon, QMessageBox::Critical);
         EXPECT_EQ(boxes[i].buttons, QMessageBox::Retry | QMessageBox::Cancel);
     }
-    EXPECT_EQ(currFileObj, "again.obj");
+    EXPECT_EQ(settings.currFileObj, "again.obj");
 }
 
 TEST_F(FileCommandsTest, LoadReportsTheCountWithTheFileTitle) {
@@ -314,7 +314,7 @@ TEST_F(FileCommandsTest, LoadReportsTheCountWithTheFileTitle) {
     EXPECT_EQ(busRead(0x0300), 0xEA);
     EXPECT_EQ(busRead(0x0301), 0xEA);
     EXPECT_EQ(busRead(0x0302), 0xEA);
-    EXPECT_EQ(currFileObj, "pair.obj");
+    EXPECT_EQ(settings.currFileObj, "pair.obj");
 }
 
 TEST_F(FileCommandsTest, AFailedLoadOffersRetryWhichOpensTheFileDialogAgain) {

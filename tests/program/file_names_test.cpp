@@ -51,9 +51,9 @@ class FileNamesTest : public ::testing::Test {
         ASSERT_TRUE(folder.isValid());
         boxes.clear();
         test::boxAnswers.clear();
-        currFileDir = QDir::toNativeSeparators(folder.path() + "/").toStdString();
-        currFileObj.clear();
-        currFileMid.clear();
+        settings.currFileDir = QDir::toNativeSeparators(folder.path() + "/").toStdString();
+        settings.currFileObj.clear();
+        settings.currFileMid.clear();
     }
     void TearDown() override {
         test::boxAnswers.clear();
@@ -101,8 +101,9 @@ TEST_F(FileNamesTest, ResultBoxesNameTheBareFileAndNothingButFilesIsOpened) {
         EXPECT_EQ(boxes[0].text, c.text);
         // The folder and the bare name are remembered for the next dialog.
         const QFileInfo chosen(c.chosen);
-        EXPECT_EQ(currFileDir, QDir::toNativeSeparators(chosen.absolutePath() + "/").toStdString());
-        EXPECT_EQ(c.command == CMD_LOAD ? currFileObj : currFileMid, chosen.fileName().toStdString());
+        EXPECT_EQ(settings.currFileDir, QDir::toNativeSeparators(chosen.absolutePath() + "/").toStdString());
+        EXPECT_EQ(c.command == CMD_LOAD ? settings.currFileObj : settings.currFileMid,
+                  chosen.fileName().toStdString());
     }
     EXPECT_EQ(busRead(0x0320), 0x55);
     EXPECT_EQ(tape.tapeState, 0);
@@ -180,7 +181,7 @@ TEST_F(FileNamesTest, EveryFileDialogListsPipesAndProcWithoutReadingAFile) {
     const auto debugger = [] {
         if (!debuggerWindowShown()) onCommand(CMD_DEBUGGER_WINDOW);
         test::settleUntil([] { return debuggerWindowShown(); }, 10000);
-        return debuggerWindow;
+        return debuggerParts.debuggerWindow;
     };
     const struct {
         const char* name;
@@ -209,7 +210,7 @@ TEST_F(FileNamesTest, EveryFileDialogListsPipesAndProcWithoutReadingAFile) {
     for (const QString& start : {folder.path(), QString("/proc")}) {
         for (const auto& d : dialogs) {
             SCOPED_TRACE(std::string(d.name) + " in " + start.toStdString());
-            currFileDir = (start + "/").toStdString();
+            settings.currFileDir = (start + "/").toStdString();
             int listed = 0;
             int fileDialogs = 0;
             test::ModalHandler handler([&](QWidget* active) {
@@ -244,7 +245,7 @@ TEST_F(FileNamesTest, EveryFileDialogListsPipesAndProcWithoutReadingAFile) {
         }
     }
     ::close(watch);
-    if (debuggerWindowShown()) debuggerWindow->close();
+    if (debuggerWindowShown()) debuggerParts.debuggerWindow->close();
     EXPECT_TRUE(boxes.empty());
 }
 

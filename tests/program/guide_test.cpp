@@ -88,7 +88,8 @@ TEST(GuideTest, NamesEveryShortcutOfBothWindows) {
     const Guide guide = readGuide();
     if (!debuggerWindowShown()) onCommand(CMD_DEBUGGER_WINDOW);
     ASSERT_TRUE(test::settleUntil([] { return debuggerWindowShown(); }, 5000));
-    for (const QWidget* window : {static_cast<QWidget*>(mainWindow), static_cast<QWidget*>(debuggerWindow)}) {
+    for (const QWidget* window : {static_cast<QWidget*>(windowParts.mainWindow),
+                                  static_cast<QWidget*>(debuggerParts.debuggerWindow)}) {
         for (const QAction* action : window->findChildren<QAction*>()) {
             for (const QKeySequence& keys : action->shortcuts()) {
                 const QString name = keys.toString(QKeySequence::PortableText);
@@ -97,7 +98,7 @@ TEST(GuideTest, NamesEveryShortcutOfBothWindows) {
             }
         }
     }
-    debuggerWindow->close();
+    debuggerParts.debuggerWindow->close();
 }
 
 } // namespace

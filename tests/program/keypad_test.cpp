@@ -35,8 +35,8 @@ using test::settleUntil;
 // The parts of the panel that were painted.
 class PaintRecorder : public QObject {
   public:
-    PaintRecorder() { panelWidget->installEventFilter(this); }
-    ~PaintRecorder() override { panelWidget->removeEventFilter(this); }
+    PaintRecorder() { windowParts.panelWidget->installEventFilter(this); }
+    ~PaintRecorder() override { windowParts.panelWidget->removeEventFilter(this); }
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() == QEvent::Paint) painted += static_cast<QPaintEvent*>(e)->region();
         return false;
@@ -57,7 +57,8 @@ int keyOnKeypad() {
 // test plays the housekeeping ticks itself.
 void deliverCommands() {
     // Commands posted while these are handled (Run after "g") wait for the second round.
-    for (int round = 0; round < 2; ++round) QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
+    for (int round = 0; round < 2; ++round)
+        QCoreApplication::sendPostedEvents(windowParts.mainWindow, COMMAND_EVENT);
 }
 
 void type(const char* text) {
@@ -71,20 +72,20 @@ class KeypadTest : public ::testing::Test {
         haltRunning();
         settle(5);
         test::boxes.clear();
-        keyQueueCount = 0;
-        keyHeld = false;
+        keyInput.keyQueueCount = 0;
+        keyInput.keyHeld = false;
         keyUp();
-        debugMode = DEBUG_IDLE;
+        keyInput.debugMode = DEBUG_IDLE;
         runInputs.debug = 0;
     }
     void TearDown() override {
         runInputs.halted = true;
-        keyQueueCount = 0;
-        keyHeld = false;
+        keyInput.keyQueueCount = 0;
+        keyInput.keyHeld = false;
         keyUp();
-        debugMode = DEBUG_IDLE;
+        keyInput.debugMode = DEBUG_IDLE;
         runInputs.debug = 0;
-        debugM = debugG = debugP = 0;
+        settings.debugM = settings.debugG = settings.debugP = 0;
         cpuSetBreakpoint(0);
         test::relayout(400);
     }
@@ -99,32 +100,32 @@ class KeypadTest : public ::testing::Test {
 TEST_F(KeypadTest, TypedKeysReachTheKeypadOneTickDownOneTickUp) {
     pretendRunning();
     type("123");
-    EXPECT_EQ(keyQueueCount, 3);
+    EXPECT_EQ(keyInput.keyQueueCount, 3);
     std::vector<int> seen;
     for (int tick = 0; tick < 8; ++tick) {
         housekeepingTick();
         seen.push_back(keyOnKeypad());
     }
     EXPECT_EQ(seen, (std::vector<int>{1, -1, 2, -1, 3, -1, -1, -1}));
-    EXPECT_EQ(keyQueueCount, 0);
+    EXPECT_EQ(keyInput.keyQueueCount, 0);
 }
 
 TEST_F(KeypadTest, NinthKeyInOneTickBeepsAndIsLost) {
     pretendRunning();
-    const std::int32_t beeps = beepCount;
+    const std::int32_t beeps = keyInput.beepCount;
     type("01234567");
-    EXPECT_EQ(beepCount, beeps);
+    EXPECT_EQ(keyInput.beepCount, beeps);
     type("8");
-    EXPECT_EQ(beepCount, beeps + 1);
-    ASSERT_EQ(keyQueueCount, 8);
+    EXPECT_EQ(keyInput.beepCount, beeps + 1);
+    ASSERT_EQ(keyInput.keyQueueCount, 8);
 
     // While the head is held it still counts; once released there is room again.
     housekeepingTick();
     type("9");
-    EXPECT_EQ(beepCount, beeps + 2);
+    EXPECT_EQ(keyInput.beepCount, beeps + 2);
     housekeepingTick();
     type("a");
-    EXPECT_EQ(beepCount, beeps + 2);
+    EXPECT_EQ(keyInput.beepCount, beeps + 2);
 
     std::vector<int> pressed;
     for (int tick = 0; tick < 20; ++tick) {
@@ -213,22 +214,22 @@ TEST_F(KeypadTest, KeyPressesOfTheWindowTakeBothRoadsWhenPlain) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.key << " " << c.modifiers.toInt());
         QKeyEvent press(QEvent::KeyPress, c.key, c.modifiers, c.text);
-        QCoreApplication::sendEvent(mainWindow, &press);
+        QCoreApplication::sendEvent(windowParts.mainWindow, &press);
         EXPECT_EQ(catcher.take(), c.commands);
     }
     onCommand(CMD_MENU);
 }
 
 TEST_F(KeypadTest, AClickedKeyLeavesTheFocusWithTheWindow) {
-    mainWindow->activateWindow();
-    panelWidget->setFocus();
-    keyButtons[3]->click();
+    windowParts.mainWindow->activateWindow();
+    windowParts.panelWidget->setFocus();
+    windowParts.keyButtons[3]->click();
     settle(10);
-    ASSERT_EQ(mainWindow->focusWidget(), mainWindow);
+    ASSERT_EQ(windowParts.mainWindow->focusWidget(), windowParts.mainWindow);
     // So Space still reaches the window as Step instead of pressing a button.
     CommandRecorder catcher;
     QKeyEvent space(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ");
-    QCoreApplication::sendEvent(mainWindow->focusWidget(), &space);
+    QCoreApplication::sendEvent(windowParts.mainWindow->focusWidget(), &space);
     EXPECT_EQ(catcher.take(), (std::vector<int>{CMD_STEP}));
 }
 
@@ -236,25 +237,25 @@ TEST_F(KeypadTest, DebuggerKeypadEditsMemoryAndItsAddress) {
     showDebugPanel();
     busWrite(0x0200, 0x00, 1);
     type("m0200");
-    EXPECT_EQ(debugMode, DEBUG_ADDRESS);
-    EXPECT_EQ(debugM, 0x0200);
+    EXPECT_EQ(keyInput.debugMode, DEBUG_ADDRESS);
+    EXPECT_EQ(settings.debugM, 0x0200);
     type("ma9");
-    EXPECT_EQ(debugMode, DEBUG_DATA);
+    EXPECT_EQ(keyInput.debugMode, DEBUG_DATA);
     EXPECT_EQ(busRead(0x0200), 0xA9);
     type("^");
-    EXPECT_EQ(debugM, 0x0201);
+    EXPECT_EQ(settings.debugM, 0x0201);
     type("m");
-    EXPECT_EQ(debugMode, DEBUG_ADDRESS);
+    EXPECT_EQ(keyInput.debugMode, DEBUG_ADDRESS);
     type("vv");
-    EXPECT_EQ(debugM, 0x01FF);
+    EXPECT_EQ(settings.debugM, 0x01FF);
 
     // Address entry keeps the last four digits; the arrows wrap around.
     type("12345");
-    EXPECT_EQ(debugM, 0x2345);
+    EXPECT_EQ(settings.debugM, 0x2345);
     type("0000v");
-    EXPECT_EQ(debugM, 0xFFFF);
+    EXPECT_EQ(settings.debugM, 0xFFFF);
     type("^");
-    EXPECT_EQ(debugM, 0x0000);
+    EXPECT_EQ(settings.debugM, 0x0000);
 
     // Data entry reaches ROM only as the processor would: not at all.
     const std::uint8_t rom = busRead(0xFE00);
@@ -263,39 +264,39 @@ TEST_F(KeypadTest, DebuggerKeypadEditsMemoryAndItsAddress) {
 
     // The arrows step nothing outside address and data entry.
     type("p^v");
-    EXPECT_EQ(debugM, 0xFE00);
+    EXPECT_EQ(settings.debugM, 0xFE00);
 }
 
 TEST_F(KeypadTest, IdleDigitsChangeNothingAndRepaintNothing) {
     showDebugPanel();
     settle(20);
-    debugM = 0x0300;
+    settings.debugM = 0x0300;
     const std::uint8_t byte = busRead(0x0300);
     {
         PaintRecorder recorder;
         type("123456789abcdef0");
         settle(30);
-        EXPECT_TRUE(recorder.painted.intersected(debugArea).isEmpty());
+        EXPECT_TRUE(recorder.painted.intersected(panelLayout.debugArea).isEmpty());
     }
-    EXPECT_EQ(debugM, 0x0300);
-    EXPECT_EQ(debugG, 0);
-    EXPECT_EQ(debugP, 0);
+    EXPECT_EQ(settings.debugM, 0x0300);
+    EXPECT_EQ(settings.debugG, 0);
+    EXPECT_EQ(settings.debugP, 0);
     EXPECT_EQ(busRead(0x0300), byte);
-    EXPECT_EQ(debugMode, DEBUG_IDLE);
+    EXPECT_EQ(keyInput.debugMode, DEBUG_IDLE);
 
     PaintRecorder recorder;
     type("m");
     settle(30);
-    EXPECT_TRUE(recorder.painted.contains(debugArea));
+    EXPECT_TRUE(recorder.painted.contains(panelLayout.debugArea));
 }
 
 TEST_F(KeypadTest, SaveLoadAndRunKeysPostTheirCommandsAndEndEntry) {
     showDebugPanel();
     CommandRecorder catcher;
     for (const auto& [legend, command] : {std::pair{"s", CMD_SAVE_AS}, {"l", CMD_LOAD}, {"r", CMD_RUN}}) {
-        debugMode = DEBUG_BREAKPOINT;
+        keyInput.debugMode = DEBUG_BREAKPOINT;
         keyCommand(keyWithLegend(legend));
-        EXPECT_EQ(debugMode, DEBUG_IDLE);
+        EXPECT_EQ(keyInput.debugMode, DEBUG_IDLE);
         EXPECT_EQ(catcher.take(), (std::vector<int>{command}));
     }
 }
@@ -306,11 +307,11 @@ TEST_F(KeypadTest, GoAddressThenGRunsFromIt) {
     poke(0x0240, {0xE8, 0x4C, 0x40, 0x02});
     cpuSetPc(0x0300);
     type("g0240");
-    EXPECT_EQ(debugMode, DEBUG_GO);
-    EXPECT_EQ(debugG, 0x0240);
+    EXPECT_EQ(keyInput.debugMode, DEBUG_GO);
+    EXPECT_EQ(settings.debugG, 0x0240);
     EXPECT_TRUE(runInputs.halted);
     type("g");
-    EXPECT_EQ(debugMode, DEBUG_IDLE);
+    EXPECT_EQ(keyInput.debugMode, DEBUG_IDLE);
     EXPECT_FALSE(runInputs.halted);
     haltRunning();
     // It ran from the go address, not from where PC stood.
@@ -324,7 +325,7 @@ TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox
     poke(0x0280, {0xE8, 0xE8, 0x4C, 0x80, 0x02});
     cpuSetPc(0x0280);
     type("p0281");
-    EXPECT_EQ(debugP, 0x0281);
+    EXPECT_EQ(settings.debugP, 0x0281);
     EXPECT_EQ(cpu.breakpoint, 0x0281);
     onCommand(CMD_RUN);
     ASSERT_TRUE(settleUntil([] { return runInputs.halted; }, 10000));
@@ -342,15 +343,15 @@ TEST_F(KeypadTest, BreakpointEnteredOnTheKeypadHaltsTheRunningMachineWithoutABox
 TEST_F(KeypadTest, OnlyKeyIdsReachTheKeypadAndOnlyWithTheDebugPanelWhileHalted) {
     pretendRunning();
     for (int command : {-1, 25, 600, 1000}) keyCommand(command);
-    EXPECT_EQ(keyQueueCount, 0);
+    EXPECT_EQ(keyInput.keyQueueCount, 0);
     runInputs.halted = true;
     keyCommand(keyWithLegend("m"));
-    EXPECT_EQ(debugMode, DEBUG_IDLE);
+    EXPECT_EQ(keyInput.debugMode, DEBUG_IDLE);
     showDebugPanel();
     for (int command : {-1, 25, 600, 1000}) keyCommand(command);
-    EXPECT_EQ(debugMode, DEBUG_IDLE);
+    EXPECT_EQ(keyInput.debugMode, DEBUG_IDLE);
     keyCommand(keyWithLegend("m"));
-    EXPECT_EQ(debugMode, DEBUG_ADDRESS);
+    EXPECT_EQ(keyInput.debugMode, DEBUG_ADDRESS);
 }
 
 } // namespace

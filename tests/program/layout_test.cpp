@@ -23,22 +23,22 @@ using test::resizeClient;
 class LayoutTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        savedScreen = {screenWidth, screenHeight};
-        savedPlace = mainWindow->pos();
-        savedRect = windowRect;
+        savedScreen = {settings.screenWidth, settings.screenHeight};
+        savedPlace = windowParts.mainWindow->pos();
+        savedRect = settings.windowRect;
         switches.keys = 1;
         runInputs.debug = 0;
     }
     void TearDown() override {
-        screenWidth = savedScreen.first;
-        screenHeight = savedScreen.second;
+        settings.screenWidth = savedScreen.first;
+        settings.screenHeight = savedScreen.second;
         switches.keys = 1;
         runInputs.debug = 0;
         runInputs.diag = 0;
         relayout(400);
-        mainWindow->move(savedPlace);
-        test::settleUntil([&] { return mainWindow->pos() == savedPlace; }, 5000);
-        windowRect = savedRect;
+        windowParts.mainWindow->move(savedPlace);
+        test::settleUntil([&] { return windowParts.mainWindow->pos() == savedPlace; }, 5000);
+        settings.windowRect = savedRect;
     }
     std::pair<int, int> savedScreen;
     QPoint savedPlace;
@@ -46,14 +46,14 @@ class LayoutTest : public ::testing::Test {
 };
 
 TEST_F(LayoutTest, ClientWidthChoosesScaleAndWindowSnapsToIt) {
-    screenWidth = 1024;
-    screenHeight = 768;
+    settings.screenWidth = 1024;
+    settings.screenHeight = 768;
     struct Case {
         int width, scale;
     };
     for (const Case c : {Case{250, 2}, Case{799, 7}, Case{800, 8}, Case{150, 2}, Case{560, 5}}) {
         SCOPED_TRACE(c.width);
-        const int before = scale;
+        const int before = panelLayout.scale;
         runInputs.diag = 1;
         testing::internal::CaptureStdout();
         resizeClient(c.width, 300);
@@ -63,12 +63,12 @@ TEST_F(LayoutTest, ClientWidthChoosesScaleAndWindowSnapsToIt) {
         const std::string given = "wd: " + std::to_string(c.width) + " 300 \n";
         const std::string chosen = "--- new scale: " + std::to_string(c.scale) + " ---\n";
         EXPECT_NE(trace.find(before == c.scale ? given : given + chosen), std::string::npos) << trace;
-        EXPECT_EQ(scale, c.scale);
-        EXPECT_EQ(panelWidget->width(), 100 * c.scale);
-        EXPECT_EQ(panelWidget->height(), 90 * c.scale);
+        EXPECT_EQ(panelLayout.scale, c.scale);
+        EXPECT_EQ(windowParts.panelWidget->width(), 100 * c.scale);
+        EXPECT_EQ(windowParts.panelWidget->height(), 90 * c.scale);
     }
     resizeClient(250, 500);
-    EXPECT_EQ(panelWidget->size(), QSize(200, 180));
+    EXPECT_EQ(windowParts.panelWidget->size(), QSize(200, 180));
 }
 
 TEST_F(LayoutTest, ScaleIsTheLargestWhoseWindowFitsTheScreen) {
@@ -81,22 +81,24 @@ TEST_F(LayoutTest, ScaleIsTheLargestWhoseWindowFitsTheScreen) {
           Case{1920, 1080, false, false}, Case{1280, 1024, false, true}}) {
         SCOPED_TRACE(testing::Message()
                      << c.screenWidth << "x" << c.screenHeight << " keys " << c.keys << " debug " << c.debug);
-        screenWidth = c.screenWidth;
-        screenHeight = c.screenHeight;
+        settings.screenWidth = c.screenWidth;
+        settings.screenHeight = c.screenHeight;
         switches.keys = c.keys;
         runInputs.debug = c.debug;
         // Far more room than the screen has, as a maximized window on a wider screen offers.
         resizeClient(3000, 3000);
-        const QSize outer = mainWindow->frameGeometry().size();
-        const QSize around = outer - panelWidget->size();
+        const QSize outer = windowParts.mainWindow->frameGeometry().size();
+        const QSize around = outer - windowParts.panelWidget->size();
         EXPECT_LE(outer.width(), c.screenWidth);
         EXPECT_LE(outer.height(), c.screenHeight);
         // One step more no longer fits: the debug panel grows with the scale, if at all.
         const int units = c.keys ? 90 : 17;
-        EXPECT_TRUE((scale + 1) * 100 + around.width() > c.screenWidth ||
-                    (scale + 1) * units + debugPanelHeight + around.height() > c.screenHeight)
-            << "scale " << scale;
-        EXPECT_EQ(panelWidget->size(), QSize(100 * scale, units * scale + debugPanelHeight));
+        EXPECT_TRUE((panelLayout.scale + 1) * 100 + around.width() > c.screenWidth ||
+                    (panelLayout.scale + 1) * units + panelLayout.debugPanelHeight + around.height() >
+                        c.screenHeight)
+            << "scale " << panelLayout.scale;
+        EXPECT_EQ(windowParts.panelWidget->size(),
+                  QSize(100 * panelLayout.scale, units * panelLayout.scale + panelLayout.debugPanelHeight));
     }
 }
 
@@ -104,31 +106,31 @@ TEST_F(LayoutTest, ScaleIsTheLargestWhoseWindowFitsTheScreen) {
 // past the top or left edge (a maximized window's border) is kept at the edge.
 TEST_F(LayoutTest, ThePlaceReadIsTheShownFrameOnTheScreen) {
     relayout(400);
-    const QSize outer = mainWindow->frameGeometry().size();
+    const QSize outer = windowParts.mainWindow->frameGeometry().size();
     struct Case {
         QPoint moved, read;
     };
     for (const Case c : {Case{{30, 40}, {30, 40}}, Case{{-5, -7}, {0, 0}}, Case{{-5, 40}, {0, 40}}}) {
         SCOPED_TRACE(testing::Message() << c.moved.x() << "," << c.moved.y());
-        mainWindow->move(c.moved);
-        ASSERT_TRUE(
-            test::settleUntil([&] { return mainWindow->frameGeometry().topLeft() == c.moved; }, 5000));
-        windowRect = {-1, 0, 0, 0};
+        windowParts.mainWindow->move(c.moved);
+        ASSERT_TRUE(test::settleUntil(
+            [&] { return windowParts.mainWindow->frameGeometry().topLeft() == c.moved; }, 5000));
+        settings.windowRect = {-1, 0, 0, 0};
         ASSERT_TRUE(readWindowPlace());
-        EXPECT_EQ(windowRect.left, c.read.x());
-        EXPECT_EQ(windowRect.top, c.read.y());
-        EXPECT_EQ(windowRect.right - windowRect.left, outer.width());
-        EXPECT_EQ(windowRect.bottom - windowRect.top, outer.height());
+        EXPECT_EQ(settings.windowRect.left, c.read.x());
+        EXPECT_EQ(settings.windowRect.top, c.read.y());
+        EXPECT_EQ(settings.windowRect.right - settings.windowRect.left, outer.width());
+        EXPECT_EQ(settings.windowRect.bottom - settings.windowRect.top, outer.height());
     }
 }
 
 // Zoom and the view switches keep the window where it is and as wide as it is, even when no place
 // was recorded yet (a first start, where the window manager chose it).
 TEST_F(LayoutTest, ZoomAndViewSwitchesKeepTheWindowWhereItIs) {
-    mainWindow->move(30, 40);
+    windowParts.mainWindow->move(30, 40);
     relayout(400);
-    ASSERT_TRUE(
-        test::settleUntil([] { return mainWindow->frameGeometry().topLeft() == QPoint(30, 40); }, 5000));
+    ASSERT_TRUE(test::settleUntil(
+        [] { return windowParts.mainWindow->frameGeometry().topLeft() == QPoint(30, 40); }, 5000));
     struct Case {
         const char* name;
         void (*request)();
@@ -139,17 +141,17 @@ TEST_F(LayoutTest, ZoomAndViewSwitchesKeepTheWindowWhereItIs) {
           Case{"debug panel on", toggleDebug, 4}, Case{"debug panel off", toggleDebug, 4},
           Case{"keypad off", toggleKeys, 4}, Case{"keypad on", toggleKeys, 4}}) {
         SCOPED_TRACE(c.name);
-        windowRect = {-1, 0, 0, 0};
+        settings.windowRect = {-1, 0, 0, 0};
         test::layoutAfter(c.request);
-        EXPECT_EQ(mainWindow->frameGeometry().topLeft(), QPoint(30, 40));
-        EXPECT_EQ(scale, c.scale);
+        EXPECT_EQ(windowParts.mainWindow->frameGeometry().topLeft(), QPoint(30, 40));
+        EXPECT_EQ(panelLayout.scale, c.scale);
     }
 }
 
 TEST_F(LayoutTest, KeysSitOnTheirGridWithLegendsAboveThem) {
     relayout(300);
-    ASSERT_EQ(scale, 3);
-    EXPECT_EQ(keyLabelAnchors[0], QPoint(43, 220));
+    ASSERT_EQ(panelLayout.scale, 3);
+    EXPECT_EQ(panelLayout.keyLabelAnchors[0], QPoint(43, 220));
     for (int i = 0; i < KEY_COUNT; ++i) {
         SCOPED_TRACE(i);
         // The hex keys a 4 x 4 block, "0" bottom left; the function keys two columns of four, top to
@@ -157,10 +159,10 @@ TEST_F(LayoutTest, KeysSitOnTheirGridWithLegendsAboveThem) {
         const QPoint place = i < 16   ? QPoint(10 + 13 * (i % 4), 74 - 12 * (i / 4))
                              : i < 24 ? QPoint(67 + 13 * ((i - 16) / 4), 38 + 12 * ((i - 16) % 4))
                                       : QPoint(80, 26);
-        const QRect button = keyButtons[i]->geometry();
-        EXPECT_TRUE(keyButtons[i]->isVisible());
+        const QRect button = windowParts.keyButtons[i]->geometry();
+        EXPECT_TRUE(windowParts.keyButtons[i]->isVisible());
         EXPECT_EQ(button, QRect(place * 3, QSize(27, 15)));
-        EXPECT_EQ(keyLabelAnchors[i], QPoint(button.left() + 13, button.top() - 2));
+        EXPECT_EQ(panelLayout.keyLabelAnchors[i], QPoint(button.left() + 13, button.top() - 2));
     }
 }
 
@@ -168,55 +170,55 @@ TEST_F(LayoutTest, KeypadOffLeavesTheDisplayPanelAlone) {
     relayout(400);
     switches.keys = 0;
     relayout(400);
-    EXPECT_EQ(panelWidget->size(), QSize(400, 17 * 4));
-    for (QPushButton* button : keyButtons) EXPECT_FALSE(button->isVisible());
+    EXPECT_EQ(windowParts.panelWidget->size(), QSize(400, 17 * 4));
+    for (QPushButton* button : windowParts.keyButtons) EXPECT_FALSE(button->isVisible());
     switches.keys = 1;
     relayout(400);
-    EXPECT_EQ(panelWidget->size(), QSize(400, 90 * 4));
-    for (QPushButton* button : keyButtons) EXPECT_TRUE(button->isVisible());
+    EXPECT_EQ(windowParts.panelWidget->size(), QSize(400, 90 * 4));
+    for (QPushButton* button : windowParts.keyButtons) EXPECT_TRUE(button->isVisible());
 }
 
 TEST_F(LayoutTest, DebugFontFitsTheRegisterLine) {
     runInputs.debug = 1;
     relayout(500);
-    ASSERT_EQ(scale, 5);
+    ASSERT_EQ(panelLayout.scale, 5);
     EXPECT_EQ(debugFontWidth(), 13);
-    const QFontMetricsF metrics(debugFont);
+    const QFontMetricsF metrics(panelLayout.debugFont);
     EXPECT_NEAR(metrics.horizontalAdvance(QString(37, QChar('0'))), 37 * 13.0, 0.5);
     EXPECT_NEAR(metrics.horizontalAdvance("PC:0200 A:00 X:ff Y:00 --1--IZ- SP:fd"), 37 * 13.0, 0.5);
-    EXPECT_TRUE(QFontInfo(debugFont).fixedPitch());
-    EXPECT_TRUE(QFontInfo(debugFont).bold());
+    EXPECT_TRUE(QFontInfo(panelLayout.debugFont).fixedPitch());
+    EXPECT_TRUE(QFontInfo(panelLayout.debugFont).bold());
 
-    const QFontMetrics measured(debugFont);
-    EXPECT_EQ(debugLineHeight, measured.height() + std::max(0, measured.leading()));
-    EXPECT_GT(debugLineHeight, 13);
-    EXPECT_EQ(panelWidget->height(), 450 + 2 * debugLineHeight + 5);
-    EXPECT_EQ(registerLineY, 450 + debugLineHeight + 2);
-    EXPECT_EQ(memoryLineY, registerLineY + debugLineHeight + 4);
-    EXPECT_EQ(debugArea, QRect(0, 450, 500, 2 * debugLineHeight + 5));
+    const QFontMetrics measured(panelLayout.debugFont);
+    EXPECT_EQ(panelLayout.debugLineHeight, measured.height() + std::max(0, measured.leading()));
+    EXPECT_GT(panelLayout.debugLineHeight, 13);
+    EXPECT_EQ(windowParts.panelWidget->height(), 450 + 2 * panelLayout.debugLineHeight + 5);
+    EXPECT_EQ(panelLayout.registerLineY, 450 + panelLayout.debugLineHeight + 2);
+    EXPECT_EQ(panelLayout.memoryLineY, panelLayout.registerLineY + panelLayout.debugLineHeight + 4);
+    EXPECT_EQ(panelLayout.debugArea, QRect(0, 450, 500, 2 * panelLayout.debugLineHeight + 5));
 
     // At every scale 37 characters fill the panel less 5 pixels, or nearly.
     for (int width : {200, 300, 700}) {
         relayout(width);
-        SCOPED_TRACE(scale);
-        const double line = QFontMetricsF(debugFont).horizontalAdvance(QString(37, QChar('M')));
-        EXPECT_NEAR(line, 37.0 * ((100 * scale - 5) / 37), 0.5);
+        SCOPED_TRACE(panelLayout.scale);
+        const double line = QFontMetricsF(panelLayout.debugFont).horizontalAdvance(QString(37, QChar('M')));
+        EXPECT_NEAR(line, 37.0 * ((100 * panelLayout.scale - 5) / 37), 0.5);
     }
 }
 
 TEST_F(LayoutTest, LabelFontCellIsFiveUnitsHigh) {
     for (int width : {200, 400, 600}) {
         relayout(width);
-        SCOPED_TRACE(scale);
-        const int cell = QFontMetrics(labelFont).height();
-        EXPECT_LE(cell, 5 * scale);
-        EXPECT_GE(cell, 5 * scale - 2);
+        SCOPED_TRACE(panelLayout.scale);
+        const int cell = QFontMetrics(panelLayout.labelFont).height();
+        EXPECT_LE(cell, 5 * panelLayout.scale);
+        EXPECT_GE(cell, 5 * panelLayout.scale - 2);
     }
 }
 
 TEST_F(LayoutTest, ZoomStepsOneScaleAndKeepsTheLimits) {
     relayout(400);
-    ASSERT_EQ(scale, 4);
+    ASSERT_EQ(panelLayout.scale, 4);
     struct Case {
         int delta, scale;
     };
@@ -224,17 +226,17 @@ TEST_F(LayoutTest, ZoomStepsOneScaleAndKeepsTheLimits) {
     for (const Case c : {Case{+1, 5}, Case{-1, 4}, Case{-2, 2}, Case{-1, 2}}) {
         SCOPED_TRACE(c.delta);
         test::layoutAfter([&] { zoomWindow(c.delta); });
-        EXPECT_EQ(scale, c.scale);
-        EXPECT_EQ(panelWidget->width(), 100 * c.scale);
+        EXPECT_EQ(panelLayout.scale, c.scale);
+        EXPECT_EQ(windowParts.panelWidget->width(), 100 * c.scale);
     }
 }
 
 TEST_F(LayoutTest, EmptyClientAreaOfAMinimizedWindowChangesNothing) {
     relayout(300);
-    const QRect before = ledArea;
+    const QRect before = panelLayout.ledArea;
     layoutPanel(0, 0);
-    EXPECT_EQ(scale, 3);
-    EXPECT_EQ(ledArea, before);
+    EXPECT_EQ(panelLayout.scale, 3);
+    EXPECT_EQ(panelLayout.ledArea, before);
 }
 
 } // namespace

@@ -52,7 +52,7 @@ QAction* actionFor(QMenu* submenu, int command) {
 }
 
 QMenu* barMenu(int position) {
-    return mainMenu->actions().at(position)->menu();
+    return menus.mainMenu->actions().at(position)->menu();
 }
 
 // Opens a menu of the bar the way the user does, so its states are set, and closes it again.
@@ -87,7 +87,7 @@ class MenusTest : public ::testing::Test {
         tape.tapeState = 0;
         runInputs.mute = 0;
         if (!switches.menu) onCommand(CMD_MENU);
-        if (popupMenu) popupMenu->close();
+        if (menus.popupMenu) menus.popupMenu->close();
         runInputs.debug = 0;
         switches.keys = 1;
         runInputs.diag = 0;
@@ -115,19 +115,19 @@ TEST_F(MenusTest, ActionAndTapeItemsFollowTheRunState) {
         QMenu* action = openBarMenu(MENU_ACTION);
         showPopupMenu(QPoint(5, 5));
         settle(5);
-        for (QMenu* submenu : {file, popupMenu}) {
+        for (QMenu* submenu : {file, menus.popupMenu}) {
             EXPECT_EQ(actionFor(submenu, CMD_TAPE_RECORD)->isEnabled(), c.recordPlay);
             EXPECT_EQ(actionFor(submenu, CMD_TAPE_PLAY)->isEnabled(), c.recordPlay);
             EXPECT_EQ(actionFor(submenu, CMD_TAPE_STOP)->isEnabled(), c.stop);
             EXPECT_TRUE(actionFor(submenu, CMD_SAVE_AS)->isEnabled());
         }
-        for (QMenu* submenu : {action, popupMenu}) {
+        for (QMenu* submenu : {action, menus.popupMenu}) {
             EXPECT_EQ(actionFor(submenu, CMD_HALT)->isEnabled(), c.halt);
             EXPECT_EQ(actionFor(submenu, CMD_STEP)->isEnabled(), c.stepRun);
             EXPECT_EQ(actionFor(submenu, CMD_RUN)->isEnabled(), c.stepRun);
             EXPECT_TRUE(actionFor(submenu, CMD_RESET)->isEnabled());
         }
-        popupMenu->close();
+        menus.popupMenu->close();
     }
 }
 
@@ -145,7 +145,7 @@ TEST_F(MenusTest, ChecksFollowTheSwitches) {
         QMenu* view = openBarMenu(MENU_VIEW);
         showPopupMenu(QPoint(5, 5));
         settle(5);
-        popupMenu->close();
+        menus.popupMenu->close();
         // The popup carries the bar's checks too.
         for (const auto& [submenu, command, checked] : {std::tuple{file, CMD_TAPE_MUTE, on != 0},
                                                         {file, CMD_RELOAD_ON_CHANGE, on != 0},
@@ -153,7 +153,7 @@ TEST_F(MenusTest, ChecksFollowTheSwitches) {
                                                         {view, CMD_KEYBOARD, on == 0},
                                                         {view, CMD_MENU, true},
                                                         {action, CMD_TURBO, on != 0}}) {
-            for (QMenu* shown : {submenu, popupMenu}) {
+            for (QMenu* shown : {submenu, menus.popupMenu}) {
                 QAction* item = actionFor(shown, command);
                 ASSERT_NE(item, nullptr) << command;
                 EXPECT_EQ(item->isChecked(), checked) << command;
@@ -199,8 +199,8 @@ TEST_F(MenusTest, ThePopupKeepsItsItemsAndGivesEachALetter) {
                               ""};
     showPopupMenu(QPoint(5, 5));
     settle(5);
-    popupMenu->close();
-    const QList<QAction*> items = popupMenu->actions();
+    menus.popupMenu->close();
+    const QList<QAction*> items = menus.popupMenu->actions();
     ASSERT_GT(items.size(), kept.size());
     QList<QChar> added;
     for (qsizetype i = 0; i < items.size(); ++i) {
@@ -221,11 +221,11 @@ TEST_F(MenusTest, ThePopupKeepsItsItemsAndGivesEachALetter) {
         if (position == MENU_EDIT) continue;
         for (const MenuItem& item : mainMenuDescription[position].items) {
             if (item.command != MENU_SEPARATOR) {
-                EXPECT_NE(actionFor(popupMenu, item.command), nullptr) << item.text;
+                EXPECT_NE(actionFor(menus.popupMenu, item.command), nullptr) << item.text;
             }
         }
     }
-    QAction* recent = actionFor(popupMenu, CMD_RECENT_FILES);
+    QAction* recent = actionFor(menus.popupMenu, CMD_RECENT_FILES);
     ASSERT_NE(recent, nullptr);
     EXPECT_NE(recent->menu(), nullptr);
 }
@@ -254,7 +254,7 @@ TEST_F(MenusTest, TheFileMenuEndsWithTheStateItemsAndTheirKeys) {
         EXPECT_TRUE(item->isEnabled());
         test::CommandRecorder recorder;
         if (rows[i].key != Qt::Key_unknown) {
-            test::pressKey(mainWindow, rows[i].key, Qt::NoModifier, QString());
+            test::pressKey(windowParts.mainWindow, rows[i].key, Qt::NoModifier, QString());
             EXPECT_EQ(recorder.take(), std::vector<int>{rows[i].command})
                 << "its key posts it, and nothing else";
         }
@@ -263,7 +263,7 @@ TEST_F(MenusTest, TheFileMenuEndsWithTheStateItemsAndTheirKeys) {
 
 TEST_F(MenusTest, EditMenuSitsBetweenFileAndActionWithItsShortcuts) {
     QStringList titles;
-    for (QAction* top : mainMenu->actions()) titles << top->text();
+    for (QAction* top : menus.mainMenu->actions()) titles << top->text();
     EXPECT_EQ(titles, (QStringList{"&File", "&Edit", "&Action", "&View", "&Help"}));
     const struct {
         int command;
@@ -287,66 +287,74 @@ TEST_F(MenusTest, EditMenuSitsBetweenFileAndActionWithItsShortcuts) {
 }
 
 TEST_F(MenusTest, MenuBarOffLeavesThePopupToBringItBack) {
-    const int panelHeight = panelWidget->height();
+    const int panelHeight = windowParts.panelWidget->height();
     onCommand(CMD_MENU);
     EXPECT_EQ(switches.menu, 0);
-    EXPECT_FALSE(mainMenu->isVisible());
+    EXPECT_FALSE(menus.mainMenu->isVisible());
     // The window shrinks to the panel it shows.
-    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == panelHeight; }, 10000));
-    EXPECT_EQ(panelWidget->height(), panelHeight);
+    ASSERT_TRUE(settleUntil([&] { return windowParts.mainWindow->height() == panelHeight; }, 10000));
+    EXPECT_EQ(windowParts.panelWidget->height(), panelHeight);
 
-    rightPress(panelWidget, QPoint(5, 5));
-    ASSERT_TRUE(popupMenu->isVisible());
-    QAction* item = actionFor(popupMenu, CMD_MENU);
+    rightPress(windowParts.panelWidget, QPoint(5, 5));
+    ASSERT_TRUE(menus.popupMenu->isVisible());
+    QAction* item = actionFor(menus.popupMenu, CMD_MENU);
     ASSERT_NE(item, nullptr);
     EXPECT_TRUE(item->isEnabled());
     EXPECT_FALSE(item->isChecked());
     item->trigger();
-    popupMenu->close();
-    ASSERT_TRUE(settleUntil([] { return switches.menu && mainMenu->isVisible(); }, 10000));
-    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() > panelHeight; }, 10000));
-    EXPECT_EQ(panelWidget->height(), panelHeight);
+    menus.popupMenu->close();
+    ASSERT_TRUE(settleUntil([] { return switches.menu && menus.mainMenu->isVisible(); }, 10000));
+    ASSERT_TRUE(settleUntil([&] { return windowParts.mainWindow->height() > panelHeight; }, 10000));
+    EXPECT_EQ(windowParts.panelWidget->height(), panelHeight);
 }
 
 TEST_F(MenusTest, PopupOpensOnTheRightButtonOutsideTheKeys) {
-    if (popupMenu) popupMenu->close();
-    rightPress(keyButtons[5], QPoint(3, 3));
+    if (menus.popupMenu) menus.popupMenu->close();
+    rightPress(windowParts.keyButtons[5], QPoint(3, 3));
     settle(5);
-    EXPECT_TRUE(!popupMenu || !popupMenu->isVisible());
-    QMouseEvent left(QEvent::MouseButtonPress, QPointF(5, 5), panelWidget->mapToGlobal(QPointF(5, 5)),
-                     Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(panelWidget, &left);
-    EXPECT_TRUE(!popupMenu || !popupMenu->isVisible());
+    EXPECT_TRUE(!menus.popupMenu || !menus.popupMenu->isVisible());
+    QMouseEvent left(QEvent::MouseButtonPress, QPointF(5, 5),
+                     windowParts.panelWidget->mapToGlobal(QPointF(5, 5)), Qt::LeftButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(windowParts.panelWidget, &left);
+    EXPECT_TRUE(!menus.popupMenu || !menus.popupMenu->isVisible());
 
     // Between the keys, on the keypad's white.
-    const QPoint between(keyButtons[0]->geometry().right() + 2, keyButtons[0]->geometry().center().y());
-    rightPress(panelWidget, between);
-    ASSERT_NE(popupMenu, nullptr);
-    EXPECT_TRUE(popupMenu->isVisible());
+    const QPoint between(windowParts.keyButtons[0]->geometry().right() + 2,
+                         windowParts.keyButtons[0]->geometry().center().y());
+    rightPress(windowParts.panelWidget, between);
+    ASSERT_NE(menus.popupMenu, nullptr);
+    EXPECT_TRUE(menus.popupMenu->isVisible());
     // Its top-left corner at the point, lifted where the screen ends below a menu this long.
-    const QPoint at = panelWidget->mapToGlobal(between);
-    const int lowest = popupMenu->screen()->availableGeometry().bottom() + 1 - popupMenu->height();
-    EXPECT_EQ(popupMenu->pos(), QPoint(at.x(), std::min(at.y(), lowest)));
+    const QPoint at = windowParts.panelWidget->mapToGlobal(between);
+    const int lowest =
+        menus.popupMenu->screen()->availableGeometry().bottom() + 1 - menus.popupMenu->height();
+    EXPECT_EQ(menus.popupMenu->pos(), QPoint(at.x(), std::min(at.y(), lowest)));
 }
 
 TEST_F(MenusTest, DebugAndKeyboardReturnTheWindowToItsHeight) {
-    const int height = mainWindow->height();
-    const int units = 90 * scale;
+    const int height = windowParts.mainWindow->height();
+    const int units = 90 * panelLayout.scale;
     onCommand(CMD_DEBUG);
     ASSERT_TRUE(settleUntil(
-        [&] { return debugPanelHeight > 0 && panelWidget->height() == units + debugPanelHeight; }, 10000));
-    EXPECT_EQ(mainWindow->height(), height + debugPanelHeight);
+        [&] {
+            return panelLayout.debugPanelHeight > 0 &&
+                   windowParts.panelWidget->height() == units + panelLayout.debugPanelHeight;
+        },
+        10000));
+    EXPECT_EQ(windowParts.mainWindow->height(), height + panelLayout.debugPanelHeight);
     onCommand(CMD_DEBUG);
-    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == height; }, 10000));
-    EXPECT_EQ(panelWidget->height(), units);
+    ASSERT_TRUE(settleUntil([&] { return windowParts.mainWindow->height() == height; }, 10000));
+    EXPECT_EQ(windowParts.panelWidget->height(), units);
 
     onCommand(CMD_KEYBOARD);
-    ASSERT_TRUE(settleUntil([&] { return panelWidget->height() == 17 * scale; }, 10000));
-    EXPECT_FALSE(keyButtons[0]->isVisible());
+    ASSERT_TRUE(
+        settleUntil([&] { return windowParts.panelWidget->height() == 17 * panelLayout.scale; }, 10000));
+    EXPECT_FALSE(windowParts.keyButtons[0]->isVisible());
     onCommand(CMD_KEYBOARD);
-    ASSERT_TRUE(settleUntil([&] { return mainWindow->height() == height; }, 10000));
-    EXPECT_TRUE(keyButtons[0]->isVisible());
-    EXPECT_EQ(panelWidget->width(), 100 * scale);
+    ASSERT_TRUE(settleUntil([&] { return windowParts.mainWindow->height() == height; }, 10000));
+    EXPECT_TRUE(windowParts.keyButtons[0]->isVisible());
+    EXPECT_EQ(windowParts.panelWidget->width(), 100 * panelLayout.scale);
 }
 
 TEST_F(MenusTest, PowerCycleHaltsAndStartsTheMachineAfresh) {
@@ -428,11 +436,11 @@ TEST_F(MenusTest, KeysTypedAfterMenusHaveClosedReachTheWindow) {
         {altF, m},
         {altA, escape, altF, m},
     };
-    mainWindow->activateWindow();
-    ASSERT_TRUE(settleUntil([] { return QApplication::activeWindow() == mainWindow; }, 10000));
+    windowParts.mainWindow->activateWindow();
+    ASSERT_TRUE(settleUntil([] { return QApplication::activeWindow() == windowParts.mainWindow; }, 10000));
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
-        mainWindow->setFocus();
+        windowParts.mainWindow->setFocus();
         for (const Key& k : cases[i]) {
             typeKey(k);
             settle(5);
@@ -442,7 +450,7 @@ TEST_F(MenusTest, KeysTypedAfterMenusHaveClosedReachTheWindow) {
         }
         ASSERT_EQ(QApplication::activePopupWidget(), nullptr);
         // The item's own command goes first.
-        QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
+        QCoreApplication::sendPostedEvents(windowParts.mainWindow, COMMAND_EVENT);
         runInputs.mute = 0;
 
         test::CommandRecorder recorder;
@@ -450,7 +458,7 @@ TEST_F(MenusTest, KeysTypedAfterMenusHaveClosedReachTheWindow) {
              {escape, Key{Qt::Key_5, Qt::NoModifier, "5"}, Key{Qt::Key_A, Qt::NoModifier, "a"}})
             typeKey(k);
         EXPECT_EQ(recorder.take(), (std::vector<int>{CMD_RESET, 5, 10}));
-        EXPECT_EQ(QApplication::focusWidget(), mainWindow);
+        EXPECT_EQ(QApplication::focusWidget(), windowParts.mainWindow);
     }
 }
 

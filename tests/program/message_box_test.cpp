@@ -63,13 +63,13 @@ TEST(MessageBoxTest, WhatIsTypedIntoTheDebuggerWindowComesBackAsItIs) {
     const bool shown = debuggerWindowShown();
     if (!shown) onCommand(CMD_DEBUGGER_WINDOW);
     ASSERT_TRUE(test::settleUntil([] { return debuggerWindowShown(); }, 10000));
-    debuggerWindow->codeGoTo->setText("<h1>BIG");
-    emit debuggerWindow->codeGoTo->returnPressed();
-    EXPECT_EQ(debuggerWindow->stopLabel->text(), "Not an address: <h1>BIG");
-    EXPECT_EQ(debuggerWindow->stopLabel->textFormat(), Qt::PlainText);
-    debuggerWindow->codeGoTo->clear();
-    debuggerWindow->stopLabel->clear();
-    if (!shown) debuggerWindow->close();
+    debuggerParts.debuggerWindow->codeGoTo->setText("<h1>BIG");
+    emit debuggerParts.debuggerWindow->codeGoTo->returnPressed();
+    EXPECT_EQ(debuggerParts.debuggerWindow->stopLabel->text(), "Not an address: <h1>BIG");
+    EXPECT_EQ(debuggerParts.debuggerWindow->stopLabel->textFormat(), Qt::PlainText);
+    debuggerParts.debuggerWindow->codeGoTo->clear();
+    debuggerParts.debuggerWindow->stopLabel->clear();
+    if (!shown) debuggerParts.debuggerWindow->close();
 }
 
 } // namespace

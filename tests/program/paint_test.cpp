@@ -51,7 +51,7 @@ class PaintTest : public ::testing::Test {
         runInputs.debug = 0;
         tape.tapeState = 0;
         runInputs.halted = true;
-        debugMode = DEBUG_IDLE;
+        keyInput.debugMode = DEBUG_IDLE;
         runInputs.diag = 0;
         relayout(400);
     }
@@ -66,7 +66,7 @@ class PaintTest : public ::testing::Test {
 
 TEST_F(PaintTest, TopSegmentAtScaleFiveHasCutCornersAndAHighlight) {
     relayout(500);
-    ASSERT_EQ(scale, 5);
+    ASSERT_EQ(panelLayout.scale, 5);
     latch.digitSegments[0] = 0x01;
     const QImage image = grabPanel();
     for (int y = 15; y < 20; ++y) {
@@ -91,7 +91,7 @@ TEST_F(PaintTest, TopSegmentAtScaleFiveHasCutCornersAndAHighlight) {
 
 TEST_F(PaintTest, ScaleTwoDrawsPlainRectangles) {
     relayout(200);
-    ASSERT_EQ(scale, 2);
+    ASSERT_EQ(panelLayout.scale, 2);
     latch.digitSegments[0] = 0xFF;
     const QImage image = grabPanel();
     for (int y = 6; y < 8; ++y)
@@ -106,7 +106,7 @@ TEST_F(PaintTest, ScaleTwoDrawsPlainRectangles) {
 
 TEST_F(PaintTest, ScaleThreeHasOnePixelHighlightsAndCutCorners) {
     relayout(300);
-    ASSERT_EQ(scale, 3);
+    ASSERT_EQ(panelLayout.scale, 3);
     latch.digitSegments[0] = 0xFF;
     const QImage image = grabPanel();
     // Segment b, (39, 9) to (42, 27): highlight column 40 from row 12 to 23.
@@ -160,7 +160,7 @@ TEST_F(PaintTest, SegmentsLieWhereTheirLettersSay) {
 
 TEST_F(PaintTest, EveryPatternBitLightsItsSegmentInEveryDigit) {
     relayout(500);
-    const int s = scale;
+    const int s = panelLayout.scale;
     for (std::uint8_t pattern :
          {std::uint8_t{0xFF}, std::uint8_t{0x00}, std::uint8_t{0x80}, std::uint8_t{0x3F}}) {
         latch.digitSegments.fill(pattern);
@@ -182,7 +182,7 @@ TEST_F(PaintTest, EveryPatternBitLightsItsSegmentInEveryDigit) {
 
 TEST_F(PaintTest, DigitZeroIsLeftmostAtSevenUnits) {
     relayout(400);
-    const int s = scale;
+    const int s = panelLayout.scale;
     latch.digitSegments[0] = 0xFF;
     latch.digitSegments[7] = 0xFF;
     const QImage image = grabPanel();
@@ -218,14 +218,14 @@ TEST_F(PaintTest, KeypadShowsLegendsOnWhite) {
     EXPECT_EQ(at(image, 2, 100), WHITE);
     for (int i : {0, 15, 24}) {
         SCOPED_TRACE(i);
-        const QPoint anchor = keyLabelAnchors[i];
+        const QPoint anchor = panelLayout.keyLabelAnchors[i];
         int ink = 0;
-        for (int y = anchor.y() - 5 * scale; y < anchor.y(); ++y)
-            for (int x = anchor.x() - 3 * scale; x < anchor.x() + 3 * scale; ++x)
+        for (int y = anchor.y() - 5 * panelLayout.scale; y < anchor.y(); ++y)
+            for (int x = anchor.x() - 3 * panelLayout.scale; x < anchor.x() + 3 * panelLayout.scale; ++x)
                 if (qGray(at(image, x, y)) < 100) ++ink;
         EXPECT_GT(ink, 5);
         // Nothing written below the anchor, between legend and key.
-        for (int x = anchor.x() - 3 * scale; x < anchor.x() + 3 * scale; ++x)
+        for (int x = anchor.x() - 3 * panelLayout.scale; x < anchor.x() + 3 * panelLayout.scale; ++x)
             EXPECT_EQ(at(image, x, anchor.y() + 1), WHITE);
     }
 }
@@ -264,7 +264,7 @@ TEST_F(PaintTest, DebugPanelShowsRegistersWhileHaltedAndRunningOtherwise) {
     const int w = 13, top = 450;
     auto inkRight = [&](const QImage& image, int bottom, QRgb colour) {
         int right = -1;
-        for (int y = bottom - debugLineHeight; y < bottom; ++y)
+        for (int y = bottom - panelLayout.debugLineHeight; y < bottom; ++y)
             for (int x = 0; x < image.width(); ++x)
                 if (at(image, x, y) == colour) right = std::max(right, x);
         return right;
@@ -273,21 +273,21 @@ TEST_F(PaintTest, DebugPanelShowsRegistersWhileHaltedAndRunningOtherwise) {
         const QImage image = grabPanel();
         EXPECT_EQ(at(image, x, top), DARK);
         EXPECT_EQ(at(image, x, top + 1), WHITE);
-        EXPECT_EQ(at(image, x, registerLineY + 1), DARK);
-        EXPECT_EQ(at(image, x, registerLineY + 2), WHITE);
+        EXPECT_EQ(at(image, x, panelLayout.registerLineY + 1), DARK);
+        EXPECT_EQ(at(image, x, panelLayout.registerLineY + 2), WHITE);
     }
 
     runInputs.halted = true;
     const QImage registers = grabPanel();
-    EXPECT_GT(inkRight(registers, registerLineY, BLACK), 5 + 35 * w);
-    EXPECT_LE(inkRight(registers, registerLineY, BLACK), 5 + 37 * w);
+    EXPECT_GT(inkRight(registers, panelLayout.registerLineY, BLACK), 5 + 35 * w);
+    EXPECT_LE(inkRight(registers, panelLayout.registerLineY, BLACK), 5 + 37 * w);
 
     runInputs.halted = false;
     const QImage running = grabPanel();
-    EXPECT_GT(inkRight(running, registerLineY, BLACK), 5 + 8 * w);
-    EXPECT_LE(inkRight(running, registerLineY, BLACK), 5 + 10 * w);
+    EXPECT_GT(inkRight(running, panelLayout.registerLineY, BLACK), 5 + 8 * w);
+    EXPECT_LE(inkRight(running, panelLayout.registerLineY, BLACK), 5 + 10 * w);
     // No data byte and no fetch address while running: " M:xxxx.   G:xxxx P:xxxx".
-    EXPECT_LE(inkRight(running, memoryLineY, BLACK), 5 + 24 * w);
+    EXPECT_LE(inkRight(running, panelLayout.memoryLineY, BLACK), 5 + 24 * w);
 
     // The field being entered is red, only while halted.
     struct Field {
@@ -297,22 +297,22 @@ TEST_F(PaintTest, DebugPanelShowsRegistersWhileHaltedAndRunningOtherwise) {
     for (const Field f : {Field{DEBUG_ADDRESS, 3, 4}, Field{DEBUG_DATA, 8, 2}, Field{DEBUG_GO, 13, 4},
                           Field{DEBUG_BREAKPOINT, 20, 4}}) {
         SCOPED_TRACE(int(f.mode));
-        debugMode = f.mode;
+        keyInput.debugMode = f.mode;
         runInputs.halted = true;
         const QImage image = grabPanel();
         int left = image.width(), right = -1;
-        for (int y = memoryLineY - debugLineHeight; y < memoryLineY; ++y)
+        for (int y = panelLayout.memoryLineY - panelLayout.debugLineHeight; y < panelLayout.memoryLineY; ++y)
             for (int x = 0; x < image.width(); ++x)
                 if (at(image, x, y) == RED) left = std::min(left, x), right = std::max(right, x);
         EXPECT_GE(left, 5 + f.firstChar * w);
         EXPECT_LT(right, 5 + (f.firstChar + f.chars) * w);
         EXPECT_GT(right, left);
         runInputs.halted = false;
-        EXPECT_EQ(inkRight(grabPanel(), memoryLineY, RED), -1);
+        EXPECT_EQ(inkRight(grabPanel(), panelLayout.memoryLineY, RED), -1);
     }
-    debugMode = DEBUG_IDLE;
+    keyInput.debugMode = DEBUG_IDLE;
     runInputs.halted = true;
-    EXPECT_EQ(inkRight(grabPanel(), memoryLineY, RED), -1);
+    EXPECT_EQ(inkRight(grabPanel(), panelLayout.memoryLineY, RED), -1);
 }
 
 TEST_F(PaintTest, FetchAddressIsBlankUntilSomethingRan) {
@@ -336,13 +336,13 @@ TEST_F(PaintTest, RepaintOfTheLedAreaDrawsOnlyChangedDigits) {
     paintInto(image, image.rect());
 
     image.fill(MARKER);
-    paintInto(image, ledArea);
+    paintInto(image, panelLayout.ledArea);
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) ASSERT_EQ(at(image, x, y), MARKER) << x << "," << y;
 
     latch.digitSegments[3] = 0xFF;
-    paintInto(image, ledArea);
-    EXPECT_EQ(paintedDigits[3], 0xFF);
+    paintInto(image, panelLayout.ledArea);
+    EXPECT_EQ(drawing.paintedDigits[3], 0xFF);
     const QRect digit3(40 * 4, 3 * 4, 9 * 4, 11 * 4);
     int drawn = 0;
     for (int y = 0; y < image.height(); ++y) {
@@ -360,13 +360,13 @@ TEST_F(PaintTest, DebugAreaRepaintLeavesThePanelAndDisplayRepaintLeavesTheKeypad
     runInputs.debug = 1;
     relayout(400);
     const int panelBottom = 360;
-    QImage image(400, panelWidget->height(), QImage::Format_RGB32);
+    QImage image(400, windowParts.panelWidget->height(), QImage::Format_RGB32);
     paintInto(image, image.rect());
 
     image.fill(MARKER);
     runInputs.diag = 1;
     testing::internal::CaptureStdout();
-    paintInto(image, debugArea);
+    paintInto(image, panelLayout.debugArea);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Debugger draw\n");
     runInputs.diag = 0;
     for (int x = 0; x < 400; x += 7) {
@@ -377,7 +377,7 @@ TEST_F(PaintTest, DebugAreaRepaintLeavesThePanelAndDisplayRepaintLeavesTheKeypad
     image.fill(MARKER);
     runInputs.diag = 1;
     testing::internal::CaptureStdout();
-    paintInto(image, displayArea);
+    paintInto(image, panelLayout.displayArea);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Background draw\n");
     runInputs.diag = 0;
     EXPECT_EQ(at(image, 200, 68), MARKER);

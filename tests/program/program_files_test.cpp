@@ -84,12 +84,12 @@ class ProgramFilesTest : public ::testing::Test {
             urls << QUrl::fromLocalFile(QString::fromStdString(path(name.c_str())));
         if (filesToo) data.setUrls(urls);
         data.setText("dropped");
-        const QPoint inside(mainWindow->width() / 2, mainWindow->height() / 2);
+        const QPoint inside(windowParts.mainWindow->width() / 2, windowParts.mainWindow->height() / 2);
         QDragEnterEvent enter(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(mainWindow, &enter);
+        QApplication::sendEvent(windowParts.mainWindow, &enter);
         if (!enter.isAccepted()) return false;
         QDropEvent dropped(inside, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(mainWindow, &dropped);
+        QApplication::sendEvent(windowParts.mainWindow, &dropped);
         return dropped.isAccepted();
     }
 
@@ -229,9 +229,10 @@ TEST_F(ProgramFilesTest, ADroppedBinaryAsksItsAddressAndReloadPutsItThereAgain) 
 
     // Ctrl+R puts it where it went, whatever address is proposed now.
     fileHistory.binaryAddress = DEFAULT_BINARY_ADDRESS;
-    mainWindow->activateWindow();
-    ASSERT_TRUE(settleUntil([] { return QApplication::activeWindow() == mainWindow; }, DEADLINE_MS));
-    test::pressKey(mainWindow, Qt::Key_R, Qt::ControlModifier, "\x12");
+    windowParts.mainWindow->activateWindow();
+    ASSERT_TRUE(
+        settleUntil([] { return QApplication::activeWindow() == windowParts.mainWindow; }, DEADLINE_MS));
+    test::pressKey(windowParts.mainWindow, Qt::Key_R, Qt::ControlModifier, "\x12");
     ASSERT_TRUE(settleUntil([] { return busRead(0x0300) == 0xEA; }, DEADLINE_MS));
     EXPECT_EQ(memoryAt(0x0300, 2), (Bytes{0xEA, 0x60}));
     EXPECT_EQ(memoryAt(0x0200, 2), (Bytes{0x00, 0x00}));

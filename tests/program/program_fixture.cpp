@@ -37,29 +37,30 @@ StartUpRecord startUpState{};
 namespace {
 
 bool snapped() {
-    return panelWidget->size() ==
-           QSize(PANEL_WIDTH_UNITS * scale, scale * panelHeightUnits + debugPanelHeight);
+    return windowParts.panelWidget->size() ==
+           QSize(PANEL_WIDTH_UNITS * panelLayout.scale,
+                 panelLayout.scale * panelLayout.panelHeightUnits + panelLayout.debugPanelHeight);
 }
 
 } // namespace
 
 void recordStartUpSettings() {
     StartUpRecord& s = startUpState;
-    s.settingsPath = settingsPath;
-    s.settingsFileFound = QFileInfo::exists(QString::fromStdString(settingsPath));
-    s.currFileDir = currFileDir;
-    s.currFileObj = currFileObj;
-    s.currFileMid = currFileMid;
-    s.saveAddrStart = saveAddrStart;
-    s.saveAddrEnd = saveAddrEnd;
+    s.settingsPath = settings.settingsPath;
+    s.settingsFileFound = QFileInfo::exists(QString::fromStdString(settings.settingsPath));
+    s.currFileDir = settings.currFileDir;
+    s.currFileObj = settings.currFileObj;
+    s.currFileMid = settings.currFileMid;
+    s.saveAddrStart = settings.saveAddrStart;
+    s.saveAddrEnd = settings.saveAddrEnd;
     s.menu = switches.menu;
     s.keys = switches.keys;
     s.mute = runInputs.mute;
     s.diag = runInputs.diag;
     s.debug = runInputs.debug;
-    s.debugM = debugM;
-    s.debugG = debugG;
-    s.debugP = debugP;
+    s.debugM = settings.debugM;
+    s.debugG = settings.debugG;
+    s.debugP = settings.debugP;
     s.breakpoint = cpu.breakpoint;
 }
 
@@ -69,8 +70,8 @@ void recordStartUp() {
     StartUpRecord& s = startUpState;
     s.halted = runInputs.halted;
     s.pacerRunning = pacerRunning();
-    s.events = events.load();
-    s.paused = paused;
+    s.events = runState.events.load();
+    s.paused = runControl.paused;
     s.cycles = cpu.cycles;
     s.pc = cpu.pc;
 }
@@ -85,15 +86,15 @@ void startAfresh() {
     tape = TapeRecord{};
     board.tapeStopDue = 0;
     keyFeed = KeyFeedRecord{};
-    keyQueueCount = 0;
-    keyHeld = false;
+    keyInput.keyQueueCount = 0;
+    keyInput.keyHeld = false;
     keyUp();
-    if (debuggerWindow) {
-        debuggerWindow->close();
-        delete debuggerWindow;
+    if (debuggerParts.debuggerWindow) {
+        debuggerParts.debuggerWindow->close();
+        delete debuggerParts.debuggerWindow;
     }
     // Keys go to the main window, as when the user types into it.
-    test::activate(mainWindow);
+    test::activate(windowParts.mainWindow);
     // What the steps above posted is handled now, not in the test.
     settle(5);
     boxes.clear();
@@ -261,26 +262,27 @@ class ResizeCounter : public QObject {
 } // namespace
 
 void layoutAfter(const std::function<void()>& request) {
-    ResizeCounter resizes(panelWidget);
+    ResizeCounter resizes(windowParts.panelWidget);
     request();
     // The panel takes the size asked for, is laid out for it, and the window then snaps to the layout.
     EXPECT_TRUE(settleUntil([&] { return resizes.count > 0 && snapped(); }, 10000))
-        << "panel " << panelWidget->width() << "x" << panelWidget->height() << " at scale " << scale;
+        << "panel " << windowParts.panelWidget->width() << "x" << windowParts.panelWidget->height()
+        << " at scale " << panelLayout.scale;
 }
 
 void resizeClient(int width, int height) {
-    if (panelWidget->size() == QSize(width, height)) return;
-    const int extraWidth = mainWindow->width() - panelWidget->width();
-    const int extraHeight = mainWindow->height() - panelWidget->height();
-    layoutAfter([&] { mainWindow->resize(width + extraWidth, height + extraHeight); });
+    if (windowParts.panelWidget->size() == QSize(width, height)) return;
+    const int extraWidth = windowParts.mainWindow->width() - windowParts.panelWidget->width();
+    const int extraHeight = windowParts.mainWindow->height() - windowParts.panelWidget->height();
+    layoutAfter([&] { windowParts.mainWindow->resize(width + extraWidth, height + extraHeight); });
 }
 
 void relayout(int width) {
-    resizeClient(width, panelWidget->height() + 1);
+    resizeClient(width, windowParts.panelWidget->height() + 1);
 }
 
 QImage grabPanel() {
-    return panelWidget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    return windowParts.panelWidget->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
 } // namespace orv::test

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     orv::test::recordStartUpSettings();
     // Whatever the tests make the program save goes to a folder of their own.
     QTemporaryDir settingsFolder;
-    orv::settingsPath = QDir(settingsFolder.path()).filePath("orv.ini").toStdString();
+    orv::settings.settingsPath = QDir(settingsFolder.path()).filePath("orv.ini").toStdString();
     orv::test::recordStartUp();
     orv::test::startEachTestAfresh();
     return RUN_ALL_TESTS();

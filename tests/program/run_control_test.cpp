@@ -57,7 +57,7 @@ class RunControlTest : public ::testing::Test {
         settle(5);
         runInputs.debug = 0;
         runInputs.diag = 0;
-        cpuSetBreakpoint(debugP);
+        cpuSetBreakpoint(settings.debugP);
     }
     // At 0x0200: INX, JMP 0x0200.
     void loadLoop() {
@@ -188,11 +188,11 @@ TEST_F(RunControlTest, PauseHaltsAndUnpauseResumesOnlyWhatWasRunning) {
     onCommand(CMD_RUN);
     pauseRunning();
     EXPECT_TRUE(runInputs.halted);
-    EXPECT_TRUE(paused);
+    EXPECT_TRUE(runControl.paused);
     EXPECT_FALSE(pacerRunning());
     unpauseRunning();
     EXPECT_FALSE(runInputs.halted);
-    EXPECT_FALSE(paused);
+    EXPECT_FALSE(runControl.paused);
     EXPECT_TRUE(pacerRunning());
     runInputs.diag = 0;
     const std::string out = testing::internal::GetCapturedStdout();
@@ -212,7 +212,7 @@ TEST_F(RunControlTest, ToggleRunsWhenHaltedAndHaltsWhenRunning) {
 TEST_F(RunControlTest, RstButtonResetsAndRuns) {
     runInputs.diag = 1;
     testing::internal::CaptureStdout();
-    keyButtons[24]->click();
+    windowParts.keyButtons[24]->click();
     ASSERT_TRUE(settleUntil([] { return !runInputs.halted; }, 10000));
     EXPECT_TRUE(pacerRunning());
     const std::uint16_t vector = static_cast<std::uint16_t>(busRead(0xFFFC) | busRead(0xFFFD) << 8);
@@ -226,7 +226,7 @@ TEST_F(RunControlTest, RstButtonResetsAndRuns) {
 
 TEST_F(RunControlTest, KeyButtonsPostTheirKeyIds) {
     CommandRecorder recorder(CommandRecorder::PASS_ON);
-    for (int id = 0; id < 24; ++id) keyButtons[id]->click();
+    for (int id = 0; id < 24; ++id) windowParts.keyButtons[id]->click();
     settle(20);
     std::vector<int> expected;
     for (int id = 0; id < 24; ++id) expected.push_back(id);
@@ -237,9 +237,9 @@ TEST_F(RunControlTest, KeyButtonsPostTheirKeyIds) {
 TEST_F(RunControlTest, HousekeepingSavesTheWindowPlaceOnceAfterTheLastMove) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    const std::string savedPath = settingsPath;
-    settingsPath = QDir(folder.path()).filePath("orv.ini").toStdString();
-    const QString path = QString::fromStdString(settingsPath);
+    const std::string savedPath = settings.settingsPath;
+    settings.settingsPath = QDir(folder.path()).filePath("orv.ini").toStdString();
+    const QString path = QString::fromStdString(settings.settingsPath);
 
     housekeepingTick(); // moves before the first tick schedule nothing
     runInputs.diag = 1;
@@ -257,8 +257,9 @@ TEST_F(RunControlTest, HousekeepingSavesTheWindowPlaceOnceAfterTheLastMove) {
     EXPECT_EQ(countOf(out, ".ini updated\n"), 1);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains(QByteArray("mainLeft=") + QByteArray::number(windowRect.left)));
-    settingsPath = savedPath;
+    EXPECT_TRUE(
+        file.readAll().contains(QByteArray("mainLeft=") + QByteArray::number(settings.windowRect.left)));
+    settings.settingsPath = savedPath;
 }
 
 TEST_F(RunControlTest, HousekeepingFollowsTapeActivityAndStopsAFinishedTape) {
@@ -284,15 +285,15 @@ TEST_F(RunControlTest, HousekeepingFollowsTapeActivityAndStopsAFinishedTape) {
 
 TEST_F(RunControlTest, PacerOwesThePeriodsAndPostsOneTickUntilItIsTaken) {
     CommandRecorder recorder;
-    const std::int32_t events0 = events.load(), overruns0 = overruns.load();
+    const std::int32_t events0 = runState.events.load(), overruns0 = runState.overruns.load();
     cpu.busy.store(true);
     timerCallback(7); // a slice still runs: an overrun, owed all the same
     cpu.busy.store(false);
     timerCallback(3);
     timerCallback(2);
     EXPECT_EQ(recorder.take(), std::vector<int>{CMD_TICK});
-    EXPECT_EQ(events.load() - events0, 3);
-    EXPECT_EQ(overruns.load() - overruns0, 1);
+    EXPECT_EQ(runState.events.load() - events0, 3);
+    EXPECT_EQ(runState.overruns.load() - overruns0, 1);
     EXPECT_EQ(pacerTakeOwed(), 12);
     // Paid: the next deadline posts a tick of its own; a stall is made up only so far.
     timerCallback(PACER_MAX_OWED + 1);
@@ -383,20 +384,21 @@ TEST_F(RunControlTest, TurboReachesTheSameStateAndRecordsTheSameTapeAsOneMegaher
 }
 
 TEST_F(RunControlTest, TurboSwitchesByF11AndShowsItsSpeedInTheTitle) {
-    const auto press = [] { test::pressKey(mainWindow, Qt::Key_F11, Qt::NoModifier, ""); };
+    const auto press = [] { test::pressKey(windowParts.mainWindow, Qt::Key_F11, Qt::NoModifier, ""); };
     {
         CommandRecorder recorder;
         press();
         EXPECT_EQ(recorder.take(), std::vector<int>{CMD_TURBO});
     }
-    EXPECT_EQ(mainWindow->windowTitle(), "Orvane");
+    EXPECT_EQ(windowParts.mainWindow->windowTitle(), "Orvane");
     onCommand(CMD_TURBO);
-    EXPECT_EQ(mainWindow->windowTitle(), QString("Orvane %1 Turbo").arg(QChar(0x2014)));
+    EXPECT_EQ(windowParts.mainWindow->windowTitle(), QString("Orvane %1 Turbo").arg(QChar(0x2014)));
     loadLoop();
     onCommand(CMD_RUN);
     const QRegularExpression speed(QString("^Orvane %1 Turbo %2[0-9.]+$").arg(QChar(0x2014), QChar(0x00D7)));
-    EXPECT_TRUE(settleUntil([&] { return speed.match(mainWindow->windowTitle()).hasMatch(); }, 10000))
-        << mainWindow->windowTitle().toStdString();
+    EXPECT_TRUE(
+        settleUntil([&] { return speed.match(windowParts.mainWindow->windowTitle()).hasMatch(); }, 10000))
+        << windowParts.mainWindow->windowTitle().toStdString();
     EXPECT_FALSE(runInputs.halted);
     EXPECT_FALSE(pacerRunning());
     // Switched off while running, the machine goes on at 1 MHz.
@@ -405,7 +407,7 @@ TEST_F(RunControlTest, TurboSwitchesByF11AndShowsItsSpeedInTheTitle) {
     EXPECT_FALSE(runInputs.turbo);
     EXPECT_FALSE(runInputs.halted);
     EXPECT_TRUE(pacerRunning());
-    EXPECT_EQ(mainWindow->windowTitle(), "Orvane");
+    EXPECT_EQ(windowParts.mainWindow->windowTitle(), "Orvane");
 }
 
 } // namespace

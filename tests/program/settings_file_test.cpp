@@ -86,17 +86,17 @@ TEST(SettingsFileTest, InTheUserConfigurationWhereTheProgramFolderIsReadOnly) {
     EXPECT_TRUE(QFileInfo(config.path("config/orvane")).isDir());
 
     // The settings go there and come back.
-    const std::string savedPath = settingsPath;
-    const WindowRect savedRect = windowRect;
-    settingsPath = path;
-    debugP = 0x1234;
+    const std::string savedPath = settings.settingsPath;
+    const WindowRect savedRect = settings.windowRect;
+    settings.settingsPath = path;
+    settings.debugP = 0x1234;
     saveSettings();
-    debugP = 0;
+    settings.debugP = 0;
     loadSettings();
-    EXPECT_EQ(debugP, 0x1234);
-    settingsPath = savedPath;
-    windowRect = savedRect;
-    debugP = 0;
+    EXPECT_EQ(settings.debugP, 0x1234);
+    settings.settingsPath = savedPath;
+    settings.windowRect = savedRect;
+    settings.debugP = 0;
 }
 
 } // namespace

@@ -20,8 +20,8 @@ class SettingsPlaceTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(scratch.isValid());
-        saved = {settingsPath, settingsSeedPath, currFileDir};
-        savedDebugP = debugP;
+        saved = {settings.settingsPath, settings.settingsSeedPath, settings.currFileDir};
+        savedDebugP = settings.debugP;
         savedConfig = qgetenv("XDG_CONFIG_HOME");
         hadConfig = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(inScratch("config")));
@@ -30,10 +30,10 @@ class SettingsPlaceTest : public ::testing::Test {
     void TearDown() override {
         if (mounted) ::umount2(QFile::encodeName(inScratch("program")).constData(), MNT_DETACH);
         QFile::setPermissions(inScratch("program"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        settingsPath = saved[0];
-        settingsSeedPath = saved[1];
-        currFileDir = saved[2];
-        debugP = savedDebugP;
+        settings.settingsPath = saved[0];
+        settings.settingsSeedPath = saved[1];
+        settings.currFileDir = saved[2];
+        settings.debugP = savedDebugP;
         if (hadConfig)
             qputenv("XDG_CONFIG_HOME", savedConfig);
         else
@@ -68,20 +68,20 @@ class SettingsPlaceTest : public ::testing::Test {
 TEST_F(SettingsPlaceTest, TheSettingsBesideAReadOnlyProgramAreWhereTheUsersOwnBegin) {
     // A folder that takes files keeps them itself.
     placeSettings(inScratch("program"));
-    EXPECT_EQ(QString::fromStdString(settingsPath), inScratch("program/orv.ini"));
-    EXPECT_EQ(settingsSeedPath, "");
-    EXPECT_EQ(QString::fromStdString(currFileDir), inScratch("program") + "/");
+    EXPECT_EQ(QString::fromStdString(settings.settingsPath), inScratch("program/orv.ini"));
+    EXPECT_EQ(settings.settingsSeedPath, "");
+    EXPECT_EQ(QString::fromStdString(settings.currFileDir), inScratch("program") + "/");
 
     if (!readOnlyProgramFolder("[Debug]\ndebugP=0280\n"))
         GTEST_SKIP() << "no read-only folder can be made here";
     placeSettings(inScratch("program"));
-    EXPECT_EQ(QString::fromStdString(settingsPath), inScratch("config/orvane/orv.ini"));
-    EXPECT_EQ(QString::fromStdString(settingsSeedPath), inScratch("program/orv.ini"));
-    EXPECT_EQ(QString::fromStdString(currFileDir), QDir::homePath() + "/");
+    EXPECT_EQ(QString::fromStdString(settings.settingsPath), inScratch("config/orvane/orv.ini"));
+    EXPECT_EQ(QString::fromStdString(settings.settingsSeedPath), inScratch("program/orv.ini"));
+    EXPECT_EQ(QString::fromStdString(settings.currFileDir), QDir::homePath() + "/");
 
-    debugP = 0;
+    settings.debugP = 0;
     loadSettings();
-    EXPECT_EQ(debugP, 0x0280);
+    EXPECT_EQ(settings.debugP, 0x0280);
     saveSettings();
     QFile written(inScratch("config/orvane/orv.ini"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));

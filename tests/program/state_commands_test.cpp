@@ -38,8 +38,8 @@ class StateCommandsTest : public ::testing::Test {
         settle(5);
         boxes.clear();
         test::boxAnswers.clear();
-        savedSettingsPath = settingsPath;
-        settingsPath = QDir(folder.path()).filePath("orv.ini").toStdString();
+        savedSettingsPath = settings.settingsPath;
+        settings.settingsPath = QDir(folder.path()).filePath("orv.ini").toStdString();
         // At 0x0200: INX, STX $0300, JMP 0x0200.
         test::poke(0x0200, {0xE8, 0x8E, 0x00, 0x03, 0x4C, 0x00, 0x02});
         test::poke(0x0300, {0x00});
@@ -49,14 +49,14 @@ class StateCommandsTest : public ::testing::Test {
     void TearDown() override {
         haltRunning();
         settle(5);
-        settingsPath = savedSettingsPath;
+        settings.settingsPath = savedSettingsPath;
         test::boxAnswers.clear();
-        cpuSetBreakpoint(debugP);
+        cpuSetBreakpoint(settings.debugP);
     }
     void press(Qt::Key key) {
         // A box the key brought up took the window's activation with it.
-        test::activate(mainWindow);
-        test::pressKey(mainWindow, key, Qt::NoModifier, QString());
+        test::activate(windowParts.mainWindow);
+        test::pressKey(windowParts.mainWindow, key, Qt::NoModifier, QString());
         settle(20);
     }
     QTemporaryDir folder;

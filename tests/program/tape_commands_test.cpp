@@ -123,8 +123,8 @@ class TapeCommandsTest : public ::testing::Test {
         runInputs.mute = 1;
         board.tapeStopDue = 0;
         ASSERT_TRUE(folder.isValid());
-        currFileDir = QDir::toNativeSeparators(folder.path()).toStdString() + "/";
-        currFileMid.clear();
+        settings.currFileDir = QDir::toNativeSeparators(folder.path()).toStdString() + "/";
+        settings.currFileMid.clear();
     }
     void TearDown() override {
         haltRunning();
@@ -159,8 +159,8 @@ TEST_F(TapeCommandsTest, RecordAsksForAFileRemembersItAndStartsRecording) {
     EXPECT_TRUE(d.confirmsOverwrite);
     EXPECT_EQ(d.folder, folder.path());
     EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
-    EXPECT_EQ(currFileDir, folder.path().toStdString() + "/");
-    EXPECT_EQ(currFileMid, "first.mid");
+    EXPECT_EQ(settings.currFileDir, folder.path().toStdString() + "/");
+    EXPECT_EQ(settings.currFileMid, "first.mid");
     EXPECT_FALSE(std::filesystem::exists(path("first.mid"))) << "a new tape appears only when finished";
     EXPECT_TRUE(test::boxes.empty());
 
@@ -220,7 +220,7 @@ TEST_F(TapeCommandsTest, PlayOpensARecordedFile) {
     EXPECT_EQ(dialogs.seen[0].fileMode, QFileDialog::AnyFile); // a missing name is the tape's to report
     EXPECT_EQ(dialogs.seen[0].filters, (QStringList{"MIDI Files (*.mid)", "All Files (*.*)"}));
     EXPECT_EQ(flagsAfterCommand, TAPE_PLAYING | TAPE_WAITING);
-    EXPECT_EQ(currFileMid, "recorded.mid");
+    EXPECT_EQ(settings.currFileMid, "recorded.mid");
     EXPECT_TRUE(test::boxes.empty());
 }
 
@@ -240,7 +240,7 @@ TEST_F(TapeCommandsTest, AFailedStartShowsWhyAndRetryAsksAgain) {
         EXPECT_EQ(box.icon, QMessageBox::Critical);
         EXPECT_EQ(box.buttons, QMessageBox::Retry | QMessageBox::Cancel);
         EXPECT_EQ(dialogs.seen.size(), 2u);
-        EXPECT_EQ(currFileMid, "second.mid");
+        EXPECT_EQ(settings.currFileMid, "second.mid");
         EXPECT_EQ(tapeFlags(), TAPE_RECORDING | TAPE_WAITING);
         stopTape();
     }
@@ -375,7 +375,7 @@ TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
         tapeOutputBit(0, cpu.cycles);
         tapeOutputBit(1, cpu.cycles + 3320);
         onCommand(CMD_EXIT);
-        ASSERT_TRUE(settleUntil([] { return !mainWindow->isVisible(); }, 10000));
+        ASSERT_TRUE(settleUntil([] { return !windowParts.mainWindow->isVisible(); }, 10000));
         EXPECT_EQ(tape.tapeState, 0);
         const Bytes file = readBytes(path(QString(name) + ".mid"));
         EXPECT_EQ(file.size(), 57u + 2 * 6 + 9);
@@ -383,8 +383,8 @@ TEST_F(TapeCommandsTest, ExitFinishesARecordingBeforeTheProgramEnds) {
 
         // The other tests go on with the window. The exit left every event loop of this thread told
         // to return at once; a turn of the application's own loop clears that, as a real start would.
-        mainWindow->show();
-        mainWindow->startHousekeeping();
+        windowParts.mainWindow->show();
+        windowParts.mainWindow->startHousekeeping();
         QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
         QCoreApplication::exec();
         settle(20);

@@ -176,6 +176,68 @@ TEST_F(RunnerTest, ArgumentsGiveTheirOutputAndExitStatus) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir / "device"));
 }
 
+// Labels name the addresses of the options and the disassembly's; a label file is read as strictly as
+// every other input of a script.
+TEST_F(RunnerTest, LabelsNameAddresses) {
+    ASSERT_TRUE(test::writeText(dir / "store.lbl", "al 000200 .start\nal 000205 .done\nal 000300 .result\n"));
+    ASSERT_TRUE(test::writeText(dir / "bad.lbl", "al 000200 .start\nstart = $200\n"));
+    const std::string program = ORV_SOURCE_PROGRAM_DIR;
+    const struct {
+        Args args;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {STORE +
+             Args{"--labels", "store.lbl", "--until-pc", "done", "--expect", "result=42", "--show", "stop"},
+         0, "stop: PC reached $0205\n", ""},
+        {Args{"--until-pc=.done", "--labels=store.lbl"} + STORE + Args{"--show", "memory=result-.result"}, 0,
+         "0300: 42\n", ""},
+        {STORE + Args{"--labels", "store.lbl", "--until-pc", "nowhere"}, 2, "",
+         "orv-run: bad value for --until-pc: 'nowhere'\n"},
+        {STORE + Args{"--labels", "bad.lbl"}, 2, "",
+         "orv-run: file 'bad.lbl' line 2: expected 'al <address> <label>'\n"},
+        {STORE + Args{"--labels", "missing.lbl"}, 2, "", "orv-run: file 'missing.lbl' not found\n"},
+        // ld65's debug information of a two-module program: the other module's routine by its name.
+        {{program + "/program.bin", "--at", "0200", "--labels", program + "/program.dbg", "--pc", "start",
+          "--until-pc", "count", "--show", "stop"},
+         0,
+         "stop: PC reached $0213\n",
+         ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[c.args.size() - 1]);
+        const test::ProcessResult result = run(c.args);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(result.err, c.err);
+    }
+    const test::ProcessResult listing =
+        run({"--poke", "0200=4C,05,02", "--labels", "store.lbl", "--disassemble", "start-0202"});
+    EXPECT_NE(listing.out.find("start:\n        JMP done"), std::string::npos) << listing.out;
+}
+
+// A traced run is the same run; the trace has a line for each instruction and ends at its limit.
+TEST_F(RunnerTest, ATraceChangesNothingOfTheRun) {
+    const Args keys = {"--keys", "m02", "--cycles", "1000000"};
+    ASSERT_EQ(run(keys + Args{"--save-state", "plain.orvstate"}).status, 0);
+    const test::ProcessResult traced =
+        run(keys + Args{"--save-state", "traced.orvstate", "--trace", "t.log"});
+    EXPECT_EQ(traced.status, 0);
+    EXPECT_EQ(traced.err, "");
+    EXPECT_EQ(test::readText(dir / "traced.orvstate"), test::readText(dir / "plain.orvstate"));
+    const std::string log = test::readText(dir / "t.log");
+    EXPECT_GT(std::count(log.begin(), log.end(), '\n'), 200000);
+    EXPECT_TRUE(log.starts_with("         6  FEF3  A2 FF     LDX #$FF ")) << log.substr(0, 80);
+
+    const test::ProcessResult limited =
+        run({"--cycles", "30000000", "--trace", "t.log", "--trace-limit", "1"});
+    EXPECT_EQ(limited.status, 0);
+    EXPECT_EQ(limited.err, "orv-run: warning: the trace in 't.log' stopped at its limit of 1048576 bytes\n");
+    EXPECT_LE(std::filesystem::file_size(dir / "t.log"), 1u << 20);
+    EXPECT_EQ(run({"--cycles", "10", "--trace", "missing/t.log"}).err,
+              "orv-run: file 't.log' could not be opened\n");
+}
+
 // Output that cannot be written is a failure, not a run that passed in silence.
 TEST_F(RunnerTest, LostOutputFailsTheRun) {
     const std::vector<Args> reports = {

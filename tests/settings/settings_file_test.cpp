@@ -35,22 +35,22 @@ class SettingsFileKindsTest : public ::testing::Test {
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
-        savedPath = settingsPath;
-        savedSeed = settingsSeedPath;
+        savedPath = settings.settingsPath;
+        savedSeed = settings.settingsSeedPath;
         savedFlags = {switches.menu, switches.keys, runInputs.debug, runInputs.mute, runInputs.diag};
-        settingsPath = (dir / "orv.ini").string();
-        settingsSeedPath.clear();
+        settings.settingsPath = (dir / "orv.ini").string();
+        settings.settingsSeedPath.clear();
         test::settingsStartDefaults();
     }
     void TearDown() override {
-        settingsPath = savedPath;
-        settingsSeedPath = savedSeed;
+        settings.settingsPath = savedPath;
+        settings.settingsSeedPath = savedSeed;
         switches.menu = savedFlags[0];
         switches.keys = savedFlags[1];
         runInputs.debug = savedFlags[2];
         runInputs.mute = savedFlags[3];
         runInputs.diag = savedFlags[4];
-        debugM = debugG = debugP = 0;
+        settings.debugM = settings.debugG = settings.debugP = 0;
         fs::remove_all(dir);
     }
     fs::path dir;
@@ -97,8 +97,8 @@ TEST_F(SettingsFileKindsTest, WrittenThroughLinksNeverOverAReadOnlyFile) {
         fs::create_directories(dir);
         c.arrange(dir);
         loadSettings();
-        EXPECT_EQ(debugP, 0x0abc);
-        debugP = 0x1234;
+        EXPECT_EQ(settings.debugP, 0x0abc);
+        settings.debugP = 0x1234;
         saveSettings();
         const std::string after = readText(dir / c.keptAt);
         EXPECT_EQ(after.find("debugP=1234") != std::string::npos, c.written) << after;
@@ -108,35 +108,35 @@ TEST_F(SettingsFileKindsTest, WrittenThroughLinksNeverOverAReadOnlyFile) {
         EXPECT_EQ(modeOf(dir / c.keptAt), c.mode);
         // The next start reads what was kept.
         loadSettings();
-        EXPECT_EQ(debugP, c.written ? 0x1234 : 0x0abc);
+        EXPECT_EQ(settings.debugP, c.written ? 0x1234 : 0x0abc);
     }
 }
 
 TEST_F(SettingsFileKindsTest, TheUsersFileStartsFromTheOneBesideTheProgram) {
     fs::create_directories(dir / "program");
     fs::create_directories(dir / "user");
-    settingsSeedPath = (dir / "program" / "orv.ini").string();
-    settingsPath = (dir / "user" / "orv.ini").string();
+    settings.settingsSeedPath = (dir / "program" / "orv.ini").string();
+    settings.settingsPath = (dir / "user" / "orv.ini").string();
     const std::string seed = "[User]\nmenu=0\ndiag=1\n[Debug]\ndebugP=0200\n[Extra]\nown=kept\n";
-    writeText(settingsSeedPath, seed, 0444);
+    writeText(settings.settingsSeedPath, seed, 0444);
 
     loadSettings();
     EXPECT_EQ(switches.menu, 0);
     EXPECT_EQ(runInputs.diag, 1);
-    EXPECT_EQ(debugP, 0x0200);
+    EXPECT_EQ(settings.debugP, 0x0200);
 
-    debugM = 0x0300;
+    settings.debugM = 0x0300;
     saveSettings();
-    EXPECT_EQ(readText(settingsSeedPath), seed);
-    const std::string user = readText(settingsPath);
+    EXPECT_EQ(readText(settings.settingsSeedPath), seed);
+    const std::string user = readText(settings.settingsPath);
     for (const char* line : {"menu=0\n", "diag=1\n", "debugP=0200\n", "debugM=0300\n", "[Extra]\nown=kept\n"})
         EXPECT_NE(user.find(line), std::string::npos) << line << " in\n" << user;
 
     // From now on the user's own file counts, whatever becomes of the other one.
-    writeText(settingsSeedPath, "[Debug]\ndebugP=0999\n", 0644);
+    writeText(settings.settingsSeedPath, "[Debug]\ndebugP=0999\n", 0644);
     loadSettings();
-    EXPECT_EQ(debugP, 0x0200);
-    EXPECT_EQ(debugM, 0x0300);
+    EXPECT_EQ(settings.debugP, 0x0200);
+    EXPECT_EQ(settings.debugM, 0x0300);
     runInputs.diag = 0;
 }
 

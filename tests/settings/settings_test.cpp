@@ -43,7 +43,7 @@ class SettingsTest : public ::testing::Test {
         fs::create_directories(dir);
         ini = dir / "orv.ini";
         saved = {switches.menu, switches.keys, runInputs.debug, runInputs.mute, runInputs.diag};
-        settingsPath = ini.string();
+        settings.settingsPath = ini.string();
         test::settingsStartDefaults();
     }
     void TearDown() override {
@@ -70,11 +70,11 @@ TEST_F(SettingsTest, DebuggerAddressesConvertPairByPair) {
     };
     for (const auto& c : cases) {
         writeText(ini, std::string("[Debug]\ndebugM=") + c.value + "\ndebugG=" + c.value + "\n");
-        debugP = 0x7777;
+        settings.debugP = 0x7777;
         loadSettings();
-        EXPECT_EQ(debugM, c.expected) << c.value;
-        EXPECT_EQ(debugG, c.expected) << c.value;
-        EXPECT_EQ(debugP, 0) << "missing reads 0000";
+        EXPECT_EQ(settings.debugM, c.expected) << c.value;
+        EXPECT_EQ(settings.debugG, c.expected) << c.value;
+        EXPECT_EQ(settings.debugP, 0) << "missing reads 0000";
     }
 }
 
@@ -116,42 +116,42 @@ TEST_F(SettingsTest, SavedPlaceIsValidated) {
     for (const auto& c : cases) {
         writeText(ini, std::string("[Screen]\n") + c.screen);
         loadSettings();
-        EXPECT_EQ(windowRect.left, c.left) << c.screen;
+        EXPECT_EQ(settings.windowRect.left, c.left) << c.screen;
     }
     writeText(ini, "[Screen]\nmainLeft=5\nmainTop=6\nmainRight=405\nmainBottom=306\n");
     loadSettings();
-    EXPECT_EQ(windowRect.left, 5);
-    EXPECT_EQ(windowRect.top, 6);
-    EXPECT_EQ(windowRect.right, 405);
-    EXPECT_EQ(windowRect.bottom, 306);
+    EXPECT_EQ(settings.windowRect.left, 5);
+    EXPECT_EQ(settings.windowRect.top, 6);
+    EXPECT_EQ(settings.windowRect.right, 405);
+    EXPECT_EQ(settings.windowRect.bottom, 306);
 }
 
 TEST_F(SettingsTest, NoFileGivesDefaults) {
     // Nothing here looks like a default, so each value below comes from the reading.
-    windowRect = {5, 5, 405, 305};
-    currFileDir = "/start/dir/";
-    currFileObj = "start.obj";
-    currFileMid = "start.mid";
-    saveAddrStart = "0123";
-    saveAddrEnd = "0456";
+    settings.windowRect = {5, 5, 405, 305};
+    settings.currFileDir = "/start/dir/";
+    settings.currFileObj = "start.obj";
+    settings.currFileMid = "start.mid";
+    settings.saveAddrStart = "0123";
+    settings.saveAddrEnd = "0456";
     switches.menu = switches.keys = runInputs.debug = runInputs.mute = runInputs.diag = 9;
-    debugM = debugG = debugP = 0x7777;
+    settings.debugM = settings.debugG = settings.debugP = 0x7777;
     loadSettings();
-    EXPECT_EQ(windowRect.left, -1);
+    EXPECT_EQ(settings.windowRect.left, -1);
     // A missing text keeps what start-up put there.
-    EXPECT_EQ(currFileDir, "/start/dir/");
-    EXPECT_EQ(currFileObj, "start.obj");
-    EXPECT_EQ(currFileMid, "start.mid");
-    EXPECT_EQ(saveAddrStart, "0123");
-    EXPECT_EQ(saveAddrEnd, "0456");
+    EXPECT_EQ(settings.currFileDir, "/start/dir/");
+    EXPECT_EQ(settings.currFileObj, "start.obj");
+    EXPECT_EQ(settings.currFileMid, "start.mid");
+    EXPECT_EQ(settings.saveAddrStart, "0123");
+    EXPECT_EQ(settings.saveAddrEnd, "0456");
     EXPECT_EQ(switches.menu, 1);
     EXPECT_EQ(switches.keys, 1);
     EXPECT_EQ(runInputs.mute, 0);
     EXPECT_EQ(runInputs.diag, 0);
     EXPECT_EQ(runInputs.debug, 0);
-    EXPECT_EQ(debugM, 0);
-    EXPECT_EQ(debugG, 0);
-    EXPECT_EQ(debugP, 0);
+    EXPECT_EQ(settings.debugM, 0);
+    EXPECT_EQ(settings.debugG, 0);
+    EXPECT_EQ(settings.debugP, 0);
     EXPECT_FALSE(fs::exists(ini)) << "reading never creates the file";
 }
 
@@ -173,15 +173,15 @@ TEST_F(SettingsTest, DiagIsReadButNeverWritten) {
 
 TEST_F(SettingsTest, FirstRunFileLineForLine) {
     // Start-up's texts for a program in /opt/orv/; the switches and addresses as a missing file leaves them.
-    currFileDir = "/opt/orv/";
-    currFileObj.clear();
-    currFileMid.clear();
-    saveAddrStart = "0000";
-    saveAddrEnd = "00FF";
+    settings.currFileDir = "/opt/orv/";
+    settings.currFileObj.clear();
+    settings.currFileMid.clear();
+    settings.saveAddrStart = "0000";
+    settings.saveAddrEnd = "00FF";
     switches.menu = switches.keys = runInputs.debug = runInputs.mute = 9;
-    debugM = debugG = debugP = 0x7777;
+    settings.debugM = settings.debugG = settings.debugP = 0x7777;
     loadSettings();
-    windowRect = {100, 50, 900, 650};
+    settings.windowRect = {100, 50, 900, 650};
     saveSettings();
     const std::vector<std::string> expected = {
         "[User]",
@@ -208,44 +208,44 @@ TEST_F(SettingsTest, FirstRunFileLineForLine) {
 }
 
 TEST_F(SettingsTest, RoundTrip) {
-    windowRect = {5, 5, 405, 305};
-    currFileDir = "/home/me/work/";
-    currFileObj = "prog.obj";
-    currFileMid = "tune.mid";
-    saveAddrStart = "0200";
-    saveAddrEnd = "03ff";
+    settings.windowRect = {5, 5, 405, 305};
+    settings.currFileDir = "/home/me/work/";
+    settings.currFileObj = "prog.obj";
+    settings.currFileMid = "tune.mid";
+    settings.saveAddrStart = "0200";
+    settings.saveAddrEnd = "03ff";
     switches.menu = 0;
     switches.keys = 0;
     runInputs.mute = 7; // any non-zero is on
     runInputs.debug = 1;
-    debugM = 0x0200;
-    debugG = 0xFE00;
-    debugP = 0xABCD;
+    settings.debugM = 0x0200;
+    settings.debugG = 0xFE00;
+    settings.debugP = 0xABCD;
     saveSettings();
     EXPECT_EQ(readLines(ini)[8], "mute=1");
     EXPECT_EQ(readLines(ini)[18], "debugP=abcd");
 
-    windowRect = {-1, 0, 0, 0};
-    currFileDir = currFileObj = currFileMid = "";
-    saveAddrStart = saveAddrEnd = "";
+    settings.windowRect = {-1, 0, 0, 0};
+    settings.currFileDir = settings.currFileObj = settings.currFileMid = "";
+    settings.saveAddrStart = settings.saveAddrEnd = "";
     switches.menu = switches.keys = 1;
     runInputs.mute = runInputs.debug = 0;
-    debugM = debugG = debugP = 0;
+    settings.debugM = settings.debugG = settings.debugP = 0;
     loadSettings();
-    EXPECT_EQ(windowRect.left, 5);
-    EXPECT_EQ(windowRect.bottom, 305);
-    EXPECT_EQ(currFileDir, "/home/me/work/");
-    EXPECT_EQ(currFileObj, "prog.obj");
-    EXPECT_EQ(currFileMid, "tune.mid");
-    EXPECT_EQ(saveAddrStart, "0200");
-    EXPECT_EQ(saveAddrEnd, "03ff");
+    EXPECT_EQ(settings.windowRect.left, 5);
+    EXPECT_EQ(settings.windowRect.bottom, 305);
+    EXPECT_EQ(settings.currFileDir, "/home/me/work/");
+    EXPECT_EQ(settings.currFileObj, "prog.obj");
+    EXPECT_EQ(settings.currFileMid, "tune.mid");
+    EXPECT_EQ(settings.saveAddrStart, "0200");
+    EXPECT_EQ(settings.saveAddrEnd, "03ff");
     EXPECT_EQ(switches.menu, 0);
     EXPECT_EQ(switches.keys, 0);
     EXPECT_EQ(runInputs.mute, 1);
     EXPECT_EQ(runInputs.debug, 1);
-    EXPECT_EQ(debugM, 0x0200);
-    EXPECT_EQ(debugG, 0xFE00);
-    EXPECT_EQ(debugP, 0xABCD);
+    EXPECT_EQ(settings.debugM, 0x0200);
+    EXPECT_EQ(settings.debugG, 0xFE00);
+    EXPECT_EQ(settings.debugP, 0xABCD);
 
     // A second save replaces every value in place.
     const auto before = readLines(ini);
@@ -254,11 +254,11 @@ TEST_F(SettingsTest, RoundTrip) {
 }
 
 TEST_F(SettingsTest, PartialWritesTouchOnlyTheirSection) {
-    windowRect = {1, 2, 3, 4};
+    settings.windowRect = {1, 2, 3, 4};
     saveScreenSettings();
     EXPECT_EQ(readLines(ini), (std::vector<std::string>{"[Screen]", "mainLeft=1", "mainTop=2", "mainRight=3",
                                                         "mainBottom=4"}));
-    saveAddrStart = "0300";
+    settings.saveAddrStart = "0300";
     saveUserSettings();
     const auto lines = readLines(ini);
     ASSERT_EQ(lines.size(), 14u);
@@ -284,12 +284,12 @@ TEST_F(SettingsTest, JunkLinesAreSkippedAndKept) {
                    "debugp=fe00\r\n"
                    "debug=1 trailing\n");
     loadSettings();
-    EXPECT_EQ(currFileObj, "prog.obj");
+    EXPECT_EQ(settings.currFileObj, "prog.obj");
     EXPECT_EQ(switches.menu, 0);
     EXPECT_EQ(switches.keys, 0);
     EXPECT_EQ(runInputs.mute, 0);
-    EXPECT_EQ(saveAddrEnd, "0123");
-    EXPECT_EQ(debugP, 0xFE00);
+    EXPECT_EQ(settings.saveAddrEnd, "0123");
+    EXPECT_EQ(settings.debugP, 0xFE00);
     EXPECT_EQ(runInputs.debug, 1);
     saveSettings();
     const auto lines = readLines(ini);

@@ -21,9 +21,9 @@ class CommandRecorder : public QObject {
     // Records every command, or only those in `only`; commands it does not record are carried out.
     explicit CommandRecorder(Then then = WITHHOLD, std::vector<int> only = {})
         : then(then), only(std::move(only)) {
-        mainWindow->installEventFilter(this);
+        windowParts.mainWindow->installEventFilter(this);
     }
-    ~CommandRecorder() override { mainWindow->removeEventFilter(this); }
+    ~CommandRecorder() override { windowParts.mainWindow->removeEventFilter(this); }
 
     bool eventFilter(QObject*, QEvent* e) override {
         if (e->type() != COMMAND_EVENT) return false;
@@ -35,7 +35,7 @@ class CommandRecorder : public QObject {
 
     // Delivers what has been posted, without letting timers run, and hands over what was recorded.
     std::vector<int> take() {
-        QCoreApplication::sendPostedEvents(mainWindow, COMMAND_EVENT);
+        QCoreApplication::sendPostedEvents(windowParts.mainWindow, COMMAND_EVENT);
         std::vector<int> taken;
         taken.swap(commands);
         return taken;

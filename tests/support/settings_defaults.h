@@ -10,17 +10,17 @@
 namespace orv::test {
 
 inline void settingsStartDefaults() {
-    screenWidth = 1920;
-    screenHeight = 1080;
-    windowRect = {-1, 0, 0, 0};
-    currFileDir = "/opt/orv/";
-    currFileObj.clear();
-    currFileMid.clear();
-    saveAddrStart = "0000";
-    saveAddrEnd = "00FF";
+    settings.screenWidth = 1920;
+    settings.screenHeight = 1080;
+    settings.windowRect = {-1, 0, 0, 0};
+    settings.currFileDir = "/opt/orv/";
+    settings.currFileObj.clear();
+    settings.currFileMid.clear();
+    settings.saveAddrStart = "0000";
+    settings.saveAddrEnd = "00FF";
     switches.menu = switches.keys = 1;
     runInputs.debug = runInputs.mute = runInputs.diag = 0;
-    debugM = debugG = debugP = 0;
+    settings.debugM = settings.debugG = settings.debugP = 0;
 }
 
 } // namespace orv::test

@@ -1,0 +1,6 @@
+.export count
+.segment "CODE"
+.proc count
+        inx
+        rts
+.endproc
