@@ -25,6 +25,8 @@ const firstLine = (view) => view.getByRole('list', { name: 'Disassembly' }).loca
 
 test('stops at a breakpoint, and memory shows what ran', async () => {
   const { page, view } = await debuggerAt('0200');
+  // The register line under the panel follows the edit.
+  assert.match(await page.locator('#status').textContent(), /^PC:0200 /);
   await view.getByRole('button', { name: 'Breakpoint at $0205' }).click();
   await page.getByRole('button', { name: 'Run', exact: true }).click();
   await view.locator('.reason').filter({ hasText: 'Breakpoint at $0205' }).waitFor();

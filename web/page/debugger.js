@@ -15,7 +15,7 @@ const STEP_RUNNING = 0;
 const hex = (value, digits) => value.toString(16).toUpperCase().padStart(digits, '0');
 
 export class Debugger {
-  // `control`: { halted(), step() } of the page's run control.
+  // `control`: { halted(), step(), shown() } of the page's run control; shown() redraws its register line.
   constructor(board, control) {
     this.board = board;
     this.control = control;
@@ -127,6 +127,7 @@ export class Debugger {
 
   render() {
     if (!this.shown) return;
+    this.control.shown();
     const api = this.board.api;
     const halted = this.control.halted() && !this.stepping;
     this.registers.forEach((input, i) => {

@@ -33,6 +33,7 @@ const downKey = board.keyWithLegend('v');
 const debug = new Debugger(board, {
   halted: () => run.halted,
   step: () => api.run(1),
+  shown: () => showRunState(),
 });
 const panel = new Panel(board, $('#panel'), (id, event) => {
   pressKey(id);
