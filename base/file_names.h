@@ -18,4 +18,11 @@ bool nameFits(const std::string& path, std::string& message);
 // within FILE_NAME_MAX characters; otherwise the name is left as it is.
 void addDefaultExtension(std::string& name, const std::string& extension);
 
+#ifdef _WIN32
+// Names are UTF-8 inside the program; Windows takes and gives them as UTF-16 through its wide API.
+// Bytes that are not UTF-8 give an empty name, which names no file.
+std::wstring wideName(const std::string& name);
+std::string utf8Name(const std::wstring& name);
+#endif
+
 } // namespace orv

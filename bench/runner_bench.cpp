@@ -29,7 +29,7 @@ void runAndCount(benchmark::State& state, const RunOptions& options) {
 
 // A program test: a program of 65,536 passes through a loop with a read-modify-write of memory, about
 // 720,000 cycles, that ends in BRK, then its result checked.
-void BM_RunnerProgramTest(benchmark::State& state) {
+RunOptions programTest() {
     RunOptions options;
     // LDY #0; LDX #0; INC $0300; DEX; BNE; DEY; BNE; BRK
     options.pokes = {
@@ -38,18 +38,17 @@ void BM_RunnerProgramTest(benchmark::State& state) {
     options.pc = 0x0200;
     options.cycles = 100'000'000;
     options.expect = {{0x0300, {0x00}}};
-    runAndCount(state, options);
+    return options;
+}
+
+void BM_RunnerProgramTest(benchmark::State& state) {
+    runAndCount(state, programTest());
 }
 BENCHMARK(BM_RunnerProgramTest)->Unit(benchmark::kMillisecond);
 
 // The same program test traced to a file, a line for each of its instructions (about 330,000).
 void BM_RunnerProgramTestTraced(benchmark::State& state) {
-    RunOptions options;
-    options.pokes = {
-        {0x0200, {0xA0, 0x00, 0xA2, 0x00, 0xEE, 0x00, 0x03, 0xCA, 0xD0, 0xFA, 0x88, 0xD0, 0xF5, 0x00}},
-        {0x0300, {0x00}}};
-    options.pc = 0x0200;
-    options.cycles = 100'000'000;
+    RunOptions options = programTest();
     options.trace = (std::filesystem::temp_directory_path() / "orv_bench_trace.log").string();
     runAndCount(state, options);
     std::filesystem::remove(options.trace);

@@ -35,6 +35,7 @@ set(ORV_PROGRAM_SOURCES
   tape/midi_device.cpp
   tape/tape_commands.cpp
   debugger/code_pane.cpp
+  debugger/source_pane.cpp
   debugger/debugger_window.cpp
 )
 

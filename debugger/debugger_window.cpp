@@ -8,7 +8,9 @@
 #include "control/run_control.h"
 #include "debugger/breakpoints.h"
 #include "debugger/code_pane.h"
+#include "debugger/devices.h"
 #include "debugger/history.h"
+#include "debugger/source_pane.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/host.h"
@@ -24,6 +26,7 @@
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QFontDatabase>
@@ -36,10 +39,12 @@
 #include <QListWidget>
 #include <QLocale>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -104,6 +109,18 @@ bool remembered(const QString& path) {
     return std::find(kept.begin(), kept.end(), toPath(path)) != kept.end();
 }
 
+// The window's own file dialogs, starting in the folder of the program's files.
+QStringList askInFileFolder(QWidget* parent, const char* title, QStringList filters, bool saving,
+                            bool many = false) {
+    FileQuestion question;
+    question.title = title;
+    question.filters = std::move(filters);
+    question.folder = QString::fromStdString(settings.currFileDir);
+    question.saving = saving;
+    question.many = many;
+    return askFiles(parent, question);
+}
+
 // The list as the settings keep it for the next run.
 void keepPoints() {
     debuggerSettings.points.clear();
@@ -120,13 +137,9 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     QMenu* file = menuBar()->addMenu("&File");
     QAction* load = file->addAction("&Load Labels...");
     connect(load, &QAction::triggered, [this] {
-        FileQuestion question;
-        question.title = "Load Labels";
-        question.filters = QStringList{"Label files (*.lbl *.lab *.sym *.dbg *.txt)", "All files (*)"};
-        question.folder = QString::fromStdString(settings.currFileDir);
-        question.many = true;
-        const QStringList files = askFiles(this, question);
-        loadLabelFiles(files);
+        loadLabelFiles(askInFileFolder(this, "Load Labels",
+                                       {"Label files (*.lbl *.lab *.sym *.dbg *.txt)", "All files (*)"},
+                                       false, true));
     });
     file->addSeparator();
     QAction* close = file->addAction("&Close\tCtrl+D");
@@ -147,6 +160,7 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     tool("Step over", Qt::Key_F8, [this] { stepOver(); });
     tool("Step out", Qt::SHIFT | Qt::Key_F8, [this] { stepOut(); });
     tool("Run to here", Qt::Key_F4, [this] { runTo(disasm->cursorAddress()); });
+    tool("Step line", Qt::SHIFT | Qt::Key_F7, [this] { stepLine(); });
     steps->addSeparator();
     // Pause toggles as it does in the main window.
     tool("Run", {}, [] { postCommand(CMD_RUN); });
@@ -157,7 +171,22 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     addAction(pause);
     tool("Stop", {}, [this] { stopStep(); });
 
-    setCentralWidget(makeCode());
+    // The code and the source it came from, as tabs of the middle.
+    auto* middle = new QTabWidget(this);
+    middle->addTab(makeCode(), "&Code");
+    source = new SourcePane(middle);
+    middle->addTab(source, "&Source");
+    setCentralWidget(middle);
+    connect(source, &SourcePane::toggleLine,
+            [this](const std::vector<std::uint16_t>& addresses) { toggleBreakpointsAt(addresses); });
+    QAction* sourceFolder = file->addAction("Source &Folder...");
+    file->insertAction(file->actions().at(1), sourceFolder); // beside Load Labels
+    connect(sourceFolder, &QAction::triggered, [this] {
+        const QString folder = QFileDialog::getExistingDirectory(this, "Source Folder",
+                                                                 QString::fromStdString(settings.currFileDir),
+                                                                 QFileDialog::DontUseNativeDialog);
+        if (!folder.isEmpty()) source->setSourceFolder(folder);
+    });
     connect(disasm, &DisasmView::toggleBreakpoint, [this](std::uint16_t a) { toggleBreakpointAt(a); });
     connect(disasm, &DisasmView::runToHere, [this](std::uint16_t a) { runTo(a); });
 
@@ -172,6 +201,15 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     dock("Registers", makeRegisters(), Qt::RightDockWidgetArea);
     QDockWidget* pointsDock = dock("Breakpoints", makeBreakpoints(), Qt::RightDockWidgetArea);
     tabifyDockWidget(pointsDock, dock("Labels", makeLabels(), Qt::RightDockWidgetArea));
+    devices = new QPlainTextEdit(this);
+    devices->setReadOnly(true);
+    devices->setLineWrapMode(QPlainTextEdit::NoWrap);
+    devices->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    QDockWidget* devicesDock = dock("Devices", devices, Qt::RightDockWidgetArea);
+    tabifyDockWidget(pointsDock, devicesDock);
+    connect(devicesDock, &QDockWidget::visibilityChanged, [this](bool seen) {
+        if (seen) refreshDevices();
+    });
     pointsDock->raise();
     QDockWidget* memoryDock = dock("Memory", makeMemory(), Qt::BottomDockWidgetArea);
     // Both want the window's width for their long lines: tabs, which can be pulled apart.
@@ -417,12 +455,7 @@ QWidget* DebuggerWindow::makeHistory() {
         if (isVisible()) historySwitch(on);
     });
     connect(exportButton, &QPushButton::clicked, [this] {
-        FileQuestion question;
-        question.title = "Export History";
-        question.filters = QStringList{"Text files (*.txt)"};
-        question.folder = QString::fromStdString(settings.currFileDir);
-        question.saving = true;
-        const QStringList chosen = askFiles(this, question);
+        const QStringList chosen = askInFileFolder(this, "Export History", {"Text files (*.txt)"}, true);
         if (chosen.isEmpty()) return;
         const QString& path = chosen.first();
         std::string message;
@@ -435,12 +468,8 @@ QWidget* DebuggerWindow::makeHistory() {
             stopTrace();
             return;
         }
-        FileQuestion question;
-        question.title = "Trace to File";
-        question.filters = QStringList{"Text files (*.txt *.log)", "All files (*)"};
-        question.folder = QString::fromStdString(settings.currFileDir);
-        question.saving = true;
-        const QStringList chosen = askFiles(this, question);
+        const QStringList chosen =
+            askInFileFolder(this, "Trace to File", {"Text files (*.txt *.log)", "All files (*)"}, true);
         if (!chosen.isEmpty()) startTrace(chosen.first());
     });
     return box;
@@ -547,6 +576,35 @@ bool DebuggerWindow::addPoint(int kindIndex, const QString& range, const QString
     return true;
 }
 
+void DebuggerWindow::toggleBreakpointsAt(const std::vector<std::uint16_t>& addresses) {
+    // A line's breakpoints come and go together: all set when any is missing.
+    const std::vector<BreakPoint> list = breakpointList();
+    const auto setAt = [&](std::uint16_t address) {
+        return std::find_if(list.begin(), list.end(), [&](const BreakPoint& p) {
+            return p.kind == PointKind::Exec && p.first == address && p.last == address;
+        });
+    };
+    const bool all = std::all_of(addresses.begin(), addresses.end(),
+                                 [&](std::uint16_t a) { return setAt(a) != list.end(); });
+    for (const std::uint16_t address : addresses) {
+        const auto point = setAt(address);
+        std::string message;
+        if (all)
+            breakpointRemove(point->id);
+        else if (point == list.end())
+            breakpointAdd(PointKind::Exec, address, address, "", message);
+    }
+    refreshPoints();
+    disasm->viewport()->update();
+}
+
+void DebuggerWindow::stepLine() {
+    if (const std::optional<SourceLine> line = source->stepRange(cpu.pc))
+        beginStep(StepKind::Leave, line->start, line->end);
+    else
+        postCommand(CMD_STEP);
+}
+
 void DebuggerWindow::toggleBreakpointAt(std::uint16_t address) {
     for (const BreakPoint& point : breakpointList()) {
         if (point.kind == PointKind::Exec && point.first == address && point.last == address) {
@@ -564,6 +622,12 @@ void DebuggerWindow::toggleBreakpointAt(std::uint16_t address) {
 
 void DebuggerWindow::refreshPoints() {
     keepPoints();
+    std::vector<std::uint16_t> breaks;
+    for (const BreakPoint& point : breakpointList())
+        if (point.kind == PointKind::Exec && point.enabled)
+            for (unsigned a = point.first; a <= point.last; ++a)
+                breaks.push_back(static_cast<std::uint16_t>(a));
+    source->setBreakpoints(breaks);
     const QSignalBlocker block(pointList);
     const int row = pointList->currentRow();
     pointList->clear();
@@ -648,8 +712,16 @@ void DebuggerWindow::refreshRegisters() {
         QString::asprintf("Cycles %u\nSince stop %u", now, editable ? lastRunCycles : now - cyclesAtStop));
 }
 
+void DebuggerWindow::refreshDevices() {
+    // Only what is seen, and only when it changed: a live view costs the running machine nothing more.
+    if (devices->visibleRegion().isEmpty()) return;
+    const QString now = QString::fromStdString(devicesText());
+    if (now != devices->toPlainText()) devices->setPlainText(now);
+}
+
 void DebuggerWindow::refreshViews() {
     refreshRegisters();
+    refreshDevices();
     disasm->viewport()->update();
     memoryView->viewport()->update();
     if (historyRecording() || runInputs.halted) {
@@ -665,6 +737,7 @@ void DebuggerWindow::noteStop(const QString& reason) {
     memoryView->noteStop();
     disasm->setCursorAddress(cpu.pc);
     disasm->showAddress(cpu.pc);
+    source->showAddress(cpu.pc);
     refreshViews();
     wasHalted = runInputs.halted;
     lastCycles = cpu.cycles;
@@ -672,6 +745,7 @@ void DebuggerWindow::noteStop(const QString& reason) {
 
 void DebuggerWindow::refreshRunning() {
     refreshRegisters();
+    refreshDevices();
     disasm->refreshIfChanged();
     memoryView->refreshIfChanged();
     if (historyRecording()) {
@@ -702,9 +776,9 @@ void DebuggerWindow::refreshTick() {
     if (!wasHalted || cpu.cycles != lastCycles) noteStop(stopReasonText(runControl.sliceStatus));
 }
 
-void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target) {
+void DebuggerWindow::beginStep(StepKind kind, std::uint16_t target, std::uint32_t end) {
     if (!runInputs.halted || stepActive()) return;
-    stepBegin(kind, target);
+    stepBegin(kind, target, STEP_LIMIT, end);
     stopLabel->setText("Stepping...");
     stepTimer.start();
 }
@@ -753,6 +827,8 @@ QString DebuggerWindow::readLabelFile(const QString& path) {
 
 // After any change to the names or the list: every view shows the names as they now are.
 void DebuggerWindow::labelsChanged() {
+    source->setSymbols(debuggerParts.debuggerSymbols);
+    source->showAddress(cpu.pc);
     updateWatches();
     refreshLabelList();
     refreshPoints();

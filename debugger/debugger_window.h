@@ -22,12 +22,14 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QListWidget;
+class QPlainTextEdit;
 class QPushButton;
 class QSpinBox;
 
 namespace orv {
 
 class DisasmView;
+class SourcePane;
 class LiveText;
 class MemoryView;
 
@@ -39,6 +41,8 @@ class DebuggerWindow : public QMainWindow {
     ~DebuggerWindow() override;
 
     DisasmView* disasm = nullptr;
+    SourcePane* source = nullptr;
+    QPlainTextEdit* devices = nullptr;
     MemoryView* memoryView = nullptr;
     QLabel* stopLabel = nullptr;
     QListWidget* pointList = nullptr;
@@ -56,6 +60,9 @@ class DebuggerWindow : public QMainWindow {
     void stepOver() { beginStep(StepKind::Over); }
     void stepOut() { beginStep(StepKind::Out); }
     void runTo(std::uint16_t address) { beginStep(StepKind::RunTo, address); }
+    // Runs until PC leaves the bytes of its source line (a macro's call or a .repeat is one line); an
+    // instruction step where no line made PC.
+    void stepLine();
     void stopStep();
     // Adds a point from the Breakpoints pane's fields; false with the message shown.
     bool addPoint(int kindIndex, const QString& range, const QString& condition);
@@ -89,7 +96,8 @@ class DebuggerWindow : public QMainWindow {
     void resizeEvent(QResizeEvent* e) override;
 
   private:
-    void beginStep(StepKind kind, std::uint16_t target = 0);
+    void beginStep(StepKind kind, std::uint16_t target = 0, std::uint32_t end = 0);
+    void toggleBreakpointsAt(const std::vector<std::uint16_t>& addresses);
     void stepChunk();
     void refreshTick();
     void refreshRunning();
@@ -97,6 +105,7 @@ class DebuggerWindow : public QMainWindow {
     void toggleBreakpointAt(std::uint16_t address);
     void refreshPoints();
     void refreshRegisters();
+    void refreshDevices();
     // Loads one file into the views' names, adding it to the list; the reason it did not load, if any.
     QString readLabelFile(const QString& path);
     void labelsChanged();

@@ -29,7 +29,7 @@ void endRun() {
 
 } // namespace
 
-void stepBegin(StepKind kind, std::uint16_t target, std::uint32_t limit) {
+void stepBegin(StepKind kind, std::uint16_t target, std::uint32_t limit, std::uint32_t end) {
     run = {};
     run.active = true;
     run.limit = limit;
@@ -54,6 +54,11 @@ void stepBegin(StepKind kind, std::uint16_t target, std::uint32_t limit) {
         goal.kind = GOAL_REACH;
         goal.pc = target;
         goal.anyDepth = true;
+        break;
+    case StepKind::Leave:
+        goal.kind = GOAL_LEAVE;
+        goal.pc = target;
+        goal.end = end;
         break;
     }
     debugHooks.runGoal = goal;

@@ -12,6 +12,7 @@ enum class StepKind : std::uint8_t {
     Over,  // a JSR runs until it returns to the next instruction; anything else is one step
     Out,   // until the current subroutine (or interrupt handler) returns
     RunTo, // until pc reaches the target
+    Leave, // until pc leaves the target to `end`: a source line, however many instructions it made
 };
 
 enum class StepState : std::uint8_t {
@@ -25,7 +26,8 @@ enum class StepState : std::uint8_t {
 constexpr std::uint32_t STEP_LIMIT = 100'000'000;
 
 // Begins a run from where the processor stands; a run under way is dropped.
-void stepBegin(StepKind kind, std::uint16_t target = 0, std::uint32_t limit = STEP_LIMIT);
+void stepBegin(StepKind kind, std::uint16_t target = 0, std::uint32_t limit = STEP_LIMIT,
+               std::uint32_t end = 0);
 // Runs about `budget` more cycles (at least one instruction) of the run under way. Anything but
 // Running ends it. Without a run, nothing runs and the result is Done.
 StepState stepContinue(std::int32_t budget);

@@ -14,7 +14,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #else
-#include <filesystem>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
 #endif
 
 namespace orv {
@@ -59,12 +61,9 @@ bool refusedWhereItIs(const std::string& path, const std::string& name, std::str
 
 namespace {
 
-// The size an open file says it has; -1 when it cannot tell.
-long long sizeOf(std::FILE* file);
-
 // The rest of an open file, as readWhole takes it.
 FileRefusal readRest(std::FILE* file, std::size_t limit, std::string& bytes) {
-    const long long size = sizeOf(file);
+    const long long size = openFileSize(file);
     try {
         if (size > 0)
             bytes.reserve(static_cast<std::size_t>(
@@ -146,10 +145,14 @@ FileRefusal refusalOf(int error) {
     }
 }
 
-long long sizeOf(std::FILE* file) {
+} // namespace
+
+long long openFileSize(std::FILE* file) {
     struct stat st {};
     return ::fstat(::fileno(file), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
+
+namespace {
 
 bool writeFully(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -331,46 +334,171 @@ void replacingDiscard(ReplacingFile& out) {
     out.temporary.clear();
 }
 
-#else // _WIN32: no links or unnamed files to care for; a named temporary beside the target.
+#else // _WIN32: names through the wide API; a named temporary beside the target, moved over it.
 
 namespace {
 
-long long sizeOf(std::FILE* file) {
-    const long long here = _ftelli64(file);
-    if (here < 0 || _fseeki64(file, 0, SEEK_END) != 0) return -1;
-    const long long size = _ftelli64(file);
-    return _fseeki64(file, here, SEEK_SET) == 0 ? size : -1;
+// The names Windows keeps for its devices in every folder, whatever ending follows: "nul.obj" is NUL.
+bool namesDevice(const std::string& path) {
+    std::string stem = bareName(path);
+    stem = stem.substr(0, stem.find('.'));
+    while (!stem.empty() && (stem.back() == ' ' || stem.back() == ':')) stem.pop_back();
+    for (char& c : stem)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+        if (stem == device) return true;
+    return stem.size() == 4 && (stem.starts_with("COM") || stem.starts_with("LPT")) && stem[3] >= '1' &&
+           stem[3] <= '9';
+}
+
+FileRefusal refusalOf(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+    case ERROR_NO_UNICODE_TRANSLATION: return FileRefusal::Missing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT: return FileRefusal::ReadOnly;
+    default: return FileRefusal::Failed;
+    }
+}
+
+// The attributes of what path names, and its wide name; false with the reason when it is a device's name
+// (refused before any open, which might act on the device) or nothing is there.
+bool lookUp(const std::string& path, std::wstring& name, DWORD& attributes, FileRefusal& why) {
+    if (namesDevice(path)) {
+        why = FileRefusal::NotRegular;
+        return false;
+    }
+    name = wideName(path);
+    attributes = name.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(name.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return true;
+    why = name.empty() ? FileRefusal::Missing : refusalOf(GetLastError());
+    return false;
+}
+
+// An existing file opened for access, shared with every other opener; INVALID_HANDLE_VALUE and the reason
+// when the system refuses.
+HANDLE openExisting(const std::wstring& name, DWORD access, FileRefusal& why) {
+    const HANDLE handle =
+        CreateFileW(name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) why = refusalOf(GetLastError());
+    return handle;
+}
+
+// An open handle as a stdio stream; the handle is closed when the stream cannot be made.
+std::FILE* streamOf(HANDLE handle, int flags, const char* mode) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, mode);
+    if (!file) _close(fd);
+    return file;
 }
 
 } // namespace
 
+long long openFileSize(std::FILE* file) {
+    LARGE_INTEGER size{};
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return GetFileSizeEx(handle, &size) ? static_cast<long long>(size.QuadPart) : -1;
+}
+
 bool namesSpecialFile(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(path, error);
-    return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+    std::wstring name;
+    DWORD attributes = 0;
+    FileRefusal why = FileRefusal::None;
+    return lookUp(path, name, attributes, why) ? (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
+                                               : why == FileRefusal::NotRegular;
 }
 
 std::FILE* openForReading(const std::string& path, FileRefusal& why) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    why = file ? FileRefusal::None : FileRefusal::Missing;
+    std::wstring name;
+    DWORD attributes = 0;
+    if (!lookUp(path, name, attributes, why)) return nullptr;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        why = FileRefusal::Folder;
+        return nullptr;
+    }
+    const HANDLE handle = openExisting(name, GENERIC_READ, why);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        why = FileRefusal::NotRegular;
+        return nullptr;
+    }
+    std::FILE* file = streamOf(handle, _O_RDONLY | _O_BINARY, "rb");
+    why = file ? FileRefusal::None : FileRefusal::Failed;
     return file;
 }
 
 bool replacingOpen(ReplacingFile& out, const std::string& path, FileRefusal& why) {
     out = ReplacingFile();
     out.target = path;
-    out.temporary = path + ".tmp";
-    out.file = std::fopen(out.temporary.c_str(), "w+b");
+    std::wstring target;
+    DWORD attributes = 0;
+    if (lookUp(path, target, attributes, why)) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            why = FileRefusal::NotRegular;
+            return false;
+        }
+        // The read-only attribute is the user's "leave it as it is"; the probe finds what the file's
+        // permissions or another program's lock would refuse at the move.
+        if (attributes & FILE_ATTRIBUTE_READONLY) {
+            why = FileRefusal::ReadOnly;
+            return false;
+        }
+        const HANDLE probe = openExisting(target, GENERIC_WRITE, why);
+        if (probe == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(probe);
+        out.existed = true;
+        out.mode = attributes;
+    } else if (why != FileRefusal::Missing) {
+        return false;
+    }
+
+    // Beside the target, its name cut short enough for any name the target itself may have.
+    const std::string bare = bareName(path);
+    const std::string stem = path.substr(0, path.size() - bare.size()) + bare.substr(0, 200);
+    for (int attempt = 0; attempt < 16 && !out.file; ++attempt) {
+        std::string temporary =
+            stem + "." + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt) + ".tmp";
+        const HANDLE handle = CreateFileW(wideName(temporary).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                          nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_EXISTS) continue;
+            why = refusalOf(GetLastError());
+            return false;
+        }
+        out.temporary = temporary;
+        out.file = streamOf(handle, _O_BINARY, "w+b");
+        if (!out.file) {
+            DeleteFileW(wideName(temporary).c_str());
+            out.temporary.clear();
+            why = FileRefusal::Failed;
+            return false;
+        }
+    }
     why = out.file ? FileRefusal::None : FileRefusal::Failed;
     return out.file != nullptr;
 }
 
 bool replacingCommit(ReplacingFile& out) {
-    bool ok = out.file && std::fflush(out.file) == 0 && !std::ferror(out.file);
-    ok = out.file && std::fclose(out.file) == 0 && ok;
+    if (!out.file) return false;
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(out.file)));
+    bool ok = std::fflush(out.file) == 0 && !std::ferror(out.file) && FlushFileBuffers(handle);
+    ok = std::fclose(out.file) == 0 && ok;
     out.file = nullptr;
-    ok = ok && std::rename(out.temporary.c_str(), out.target.c_str()) == 0;
-    if (!ok) std::remove(out.temporary.c_str());
+    const std::wstring temporary = wideName(out.temporary);
+    // The old file's attributes (hidden, archive...) go to the new one.
+    if (ok && out.existed) SetFileAttributesW(temporary.c_str(), out.mode);
+    // One move over the old name: the old content stays whole until the new one is there.
+    ok = ok && MoveFileExW(temporary.c_str(), wideName(out.target).c_str(),
+                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!ok) DeleteFileW(temporary.c_str());
     out.temporary.clear();
     return ok;
 }
@@ -378,7 +506,7 @@ bool replacingCommit(ReplacingFile& out) {
 void replacingDiscard(ReplacingFile& out) {
     if (out.file) std::fclose(out.file);
     out.file = nullptr;
-    if (!out.temporary.empty()) std::remove(out.temporary.c_str());
+    if (!out.temporary.empty()) DeleteFileW(wideName(out.temporary).c_str());
     out.temporary.clear();
 }
 

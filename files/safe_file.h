@@ -28,6 +28,8 @@ std::FILE* openForReading(const std::string& path, FileRefusal& why);
 // its first limit bytes and TooLarge; one that cannot be opened, or reads shorter than its size, gives
 // nothing and the reason. True only when the whole file was read.
 bool readWhole(const std::string& path, std::size_t limit, std::string& bytes, FileRefusal& why);
+// The size an open file says it has, in 64 bits everywhere; -1 when it cannot tell.
+long long openFileSize(std::FILE* file);
 // Why openForReading would refuse path now (None when it would not); nothing is read.
 FileRefusal readRefusal(const std::string& path);
 // A reader's refusal in words, for the user: "Error: file 'NAME' not found", "Error: 'NAME' is a
@@ -57,7 +59,7 @@ struct ReplacingFile {
     std::string temporary;     // a named temporary beside the target, where unnamed ones are not had
     bool existed = false;      // the target was there: its mode and owner go to the new file
     bool inPlace = false;      // the target has other hard links: the complete content is copied into it
-    unsigned mode = 0;
+    unsigned mode = 0;         // the permission bits; on Windows the attributes
     unsigned owner = 0, group = 0;
 };
 

@@ -524,6 +524,7 @@ bool goalReached(const RunGoal& goal, std::uint8_t opcode, std::uint16_t pc, std
     const auto above = static_cast<std::int8_t>(sp - goal.sp); // the stack wraps: compare differences
     if (goal.kind == GOAL_REACH) return pc == goal.pc && (goal.anyDepth || above >= 0);
     if (goal.kind == GOAL_RETURN) return (opcode == 0x60 || opcode == 0x40) && above > 0;
+    if (goal.kind == GOAL_LEAVE) return pc < goal.pc || pc >= goal.end;
     return false;
 }
 

@@ -62,9 +62,11 @@ struct TrapHit {
 constexpr std::uint8_t GOAL_NONE = 0;
 constexpr std::uint8_t GOAL_REACH = 1;  // pc arrives at `pc` with the stack no deeper than `sp`
 constexpr std::uint8_t GOAL_RETURN = 2; // an RTS or RTI leaves the stack above `sp`
+constexpr std::uint8_t GOAL_LEAVE = 3;  // pc leaves `pc` to `end` (exclusive): a source line's bytes
 struct RunGoal {
     std::uint8_t kind = GOAL_NONE;
     std::uint16_t pc = 0;
+    std::uint32_t end = 0; // GOAL_LEAVE
     std::uint8_t sp = 0;
     bool anyDepth = false; // GOAL_REACH whatever the stack holds (run to here)
     // Set once the first instruction has run: until then breakpoints do not fire, so a run can start

@@ -1,4 +1,5 @@
 // orv-run: the board without a window, for scripts and tests.
+#include "base/file_names.h"
 #include "base/text_format.h"
 #include "runner/options.h"
 #include "runner/run.h"
@@ -9,8 +10,9 @@
 #include <string>
 #include <vector>
 
-int main(int argc, char** argv) {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+namespace {
+
+int run(const std::vector<std::string>& arguments) {
     const orv::RunCommandLine line = orv::parseRunCommandLine(arguments);
     std::string out = line.output;
     std::string err = line.error;
@@ -28,3 +30,19 @@ int main(int argc, char** argv) {
     std::fwrite(err.data(), 1, err.size(), stderr);
     return status;
 }
+
+} // namespace
+
+#ifdef _WIN32
+// The arguments as Windows has them, in UTF-16, made UTF-8 like every name inside: the narrow ones are in
+// the console's code page, which may not hold the name at all.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(orv::utf8Name(argv[i]));
+    return run(arguments);
+}
+#else
+int main(int argc, char** argv) {
+    return run(std::vector<std::string>(argv + 1, argv + argc));
+}
+#endif

@@ -12,6 +12,9 @@ packages=(
   libbenchmark-dev
   # fuzzing (libFuzzer comes with clang's runtime)
   clang-14 libclang-rt-14-dev
+  # windows: the core, orv-run and their tests cross-compiled (GoogleTest built from its source) and run
+  # under Wine; the download zipped, its manual made text
+  g++-mingw-w64-x86-64-posix googletest wine wine64 groff-base zip unzip
   # web edition: the compiler to WebAssembly, the browser its tests run in, the page's assembler and server
   emscripten chromium python3
 )

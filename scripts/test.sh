@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core, the program offscreen and under Xvfb (and the program's
 # own tests once more in one process, shuffled and repeated), all of it once more with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the program under ThreadSanitizer, and the web edition in a browser.
+# UndefinedBehaviorSanitizer, the program under ThreadSanitizer, the Windows build of the core and
+# orv-run under Wine, and the web edition in a browser.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -36,6 +37,12 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 LSAN_OPTIONS="suppr
 # The pacer thread and the main thread of one real session.
 bash scripts/tsan.sh -j"$jobs"
 passed=$((passed + 1))
+
+# The Windows build's tests under Wine, and orv-run.exe compared with orv-run run by run.
+windows_log=$(mktemp)
+bash scripts/test-windows.sh -j"$jobs" | tee "$windows_log"
+passed=$((passed + $(sed -n 's/^test-windows.sh: \([0-9]*\) passed.*/\1/p' "$windows_log")))
+rm -f "$windows_log"
 
 # Each reader of outside input under its fuzz target for a little while; the script ends with a line
 # for each target it ran ("NAME: N runs, ..."), and fails when any of them found something.

@@ -7,11 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-jobs=2
-case "${1:-}" in
-  -j) jobs=$2 ;;
-  -j*) jobs=${1#-j} ;;
-esac
+. scripts/jobs.sh "$@"
 
 for tool in xvfb-run xdotool; do
   command -v "$tool" >/dev/null || { echo "tsan: $tool is not installed (scripts/install-deps.sh)"; exit 1; }

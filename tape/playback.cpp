@@ -102,8 +102,8 @@ bool tapeStartPlaying(const std::string& fileName, std::string& message) {
     std::FILE* file = tapeOpenFile(fileName, false, message);
     if (!file) return false;
     tape.playFile = file;
-    long size = -1;
-    if (std::fseek(tape.playFile, 0, SEEK_END) == 0) size = std::ftell(tape.playFile);
+    // 64 bits: a long is 32 on Windows, where a file past 2 GiB would seem to have no length.
+    const long long size = openFileSize(tape.playFile);
     if (size < 1 || size > MAX_FILE_SIZE) {
         message =
             formatText(size < 1 ? "Error: file '%s' empty or unknown length" : "Error: file '%s' too large",

@@ -1,3 +1,4 @@
+#include "debugger/devices.h"
 #include "machine/bus.h"
 #include "machine/latch.h"
 #include "machine/power.h"
@@ -58,6 +59,13 @@ TEST_F(PeekTest, ShowsMemoryWithoutTouchingAnyDevice) {
         EXPECT_EQ(peekByte(a), expected) << std::hex << a;
     }
     EXPECT_EQ(deviceState(), before);
+    // The devices view too: it shows what the read below will find on port A's lines.
+    const std::string devices = devicesText();
+    EXPECT_EQ(deviceState(), before);
+    for (const char* shown :
+         {"lines 11110001", "PA0-PA2 out  digit and keypad column: 1", "keypad row 8 9 a b c d e f: low",
+          "keypad row 0 1 2 3 4 5 6 7: high", "\"9\" down (column 1)", "Tape: playing"})
+        EXPECT_NE(devices.find(shown), std::string::npos) << shown << "\n" << devices;
 
     // The same reads through the bus do have their effects.
     busRead(0x0E00);

@@ -26,8 +26,9 @@ class SteppingTest : public DebugFixture {
     }
 
     // Runs the step in small chunks, as the window would, and says how it ended.
-    static StepState finish(StepKind kind, std::uint16_t target = 0, std::uint32_t limit = STEP_LIMIT) {
-        stepBegin(kind, target, limit);
+    static StepState finish(StepKind kind, std::uint16_t target = 0, std::uint32_t limit = STEP_LIMIT,
+                            std::uint32_t end = 0) {
+        stepBegin(kind, target, limit, end);
         for (int chunk = 0; chunk < 100'000; ++chunk) {
             const StepState state = stepContinue(50);
             if (state != StepState::Running) {
@@ -69,6 +70,19 @@ TEST_F(SteppingTest, StepsOverAndOutOfNestedCalls) {
     EXPECT_EQ(finish(StepKind::RunTo, 0x0204), StepState::Done);
     EXPECT_EQ(cpu.pc, 0x0204);
     EXPECT_EQ(cpu.sp, 0xFF);
+}
+
+// A source line's bytes are left once, however often its loop goes round: a macro's body as one step.
+TEST_F(SteppingTest, LeavingALineRunsAllItsInstructions) {
+    cpu.pc = 0x0250;
+    EXPECT_EQ(finish(StepKind::Leave, 0x0250, STEP_LIMIT, 0x0255), StepState::Done);
+    EXPECT_EQ(cpu.pc, 0x0255);
+    EXPECT_EQ(cpu.y, 0);
+    // From inside the line as well; a jump before its start leaves it too.
+    cpu.pc = 0x0242;
+    poke(0x0242, {0x4C, 0x00, 0x02});
+    EXPECT_EQ(finish(StepKind::Leave, 0x0242, STEP_LIMIT, 0x0245), StepState::Done);
+    EXPECT_EQ(cpu.pc, 0x0200);
 }
 
 TEST_F(SteppingTest, StepOverARecursiveCallWaitsForItsOwnReturn) {
@@ -193,6 +207,7 @@ TEST_F(HistoryTest, ExportsEveryLineOrSaysWhyNot) {
     std::size_t lines = 0;
     while (std::getline(in, line)) EXPECT_EQ(line, historyLine(historyAt(lines++)));
     EXPECT_EQ(lines, 6u);
+    in.close(); // Windows removes no open file
 
     EXPECT_FALSE(historyExport((dir / "folder.txt").string(), message));
     EXPECT_EQ(message, "Error: file 'folder.txt' could not be written");
@@ -200,6 +215,8 @@ TEST_F(HistoryTest, ExportsEveryLineOrSaysWhyNot) {
     std::filesystem::permissions(dir / "h.txt", std::filesystem::perms::owner_read);
     EXPECT_FALSE(historyExport((dir / "h.txt").string(), message));
     EXPECT_EQ(message, "Error: file 'h.txt' could not be opened");
+    // Windows removes no read-only file.
+    std::filesystem::permissions(dir / "h.txt", std::filesystem::perms::owner_all);
     std::filesystem::remove_all(dir);
 }
 

@@ -75,7 +75,7 @@ TEST_F(TraceLogTest, StopsAtItsLimit) {
     EXPECT_EQ(lines.size(), 200u / (lines.at(0).size() + 1));
     EXPECT_LE(std::filesystem::file_size(path), 200u);
     EXPECT_EQ(message, formatText("Warning: the trace in '%s' stopped at its limit of 200 bytes",
-                                  path.filename().c_str()));
+                                  path.filename().string().c_str()));
     EXPECT_EQ(cpu.cycles, 30);
 }
 

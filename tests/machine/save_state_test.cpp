@@ -279,6 +279,9 @@ class SaveStateFileTest : public SaveStateTest {
         std::string ignored;
         tapeStop(ignored);
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+        // Windows removes no read-only file.
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all);
         std::filesystem::remove_all(folder);
         SaveStateTest::TearDown();
     }

@@ -8,9 +8,12 @@
 #include "debugger/breakpoints.h"
 #include "debugger/code_pane.h"
 #include "debugger/debugger_window.h"
+#include "debugger/source_pane.h"
+#include "debugger/stepping.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 #include "machine/rio.h"
+#include "objfile/binary.h"
 #include "program/program_fixture.h"
 #include "settings/profile.h"
 #include "settings/settings.h"
@@ -21,6 +24,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDockWidget>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,9 +33,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -207,6 +213,47 @@ TEST_F(DebuggerWindowTest, PointsAreKeptInTheSettingsFileAndClearedAll) {
     settings.settingsPath = saved;
 }
 
+// A program's source from ld65's debug information: PC's line followed, Step Line over a macro's call
+// and a whole .repeat, a breakpoint on a line by a double-click.
+TEST_F(DebuggerWindowTest, FollowsAndStepsTheSourceOfAProgram) {
+    const QString program = ORV_SOURCE_PROGRAM_DIR;
+    std::string message;
+    ASSERT_EQ(loadBinaryFile((program + "/program.bin").toStdString(), 0x0200, message), 0x15) << message;
+    DebuggerWindow* window = debuggerParts.debuggerWindow;
+    window->loadLabelFileForThisRun(program + "/program.dbg");
+    cpuSetPc(0x0200);
+    ASSERT_TRUE(window->source->showAddress(0x0200));
+    EXPECT_TRUE(window->source->shownFile().endsWith("main.s"));
+    EXPECT_EQ(window->source->markedLine(), 7);
+    const struct {
+        std::uint16_t pc;
+        int line;
+    } steps[] = {{0x0202, 8}, {0x0206, 9}, {0x0213, 4}, {0x0214, 5}, {0x0209, 11}, {0x020B, 13}};
+    for (const auto& s : steps) {
+        window->stepLine();
+        ASSERT_TRUE(settleUntil([] { return !stepActive(); }, DEADLINE_MS));
+        ASSERT_TRUE(stopShown("Halted"));
+        EXPECT_EQ(cpu.pc, s.pc);
+        EXPECT_EQ(window->source->markedLine(), s.line) << s.pc;
+    }
+    EXPECT_TRUE(window->source->shownFile().endsWith("main.s"));
+
+    // A double-click on the .repeat's body line sets a breakpoint on each pass, a second takes them away.
+    auto* text = window->source->findChild<QPlainTextEdit*>();
+    ASSERT_NE(text, nullptr);
+    const QRect row = text->cursorRect(QTextCursor(text->document()->findBlockByNumber(10)));
+    const QPointF at(row.center());
+    QMouseEvent twice(QEvent::MouseButtonDblClick, at, text->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(text->viewport(), &twice);
+    std::vector<std::uint16_t> set;
+    for (const BreakPoint& p : breakpointList())
+        if (p.kind == PointKind::Exec) set.push_back(p.first);
+    EXPECT_EQ(set, (std::vector<std::uint16_t>{0x0209, 0x020A}));
+    QApplication::sendEvent(text->viewport(), &twice);
+    EXPECT_EQ(breakpointList().size(), 1u);
+}
+
 // Trace to File follows the running machine instruction by instruction, and ends by itself at its limit.
 TEST_F(DebuggerWindowTest, TracesTheRunningMachineToAFileUpToItsLimit) {
     // INX, INX, JMP $0200.
@@ -352,6 +399,14 @@ TEST_F(DebuggerWindowTest, ViewsOfARIOPageLeaveTheChipAsItWas) {
     debuggerParts.debuggerWindow->disasm->setTopAddress(0x0E00);
     debuggerParts.debuggerWindow->memoryView->viewport()->grab();
     debuggerParts.debuggerWindow->disasm->viewport()->grab();
+    // The devices tab, brought to the front, shows the key down without reading the port.
+    QDockWidget* devices = debuggerParts.debuggerWindow->findChild<QDockWidget*>("Devices");
+    ASSERT_NE(devices, nullptr);
+    devices->raise();
+    settle(5);
+    debuggerParts.debuggerWindow->refreshViews();
+    EXPECT_TRUE(debuggerParts.debuggerWindow->devices->toPlainText().contains("\"5\" down (column 5)"))
+        << debuggerParts.debuggerWindow->devices->toPlainText().toStdString();
     keyUp();
     EXPECT_EQ(std::memcmp(&chips, &rio, sizeof rio), 0);
     EXPECT_EQ(rio.rioWarningsLeft, warnings);

@@ -88,7 +88,8 @@ TEST_F(SettingsTest, LabelFileNamesSurviveWhateverTheyHoldAndTheOlderKeyIsStillR
     debuggerSettings = {};
     loadSettings();
     EXPECT_EQ(debuggerSettings.labelFiles, names);
-    EXPECT_EQ(profileReadString(ini, "Debugger", "labels", "", 4096), "/p/100%41"); // the names it can hold
+    EXPECT_EQ(profileReadString(ini.string(), "Debugger", "labels", "", 4096),
+              "/p/100%41"); // the names it can hold
     writeText(ini, "[Debugger]\nopen=0\nlabels=/a/x.lbl;;/b/y%41.lbl\n");
     loadSettings();
     EXPECT_EQ(debuggerSettings.labelFiles, (std::vector<std::string>{"/a/x.lbl", "/b/y%41.lbl"}));

@@ -9,7 +9,9 @@
 #include <string_view>
 #include <vector>
 
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 namespace orv::test {
 
@@ -37,10 +39,12 @@ inline bool writeText(const std::filesystem::path& path, std::string_view text) 
     return static_cast<bool>(out);
 }
 
+#ifndef _WIN32
 // The same, and the file gets the mode.
 inline bool writeText(const std::filesystem::path& path, std::string_view text, mode_t mode) {
     return writeText(path, text) && ::chmod(path.c_str(), mode) == 0;
 }
+#endif
 
 inline bool writeBytes(const std::filesystem::path& path, const Bytes& bytes) {
     return writeText(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});

@@ -7,9 +7,15 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include "base/file_names.h"
+
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 namespace orv::test {
 
@@ -20,6 +26,65 @@ struct ProcessResult {
 
 // Where the program's standard output goes: a file that is read back, a full disk, or nowhere.
 enum class StandardOutput { Caught, Full, Closed };
+
+#ifdef _WIN32
+
+// One argument of a Windows command line, quoted so that the C runtime's parser gives it back as it was.
+inline std::wstring quotedArgument(const std::string& argument) {
+    const std::wstring wide = wideName(argument);
+    if (!wide.empty() && wide.find_first_of(L" \t\n\v\"") == std::wstring::npos) return wide;
+    std::wstring quoted = L"\"";
+    std::size_t backslashes = 0;
+    for (const wchar_t c : wide) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes before a quote are doubled, and the quote escaped.
+        quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        quoted += c;
+    }
+    quoted.append(backslashes * 2, L'\\');
+    return quoted + L"\"";
+}
+
+// Runs `program` with the arguments in `folder`, standard output and error into files there. Windows
+// has no full device or closed stream to give it: only Caught.
+inline ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
+                                const std::filesystem::path& folder) {
+    const std::filesystem::path outPath = folder / "process.out", errPath = folder / "process.err";
+    std::wstring line = quotedArgument(program);
+    for (const std::string& argument : arguments) line += L" " + quotedArgument(argument);
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const HANDLE out = CreateFileW(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE err = CreateFileW(errPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    ProcessResult result;
+    const bool started = out != INVALID_HANDLE_VALUE && err != INVALID_HANDLE_VALUE &&
+                         CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        folder.c_str(), &startup, &process);
+    for (const HANDLE handle : {out, err})
+        if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    if (!started) return result;
+    DWORD status = 0;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    if (GetExitCodeProcess(process.hProcess, &status)) result.status = static_cast<int>(status);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    result.out = readText(outPath);
+    result.err = readText(errPath);
+    return result;
+}
+
+#else
 
 // Runs `program` with the arguments in `folder`, standard output and error into files there.
 inline ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments,
@@ -50,5 +115,7 @@ inline ProcessResult runProcess(const std::string& program, const std::vector<st
     result.err = readText(errPath);
     return result;
 }
+
+#endif
 
 } // namespace orv::test

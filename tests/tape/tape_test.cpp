@@ -3,7 +3,9 @@
 
 #include "machine/cpu.h"
 #include "machine/power.h"
+#ifndef _WIN32
 #include "support/file_size_limit.h"
+#endif
 #include "tape/tape.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +15,9 @@
 #include <limits>
 #include <set>
 #include <string>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 namespace orv {
 namespace {
@@ -241,7 +245,13 @@ TEST_F(RecordTest, StartRefusals) {
         EXPECT_EQ(tape.recordFile.file, nullptr);
     }
     // A long path to a short name is fine, and a "." in a folder's name does not count as the name's.
-    const std::filesystem::path deep = dir / (std::string(200, 'd') + ".x") / std::string(100, 'e');
+#ifdef _WIN32
+    const std::size_t folders = 100; // a whole path stays within Windows' 260 characters
+#else
+    const std::size_t folders = 200;
+#endif
+    const std::filesystem::path deep =
+        dir / (std::string(folders, 'd') + ".x") / std::string(folders / 2, 'e');
     std::filesystem::create_directories(deep);
     EXPECT_TRUE(tapeStartRecording("Orvane bytes", (deep / "tune").string(), message)) << message;
     EXPECT_EQ(tape.tapeFileName, "tune.mid");
@@ -253,6 +263,7 @@ TEST_F(RecordTest, StartRefusals) {
     EXPECT_EQ(readBytes((deep / "tune.mid").string()).size(), 66u);
 }
 
+#ifndef _WIN32 // pipes and links
 // A pipe, a device or a folder is no tape: refused at once, neither waited on nor replaced.
 TEST_F(RecordTest, OnlyRegularFilesAreOpened) {
     ASSERT_EQ(mkfifo(path("fifo.mid").c_str(), 0644), 0);
@@ -274,11 +285,16 @@ TEST_F(RecordTest, OnlyRegularFilesAreOpened) {
     EXPECT_EQ(std::filesystem::status(path("fifo.mid")).type(), std::filesystem::file_type::fifo);
     EXPECT_TRUE(std::filesystem::is_symlink(path("null.mid")));
 }
+#endif
 
 // Recording over a tape leaves it as it was until the new one is finished; through a link, the file
 // the link names is the one replaced.
 TEST_F(RecordTest, TheOldTapeStaysUntilTheNewOneIsFinished) {
+#ifdef _WIN32 // no links to follow
+    for (const char* name : {"old.mid"}) {
+#else
     for (const char* name : {"old.mid", "link.mid"}) {
+#endif
         test::writeBytes(path("old.mid"), oldTape());
         if (name == std::string("link.mid")) std::filesystem::create_symlink("old.mid", path("link.mid"));
         const std::set<std::string> before = names();
@@ -292,7 +308,9 @@ TEST_F(RecordTest, TheOldTapeStaysUntilTheNewOneIsFinished) {
         EXPECT_EQ(test::lengthAt18(file), file.size() - 22) << name;
         EXPECT_EQ(names(), before) << name;
     }
+#ifndef _WIN32
     EXPECT_TRUE(std::filesystem::is_symlink(path("link.mid")));
+#endif
 }
 
 // The Text event's length is one byte: a longer label is cut, never written with a wrapped length.
@@ -307,6 +325,7 @@ TEST_F(RecordTest, LongLabelIsCutToTheLengthByte) {
     EXPECT_TRUE(tapeStartPlaying(path("t.mid"), message)) << message;
 }
 
+#ifndef _WIN32 // a file size limit
 // A head or a block that cannot be written (as on a full disk) spoils the recording: the failure is
 // kept for the program, recording goes on until stopped, later blocks that could be written do not
 // hide it, and the stop drops the new file, leaving the old tape as it was.
@@ -338,6 +357,7 @@ TEST_F(RecordTest, AFailedRecordingLeavesTheOldTape) {
         EXPECT_EQ(names(), std::set<std::string>{"t.mid"}) << c.what;
     }
 }
+#endif
 
 // The counter restarts at power-on; the tape's own time goes on, recording and playing.
 TEST_F(RecordTest, PowerOffAndOnKeepsTheTapeRunning) {
