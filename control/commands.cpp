@@ -1,5 +1,6 @@
 #include "control/commands.h"
 
+#include "base/file_results.h"
 #include "base/run_inputs.h"
 #include "base/trace.h"
 #include "control/edit_commands.h"
@@ -77,7 +78,7 @@ void onCommand(int command) {
     case CMD_TAPE_STOP: {
         std::string message;
         tapeStop(message);
-        if (!message.empty()) showFailureBox("MIDI file message", message);
+        if (!message.empty()) showFailureBox(TAPE_MESSAGE_CAPTION, message);
         repaintArea(AREA_DISPLAY);
         break;
     }

@@ -72,8 +72,7 @@ void pasteAsKeysCommand() {
     }
     const std::size_t keys = keyFeedAddText(clipboardText().toStdString());
     if (keys == 0) {
-        showMessageBox(windowParts.mainWindow, QMessageBox::Information, "Paste as Keys",
-                       "The clipboard holds no text the keypad can type.");
+        showMessageBox(windowParts.mainWindow, QMessageBox::Information, PASTE_KEYS_CAPTION, NO_KEYS_TEXT);
         return;
     }
     trace("Pasting %zu keys\n", keys);
@@ -97,20 +96,19 @@ void pasteIntoMemoryCommand() {
     const std::string text = clipboardText().toStdString();
     PasteResult result = pasteIntoMemory(text, std::nullopt);
     if (result.needsAddress) {
-        const auto address =
-            askAddress("Orvane - Paste into Memory", "Store the clipboard's bytes at:", pasteAddress);
+        const auto address = askAddress(PASTE_ADDRESS_CAPTION, PASTE_ADDRESS_QUESTION, pasteAddress);
         if (!address) return;
         pasteAddress = *address;
         result = pasteIntoMemory(text, *address);
     }
     if (!result.message.empty()) {
-        showMessageBox(windowParts.mainWindow, QMessageBox::Critical, "Paste into Memory",
+        showMessageBox(windowParts.mainWindow, QMessageBox::Critical, PASTE_MEMORY_CAPTION,
                        QString::fromStdString(result.message));
         return;
     }
     trace("Pasted %d bytes\n", result.stored);
     if (runInputs.debug) repaintArea(AREA_DEBUG);
-    showMessageBox(windowParts.mainWindow, QMessageBox::Information, "Paste into Memory",
+    showMessageBox(windowParts.mainWindow, QMessageBox::Information, PASTE_MEMORY_CAPTION,
                    QString::fromStdString(pasteSummary(result)));
 }
 

@@ -1,6 +1,7 @@
 #include "control/program_files.h"
 
 #include "base/file_names.h"
+#include "base/file_results.h"
 #include "base/run_inputs.h"
 #include "base/text_format.h"
 #include "base/trace.h"
@@ -206,7 +207,7 @@ void remember(const StartRequest& request) {
 }
 
 const char* failureCaption(ProgramFileKind kind) {
-    return kind == ProgramFileKind::Tape ? "Cannot play this file" : "Error loading from file";
+    return kind == ProgramFileKind::Tape ? PLAY_FAILED_CAPTION : LOAD_FAILED_CAPTION;
 }
 
 // ---- Menus ----
@@ -276,10 +277,7 @@ bool openProgramFile(const StartRequest& request, std::string& message) {
         }
         tapeStartPlaying(path, message);
         break;
-    case ProgramFileKind::Unknown:
-        message =
-            formatText("Error: file '%s' is no object, binary or tape file", titleOf(request.file).c_str());
-        break;
+    case ProgramFileKind::Unknown: message = notAProgramFileText(titleOf(request.file)); break;
     }
     repaintAfterLoad();
     if (!message.empty()) return false;
@@ -298,10 +296,8 @@ void openStartRequest(const StartRequest& request) {
         const int count = symbolsLoadFile(check, path, message);
         if (count > 0) useLabelFileForThisRun(fromPath(path));
         if (count == 0 || !message.empty())
-            showFailureBox("Error loading labels",
-                           message.empty()
-                               ? formatText("Error: no labels in '%s'", titleOf(request.labels).c_str())
-                               : message);
+            showFailureBox(LABELS_FAILED_CAPTION,
+                           message.empty() ? noLabelsText(titleOf(request.labels)) : message);
     }
     // Ended while the box was shown: nothing more is loaded or started.
     if (programEnded()) return;
@@ -312,7 +308,7 @@ void openStartRequest(const StartRequest& request) {
 
 void openDroppedFiles(const QStringList& paths) {
     QStringList failures;
-    const char* caption = "Error loading from file";
+    const char* caption = LOAD_FAILED_CAPTION;
     for (const QString& path : paths) {
         StartRequest request;
         request.file = path;
@@ -416,13 +412,13 @@ void saveScreenshotCommand() {
     windowParts.panelWidget->grab().save(&buffer, "PNG");
     FileRefusal why = FileRefusal::None;
     if (!replaceWhole(chosen.path, png.toStdString(), why))
-        showFailureBox("Error saving to file", writeRefusalMessage(why, chosen.title));
+        showFailureBox(SAVE_FAILED_CAPTION, writeRefusalMessage(why, chosen.title));
 }
 
 void reloadCommand() {
     if (!lastLoad) return;
     std::string message;
-    if (!ReloadWatcher::loadAgain(*lastLoad, message)) showFailureBox("Error loading from file", message);
+    if (!ReloadWatcher::loadAgain(*lastLoad, message)) showFailureBox(LOAD_FAILED_CAPTION, message);
 }
 
 void toggleReloadOnChange() {

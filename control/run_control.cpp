@@ -36,9 +36,8 @@ void runPacedSlice(std::int32_t budget) {
         cpuExecute(budget, runControl.sliceStatus);
     if (runControl.sliceStatus & SLICE_BADOP) {
         haltRunning();
-        const std::uint16_t pc = cpuGetPc();
-        showMessageBox(windowParts.mainWindow, QMessageBox::Critical, "Halted...",
-                       formatText("Invalid opcode '%02x' at PC:%04x", busRead(pc), pc).c_str());
+        showMessageBox(windowParts.mainWindow, QMessageBox::Critical, INVALID_OPCODE_CAPTION,
+                       invalidOpcodeText().c_str());
     }
     if (runControl.sliceStatus & (SLICE_BREAK | SLICE_WATCH)) haltRunning();
 }

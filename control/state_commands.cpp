@@ -1,6 +1,7 @@
 #include "control/state_commands.h"
 
 #include "base/file_names.h"
+#include "base/file_results.h"
 #include "base/run_inputs.h"
 #include "base/trace.h"
 #include "board/board.h"
@@ -29,11 +30,11 @@ namespace {
 bool saveTo(const std::string& path, bool quiet) {
     std::string message;
     const bool saved = saveStateFile(path, message);
-    if (!saved) return showFailureBox("Error saving to file", message, true);
+    if (!saved) return showFailureBox(SAVE_FAILED_CAPTION, message, true);
     if (!quiet || !message.empty()) {
-        QString report = QString("State saved to '%1'").arg(messageText(bareName(path)));
+        QString report = messageText(stateSavedText(bareName(path)));
         if (!message.empty()) report += "\n\n" + messageText(message);
-        showFileSuccess("Successful save", report);
+        showFileSuccess(SAVE_DONE_CAPTION, report);
     }
     return false;
 }
@@ -46,7 +47,7 @@ bool loadFrom(const std::string& path, bool quiet) {
     std::string message;
     if (!loadStateFile(path, message)) {
         if (wasRunning) startRunning();
-        return showFailureBox("Error loading from file", message, true);
+        return showFailureBox(LOAD_FAILED_CAPTION, message, true);
     }
     // A step over or out aimed at where the old program stood.
     if (stepActive() && debuggerParts.debuggerWindow) debuggerParts.debuggerWindow->stopStep();
@@ -55,10 +56,8 @@ bool loadFrom(const std::string& path, bool quiet) {
     if (runInputs.debug) repaintArea(AREA_DEBUG);
     if (debuggerWindowShown()) debuggerParts.debuggerWindow->refreshViews();
     // What stopping the tape had to say, in the box Tape Stop shows it in.
-    if (!message.empty()) showFailureBox("MIDI file message", message);
-    if (!quiet)
-        showFileSuccess("Successful load",
-                        QString("State loaded from '%1'").arg(messageText(bareName(path))));
+    if (!message.empty()) showFailureBox(TAPE_MESSAGE_CAPTION, message);
+    if (!quiet) showFileSuccess(LOAD_DONE_CAPTION, messageText(stateLoadedText(bareName(path))));
     if (!loadedStateHalted()) startRunning();
     return false;
 }
@@ -93,8 +92,8 @@ void quickSaveCommand() {
 void quickLoadCommand() {
     // Nothing saved yet: no Retry, which could never succeed.
     if (readRefusal(quickStatePath()) == FileRefusal::Missing) {
-        showMessageBox(windowParts.mainWindow, QMessageBox::Information, "Quick Load State",
-                       "There is no quick save yet: Quick Save State (F5) makes one.");
+        showMessageBox(windowParts.mainWindow, QMessageBox::Information, QUICK_LOAD_CAPTION,
+                       NO_QUICK_SAVE_TEXT);
         return;
     }
     while (loadFrom(quickStatePath(), true)) {

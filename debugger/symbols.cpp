@@ -167,7 +167,9 @@ std::span<const Symbol> symbolsAt(const SymbolTable& table, std::uint16_t addres
     };
     const auto [first, last] =
         std::equal_range(table.byAddress.begin(), table.byAddress.end(), address, ByAddress{});
-    return {first, last};
+    // From a pointer and a count: not every standard library builds a span from two iterators.
+    return {table.byAddress.data() + (first - table.byAddress.begin()),
+            static_cast<std::size_t>(last - first)};
 }
 
 const std::string* symbolName(const SymbolTable& table, std::uint16_t address) {

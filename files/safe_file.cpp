@@ -174,7 +174,7 @@ bool copyInto(std::FILE* from, const std::string& target) {
     }, source{};
     bool ok = ::fstat(to, &st) == 0 && S_ISREG(st.st_mode) && ::fstat(::fileno(from), &source) == 0 &&
               std::fseek(from, 0, SEEK_SET) == 0;
-#ifdef FALLOC_FL_KEEP_SIZE
+#if defined(__linux__) && defined(FALLOC_FL_KEEP_SIZE)
     // The space is taken before the first byte is overwritten: a disk that fills up now leaves the
     // old content as it was. File systems that cannot reserve space are written to all the same.
     if (ok && source.st_size > 0 && ::fallocate(to, FALLOC_FL_KEEP_SIZE, 0, source.st_size) != 0)

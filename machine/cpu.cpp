@@ -750,6 +750,10 @@ std::string flagString(std::uint8_t status) {
     return flags;
 }
 
+std::string invalidOpcodeText() {
+    return formatText("Invalid opcode '%02x' at PC:%04x", busRead(cpu.pc), cpu.pc);
+}
+
 std::string registerLine() {
     return formatText("PC:%04x A:%02x X:%02x Y:%02x %s SP:%02x", cpu.pc, cpu.a, cpu.x, cpu.y,
                       flagString(cpuStatusByte()).c_str(), cpu.sp);

@@ -79,6 +79,10 @@ bool cpuOpcodeValid(std::uint8_t opcode);
 // "PC:%04x A:%02x X:%02x Y:%02x %s SP:%02x" with the eight-character flag string NV1BDIZC ("-" for a
 // clear flag), 37 characters. Shared by the debug panel and the diagnostic trace.
 std::string registerLine();
+// The box a run stopped by an invalid opcode shows: its caption, and "Invalid opcode '02' at PC:0200"
+// for the opcode where the processor stands.
+constexpr const char* INVALID_OPCODE_CAPTION = "Halted...";
+std::string invalidOpcodeText();
 // That flag string for a status byte; bit 5 always shows as "1".
 std::string flagString(std::uint8_t status);
 

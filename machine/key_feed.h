@@ -53,6 +53,10 @@ extern KeyFeedRecord keyFeed;
 // The text is UTF-8 or plain ASCII; other characters press nothing.
 std::vector<int> keysOfText(std::string_view text);
 
+// Paste as Keys' box for a text that types nothing.
+constexpr const char* PASTE_KEYS_CAPTION = "Paste as Keys";
+constexpr const char* NO_KEYS_TEXT = "The clipboard holds no text the keypad can type.";
+
 // Queue a key id 0-23 (others are ignored), or a text's keys; the first goes down at once when the
 // keypad is free. keyFeedAddText returns how many keys it queued.
 void keyFeedAdd(int key);

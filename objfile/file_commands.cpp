@@ -1,5 +1,6 @@
 #include "objfile/file_commands.h"
 
+#include "base/file_results.h"
 #include "base/trace.h"
 #include "control/main_window.h"
 #include "control/message_box.h"
@@ -21,17 +22,11 @@ void showSuccess(const QString& caption, const QString& text) {
     showMessageBox(windowParts.mainWindow, QMessageBox::Information, caption, text);
 }
 
-QString countText(int count, const char* one, const char* many, const std::string& fileTitle) {
-    const QString name = QString::fromLocal8Bit(fileTitle);
-    return count == 1 ? QString(one).arg(name) : QString(many).arg(count).arg(name);
-}
-
 } // namespace
 
 bool showLoadResult(int count, const std::string& message, const std::string& fileTitle) {
-    if (!message.empty()) return showFailureBox("Error loading from file", message, true);
-    showSuccess("Successful load",
-                countText(count, "One byte loaded from '%1'", "%1 bytes loaded from '%2'", fileTitle));
+    if (!message.empty()) return showFailureBox(LOAD_FAILED_CAPTION, message, true);
+    showSuccess(LOAD_DONE_CAPTION, messageText(bytesLoadedText(count, fileTitle)));
     return false;
 }
 
@@ -40,9 +35,8 @@ void showFileSuccess(const char* caption, const QString& text) {
 }
 
 bool showSaveResult(int count, const std::string& message, const std::string& fileTitle) {
-    if (!message.empty()) return showFailureBox("Error saving to file", message, true);
-    showSuccess("Successful save",
-                countText(count, "One byte saved to '%1'", "%1 bytes saved to '%2'", fileTitle));
+    if (!message.empty()) return showFailureBox(SAVE_FAILED_CAPTION, message, true);
+    showSuccess(SAVE_DONE_CAPTION, messageText(bytesSavedText(count, fileTitle)));
     return false;
 }
 

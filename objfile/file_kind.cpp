@@ -14,7 +14,8 @@ ProgramFileKind programFileKind(std::string_view path) {
     std::string suffix(path.substr(dot + 1));
     std::transform(suffix.begin(), suffix.end(), suffix.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (std::ranges::find(OBJECT_FILE_ENDINGS, suffix) != OBJECT_FILE_ENDINGS.end())
+    if (std::find(OBJECT_FILE_ENDINGS.begin(), OBJECT_FILE_ENDINGS.end(), suffix) !=
+        OBJECT_FILE_ENDINGS.end())
         return ProgramFileKind::Object;
     if (suffix == "bin") return ProgramFileKind::Binary;
     if (suffix == "mid") return ProgramFileKind::Tape;

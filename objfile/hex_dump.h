@@ -52,6 +52,11 @@ struct PasteResult {
     std::string message;       // empty on success
 };
 
+// Paste into Memory's boxes: the result's caption, and the question for bare bytes' address.
+constexpr const char* PASTE_MEMORY_CAPTION = "Paste into Memory";
+constexpr const char* PASTE_ADDRESS_CAPTION = "Orvane - Paste into Memory";
+constexpr const char* PASTE_ADDRESS_QUESTION = "Store the clipboard's bytes at:";
+
 // Stores the text's bytes, whole or not at all.
 PasteResult pasteIntoMemory(std::string_view text, std::optional<std::uint16_t> start);
 

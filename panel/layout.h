@@ -3,6 +3,7 @@
 #pragma once
 
 #include "machine/keys.h"
+#include "machine/panel_geometry.h"
 
 #include <QFont>
 #include <QPoint>
@@ -13,12 +14,6 @@
 
 namespace orv {
 
-// Every key button is 9 x 5 units; keyTable gives where each stands.
-constexpr int KEY_WIDTH_UNITS = 9;
-constexpr int KEY_HEIGHT_UNITS = 5;
-constexpr int PANEL_WIDTH_UNITS = 100;
-constexpr int DISPLAY_HEIGHT_UNITS = 17;
-constexpr int KEYPAD_HEIGHT_UNITS = 90;
 // The register line's length, which the debug font's width is made to fit.
 constexpr int DEBUG_LINE_CHARS = 37;
 

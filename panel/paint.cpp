@@ -181,20 +181,21 @@ struct TextPen {
 } // namespace
 
 void createDrawingObjects() {
-    drawing.blackBrush = QBrush(QColor(0, 0, 0));
-    drawing.frameBrush = QBrush(QColor(192, 192, 192));
-    drawing.debugBrush = QBrush(QColor(192, 192, 192));
-    drawing.whiteBrush = QBrush(QColor(255, 255, 255));
-    drawing.panelBrush = QBrush(QColor(51, 51, 51));
-    drawing.playActiveBrush = QBrush(QColor(51, 255, 51));
-    drawing.playIdleBrush = QBrush(QColor(51, 165, 51));
-    drawing.recordActiveBrush = QBrush(QColor(255, 51, 51));
-    drawing.recordIdleBrush = QBrush(QColor(165, 51, 51));
-    drawing.segmentBrush = QBrush(QColor(255, 102, 153));
-    drawing.highlightBrush = QBrush(QColor(255, 204, 153));
-    drawing.whitePen = QPen(QColor(255, 255, 255), 1);
-    drawing.blackPen = QPen(QColor(0, 0, 0), 1);
-    drawing.darkPen = QPen(QColor(102, 102, 102), 1);
+    const auto colour = [](PanelColour c) { return QColor::fromRgb(panelColours[c]); };
+    drawing.blackBrush = QBrush(colour(COLOUR_BLACK));
+    drawing.frameBrush = QBrush(colour(COLOUR_FRAME));
+    drawing.debugBrush = QBrush(colour(COLOUR_DEBUG));
+    drawing.whiteBrush = QBrush(colour(COLOUR_WHITE));
+    drawing.panelBrush = QBrush(colour(COLOUR_PANEL));
+    drawing.playActiveBrush = QBrush(colour(COLOUR_PLAY_ACTIVE));
+    drawing.playIdleBrush = QBrush(colour(COLOUR_PLAY_IDLE));
+    drawing.recordActiveBrush = QBrush(colour(COLOUR_RECORD_ACTIVE));
+    drawing.recordIdleBrush = QBrush(colour(COLOUR_RECORD_IDLE));
+    drawing.segmentBrush = QBrush(colour(COLOUR_SEGMENT));
+    drawing.highlightBrush = QBrush(colour(COLOUR_HIGHLIGHT));
+    drawing.whitePen = QPen(colour(COLOUR_WHITE), 1);
+    drawing.blackPen = QPen(colour(COLOUR_BLACK), 1);
+    drawing.darkPen = QPen(colour(COLOUR_DARK), 1);
 }
 
 int paintPanel(QPainter& painter, const QRect& update) {

@@ -2,6 +2,8 @@
 // (redrawn digit by digit when only they are invalid), the keypad legends and the debug panel.
 #pragma once
 
+#include "machine/panel_geometry.h"
+
 #include <QBrush>
 #include <QPen>
 
@@ -14,27 +16,6 @@ class QRect;
 
 namespace orv {
 
-enum class SegmentShape { Horizontal, Vertical, Point };
-// One segment of a digit in units: x from the digit's left edge, right and bottom exclusive.
-struct SegmentBox {
-    int left, right, top, bottom;
-    SegmentShape shape;
-};
-// Bit 0 (a, the top) to bit 7 (the decimal point) of a digit's pattern.
-constexpr std::array<SegmentBox, 8> segmentBoxes = {{
-    {0, 7, 3, 4, SegmentShape::Horizontal},
-    {6, 7, 3, 9, SegmentShape::Vertical},
-    {6, 7, 8, 14, SegmentShape::Vertical},
-    {0, 7, 13, 14, SegmentShape::Horizontal},
-    {0, 1, 8, 14, SegmentShape::Vertical},
-    {0, 1, 3, 9, SegmentShape::Vertical},
-    {0, 7, 8, 9, SegmentShape::Horizontal},
-    {8, 9, 13, 14, SegmentShape::Point},
-}};
-// Digit 0 is the leftmost; the digits stand 11 units apart.
-constexpr int digitLeftUnits(int position) {
-    return 11 * position + 7;
-}
 // One segment of a digit in pixels at the current scale.
 QRect segmentRect(int position, int bit);
 

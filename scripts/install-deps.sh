@@ -15,7 +15,12 @@ packages=(
   # windows: the core, orv-run and their tests cross-compiled (GoogleTest built from its source) and run
   # under Wine; the download zipped, its manual made text
   g++-mingw-w64-x86-64-posix googletest wine wine64 groff-base zip unzip
+  # web edition: the compiler to WebAssembly, the browser its tests run in, the page's assembler and server
+  emscripten chromium python3
 )
+# The tests' driver comes from the npm registry; a node that brings its own npm (not Debian's) is kept.
+command -v node >/dev/null || packages+=(nodejs)
+command -v npm >/dev/null || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core, the program offscreen and under Xvfb (and the program's
 # own tests once more in one process, shuffled and repeated), all of it once more with AddressSanitizer and
-# UndefinedBehaviorSanitizer, the program under ThreadSanitizer, and the Windows build of the core and
-# orv-run under Wine.
+# UndefinedBehaviorSanitizer, the program under ThreadSanitizer, the Windows build of the core and
+# orv-run under Wine, and the web edition in a browser.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,5 +50,14 @@ fuzz_log=$(mktemp)
 bash scripts/fuzz.sh 20 -j"$jobs" | tee "$fuzz_log"
 passed=$((passed + $(grep -cE '^[a-z_]+: [0-9?]+ runs, ' "$fuzz_log")))
 rm -f "$fuzz_log"
+
+# The web edition in Debian's chromium, driven by Playwright from the lockfile: the page built, then each
+# case ("# pass N" closes node's report). orv-run gives what the display should show for the same keys.
+bash scripts/build-web.sh
+(cd tests/web && npm ci --no-audit --no-fund)
+web_log=$(mktemp)
+(cd tests/web && ORV_RUN="$PWD/../../build/release/orv-run" node --test ./*.test.mjs) | tee "$web_log"
+passed=$((passed + $(sed -n 's/^# pass \([0-9]*\)$/\1/p' "$web_log")))
+rm -f "$web_log"
 
 echo "test.sh: $passed passed, 0 failed"

@@ -1,5 +1,6 @@
 #include "tape/tape_commands.h"
 
+#include "base/file_results.h"
 #include "base/trace.h"
 #include "board/board.h"
 #include "control/commands.h"
@@ -35,7 +36,7 @@ bool recordTapeCommand() {
                                   std::string ignored;
                                   tapeStop(ignored);
                               }
-                              return showFailureBox("Error starting recording", message, true);
+                              return showFailureBox(RECORD_FAILED_CAPTION, message, true);
                           }) &&
            started;
 }
@@ -51,7 +52,7 @@ void playTapeCommand() {
             board.tapeStopDue = 0;
             return false;
         }
-        return showFailureBox("Cannot play this file", message, true);
+        return showFailureBox(PLAY_FAILED_CAPTION, message, true);
     });
 }
 

@@ -31,9 +31,9 @@ const std::set<std::string> CORE = {"base",     "files",    "tape",  "machine", 
                                     "settings", "debugger", "board", "control"};
 
 // Tests, benchmarks and fuzz targets sit on top: nothing of the product includes them.
-const std::set<std::string> EVERY = {"base",     "files",    "tape",  "machine", "objfile",
-                                     "settings", "debugger", "board", "control", "program",
-                                     "runner",   "tools",    "tests", "bench",   "fuzz"};
+const std::set<std::string> EVERY = {"base",     "files", "tape",    "machine", "objfile", "settings",
+                                     "debugger", "board", "control", "program", "runner",  "tools",
+                                     "tests",    "bench", "fuzz",    "web"};
 
 const std::vector<Layer> LAYERS = {
     {"base", {}},
@@ -47,6 +47,9 @@ const std::vector<Layer> LAYERS = {
     {"control", {"base", "files", "tape", "machine", "objfile", "settings", "debugger", "board"}},
     {"program", CORE},
     {"runner", CORE},
+    // The monitor image that runner/run.h declares is built into the web edition too.
+    {"web",
+     {"base", "files", "tape", "machine", "objfile", "settings", "debugger", "board", "control", "runner"}},
     {"tools", {"base", "objfile"}}, // objfile/hex_record only, which includes nothing but base/
     {"tests", EVERY},
     {"bench", EVERY},

@@ -1,0 +1,2 @@
+// The page's one element lookup.
+export const $ = (selector) => document.querySelector(selector);
