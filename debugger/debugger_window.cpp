@@ -160,7 +160,7 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     tool("Step over", Qt::Key_F8, [this] { stepOver(); });
     tool("Step out", Qt::SHIFT | Qt::Key_F8, [this] { stepOut(); });
     tool("Run to here", Qt::Key_F4, [this] { runTo(disasm->cursorAddress()); });
-    tool("Step line", Qt::SHIFT | Qt::Key_F7, [this] { stepLine(); });
+    tool("Step line", Qt::Key_F6, [this] { stepLine(); });
     steps->addSeparator();
     // Pause toggles as it does in the main window.
     tool("Run", {}, [] { postCommand(CMD_RUN); });
