@@ -1,4 +1,5 @@
 #include "base/run_inputs.h"
+#include "debugger/rewind.h"
 #include "machine/cpu.h"
 #include "settings/flags.h"
 #include "support/board.h"
@@ -38,5 +39,31 @@ void BM_MonitorIdleScan(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(emulated) / 1e6, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_MonitorIdleScan)->Unit(benchmark::kMillisecond);
+
+// Step Back with 10,000 instructions of the monitor's scan behind it, stepped as the debugger steps: one
+// iteration is one instruction back, which restores the last record before it and runs up to it again.
+void BM_StepBack(benchmark::State& state) {
+    std::string message;
+    if (!test::boardPowerOn(message)) {
+        state.SkipWithError(message.c_str());
+        return;
+    }
+    test::boardReset();
+    rewindSwitch(true);
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int n = 0; n < 10'000; ++n) {
+            std::uint8_t status = 0;
+            cpuExecute(0, status);
+        }
+        state.ResumeTiming();
+        if (rewindStepBack(message) != RewindResult::Moved) {
+            state.SkipWithError(message.c_str());
+            break;
+        }
+    }
+    rewindSwitch(false);
+}
+BENCHMARK(BM_StepBack)->Unit(benchmark::kMillisecond);
 
 } // namespace

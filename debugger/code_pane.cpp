@@ -5,6 +5,7 @@
 #include "debugger/breakpoints.h"
 #include "debugger/debugger_window.h"
 #include "debugger/disasm.h"
+#include "debugger/rewind.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
 
@@ -354,6 +355,7 @@ bool MemoryView::editByte(std::uint16_t address, std::uint8_t value, QString& wh
         why = "Memory can be changed only while the machine is halted.";
         return false;
     }
+    if (flags & (PAGE_RAM | PAGE_ROM)) rewindRestart(); // changed by hand: no going back past it
     if (flags & PAGE_RAM) {
         busWrite(address, value, 0);
     } else if ((flags & PAGE_ROM) && allowRomWrites) {

@@ -10,6 +10,7 @@
 #include "debugger/code_pane.h"
 #include "debugger/devices.h"
 #include "debugger/history.h"
+#include "debugger/rewind.h"
 #include "debugger/source_pane.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
@@ -161,6 +162,8 @@ DebuggerWindow::DebuggerWindow() : QMainWindow(windowParts.mainWindow, Qt::Windo
     tool("Step out", Qt::SHIFT | Qt::Key_F8, [this] { stepOut(); });
     tool("Run to here", Qt::Key_F4, [this] { runTo(disasm->cursorAddress()); });
     tool("Step line", Qt::Key_F6, [this] { stepLine(); });
+    tool("Step back", Qt::SHIFT | Qt::Key_F7, [this] { stepBack(false); });
+    tool("Run back", Qt::SHIFT | Qt::Key_F4, [this] { stepBack(true); });
     steps->addSeparator();
     // Pause toggles as it does in the main window.
     tool("Run", {}, [] { postCommand(CMD_RUN); });
@@ -325,6 +328,7 @@ QWidget* DebuggerWindow::makeRegisters() {
             const auto mask = static_cast<std::uint8_t>(0x80 >> bit);
             cpuSetStatusByte(
                 static_cast<std::uint8_t>(on ? cpuStatusByte() | mask : cpuStatusByte() & ~mask));
+            rewindRestart();
             if (runInputs.debug) repaintArea(AREA_DEBUG);
         });
     }
@@ -598,6 +602,25 @@ void DebuggerWindow::toggleBreakpointsAt(const std::vector<std::uint16_t>& addre
     disasm->viewport()->update();
 }
 
+void DebuggerWindow::stepBack(bool toHit) {
+    if (!runInputs.halted || stepActive()) return;
+    std::string message;
+    TrapHit hit;
+    const RewindResult result = toHit ? rewindRunBack(message, hit) : rewindStepBack(message);
+    switch (result) {
+    case RewindResult::Moved:
+        noteStop(toHit ? QString("Back at: %1").arg(QString::fromStdString(stopReason(hit)))
+                       : QString("Stepped back"));
+        break;
+    case RewindResult::AtStart: noteStop("At the start of the history"); break;
+    case RewindResult::Refused:
+        noteStop("Halted");
+        stopLabel->setText(QString::fromStdString(message));
+        break;
+    }
+    if (runInputs.debug) repaintArea(AREA_DEBUG);
+}
+
 void DebuggerWindow::stepLine() {
     if (const std::optional<SourceLine> line = source->stepRange(cpu.pc))
         beginStep(StepKind::Leave, line->start, line->end);
@@ -681,6 +704,7 @@ void DebuggerWindow::leaveRegister(std::size_t index) {
         case 3: cpu.sp = byte; break;
         default: cpuSetPc(static_cast<std::uint16_t>(value)); break;
         }
+        rewindRestart(); // changed by hand: no going back past it
         if (runInputs.debug) repaintArea(AREA_DEBUG);
         if (index == 4) disasm->showAddress(cpu.pc);
     }
@@ -928,6 +952,7 @@ void DebuggerWindow::showEvent(QShowEvent* e) {
     debuggerSettings.open = 1;
     breakpointsArm(true);
     historySwitch(historyOn->isChecked());
+    rewindSwitch(true);
     refreshPoints();
     noteStop(runInputs.halted ? "Halted" : "Running");
     refreshTimer.start();
@@ -944,6 +969,7 @@ void DebuggerWindow::closeEvent(QCloseEvent* e) {
     // Closed, the debugger costs the machine nothing: no traps, no history.
     breakpointsArm(false);
     if (historyRecording()) historySwitch(false);
+    rewindSwitch(false);
     stopTrace();
     debuggerSettings.open = 0;
     QMainWindow::closeEvent(e);

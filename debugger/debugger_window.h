@@ -63,6 +63,9 @@ class DebuggerWindow : public QMainWindow {
     // Runs until PC leaves the bytes of its source line (a macro's call or a .repeat is one line); an
     // instruction step where no line made PC.
     void stepLine();
+    // Step back (one instruction) and Run back (to the last breakpoint or watchpoint hit, or the start of
+    // the history); the status line says where it went, or why not.
+    void stepBack(bool toHit);
     void stopStep();
     // Adds a point from the Breakpoints pane's fields; false with the message shown.
     bool addPoint(int kindIndex, const QString& range, const QString& condition);

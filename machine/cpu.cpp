@@ -685,7 +685,30 @@ void serveRequest() {
 
 } // namespace
 
+// After a step back, the inputs that came later come again as the machine steps forward: each slice ends
+// where the next is due, and it is given then. Running freely drops them: the live inputs take over.
+std::int32_t sliceUpToInput(std::int32_t budget) {
+    InputJournal& journal = debugHooks.inputs;
+    if (!runInputs.halted) {
+        journal.ahead.clear();
+        return budget;
+    }
+    while (!journal.ahead.empty() && journal.ahead.front().cycles == static_cast<std::uint32_t>(cpu.cycles)) {
+        const InputNote note = journal.ahead.front();
+        journal.ahead.pop_front();
+        applyBoardInput(note);
+    }
+    if (journal.ahead.empty()) return budget;
+    const std::uint32_t until = journal.ahead.front().cycles - static_cast<std::uint32_t>(cpu.cycles);
+    return until - 1 < static_cast<std::uint32_t>(budget) ? static_cast<std::int32_t>(until - 1) : budget;
+}
+
 int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus) {
+    InputJournal& journal = debugHooks.inputs;
+    if (journal.on && !journal.replaying) [[unlikely]] {
+        if (journal.beforeSlice) journal.beforeSlice();
+        if (!journal.ahead.empty()) budget = sliceUpToInput(budget);
+    }
     cpu.busy.store(true, std::memory_order_relaxed);
     const int executed = budget >= 0 ? interpretSlice(static_cast<std::uint32_t>(budget), sliceStatus) : 0;
     cpu.busy.store(false, std::memory_order_relaxed);
@@ -697,16 +720,19 @@ int cpuExecute(std::int32_t budget, std::uint8_t& sliceStatus) {
 }
 
 void cpuRequestReset() {
+    noteBoardInput(BoardInput::Reset);
     cpu.pendingInterrupts |= PEND_RESET;
     serveRequest();
 }
 
 void cpuRequestNmi() {
+    noteBoardInput(BoardInput::Nmi);
     cpu.pendingInterrupts |= PEND_NMI;
     serveRequest();
 }
 
 void cpuRequestIrq() {
+    noteBoardInput(BoardInput::Irq);
     cpu.pendingInterrupts |= PEND_IRQ;
     if (!cpu.i) serveRequest();
 }

@@ -1,12 +1,32 @@
 #include "machine/debug_hooks.h"
 
 #include "machine/bus.h"
+#include "machine/cpu.h"
+#include "machine/latch.h"
+#include "machine/rio.h"
 
 #include <algorithm>
 
 namespace orv {
 
 DebugHooksRecord debugHooks;
+
+void noteBoardInput(BoardInput kind, int key) {
+    InputJournal& journal = debugHooks.inputs;
+    if (!journal.on || journal.replaying || cpu.busy.load(std::memory_order_relaxed)) return;
+    journal.notes.push_back({static_cast<std::uint32_t>(cpu.cycles), kind, static_cast<std::int8_t>(key)});
+}
+
+void applyBoardInput(const InputNote& note) {
+    switch (note.kind) {
+    case BoardInput::KeyDown: keyDown(note.key); break;
+    case BoardInput::KeyUp: keyUp(); break;
+    case BoardInput::Fade: fadeDigits(); break;
+    case BoardInput::Reset: cpuRequestReset(); break;
+    case BoardInput::Nmi: cpuRequestNmi(); break;
+    case BoardInput::Irq: cpuRequestIrq(); break;
+    }
+}
 
 bool conditionHolds(const TrapCondition& condition, const TrapRegs& regs) {
     unsigned value = 0;

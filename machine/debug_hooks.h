@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <deque>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -90,6 +91,24 @@ struct HistoryRecord {
     std::size_t count = 0;          // entries held, at most HISTORY_LENGTH
 };
 
+// What reaches the board from outside between slices, noted for stepping back while it is on: keys
+// going down and up, the display's fading pass, interrupt requests. Inputs of a slice's own (the key
+// feed's, inside its reads) follow from the board and are not noted.
+enum class BoardInput : std::uint8_t { KeyDown, KeyUp, Fade, Reset, Nmi, Irq };
+struct InputNote {
+    std::uint32_t cycles; // when it came, between two instructions
+    BoardInput kind;
+    std::int8_t key; // KeyDown
+};
+struct InputJournal {
+    bool on = false;
+    bool replaying = false;                // inputs come from the journal, and are not noted again
+    std::deque<InputNote> notes;           // oldest first
+    std::uint64_t firstNote = 0;           // the number of notes[0] among all ever noted
+    std::deque<InputNote> ahead;           // after a step back: the inputs still to come, next first
+    void (*beforeSlice)() = nullptr;       // the rewinder's look at each slice, snapshots and all
+};
+
 // All the hooks hold. A test starts afresh with `debugHooks = DebugHooksRecord{}`; cpuSetTraps({})
 // also takes PAGE_WATCH off pageFlags, where power-on does not come between.
 struct DebugHooksRecord {
@@ -103,6 +122,7 @@ struct DebugHooksRecord {
     TrapHit trapHit;                        // why the last SLICE_BREAK or SLICE_WATCH
     RunGoal runGoal;                        // of the step under way
     HistoryRecord history;
+    InputJournal inputs;
 };
 
 extern DebugHooksRecord debugHooks;
@@ -110,6 +130,11 @@ extern DebugHooksRecord debugHooks;
 // Puts PAGE_WATCH on the RAM and ROM pages a watchpoint covers; power-on rebuilds pageFlags, so every
 // slice that checks watchpoints calls it first. Other pages take the interpreter's slow path anyway.
 void markWatchedPages();
+// Notes an input while the journal is on, unless it comes from inside a slice or from the journal.
+void noteBoardInput(BoardInput kind, int key = 0);
+// Gives the board an input again, as it came the first time.
+void applyBoardInput(const InputNote& note);
+
 // The first armed trap of this kind at this address whose condition holds, if any.
 const Trap* trapFiring(std::uint8_t kind, std::uint16_t address, const TrapRegs& regs);
 

@@ -1,5 +1,6 @@
 #include "machine/latch.h"
 
+#include "machine/debug_hooks.h"
 #include "machine/host.h"
 
 namespace orv {
@@ -20,6 +21,7 @@ void latchDigit(std::uint8_t segments, int position) {
 }
 
 void fadeDigits() {
+    noteBoardInput(BoardInput::Fade);
     ++latch.displayTick;
     bool changed = false;
     for (int position = 0; position < 8; ++position) {

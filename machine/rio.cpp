@@ -2,6 +2,7 @@
 
 #include "base/trace.h"
 #include "machine/cpu.h"
+#include "machine/debug_hooks.h"
 #include "machine/key_feed.h"
 #include "machine/keys.h"
 #include "machine/latch.h"
@@ -108,6 +109,7 @@ void rioReset() {
 
 void keyDown(int key) {
     if (key < 0 || key >= KEY_COUNT) return;
+    noteBoardInput(BoardInput::KeyDown, key);
     const KeyInfo& k = keyTable[static_cast<std::size_t>(key)];
     rio[0].outA |= KEY_ROWS;
     keypad.keyRows = static_cast<std::uint8_t>(~k.row);
@@ -115,6 +117,7 @@ void keyDown(int key) {
 }
 
 void keyUp() {
+    noteBoardInput(BoardInput::KeyUp);
     keypad.keyRows = 0xFF;
 }
 

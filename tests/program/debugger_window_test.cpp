@@ -8,6 +8,7 @@
 #include "debugger/breakpoints.h"
 #include "debugger/code_pane.h"
 #include "debugger/debugger_window.h"
+#include "debugger/rewind.h"
 #include "debugger/source_pane.h"
 #include "debugger/stepping.h"
 #include "machine/bus.h"
@@ -252,6 +253,32 @@ TEST_F(DebuggerWindowTest, FollowsAndStepsTheSourceOfAProgram) {
     EXPECT_EQ(set, (std::vector<std::uint16_t>{0x0209, 0x020A}));
     QApplication::sendEvent(text->viewport(), &twice);
     EXPECT_EQ(breakpointList().size(), 1u);
+}
+
+// Step back and Run back from the toolbar: the board as it was, and where the machine last stopped.
+TEST_F(DebuggerWindowTest, StepsBackAndRunsBackToTheLastBreakpoint) {
+    // INX, INX, JMP $0200.
+    test::poke(0x0200, {0xE8, 0xE8, 0x4C, 0x00, 0x02});
+    cpuSetPc(0x0200);
+    rewindRestart();
+    DebuggerWindow* window = debuggerParts.debuggerWindow;
+    std::vector<std::pair<std::uint16_t, std::uint32_t>> seen;
+    for (int n = 0; n < 7; ++n) {
+        seen.emplace_back(cpu.pc, static_cast<std::uint32_t>(cpu.cycles));
+        onCommand(CMD_STEP);
+    }
+    window->stepBack(false);
+    EXPECT_EQ(window->stopLabel->text(), "Stepped back");
+    EXPECT_EQ(cpu.pc, seen.back().first);
+    EXPECT_EQ(static_cast<std::uint32_t>(cpu.cycles), seen.back().second);
+    ASSERT_TRUE(window->addPoint(0, "$0201", ""));
+    window->stepBack(true);
+    EXPECT_EQ(window->stopLabel->text(), "Back at: Breakpoint at $0201");
+    EXPECT_EQ(static_cast<std::uint32_t>(cpu.cycles), seen[4].second);
+    breakpointRemoveAll();
+    window->stepBack(true);
+    EXPECT_EQ(window->stopLabel->text(), "At the start of the history");
+    EXPECT_EQ(static_cast<std::uint32_t>(cpu.cycles), seen[0].second);
 }
 
 // Trace to File follows the running machine instruction by instruction, and ends by itself at its limit.
