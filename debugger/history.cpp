@@ -5,6 +5,7 @@
 #include "base/text_format.h"
 #include "debugger/disasm.h"
 #include "files/safe_file.h"
+#include "machine/bus.h"
 #include "machine/cpu.h"
 
 #include <cstring>
@@ -32,6 +33,19 @@ const HistoryEntry& historyAt(std::size_t index) {
     // While the ring is not yet full its oldest entry is the first.
     const std::size_t oldest = debugHooks.history.count < HISTORY_LENGTH ? 0 : debugHooks.history.next;
     return debugHooks.history.ring[(oldest + index) % HISTORY_LENGTH];
+}
+
+HistoryEntry entryNow() {
+    const std::uint16_t pc = cpu.pc;
+    return {static_cast<std::uint32_t>(cpu.cycles),
+            pc,
+            {peekByte(pc), peekByte(static_cast<std::uint16_t>(pc + 1)),
+             peekByte(static_cast<std::uint16_t>(pc + 2))},
+            cpu.a,
+            cpu.x,
+            cpu.y,
+            cpu.sp,
+            cpuStatusByte()};
 }
 
 std::string instructionText(const HistoryEntry& entry, const SymbolTable* symbols) {

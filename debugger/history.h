@@ -16,6 +16,9 @@ bool historyRecording();
 std::size_t historySize();
 // 0 is the oldest; index < historySize().
 const HistoryEntry& historyAt(std::size_t index);
+// The instruction at PC with the registers and cycles as they stand, before it runs: the entry the
+// interpreter would record, read without touching a device.
+HistoryEntry entryNow();
 // "0215  A9 10     LDA #$10        A:10 X:00 Y:00 SP:FD N-1B-I-C  1234": the instruction as it was,
 // the registers before it ran and the cycle count when it began.
 std::string historyLine(const HistoryEntry& entry, const SymbolTable* symbols = nullptr);

@@ -1,6 +1,7 @@
 #include "debugger/rewind.h"
 
 #include "base/run_inputs.h"
+#include "debugger/history.h"
 #include "debugger/trace_log.h"
 #include "machine/bus.h"
 #include "machine/cpu.h"
@@ -165,16 +166,7 @@ class Replay {
             giveInputs(notesEnd());
             if (now() == goal) return true;
             if (now() > goal) return false;
-            const std::uint16_t pc = cpu.pc;
-            const HistoryEntry entry{static_cast<std::uint32_t>(cpu.cycles),
-                                     pc,
-                                     {peekByte(pc), peekByte(static_cast<std::uint16_t>(pc + 1)),
-                                      peekByte(static_cast<std::uint16_t>(pc + 2))},
-                                     cpu.a,
-                                     cpu.x,
-                                     cpu.y,
-                                     cpu.sp,
-                                     cpuStatusByte()};
+            const HistoryEntry entry = entryNow();
             const TraceAccess access = traceAccessOf(entry);
             const std::uint32_t at = now();
             std::uint8_t status = 0;

@@ -122,16 +122,7 @@ bool TraceLog::open(const std::string& path, std::uint64_t sizeLimit, std::strin
 }
 
 void TraceLog::before() {
-    const std::uint16_t pc = cpu.pc;
-    entry = {static_cast<std::uint32_t>(cpu.cycles),
-             pc,
-             {peekByte(pc), peekByte(static_cast<std::uint16_t>(pc + 1)),
-              peekByte(static_cast<std::uint16_t>(pc + 2))},
-             cpu.a,
-             cpu.x,
-             cpu.y,
-             cpu.sp,
-             cpuStatusByte()};
+    entry = entryNow();
     access = traceAccessOf(entry);
 }
 
