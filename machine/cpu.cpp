@@ -9,6 +9,11 @@
 
 #include <array>
 
+// Computed goto is a GCC and Clang extension; WebAssembly has no indirect jump to make of it.
+#if (defined(__GNUC__) || defined(__clang__)) && !defined(__EMSCRIPTEN__)
+#define ORV_COMPUTED_GOTO 1
+#endif
+
 namespace orv {
 
 CpuRecord cpu{{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0}};
@@ -33,6 +38,27 @@ constexpr std::array<std::uint8_t, 256> opcodeCycles = [] {
 [[gnu::noinline]] void deviceWrite(std::uint16_t address, std::uint8_t value, std::uint32_t cyc) {
     cpu.cycles = static_cast<std::int32_t>(cyc);
     busWrite(address, value, FORCE_NONE);
+}
+
+// The plain loop reads RAM and ROM, and writes RAM, without asking the map: an address test is cheaper
+// than a load of its page's kind, and folds away for the zero page and the stack. RAM from 0x0000 and
+// ROM up to 0xFFFF meet across the top of the address space, so one compare covers both. The loop runs
+// only while the map has these pages so (a saved state may give a page another kind); everything else
+// goes to the bus.
+static_assert(RAM_FIRST_PAGE == 0x00 && ROM_LAST_PAGE == 0xFF);
+constexpr unsigned RAM_END = (RAM_LAST_PAGE + 1) << 8;
+constexpr std::uint16_t ROM_START = ROM_FIRST_PAGE << 8;
+
+[[gnu::always_inline]] inline bool inFixedMemory(std::uint16_t address) {
+    return static_cast<std::uint16_t>(address - ROM_START) < 0x10000 - ROM_START + RAM_END;
+}
+
+bool fixedPagesHold() {
+    for (unsigned page = RAM_FIRST_PAGE; page <= RAM_LAST_PAGE; ++page)
+        if (!(bus.pageFlags[page] & PAGE_RAM)) return false;
+    for (unsigned page = ROM_FIRST_PAGE; page <= ROM_LAST_PAGE; ++page)
+        if (!(bus.pageFlags[page] & (PAGE_RAM | PAGE_ROM))) return false;
+    return true;
 }
 
 // The accesses of the current instruction that a watchpoint covers; the slice looks at them once the
@@ -71,29 +97,46 @@ std::uint8_t toBcd(int value) {
     return static_cast<std::uint8_t>(((value / 10) << 4) | (value % 10));
 }
 
-// The registers held in locals for the length of a slice. n and z are kept as the byte they were
-// taken from (n = bit 7 of nSrc, z = zSrc is 0), which saves work on every load and ALU operation.
+// Status bits kept together in Core::p; the rest are kept apart.
+constexpr std::uint8_t P_BIT5 = 0x20;
+constexpr std::uint8_t P_B = 0x10;
+constexpr std::uint8_t P_D = 0x08;
+constexpr std::uint8_t P_I = 0x04;
+
+// The registers held in locals for the length of a slice, in as few of the host's registers as they
+// fit: the fewer there are, the fewer the compiler keeps on the stack. n and z share `nzSource`, the value
+// they were taken from: z is set when its low byte is 0, n is bit 7 or bit 8 (bit 8 carries an n that
+// differs from bit 7 of the value, after BIT, PLP and RTI). The four flags that only a few
+// instructions touch share `p`. The slice counts down the cycles it has `left`.
 // Checked is the variant for slices that check the debugger's hooks; the plain one knows nothing of them.
 template <bool Checked>
 struct Core {
     std::uint16_t pc;
     std::uint8_t a, x, y, sp;
-    std::uint8_t nSrc, zSrc;
-    std::uint8_t v, bit5, b, d, i, c;
-    std::uint32_t cyc;
+    std::uint16_t nzSource;
+    std::uint8_t v, c;
+    std::uint8_t p;    // P_BIT5, P_B, P_D, P_I
+    std::int32_t left; // the slice ends once this is below 0
+    std::uint32_t end; // cpu.cycles where `left` is 0
+
+    [[gnu::always_inline]] std::uint32_t cyc() const { return end - static_cast<std::uint32_t>(left); }
 
     // Opcode and operand fetches, which no watchpoint sees.
     [[gnu::always_inline]] std::uint8_t fetchAt(std::uint16_t address) {
-        if (bus.pageFlags[address >> 8] & (PAGE_RAM | PAGE_ROM)) [[likely]]
+        if constexpr (Checked) {
+            if (bus.pageFlags[address >> 8] & (PAGE_RAM | PAGE_ROM)) [[likely]]
+                return bus.memory[address];
+        } else if (inFixedMemory(address)) [[likely]] {
             return bus.memory[address];
-        return deviceRead(address, cyc);
+        }
+        return deviceRead(address, cyc());
     }
     [[gnu::always_inline]] std::uint8_t read(std::uint16_t address) {
         if constexpr (Checked) {
             const std::uint8_t flags = bus.pageFlags[address >> 8];
             if ((flags & (PAGE_RAM | PAGE_ROM)) && !(flags & PAGE_WATCH)) [[likely]]
                 return bus.memory[address];
-            return watchedRead(address, cyc);
+            return watchedRead(address, cyc());
         }
         return fetchAt(address);
     }
@@ -103,13 +146,13 @@ struct Core {
             if ((flags & PAGE_RAM) && !(flags & PAGE_WATCH)) [[likely]]
                 bus.memory[address] = value;
             else
-                watchedWrite(address, value, cyc);
+                watchedWrite(address, value, cyc());
             return;
         }
-        if (bus.pageFlags[address >> 8] & PAGE_RAM) [[likely]]
+        if (address < RAM_END) [[likely]]
             bus.memory[address] = value;
         else
-            deviceWrite(address, value, cyc);
+            deviceWrite(address, value, cyc());
     }
     [[gnu::always_inline]] std::uint16_t readWord(std::uint16_t address) {
         const std::uint8_t low = read(address);
@@ -162,27 +205,23 @@ struct Core {
     TrapRegs regs() const { return {pc, a, x, y, sp, status()}; }
 
     std::uint8_t status() const {
-        return static_cast<std::uint8_t>((nSrc & 0x80) | v << 6 | bit5 << 5 | b << 4 | d << 3 | i << 2 |
-                                         (zSrc == 0) << 1 | c);
+        return static_cast<std::uint8_t>(((nzSource | nzSource >> 1) & 0x80) | v << 6 | p |
+                                         (static_cast<std::uint8_t>(nzSource) == 0) << 1 | c);
     }
     void setStatus(std::uint8_t s) {
-        nSrc = s & 0x80;
+        nzSource = static_cast<std::uint16_t>((s & 0x80) << 1 | !(s & 0x02));
         v = (s >> 6) & 1;
-        bit5 = (s >> 5) & 1;
-        b = (s >> 4) & 1;
-        d = (s >> 3) & 1;
-        i = (s >> 2) & 1;
-        zSrc = !(s & 0x02);
+        p = s & (P_BIT5 | P_B | P_D | P_I);
         c = s & 1;
     }
 
     [[gnu::always_inline]] std::uint8_t nz(std::uint8_t value) {
-        nSrc = zSrc = value;
+        nzSource = value;
         return value;
     }
 
     [[gnu::always_inline]] void adc(std::uint8_t m) {
-        if (d) [[unlikely]] {
+        if (p & P_D) [[unlikely]] {
             const int sum = decimalValue(a) + decimalValue(m) + c;
             c = sum > 99;
             a = nz(toBcd(sum % 100));
@@ -194,7 +233,7 @@ struct Core {
         a = nz(static_cast<std::uint8_t>(sum));
     }
     [[gnu::always_inline]] void sbc(std::uint8_t m) {
-        if (d) [[unlikely]] {
+        if (p & P_D) [[unlikely]] {
             const int diff = decimalValue(a) - decimalValue(m) - (1 - c);
             c = diff >= 0;
             a = nz(toBcd((diff % 100 + 100) % 100));
@@ -211,8 +250,7 @@ struct Core {
         nz(static_cast<std::uint8_t>(reg - m));
     }
     [[gnu::always_inline]] void bit(std::uint8_t m) {
-        zSrc = a & m;
-        nSrc = m;
+        nzSource = static_cast<std::uint16_t>((a & m) | (m & 0x80) << 1);
         v = (m >> 6) & 1;
     }
     [[gnu::always_inline]] std::uint8_t asl(std::uint8_t m) {
@@ -246,13 +284,38 @@ struct Core {
         const auto offset = static_cast<std::int8_t>(fetch());
         if (taken) {
             pc = static_cast<std::uint16_t>(pc + offset);
-            ++cyc;
+            --left;
         }
     }
 
     void enterInterrupt(std::uint16_t vector) {
-        i = 1;
+        p |= P_I;
         pc = readWord(vector);
+    }
+
+    // Serves what is pending before the next instruction. A reset pushes nothing and runs no
+    // instruction in the same pass: true then, and the caller looks at its budget first.
+    bool serveInterrupt(std::uint8_t& pending) {
+        if (pending & PEND_RESET) {
+            pending &= static_cast<std::uint8_t>(~PEND_RESET);
+            p |= P_I | P_B;
+            pc = readWord(VECTOR_RESET);
+            left -= 6;
+            return true;
+        }
+        if (pending & PEND_NMI) {
+            pending &= static_cast<std::uint8_t>(~PEND_NMI);
+            pushPc();
+            push(status());
+            enterInterrupt(VECTOR_NMI);
+        } else if ((pending & PEND_IRQ) && !(p & P_I)) {
+            pending &= static_cast<std::uint8_t>(~PEND_IRQ);
+            pushPc();
+            p &= static_cast<std::uint8_t>(~P_B);
+            push(status());
+            enterInterrupt(VECTOR_IRQ);
+        }
+        return false;
     }
 
     [[gnu::always_inline]] bool execute(std::uint8_t opcode);
@@ -397,14 +460,14 @@ inline bool Core<Checked>::execute(std::uint8_t opcode) {
     case 0xDE: modify(absIndexed(x), &Core::dec); break;
 
     // Branches
-    case 0x10: branch(!(nSrc & 0x80)); break;
-    case 0x30: branch(nSrc & 0x80); break;
+    case 0x10: branch(!(nzSource & 0x180)); break;
+    case 0x30: branch(nzSource & 0x180); break;
     case 0x50: branch(!v); break;
     case 0x70: branch(v); break;
     case 0x90: branch(!c); break;
     case 0xB0: branch(c); break;
-    case 0xD0: branch(zSrc != 0); break;
-    case 0xF0: branch(zSrc == 0); break;
+    case 0xD0: branch(static_cast<std::uint8_t>(nzSource) != 0); break;
+    case 0xF0: branch(static_cast<std::uint8_t>(nzSource) == 0); break;
 
     // Jumps, subroutines and interrupts
     case 0x4C: pc = abs(); break;
@@ -424,13 +487,13 @@ inline bool Core<Checked>::execute(std::uint8_t opcode) {
     case 0x00:
         ++pc;
         pushPc();
-        b = 1;
-        push(status() | 0x10);
+        p |= P_B;
+        push(status());
         enterInterrupt(VECTOR_IRQ);
         break;
     case 0x40: {
         setStatus(pull());
-        i = 0;
+        p &= static_cast<std::uint8_t>(~P_I);
         const std::uint8_t low = pull();
         pc = static_cast<std::uint16_t>(low | pull() << 8);
         break;
@@ -445,10 +508,10 @@ inline bool Core<Checked>::execute(std::uint8_t opcode) {
     // Flags
     case 0x18: c = 0; break;
     case 0x38: c = 1; break;
-    case 0xD8: d = 0; break;
-    case 0xF8: d = 1; break;
-    case 0x58: i = 0; break;
-    case 0x78: i = 1; break;
+    case 0xD8: p &= static_cast<std::uint8_t>(~P_D); break;
+    case 0xF8: p |= P_D; break;
+    case 0x58: p &= static_cast<std::uint8_t>(~P_I); break;
+    case 0x78: p |= P_I; break;
     case 0xB8: v = 0; break;
     case 0xEA: break;
 
@@ -458,22 +521,16 @@ inline bool Core<Checked>::execute(std::uint8_t opcode) {
 }
 
 template <bool Checked>
-Core<Checked> loadCore() {
+Core<Checked> loadCore(std::uint32_t budget) {
     Core<Checked> r{};
     r.pc = cpu.pc;
     r.a = cpu.a;
     r.x = cpu.x;
     r.y = cpu.y;
     r.sp = cpu.sp;
-    r.nSrc = cpu.n ? 0x80 : 0;
-    r.zSrc = cpu.z ? 0 : 1;
-    r.v = cpu.v;
-    r.bit5 = cpu.bit5;
-    r.b = cpu.b;
-    r.d = cpu.d;
-    r.i = cpu.i;
-    r.c = cpu.c;
-    r.cyc = static_cast<std::uint32_t>(cpu.cycles);
+    r.setStatus(cpuStatusByte());
+    r.left = static_cast<std::int32_t>(budget);
+    r.end = static_cast<std::uint32_t>(cpu.cycles) + budget;
     return r;
 }
 
@@ -484,15 +541,8 @@ void storeCore(const Core<Checked>& r) {
     cpu.x = r.x;
     cpu.y = r.y;
     cpu.sp = r.sp;
-    cpu.n = (r.nSrc & 0x80) ? 1 : 0;
-    cpu.z = r.zSrc == 0;
-    cpu.v = r.v;
-    cpu.bit5 = r.bit5;
-    cpu.b = r.b;
-    cpu.d = r.d;
-    cpu.i = r.i;
-    cpu.c = r.c;
-    cpu.cycles = static_cast<std::int32_t>(r.cyc);
+    cpuSetStatusByte(r.status());
+    cpu.cycles = static_cast<std::int32_t>(r.cyc());
 }
 
 // What a checked slice looks at before each instruction.
@@ -531,7 +581,7 @@ bool goalReached(const RunGoal& goal, std::uint8_t opcode, std::uint16_t pc, std
 template <bool Checked>
 void recordHistory(const Core<Checked>& r) {
     const std::uint16_t pc = r.pc;
-    debugHooks.history.ring[debugHooks.history.next] = {r.cyc,
+    debugHooks.history.ring[debugHooks.history.next] = {r.cyc(),
                                                         pc,
                                                         {peekByte(pc),
                                                          peekByte(static_cast<std::uint16_t>(pc + 1)),
@@ -543,14 +593,12 @@ void recordHistory(const Core<Checked>& r) {
                                                         r.status()};
 }
 
-// The loop proper; budget is known to be non-negative. Counting the slice's own cycles instead of
-// comparing against an absolute target keeps it right when `cpu.cycles` wraps past 2^31. The checked
-// variant adds the debugger's breakpoints, watchpoints, stepping goal and history.
-template <bool Checked>
-int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
-    Core<Checked> r = loadCore<Checked>();
-    const std::uint32_t start = r.cyc;
-    const bool armed = (sliceStatus & SLICE_ARMED) && !runInputs.halted;
+// The checked loop: the plain loop's instructions with the debugger's breakpoints, watchpoints,
+// stepping goal and history, and the fetch trace while halted. Budget is known to be non-negative;
+// counting the slice's own cycles instead of comparing against an absolute target keeps it right when
+// `cpu.cycles` wraps past 2^31.
+int runChecked(std::uint32_t budget, std::uint8_t& sliceStatus) {
+    Core<true> r = loadCore<true>(budget);
     const bool stepping = sliceStatus & SLICE_STEPPING;
     const bool traceFetch = runInputs.diag && runInputs.halted && !stepping;
     const std::uint16_t stopAt = cpu.breakpoint;
@@ -558,77 +606,40 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
     std::uint16_t opcodeAddr = cpu.lastOpcodeAddr;
     int executed = 0;
 
-    // Checked only: what to look at before and after each instruction, one test each way for the
-    // common case. A step's breakpoints wait until its first instruction has run.
-    [[maybe_unused]] const bool record =
-        debugHooks.history.on && debugHooks.history.ring.size() == HISTORY_LENGTH;
-    [[maybe_unused]] const RunGoal goal = stepping ? debugHooks.runGoal : RunGoal{};
-    [[maybe_unused]] const std::uint8_t breakHooks =
+    // What to look at before and after each instruction, one test each way for the common case. A
+    // step's breakpoints wait until its first instruction has run.
+    const bool record = debugHooks.history.on && debugHooks.history.ring.size() == HISTORY_LENGTH;
+    const RunGoal goal = stepping ? debugHooks.runGoal : RunGoal{};
+    const std::uint8_t breakHooks =
         ((sliceStatus & SLICE_ARMED) ? HOOK_SINGLE : 0) | (debugHooks.execTrapsArmed ? HOOK_EXEC : 0);
-    [[maybe_unused]] std::uint8_t before =
-        ((!runInputs.halted || (stepping && debugHooks.runGoal.moved)) ? breakHooks : 0) |
-        (record ? HOOK_RECORD : 0);
-    [[maybe_unused]] const bool after = record || stepping;
-    if constexpr (Checked) {
-        watchedCount = 0;
-        if (debugHooks.watchTrapsArmed) markWatchedPages();
-    }
+    std::uint8_t before = ((!runInputs.halted || (stepping && debugHooks.runGoal.moved)) ? breakHooks : 0) |
+                          (record ? HOOK_RECORD : 0);
+    const bool after = record || stepping;
+    watchedCount = 0;
+    if (debugHooks.watchTrapsArmed) markWatchedPages();
 
     do {
         if (pending) [[unlikely]] {
-            [[maybe_unused]] const std::uint16_t interrupted = r.pc;
-            if (pending & PEND_RESET) {
-                // Reset pushes nothing and runs no instruction in the same pass.
-                pending &= static_cast<std::uint8_t>(~PEND_RESET);
-                r.i = 1;
-                r.b = 1;
-                r.pc = r.readWord(VECTOR_RESET);
-                r.cyc += 6;
-                if constexpr (Checked) {
-                    if (watchedCount && watchFired(r.regs(), interrupted)) {
-                        sliceStatus |= SLICE_WATCH;
-                        break;
-                    }
-                }
-                continue;
+            const std::uint16_t interrupted = r.pc;
+            const bool reset = r.serveInterrupt(pending);
+            if (watchedCount && watchFired(r.regs(), interrupted)) {
+                sliceStatus |= SLICE_WATCH;
+                break;
             }
-            if (pending & PEND_NMI) {
-                pending &= static_cast<std::uint8_t>(~PEND_NMI);
-                r.pushPc();
-                r.push(r.status());
-                r.enterInterrupt(VECTOR_NMI);
-            } else if ((pending & PEND_IRQ) && !r.i) {
-                pending &= static_cast<std::uint8_t>(~PEND_IRQ);
-                r.pushPc();
-                r.b = 0;
-                r.push(r.status());
-                r.enterInterrupt(VECTOR_IRQ);
-            }
-            if constexpr (Checked) {
-                if (watchedCount && watchFired(r.regs(), interrupted)) {
-                    sliceStatus |= SLICE_WATCH;
-                    break;
-                }
-            }
+            if (reset) continue;
         }
-        if constexpr (Checked) {
-            if (before) {
-                if ((before & HOOK_SINGLE) && r.pc == stopAt) [[unlikely]] {
-                    debugHooks.trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
-                    sliceStatus |= SLICE_BREAK;
-                    break;
-                }
-                if ((before & HOOK_EXEC) && (debugHooks.trapMap[r.pc] & TRAP_EXEC) && execTrapFired(r.regs()))
-                    [[unlikely]] {
-                    sliceStatus |= SLICE_BREAK;
-                    break;
-                }
-                if (before & HOOK_RECORD) recordHistory(r);
+        if (before) {
+            if ((before & HOOK_SINGLE) && r.pc == stopAt) [[unlikely]] {
+                debugHooks.trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
+                sliceStatus |= SLICE_BREAK;
+                break;
             }
-        } else if (armed && r.pc == stopAt) [[unlikely]] {
-            debugHooks.trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
-            sliceStatus |= SLICE_BREAK;
-            break;
+            if ((before & HOOK_EXEC) && (debugHooks.trapMap[r.pc] & TRAP_EXEC) && execTrapFired(r.regs()))
+                [[unlikely]] {
+                sliceStatus |= SLICE_BREAK;
+                break;
+            }
+            if (before & HOOK_RECORD) recordHistory(r);
         }
         opcodeAddr = r.pc;
         const std::uint8_t opcode = r.fetch();
@@ -640,42 +651,146 @@ int runLoop(std::uint32_t budget, std::uint8_t& sliceStatus) {
             sliceStatus |= SLICE_BADOP;
             break;
         }
-        r.cyc += opcodeCycles[opcode];
+        r.left -= opcodeCycles[opcode];
         ++executed;
-        if constexpr (Checked) {
-            if (after) {
-                if (record) {
-                    if (++debugHooks.history.next == HISTORY_LENGTH) debugHooks.history.next = 0;
-                    if (debugHooks.history.count < HISTORY_LENGTH) ++debugHooks.history.count;
-                }
-                if (stepping) before |= breakHooks;
+        if (after) {
+            if (record) {
+                if (++debugHooks.history.next == HISTORY_LENGTH) debugHooks.history.next = 0;
+                if (debugHooks.history.count < HISTORY_LENGTH) ++debugHooks.history.count;
             }
-            if (watchedCount && watchFired(r.regs(), opcodeAddr)) [[unlikely]] {
-                sliceStatus |= SLICE_WATCH;
-                break;
-            }
-            if (goal.kind != GOAL_NONE && goalReached(goal, opcode, r.pc, r.sp)) {
-                sliceStatus |= SLICE_GOAL;
-                break;
-            }
+            if (stepping) before |= breakHooks;
         }
-    } while (r.cyc - start <= budget);
+        if (watchedCount && watchFired(r.regs(), opcodeAddr)) [[unlikely]] {
+            sliceStatus |= SLICE_WATCH;
+            break;
+        }
+        if (goal.kind != GOAL_NONE && goalReached(goal, opcode, r.pc, r.sp)) {
+            sliceStatus |= SLICE_GOAL;
+            break;
+        }
+    } while (r.left >= 0);
 
-    if constexpr (Checked) {
-        if (stepping && executed > 0) debugHooks.runGoal.moved = true;
-    }
+    if (stepping && executed > 0) debugHooks.runGoal.moved = true;
     storeCore(r);
     cpu.lastOpcodeAddr = opcodeAddr;
     cpu.pendingInterrupts = pending;
     return executed;
 }
 
-// The plain loop unless the debugger has something armed, is recording or is stepping.
+// Every opcode, 0x00 to 0xFF, handed to M.
+#define ORV_OPCODE_ROW(M, h)                                                                                 \
+    M(0x##h##0)                                                                                              \
+    M(0x##h##1) M(0x##h##2) M(0x##h##3) M(0x##h##4) M(0x##h##5) M(0x##h##6) M(0x##h##7) M(0x##h##8)          \
+        M(0x##h##9) M(0x##h##A) M(0x##h##B) M(0x##h##C) M(0x##h##D) M(0x##h##E) M(0x##h##F)
+#define ORV_EACH_OPCODE(M)                                                                                   \
+    ORV_OPCODE_ROW(M, 0)                                                                                     \
+    ORV_OPCODE_ROW(M, 1) ORV_OPCODE_ROW(M, 2) ORV_OPCODE_ROW(M, 3) ORV_OPCODE_ROW(M, 4) ORV_OPCODE_ROW(M, 5) \
+        ORV_OPCODE_ROW(M, 6) ORV_OPCODE_ROW(M, 7) ORV_OPCODE_ROW(M, 8) ORV_OPCODE_ROW(M, 9)                  \
+            ORV_OPCODE_ROW(M, A) ORV_OPCODE_ROW(M, B) ORV_OPCODE_ROW(M, C) ORV_OPCODE_ROW(M, D)              \
+                ORV_OPCODE_ROW(M, E) ORV_OPCODE_ROW(M, F)
+
+// The instructions after which an IRQ held back by the I flag may be taken: they can clear it.
+constexpr bool mayClearI(std::uint8_t opcode) {
+    return opcode == 0x58 || opcode == 0x28 || opcode == 0x40; // CLI, PLP, RTI
+}
+
+// The plain loop, nothing of the debugger in it but the single `cpu.breakpoint`. Each opcode has its
+// own handler: `execute` with a constant opcode folds to that one instruction, and its cycle count
+// becomes a constant. With computed goto (Threaded) each handler ends in a dispatch of its own, so the
+// processor's branch predictor learns which instruction follows which; the portable form goes back
+// to one switch. Pending interrupts are looked at where the slice starts and after the instructions
+// that may clear I, the only places anything can change them. An armed breakpoint is one compare
+// against a value no PC can have when it is not.
+#ifdef ORV_COMPUTED_GOTO
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#endif
+template <bool Threaded>
+int runPlain(std::uint32_t budget, std::uint8_t& sliceStatus) {
+    Core<false> r = loadCore<false>(budget);
+    const std::uint32_t stopAt = (sliceStatus & SLICE_ARMED) && !runInputs.halted ? cpu.breakpoint : 0x10000;
+    std::uint8_t pending = cpu.pendingInterrupts;
+    std::uint16_t opcodeAddr = cpu.lastOpcodeAddr;
+    std::uint8_t opcode = 0;
+    int executed = 0;
+#ifdef ORV_COMPUTED_GOTO
+#define ORV_HANDLER_ADDRESS(code) &&op_##code,
+    static const void* const handlers[256] = {ORV_EACH_OPCODE(ORV_HANDLER_ADDRESS)};
+#undef ORV_HANDLER_ADDRESS
+#define ORV_DISPATCH()                                                                                       \
+    if constexpr (Threaded) {                                                                                \
+        if (r.pc == stopAt) [[unlikely]]                                                                     \
+            goto breakpoint;                                                                                 \
+        opcodeAddr = r.pc;                                                                                   \
+        opcode = r.fetch();                                                                                  \
+        goto* handlers[opcode];                                                                              \
+    } else {                                                                                                 \
+        goto next;                                                                                           \
+    }
+#else
+    static_assert(!Threaded);
+#define ORV_DISPATCH() goto next;
+#endif
+#define ORV_HANDLER(code)                                                                                    \
+    op_##code : if (!r.execute(code)) goto invalid;                                                          \
+    r.left -= opcodeCycles[code];                                                                            \
+    ++executed;                                                                                              \
+    if (r.left < 0) [[unlikely]]                                                                             \
+        goto done;                                                                                           \
+    if constexpr (mayClearI(code)) {                                                                         \
+        if (pending) goto interrupts;                                                                        \
+    }                                                                                                        \
+    ORV_DISPATCH()
+
+interrupts:
+    if (pending && r.serveInterrupt(pending)) {
+        if (r.left < 0) goto done;
+        goto interrupts;
+    }
+    goto next; // the threaded loop comes here only from above
+next:
+    if (r.pc == stopAt) [[unlikely]]
+        goto breakpoint;
+    opcodeAddr = r.pc;
+    opcode = r.fetch();
+#define ORV_CASE(code)                                                                                       \
+    case code: goto op_##code;
+    switch (opcode) { ORV_EACH_OPCODE(ORV_CASE) }
+#undef ORV_CASE
+
+    ORV_EACH_OPCODE(ORV_HANDLER)
+#undef ORV_HANDLER
+#undef ORV_DISPATCH
+
+breakpoint:
+    debugHooks.trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
+    sliceStatus |= SLICE_BREAK;
+    goto done;
+invalid:
+    trace("Badop at %04x: %02x\n", opcodeAddr, opcode);
+    r.pc = opcodeAddr;
+    sliceStatus |= SLICE_BADOP;
+done:
+    storeCore(r);
+    cpu.lastOpcodeAddr = opcodeAddr;
+    cpu.pendingInterrupts = pending;
+    return executed;
+}
+#ifdef ORV_COMPUTED_GOTO
+#pragma GCC diagnostic pop
+#endif
+
+// The plain loop unless the debugger has something armed, is recording or stepping, the fetch trace is
+// on, or a saved state has given the pages the plain loop reads directly another kind.
 int interpretSlice(std::uint32_t budget, std::uint8_t& sliceStatus) {
     if (debugHooks.execTrapsArmed || debugHooks.watchTrapsArmed || debugHooks.history.on ||
-        (sliceStatus & SLICE_STEPPING)) [[unlikely]]
-        return runLoop<true>(budget, sliceStatus);
-    return runLoop<false>(budget, sliceStatus);
+        (sliceStatus & SLICE_STEPPING) || (runInputs.diag && runInputs.halted) || !fixedPagesHold())
+        [[unlikely]]
+        return runChecked(budget, sliceStatus);
+#ifdef ORV_COMPUTED_GOTO
+    if (!cpu.portableLoop) return runPlain<true>(budget, sliceStatus);
+#endif
+    return runPlain<false>(budget, sliceStatus);
 }
 
 void serveRequest() {

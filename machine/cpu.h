@@ -27,6 +27,9 @@ struct CpuRecord : CpuState {
     std::uint8_t pendingInterrupts = 0; // PEND_... bits
     // True while cpuExecute runs; read by the pacer thread.
     std::atomic<bool> busy{false};
+    // Runs the plain loop in the form built where computed goto is missing (the web edition), so
+    // that the tests cover it in every build.
+    bool portableLoop = false;
 
     // Sets the registers and flags only.
     CpuRecord& operator=(const CpuState& registers) {
