@@ -126,8 +126,11 @@ struct Core {
         if constexpr (Checked) {
             if (bus.pageFlags[address >> 8] & (PAGE_RAM | PAGE_ROM)) [[likely]]
                 return bus.memory[address];
-        } else if (inFixedMemory(address)) [[likely]] {
-            return bus.memory[address];
+        } else {
+            if (inFixedMemory(address)) [[likely]]
+                return bus.memory[address];
+            // The monitor's delay loop reads an empty page: answered here, it costs no call.
+            if (bus.pageFlags[address >> 8] & PAGE_EMPTY) return static_cast<std::uint8_t>(address >> 8);
         }
         return deviceRead(address, cyc());
     }
