@@ -49,8 +49,9 @@ static_assert(RAM_FIRST_PAGE == 0x00 && ROM_LAST_PAGE == 0xFF);
 constexpr unsigned RAM_END = (RAM_LAST_PAGE + 1) << 8;
 constexpr std::uint16_t ROM_START = ROM_FIRST_PAGE << 8;
 
-[[gnu::always_inline]] inline bool inFixedMemory(std::uint16_t address) {
-    return static_cast<std::uint16_t>(address - ROM_START) < 0x10000 - ROM_START + RAM_END;
+// Whether `bytes` bytes from `address` on (wrapping at 0xFFFF) all lie in that RAM and ROM.
+[[gnu::always_inline]] inline bool inFixedMemory(std::uint16_t address, unsigned bytes = 1) {
+    return static_cast<std::uint16_t>(address - ROM_START) <= 0x10000 - ROM_START + RAM_END - bytes;
 }
 
 bool fixedPagesHold() {
@@ -164,6 +165,15 @@ struct Core {
 
     [[gnu::always_inline]] std::uint8_t fetch() { return fetchAt(pc++); }
     [[gnu::always_inline]] std::uint16_t fetchWord() {
+        if constexpr (!Checked) {
+            // Both bytes in RAM or ROM: one test for the two.
+            if (inFixedMemory(pc, 2)) [[likely]] {
+                const std::uint16_t word = static_cast<std::uint16_t>(
+                    bus.memory[pc] | bus.memory[static_cast<std::uint16_t>(pc + 1)] << 8);
+                pc = static_cast<std::uint16_t>(pc + 2);
+                return word;
+            }
+        }
         const std::uint8_t low = fetchAt(pc);
         const std::uint8_t high = fetchAt(static_cast<std::uint16_t>(pc + 1));
         pc = static_cast<std::uint16_t>(pc + 2);
@@ -683,14 +693,16 @@ int runChecked(std::uint32_t budget, std::uint8_t& sliceStatus) {
 // Every opcode, 0x00 to 0xFF, handed to M.
 #define ORV_OPCODE_ROW(M, h)                                                                                 \
     M(0x##h##0)                                                                                              \
-    M(0x##h##1) M(0x##h##2) M(0x##h##3) M(0x##h##4) M(0x##h##5) M(0x##h##6) M(0x##h##7) M(0x##h##8)          \
-        M(0x##h##9) M(0x##h##A) M(0x##h##B) M(0x##h##C) M(0x##h##D) M(0x##h##E) M(0x##h##F)
+    M(0x##h##1)                                                                                              \
+    M(0x##h##2) M(0x##h##3) M(0x##h##4) M(0x##h##5) M(0x##h##6) M(0x##h##7) M(0x##h##8) M(0x##h##9)          \
+        M(0x##h##A) M(0x##h##B) M(0x##h##C) M(0x##h##D) M(0x##h##E) M(0x##h##F)
 #define ORV_EACH_OPCODE(M)                                                                                   \
     ORV_OPCODE_ROW(M, 0)                                                                                     \
-    ORV_OPCODE_ROW(M, 1) ORV_OPCODE_ROW(M, 2) ORV_OPCODE_ROW(M, 3) ORV_OPCODE_ROW(M, 4) ORV_OPCODE_ROW(M, 5) \
-        ORV_OPCODE_ROW(M, 6) ORV_OPCODE_ROW(M, 7) ORV_OPCODE_ROW(M, 8) ORV_OPCODE_ROW(M, 9)                  \
-            ORV_OPCODE_ROW(M, A) ORV_OPCODE_ROW(M, B) ORV_OPCODE_ROW(M, C) ORV_OPCODE_ROW(M, D)              \
-                ORV_OPCODE_ROW(M, E) ORV_OPCODE_ROW(M, F)
+    ORV_OPCODE_ROW(M, 1)                                                                                     \
+    ORV_OPCODE_ROW(M, 2) ORV_OPCODE_ROW(M, 3) ORV_OPCODE_ROW(M, 4) ORV_OPCODE_ROW(M, 5) ORV_OPCODE_ROW(M, 6) \
+        ORV_OPCODE_ROW(M, 7) ORV_OPCODE_ROW(M, 8) ORV_OPCODE_ROW(M, 9) ORV_OPCODE_ROW(M, A)                  \
+            ORV_OPCODE_ROW(M, B) ORV_OPCODE_ROW(M, C) ORV_OPCODE_ROW(M, D) ORV_OPCODE_ROW(M, E)              \
+                ORV_OPCODE_ROW(M, F)
 
 // The instructions after which an IRQ held back by the I flag may be taken: they can clear it.
 constexpr bool mayClearI(std::uint8_t opcode) {
