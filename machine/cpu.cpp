@@ -122,18 +122,15 @@ struct Core {
 
     [[gnu::always_inline]] std::uint32_t cyc() const { return end - static_cast<std::uint32_t>(left); }
 
-    // Opcode and operand fetches, which no watchpoint sees.
+    // Opcode and operand fetches, which no watchpoint sees. The plain loop fetches an instruction only
+    // when all its bytes lie in that RAM and ROM, and reads them straight from memory.
     [[gnu::always_inline]] std::uint8_t fetchAt(std::uint16_t address) {
         if constexpr (Checked) {
             if (bus.pageFlags[address >> 8] & (PAGE_RAM | PAGE_ROM)) [[likely]]
                 return bus.memory[address];
-        } else {
-            if (inFixedMemory(address)) [[likely]]
-                return bus.memory[address];
-            // The monitor's delay loop reads an empty page: answered here, it costs no call.
-            if (bus.pageFlags[address >> 8] & PAGE_EMPTY) return static_cast<std::uint8_t>(address >> 8);
+            return deviceRead(address, cyc());
         }
-        return deviceRead(address, cyc());
+        return bus.memory[address];
     }
     [[gnu::always_inline]] std::uint8_t read(std::uint16_t address) {
         if constexpr (Checked) {
@@ -142,7 +139,11 @@ struct Core {
                 return bus.memory[address];
             return watchedRead(address, cyc());
         }
-        return fetchAt(address);
+        if (inFixedMemory(address)) [[likely]]
+            return bus.memory[address];
+        // The monitor's delay loop reads an empty page: answered here, it costs no call.
+        if (bus.pageFlags[address >> 8] & PAGE_EMPTY) return static_cast<std::uint8_t>(address >> 8);
+        return deviceRead(address, cyc());
     }
     [[gnu::always_inline]] void write(std::uint16_t address, std::uint8_t value) {
         if constexpr (Checked) {
@@ -165,15 +166,6 @@ struct Core {
 
     [[gnu::always_inline]] std::uint8_t fetch() { return fetchAt(pc++); }
     [[gnu::always_inline]] std::uint16_t fetchWord() {
-        if constexpr (!Checked) {
-            // Both bytes in RAM or ROM: one test for the two.
-            if (inFixedMemory(pc, 2)) [[likely]] {
-                const std::uint16_t word = static_cast<std::uint16_t>(
-                    bus.memory[pc] | bus.memory[static_cast<std::uint16_t>(pc + 1)] << 8);
-                pc = static_cast<std::uint16_t>(pc + 2);
-                return word;
-            }
-        }
         const std::uint8_t low = fetchAt(pc);
         const std::uint8_t high = fetchAt(static_cast<std::uint16_t>(pc + 1));
         pc = static_cast<std::uint16_t>(pc + 2);
@@ -290,6 +282,12 @@ struct Core {
     // Read-modify-write: one read and one write through the bus, nothing more.
     template <typename Op>
     [[gnu::always_inline]] void modify(std::uint16_t address, Op op) {
+        if constexpr (!Checked) {
+            if (address < RAM_END) [[likely]] { // one test for both accesses
+                bus.memory[address] = (this->*op)(bus.memory[address]);
+                return;
+            }
+        }
         write(address, (this->*op)(read(address)));
     }
 
@@ -329,6 +327,27 @@ struct Core {
             enterInterrupt(VECTOR_IRQ);
         }
         return false;
+    }
+
+    // Takes the registers from `cpu` for a slice of `budget` cycles, and gives them back.
+    void load(std::uint32_t budget) {
+        pc = cpu.pc;
+        a = cpu.a;
+        x = cpu.x;
+        y = cpu.y;
+        sp = cpu.sp;
+        setStatus(cpuStatusByte());
+        left = static_cast<std::int32_t>(budget);
+        end = static_cast<std::uint32_t>(cpu.cycles) + budget;
+    }
+    void store() const {
+        cpu.pc = pc;
+        cpu.a = a;
+        cpu.x = x;
+        cpu.y = y;
+        cpu.sp = sp;
+        cpuSetStatusByte(status());
+        cpu.cycles = static_cast<std::int32_t>(cyc());
     }
 
     [[gnu::always_inline]] bool execute(std::uint8_t opcode);
@@ -533,30 +552,6 @@ inline bool Core<Checked>::execute(std::uint8_t opcode) {
     return true;
 }
 
-template <bool Checked>
-Core<Checked> loadCore(std::uint32_t budget) {
-    Core<Checked> r{};
-    r.pc = cpu.pc;
-    r.a = cpu.a;
-    r.x = cpu.x;
-    r.y = cpu.y;
-    r.sp = cpu.sp;
-    r.setStatus(cpuStatusByte());
-    r.left = static_cast<std::int32_t>(budget);
-    r.end = static_cast<std::uint32_t>(cpu.cycles) + budget;
-    return r;
-}
-
-template <bool Checked>
-void storeCore(const Core<Checked>& r) {
-    cpu.pc = r.pc;
-    cpu.a = r.a;
-    cpu.x = r.x;
-    cpu.y = r.y;
-    cpu.sp = r.sp;
-    cpuSetStatusByte(r.status());
-    cpu.cycles = static_cast<std::int32_t>(r.cyc());
-}
 
 // What a checked slice looks at before each instruction.
 constexpr std::uint8_t HOOK_SINGLE = 0x01;
@@ -610,8 +605,9 @@ void recordHistory(const Core<Checked>& r) {
 // stepping goal and history, and the fetch trace while halted. Budget is known to be non-negative;
 // counting the slice's own cycles instead of comparing against an absolute target keeps it right when
 // `cpu.cycles` wraps past 2^31.
-int runChecked(std::uint32_t budget, std::uint8_t& sliceStatus) {
-    Core<true> r = loadCore<true>(budget);
+[[gnu::noinline]] int runChecked(std::uint32_t budget, std::uint8_t& sliceStatus) {
+    Core<true> r;
+    r.load(budget);
     const bool stepping = sliceStatus & SLICE_STEPPING;
     const bool traceFetch = runInputs.diag && runInputs.halted && !stepping;
     const std::uint16_t stopAt = cpu.breakpoint;
@@ -684,25 +680,23 @@ int runChecked(std::uint32_t budget, std::uint8_t& sliceStatus) {
     } while (r.left >= 0);
 
     if (stepping && executed > 0) debugHooks.runGoal.moved = true;
-    storeCore(r);
+    r.store();
     cpu.lastOpcodeAddr = opcodeAddr;
     cpu.pendingInterrupts = pending;
     return executed;
 }
 
 // Every opcode, 0x00 to 0xFF, handed to M.
-#define ORV_OPCODE_ROW(M, h)                                                                                 \
-    M(0x##h##0)                                                                                              \
-    M(0x##h##1)                                                                                              \
-    M(0x##h##2) M(0x##h##3) M(0x##h##4) M(0x##h##5) M(0x##h##6) M(0x##h##7) M(0x##h##8) M(0x##h##9)          \
-        M(0x##h##A) M(0x##h##B) M(0x##h##C) M(0x##h##D) M(0x##h##E) M(0x##h##F)
-#define ORV_EACH_OPCODE(M)                                                                                   \
-    ORV_OPCODE_ROW(M, 0)                                                                                     \
-    ORV_OPCODE_ROW(M, 1)                                                                                     \
-    ORV_OPCODE_ROW(M, 2) ORV_OPCODE_ROW(M, 3) ORV_OPCODE_ROW(M, 4) ORV_OPCODE_ROW(M, 5) ORV_OPCODE_ROW(M, 6) \
-        ORV_OPCODE_ROW(M, 7) ORV_OPCODE_ROW(M, 8) ORV_OPCODE_ROW(M, 9) ORV_OPCODE_ROW(M, A)                  \
-            ORV_OPCODE_ROW(M, B) ORV_OPCODE_ROW(M, C) ORV_OPCODE_ROW(M, D) ORV_OPCODE_ROW(M, E)              \
-                ORV_OPCODE_ROW(M, F)
+// clang-format off
+#define ORV_OPCODE_ROW(M, h) \
+    M(0x##h##0) M(0x##h##1) M(0x##h##2) M(0x##h##3) M(0x##h##4) M(0x##h##5) M(0x##h##6) M(0x##h##7) \
+    M(0x##h##8) M(0x##h##9) M(0x##h##A) M(0x##h##B) M(0x##h##C) M(0x##h##D) M(0x##h##E) M(0x##h##F)
+#define ORV_EACH_OPCODE(M) \
+    ORV_OPCODE_ROW(M, 0) ORV_OPCODE_ROW(M, 1) ORV_OPCODE_ROW(M, 2) ORV_OPCODE_ROW(M, 3) \
+    ORV_OPCODE_ROW(M, 4) ORV_OPCODE_ROW(M, 5) ORV_OPCODE_ROW(M, 6) ORV_OPCODE_ROW(M, 7) \
+    ORV_OPCODE_ROW(M, 8) ORV_OPCODE_ROW(M, 9) ORV_OPCODE_ROW(M, A) ORV_OPCODE_ROW(M, B) \
+    ORV_OPCODE_ROW(M, C) ORV_OPCODE_ROW(M, D) ORV_OPCODE_ROW(M, E) ORV_OPCODE_ROW(M, F)
+// clang-format on
 
 // The instructions after which an IRQ held back by the I flag may be taken: they can clear it.
 constexpr bool mayClearI(std::uint8_t opcode) {
@@ -722,22 +716,28 @@ constexpr bool mayClearI(std::uint8_t opcode) {
 #endif
 template <bool Threaded>
 int runPlain(std::uint32_t budget, std::uint8_t& sliceStatus) {
-    Core<false> r = loadCore<false>(budget);
+    Core<false> r;
+    r.load(budget);
     const std::uint32_t stopAt = (sliceStatus & SLICE_ARMED) && !runInputs.halted ? cpu.breakpoint : 0x10000;
     std::uint8_t pending = cpu.pendingInterrupts;
     std::uint16_t opcodeAddr = cpu.lastOpcodeAddr;
     std::uint8_t opcode = 0;
     int executed = 0;
+    // Before each instruction: the breakpoint, then the opcode.
+#define ORV_FETCH()                                                                                          \
+    if (!inFixedMemory(r.pc, 3)) [[unlikely]]                                                                \
+        goto alone;                                                                                          \
+    if (r.pc == stopAt) [[unlikely]]                                                                         \
+        goto breakpoint;                                                                                     \
+    opcodeAddr = r.pc;                                                                                       \
+    opcode = r.fetch();
 #ifdef ORV_COMPUTED_GOTO
 #define ORV_HANDLER_ADDRESS(code) &&op_##code,
     static const void* const handlers[256] = {ORV_EACH_OPCODE(ORV_HANDLER_ADDRESS)};
 #undef ORV_HANDLER_ADDRESS
 #define ORV_DISPATCH()                                                                                       \
     if constexpr (Threaded) {                                                                                \
-        if (r.pc == stopAt) [[unlikely]]                                                                     \
-            goto breakpoint;                                                                                 \
-        opcodeAddr = r.pc;                                                                                   \
-        opcode = r.fetch();                                                                                  \
+        ORV_FETCH()                                                                                          \
         goto* handlers[opcode];                                                                              \
     } else {                                                                                                 \
         goto next;                                                                                           \
@@ -764,10 +764,7 @@ interrupts:
     }
     goto next; // the threaded loop comes here only from above
 next:
-    if (r.pc == stopAt) [[unlikely]]
-        goto breakpoint;
-    opcodeAddr = r.pc;
-    opcode = r.fetch();
+    ORV_FETCH()
 #define ORV_CASE(code)                                                                                       \
     case code: goto op_##code;
     switch (opcode) { ORV_EACH_OPCODE(ORV_CASE) }
@@ -776,7 +773,22 @@ next:
     ORV_EACH_OPCODE(ORV_HANDLER)
 #undef ORV_HANDLER
 #undef ORV_DISPATCH
+#undef ORV_FETCH
 
+alone: {
+    // An instruction not wholly in that RAM and ROM (the last bytes of RAM, a RIO chip's RAM) runs alone in
+    // the checked loop, which asks the map for every byte.
+    const std::uint32_t end = r.end;
+    r.store();
+    cpu.lastOpcodeAddr = opcodeAddr;
+    cpu.pendingInterrupts = pending;
+    executed += runChecked(0, sliceStatus);
+    r.load(end - static_cast<std::uint32_t>(cpu.cycles));
+    opcodeAddr = cpu.lastOpcodeAddr;
+    pending = cpu.pendingInterrupts;
+    if ((sliceStatus & (SLICE_BREAK | SLICE_BADOP)) || r.left < 0) goto done;
+    goto interrupts;
+}
 breakpoint:
     debugHooks.trapHit = {TRAP_EXEC, r.pc, r.pc, TRAP_ID_SINGLE};
     sliceStatus |= SLICE_BREAK;
@@ -786,7 +798,7 @@ invalid:
     r.pc = opcodeAddr;
     sliceStatus |= SLICE_BADOP;
 done:
-    storeCore(r);
+    r.store();
     cpu.lastOpcodeAddr = opcodeAddr;
     cpu.pendingInterrupts = pending;
     return executed;
