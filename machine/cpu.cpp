@@ -54,6 +54,27 @@ constexpr std::uint16_t ROM_START = ROM_FIRST_PAGE << 8;
     return static_cast<std::uint16_t>(address - ROM_START) <= 0x10000 - ROM_START + RAM_END - bytes;
 }
 
+// Where the plain loop may start an instruction without a test: all three bytes from there lie in that
+// RAM and ROM, and no armed breakpoint is there. One load instead of an address test and a compare with
+// the breakpoint before each instruction.
+struct DirectCode {
+    std::array<std::uint8_t, 65536> at = [] {
+        std::array<std::uint8_t, 65536> direct{};
+        for (unsigned address = 0; address < direct.size(); ++address)
+            direct[address] = inFixedMemory(static_cast<std::uint16_t>(address), 3);
+        return direct;
+    }();
+    int hole = -1; // the armed breakpoint's address, taken out
+
+    void takeOut(int address) {
+        if (address == hole) return;
+        if (hole >= 0) at[static_cast<unsigned>(hole)] = inFixedMemory(static_cast<std::uint16_t>(hole), 3);
+        if (address >= 0) at[static_cast<unsigned>(address)] = 0;
+        hole = address;
+    }
+};
+DirectCode directCode;
+
 bool fixedPagesHold() {
     for (unsigned page = RAM_FIRST_PAGE; page <= RAM_LAST_PAGE; ++page)
         if (!(bus.pageFlags[page] & PAGE_RAM)) return false;
@@ -552,7 +573,6 @@ inline bool Core<Checked>::execute(std::uint8_t opcode) {
     return true;
 }
 
-
 // What a checked slice looks at before each instruction.
 constexpr std::uint8_t HOOK_SINGLE = 0x01;
 constexpr std::uint8_t HOOK_EXEC = 0x02;
@@ -718,17 +738,16 @@ template <bool Threaded>
 int runPlain(std::uint32_t budget, std::uint8_t& sliceStatus) {
     Core<false> r;
     r.load(budget);
-    const std::uint32_t stopAt = (sliceStatus & SLICE_ARMED) && !runInputs.halted ? cpu.breakpoint : 0x10000;
+    const bool armed = (sliceStatus & SLICE_ARMED) && !runInputs.halted;
+    directCode.takeOut(armed ? cpu.breakpoint : -1);
     std::uint8_t pending = cpu.pendingInterrupts;
     std::uint16_t opcodeAddr = cpu.lastOpcodeAddr;
     std::uint8_t opcode = 0;
     int executed = 0;
     // Before each instruction: the breakpoint, then the opcode.
 #define ORV_FETCH()                                                                                          \
-    if (!inFixedMemory(r.pc, 3)) [[unlikely]]                                                                \
-        goto alone;                                                                                          \
-    if (r.pc == stopAt) [[unlikely]]                                                                         \
-        goto breakpoint;                                                                                     \
+    if (!directCode.at[r.pc]) [[unlikely]]                                                                   \
+        goto aside;                                                                                          \
     opcodeAddr = r.pc;                                                                                       \
     opcode = r.fetch();
 #ifdef ORV_COMPUTED_GOTO
@@ -775,7 +794,8 @@ next:
 #undef ORV_DISPATCH
 #undef ORV_FETCH
 
-alone: {
+aside : {
+    if (armed && r.pc == cpu.breakpoint) goto breakpoint;
     // An instruction not wholly in that RAM and ROM (the last bytes of RAM, a RIO chip's RAM) runs alone in
     // the checked loop, which asks the map for every byte.
     const std::uint32_t end = r.end;
