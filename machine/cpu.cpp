@@ -728,8 +728,8 @@ constexpr bool mayClearI(std::uint8_t opcode) {
 // becomes a constant. With computed goto (Threaded) each handler ends in a dispatch of its own, so the
 // processor's branch predictor learns which instruction follows which; the portable form goes back
 // to one switch. Pending interrupts are looked at where the slice starts and after the instructions
-// that may clear I, the only places anything can change them. An armed breakpoint is one compare
-// against a value no PC can have when it is not.
+// that may clear I, the only places anything can change them. An armed breakpoint is an address
+// `directCode` sends aside.
 #ifdef ORV_COMPUTED_GOTO
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wpedantic"
@@ -744,7 +744,7 @@ int runPlain(std::uint32_t budget, std::uint8_t& sliceStatus) {
     std::uint16_t opcodeAddr = cpu.lastOpcodeAddr;
     std::uint8_t opcode = 0;
     int executed = 0;
-    // Before each instruction: the breakpoint, then the opcode.
+    // Before each instruction: whether it may start untested, else aside; then the opcode.
 #define ORV_FETCH()                                                                                          \
     if (!directCode.at[r.pc]) [[unlikely]]                                                                   \
         goto aside;                                                                                          \

@@ -19,6 +19,9 @@
 //
 // Beside the board, each with its own lifetime, and no part of a save state:
 //   cpu.busy               set while the processor runs a slice, for the pacer       machine/cpu.h
+//   cpu.portableLoop       the plain loop in its form without computed goto, for tests machine/cpu.h
+//   directCode             where the plain loop starts an instruction untested, with  machine/cpu.cpp
+//                          the armed breakpoint's address taken out; kept by the loop
 //   runState               how the program paces the machine                         control/run_state.h
 //   tape                   the cassette recorder and its open files                  tape/tape.h
 //   debugHooks             the debugger's traps, stepping goal and history           machine/debug_hooks.h
