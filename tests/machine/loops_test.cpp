@@ -1,5 +1,5 @@
 // The interpreter has three loops: the plain one with computed goto, the same in its portable form
-// (the web edition's), and the checked one the debugger uses. RandomRun on the same random programs, they
+// (the web edition's), and the checked one the debugger uses. Run on the same random programs, they
 // must agree on every register, flag, cycle, byte of RAM and stop, slice by slice.
 #include "base/hex_digits.h"
 #include "cpu_fixture.h"
@@ -89,21 +89,8 @@ RandomRun randomRun(unsigned seed) {
         }
         at += info.length;
     }
-    // The vectors lead into the program.
-    run.start = {static_cast<std::uint16_t>(0x0200 + below(0x200)),
-                 static_cast<std::uint8_t>(random()),
-                 static_cast<std::uint8_t>(random()),
-                 static_cast<std::uint8_t>(random()),
-                 static_cast<std::uint8_t>(random()),
-                 0,
-                 0,
-                 0,
-                 0,
-                 0,
-                 0,
-                 0,
-                 0};
-    cpu = run.start;
+    cpu.pc = static_cast<std::uint16_t>(0x0200 + below(0x200));
+    for (std::uint8_t* reg : {&cpu.a, &cpu.x, &cpu.y, &cpu.sp}) *reg = static_cast<std::uint8_t>(random());
     cpuSetStatusByte(static_cast<std::uint8_t>(random()));
     run.start = cpu;
     // Near the signed limit now and then, where the counter wraps.
