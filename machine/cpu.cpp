@@ -119,6 +119,15 @@ std::uint8_t toBcd(int value) {
     return static_cast<std::uint8_t>(((value / 10) << 4) | (value % 10));
 }
 
+// `execute` is inlined into each of the plain loop's 256 handlers, where its constant opcode folds it to
+// one instruction. An unoptimized build folds nothing, and 256 whole copies would cost the compiler
+// minutes and gigabytes: there it is called.
+#ifdef __OPTIMIZE__
+#define ORV_EXECUTE_INLINE [[gnu::always_inline]]
+#else
+#define ORV_EXECUTE_INLINE
+#endif
+
 // Status bits kept together in Core::p; the rest are kept apart.
 constexpr std::uint8_t P_BIT5 = 0x20;
 constexpr std::uint8_t P_B = 0x10;
@@ -371,7 +380,7 @@ struct Core {
         cpu.cycles = static_cast<std::int32_t>(cyc());
     }
 
-    [[gnu::always_inline]] bool execute(std::uint8_t opcode);
+    ORV_EXECUTE_INLINE bool execute(std::uint8_t opcode);
 };
 
 template <bool Checked>
