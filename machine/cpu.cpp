@@ -7,6 +7,7 @@
 #include "machine/debug_hooks.h"
 #include "machine/opcodes.h"
 
+#include <algorithm>
 #include <array>
 
 // Computed goto is a GCC and Clang extension; WebAssembly has no indirect jump to make of it.
@@ -805,13 +806,15 @@ next:
 
 aside : {
     if (armed && r.pc == cpu.breakpoint) goto breakpoint;
-    // An instruction not wholly in that RAM and ROM (the last bytes of RAM, a RIO chip's RAM) runs alone in
-    // the checked loop, which asks the map for every byte.
+    // An instruction not wholly in that RAM and ROM (the last bytes of RAM, code in a RIO chip's RAM) runs
+    // in the checked loop, which asks the map for every byte. A short stretch of it: what follows is
+    // likely to be such code as well, and each change of loop costs as much as a few dozen instructions.
+    constexpr std::int32_t ASIDE_CYCLES = 64;
     const std::uint32_t end = r.end;
     r.store();
     cpu.lastOpcodeAddr = opcodeAddr;
     cpu.pendingInterrupts = pending;
-    executed += runChecked(0, sliceStatus);
+    executed += runChecked(static_cast<std::uint32_t>(std::min(r.left, ASIDE_CYCLES)), sliceStatus);
     r.load(end - static_cast<std::uint32_t>(cpu.cycles));
     opcodeAddr = cpu.lastOpcodeAddr;
     pending = cpu.pendingInterrupts;
