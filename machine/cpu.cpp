@@ -360,7 +360,8 @@ struct Core {
         return false;
     }
 
-    // Takes the registers from `cpu` for a slice of `budget` cycles, and gives them back.
+    // Takes the registers from `cpu` for a slice of `budget` cycles, and gives them back with what the
+    // loop kept beside them.
     void load(std::uint32_t budget) {
         pc = cpu.pc;
         a = cpu.a;
@@ -371,7 +372,9 @@ struct Core {
         left = static_cast<std::int32_t>(budget);
         end = static_cast<std::uint32_t>(cpu.cycles) + budget;
     }
-    void store() const {
+    void store(std::uint16_t opcodeAddr, std::uint8_t pending) const {
+        cpu.lastOpcodeAddr = opcodeAddr;
+        cpu.pendingInterrupts = pending;
         cpu.pc = pc;
         cpu.a = a;
         cpu.x = x;
@@ -710,9 +713,7 @@ void recordHistory(const Core<Checked>& r) {
     } while (r.left >= 0);
 
     if (stepping && executed > 0) debugHooks.runGoal.moved = true;
-    r.store();
-    cpu.lastOpcodeAddr = opcodeAddr;
-    cpu.pendingInterrupts = pending;
+    r.store(opcodeAddr, pending);
     return executed;
 }
 
@@ -811,9 +812,7 @@ aside : {
     // likely to be such code as well, and each change of loop costs as much as a few dozen instructions.
     constexpr std::int32_t ASIDE_CYCLES = 64;
     const std::uint32_t end = r.end;
-    r.store();
-    cpu.lastOpcodeAddr = opcodeAddr;
-    cpu.pendingInterrupts = pending;
+    r.store(opcodeAddr, pending);
     executed += runChecked(static_cast<std::uint32_t>(std::min(r.left, ASIDE_CYCLES)), sliceStatus);
     r.load(end - static_cast<std::uint32_t>(cpu.cycles));
     opcodeAddr = cpu.lastOpcodeAddr;
@@ -830,9 +829,7 @@ invalid:
     r.pc = opcodeAddr;
     sliceStatus |= SLICE_BADOP;
 done:
-    r.store();
-    cpu.lastOpcodeAddr = opcodeAddr;
-    cpu.pendingInterrupts = pending;
+    r.store(opcodeAddr, pending);
     return executed;
 }
 #ifdef ORV_COMPUTED_GOTO
